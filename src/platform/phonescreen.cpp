@@ -1,0 +1,131 @@
+#include "platform/phonescreen.h"
+
+#include "platform/lcdsleeptimer.h"
+#include "platform/videosurface.h"
+
+#include <QChildEvent>
+#include <QLinearGradient>
+#include <QPainter>
+
+PhoneScreen::PhoneScreen(QWidget *parent)
+    : QWidget(parent), surface(new VideoSurface(this)), darkCover(new QWidget(this))
+{
+    setObjectName(QStringLiteral("PhoneScreen"));
+    setWindowTitle(QStringLiteral("Movara"));
+    setFixedSize(Width, Height);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+
+    surface->setGeometry(0, 0, Width, Height);
+    surface->hide();
+
+    darkCover->setObjectName(QStringLiteral("LcdDark"));
+    darkCover->setGeometry(0, 0, Width, Height);
+    darkCover->setAttribute(Qt::WA_NativeWindow); // covers the video surface as well
+    darkCover->setAutoFillBackground(true);
+    QPalette black = darkCover->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    darkCover->setPalette(black);
+    darkCover->hide();
+
+    LcdSleepTimer *sleep = LcdSleepTimer::instance();
+    connect(sleep, &LcdSleepTimer::darkChanged, this, &PhoneScreen::setDark);
+    setDark(sleep->isDark());
+}
+
+PhoneScreen *PhoneScreen::of(const QWidget *widget)
+{
+    for (const QWidget *w = widget; w; w = w->parentWidget()) {
+        if (auto *screen = qobject_cast<PhoneScreen *>(const_cast<QWidget *>(w)))
+            return screen;
+    }
+    return nullptr;
+}
+
+void PhoneScreen::setFrame(QWidget *frame)
+{
+    if (!frame || frame == hosted)
+        return;
+    const bool shown = !frame->isHidden();
+    hosted = frame;
+    if (frame->parentWidget() != this)
+        frame->setParent(this);
+    placeFrame(frame->windowState() & Qt::WindowFullScreen);
+    frame->setVisible(shown);
+    if (!windowTitle().isEmpty() && !frame->windowTitle().isEmpty())
+        setWindowTitle(frame->windowTitle());
+    darkCover->raise();
+}
+
+void PhoneScreen::placeFrame(bool fullScreen)
+{
+    if (!hosted)
+        return;
+    if (fullScreen)
+        hosted->setGeometry(0, 0, Width, Height);
+    else
+        hosted->setGeometry(0, StatusHeight, Width, Height - StatusHeight);
+}
+
+void PhoneScreen::setVideoMode(bool on)
+{
+    if (on == videoMode())
+        return;
+    surface->setVisible(on);
+    if (on)
+        surface->raise();
+    darkCover->raise();
+}
+
+bool PhoneScreen::videoMode() const
+{
+    return !surface->isHidden();
+}
+
+WId PhoneScreen::videoWinId()
+{
+    return surface->winId();
+}
+
+QWidget *PhoneScreen::videoSurface() const
+{
+    return surface;
+}
+
+bool PhoneScreen::isDark() const
+{
+    return !darkCover->isHidden();
+}
+
+void PhoneScreen::setDark(bool dark)
+{
+    darkCover->setVisible(dark);
+    if (dark)
+        darkCover->raise();
+}
+
+void PhoneScreen::childEvent(QChildEvent *event)
+{
+    QWidget::childEvent(event);
+    if (event->removed() && deleteWithFrame && event->child() == hosted.data())
+        deleteLater();
+}
+
+void PhoneScreen::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.fillRect(rect(), Qt::black);
+    // The status area: signal strength on the left, battery on the right.
+    QLinearGradient shade(0, 0, 0, StatusHeight);
+    shade.setColorAt(0, QColor(0x30, 0x30, 0x30));
+    shade.setColorAt(1, QColor(0x08, 0x08, 0x08));
+    painter.fillRect(0, 0, Width, StatusHeight, shade);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x9c, 0xd6, 0x4c));
+    for (int bar = 0; bar < 5; ++bar)
+        painter.drawRect(8 + bar * 6, 26 - bar * 4, 4, 6 + bar * 4);
+    painter.setPen(QColor(0xd0, 0xd0, 0xd0));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRect(Width - 36, 14, 24, 14);
+    painter.fillRect(Width - 12, 18, 3, 6, QColor(0xd0, 0xd0, 0xd0));
+    painter.fillRect(Width - 34, 16, 17, 11, QColor(0x9c, 0xd6, 0x4c));
+}

@@ -1,0 +1,56 @@
+#include "widgets/mvpopupmenu.h"
+
+#include "platform/qpopupmenu.h"
+
+#include <QKeyEvent>
+
+#include <cstdio>
+
+MvPopupMenu::MvPopupMenu(QWidget *parent, const char *name)
+    : MvObject(parent, name), popupMenu(new QPopupMenu(parent, name))
+{
+    popupMenu->installEventFilter(this);
+    setWatched(popupMenu);
+    setFiltering(true);
+    connect(popupMenu, &QMenu::aboutToShow, this, &MvPopupMenu::slotAboutToShow);
+}
+
+MvPopupMenu::~MvPopupMenu()
+{
+    if (popupMenu) {
+        popupMenu->removeEventFilter(this);
+        delete popupMenu;
+    }
+}
+
+int MvPopupMenu::insertItem(QCustomMenuItem *item, int id, int index)
+{
+    return popupMenu ? popupMenu->insertItem(item, id, index) : -1;
+}
+
+bool MvPopupMenu::mousePressEvent(QMouseEvent *)
+{
+    std::fputs("MvPopupMenu::mousePressEvent\n", stdout);
+    std::fflush(stdout);
+    return false;
+}
+
+bool MvPopupMenu::keyPressEvent(QKeyEvent *event)
+{
+    event->accept();
+    std::fputs("MvPopupMenu::keyPressEvent\n", stdout);
+    std::fflush(stdout);
+    return false;
+}
+
+bool MvPopupMenu::paintEvent(QPaintEvent *)
+{
+    return false;
+}
+
+bool MvPopupMenu::resizeEvent(QResizeEvent *)
+{
+    return false;
+}
+
+void MvPopupMenu::slotAboutToShow() {}
