@@ -27,7 +27,8 @@ void ZApplication::showMainWidget(QWidget *frame)
         screen->setWindowTitle(frame->windowTitle());
     frame->show();
     screen->show();
-    screen->raise();
+    if (QGuiApplication::platformName() != QLatin1String("offscreen"))
+        screen->raise();
     screen->activateWindow();
     if (!QApplication::focusWidget() || QApplication::focusWidget()->window() != screen)
         frame->setFocus(Qt::ActiveWindowFocusReason);
