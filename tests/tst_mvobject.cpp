@@ -119,10 +119,14 @@ void TestMvObject::inputReachesHookOnce_data()
     QTest::addColumn<QString>("input");
     QTest::addColumn<QString>("hook");
     QTest::addColumn<int>("type");
-    QTest::addRow("mouse press") << "mouse" << "mousePress" << int(QEvent::MouseButtonPress);
-    QTest::addRow("mouse release") << "mouse" << "mouseRelease" << int(QEvent::MouseButtonRelease);
-    QTest::addRow("key press") << "key" << "keyPress" << int(QEvent::KeyPress);
-    QTest::addRow("key release") << "key" << "keyRelease" << int(QEvent::KeyRelease);
+    QTest::addRow("mouse press") << "mouse"
+                                 << "mousePress" << int(QEvent::MouseButtonPress);
+    QTest::addRow("mouse release") << "mouse"
+                                   << "mouseRelease" << int(QEvent::MouseButtonRelease);
+    QTest::addRow("key press") << "key"
+                               << "keyPress" << int(QEvent::KeyPress);
+    QTest::addRow("key release") << "key"
+                                 << "keyRelease" << int(QEvent::KeyRelease);
 }
 
 void TestMvObject::inputReachesHookOnce()
@@ -153,10 +157,10 @@ void TestMvObject::consumedEventNeverReachesWidget()
     QCOMPARE(recorder->count(hook.toLatin1()), 1);
     QCOMPARE(window->received.value(type), 0);
     // The other half of the click is not consumed and arrives.
-    const int other = type == QEvent::KeyPress            ? QEvent::KeyRelease
-                      : type == QEvent::KeyRelease        ? QEvent::KeyPress
+    const int other = type == QEvent::KeyPress           ? QEvent::KeyRelease
+                      : type == QEvent::KeyRelease       ? QEvent::KeyPress
                       : type == QEvent::MouseButtonPress ? QEvent::MouseButtonRelease
-                                                          : QEvent::MouseButtonPress;
+                                                         : QEvent::MouseButtonPress;
     QCOMPARE(window->received.value(other), 1);
 }
 

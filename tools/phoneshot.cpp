@@ -44,8 +44,8 @@ int main(int argc, char **argv)
 
     auto *list = new QListWidget(view);
     list->setFrameShape(QFrame::NoFrame);
-    for (const char *entry : {"MyPhotos", "MyRingTone", "MyPlaylist", "Memory card",
-                              "holiday.avi", "song.mp3"})
+    for (const char *entry :
+         {"MyPhotos", "MyRingTone", "MyPlaylist", "Memory card", "holiday.avi", "song.mp3"})
         list->addItem(QString::fromLatin1(entry));
     list->setCurrentRow(0);
     window.setClientWidget(list);
@@ -56,6 +56,7 @@ int main(int argc, char **argv)
     window.showNormalLayout(true, true);
     const bool normal = save(PhoneScreen::of(window.mainWidget), out.filePath("phone-normal.png"));
     window.showFullScreenLayout(true, true);
-    const bool full = save(PhoneScreen::of(window.mainWidget), out.filePath("phone-fullscreen.png"));
+    const bool full =
+        save(PhoneScreen::of(window.mainWidget), out.filePath("phone-fullscreen.png"));
     return normal && full ? 0 : 1;
 }

@@ -11,11 +11,16 @@ namespace {
 const QHash<int, int> &keyMap()
 {
     static const QHash<int, int> map{
-        {Qt::Key_Space, Qt::Key_F26},         {Qt::Key_MediaPlay, Qt::Key_F26},
-        {Qt::Key_MediaPause, Qt::Key_F26},    {Qt::Key_MediaTogglePlayPause, Qt::Key_F26},
-        {Qt::Key_MediaPrevious, Qt::Key_F28}, {Qt::Key_P, Qt::Key_F28},
-        {Qt::Key_Comma, Qt::Key_F28},         {Qt::Key_MediaNext, Qt::Key_F29},
-        {Qt::Key_N, Qt::Key_F29},             {Qt::Key_Period, Qt::Key_F29},
+        {Qt::Key_Space, Qt::Key_F26},
+        {Qt::Key_MediaPlay, Qt::Key_F26},
+        {Qt::Key_MediaPause, Qt::Key_F26},
+        {Qt::Key_MediaTogglePlayPause, Qt::Key_F26},
+        {Qt::Key_MediaPrevious, Qt::Key_F28},
+        {Qt::Key_P, Qt::Key_F28},
+        {Qt::Key_Comma, Qt::Key_F28},
+        {Qt::Key_MediaNext, Qt::Key_F29},
+        {Qt::Key_N, Qt::Key_F29},
+        {Qt::Key_Period, Qt::Key_F29},
     };
     return map;
 }

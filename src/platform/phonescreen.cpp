@@ -47,6 +47,7 @@ void PhoneScreen::setFrame(QWidget *frame)
         return;
     const bool shown = !frame->isHidden();
     hosted = frame;
+    hostedObject = frame;
     if (frame->parentWidget() != this)
         frame->setParent(this);
     placeFrame(frame->windowState() & Qt::WindowFullScreen);
@@ -106,7 +107,7 @@ void PhoneScreen::setDark(bool dark)
 void PhoneScreen::childEvent(QChildEvent *event)
 {
     QWidget::childEvent(event);
-    if (event->removed() && deleteWithFrame && event->child() == hosted.data())
+    if (event->removed() && deleteWithFrame && event->child() == hostedObject)
         deleteLater();
 }
 

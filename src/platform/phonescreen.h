@@ -46,5 +46,6 @@ protected:
     VideoSurface *surface;
     QWidget *darkCover;
     QPointer<QWidget> hosted;
+    QObject *hostedObject = nullptr; // compared only: a frame being deleted is no longer guarded
     bool deleteWithFrame = false;
 };

@@ -19,9 +19,8 @@ int nextMenuId()
 QPopupMenu::QPopupMenu(QWidget *parent, const char *name) : QMenu(parent)
 {
     setObjectName(QString::fromLatin1(name));
-    connect(this, &QMenu::triggered, this, [this](QAction *action) {
-        emit activated(action->property(IdProperty).toInt());
-    });
+    connect(this, &QMenu::triggered, this,
+            [this](QAction *action) { emit activated(action->property(IdProperty).toInt()); });
 }
 
 int QPopupMenu::insertItem(QCustomMenuItem *item, int id, int index)

@@ -35,8 +35,7 @@ ZMainWidget::ZMainWidget(const QString &title, bool noTitleBar, QWidget *parent,
     init(title, noTitleBar, name);
 }
 
-ZMainWidget::ZMainWidget(bool noTitleBar, QWidget *parent, const char *name,
-                         Qt::WindowFlags flags)
+ZMainWidget::ZMainWidget(bool noTitleBar, QWidget *parent, const char *name, Qt::WindowFlags flags)
     : QWidget(hostFor(parent), flags)
 {
     init(QString(), noTitleBar, name);
@@ -185,10 +184,17 @@ void ZMainWidget::updateVideoMode()
 void ZMainWidget::changeEvent(QEvent *event)
 {
     QWidget::changeEvent(event);
-    if (event->type() != QEvent::WindowStateChange)
+    if (event->type() != QEvent::WindowStateChange || placing)
         return;
-    if (PhoneScreen *screen = phoneScreen())
+    if (PhoneScreen *screen = phoneScreen()) {
+        // Moving a widget drops its full-screen state: place it, then keep the state.
+        placing = true;
+        const Qt::WindowStates wanted = windowState();
         screen->placeFrame(isFullScreenState());
+        if (windowState() != wanted)
+            setWindowState(wanted);
+        placing = false;
+    }
     updateVideoMode();
 }
 

@@ -51,6 +51,7 @@ protected:
     bool withTitleArea = true;
     bool fullScreenNoTitleBar = false;
     bool fullScreenNoSoftKeys = false;
+    bool placing = false;
     QPointer<QWidget> titleBar;
     QPointer<QWidget> content;
     QPointer<QWidget> softKeys;

@@ -49,8 +49,8 @@ ZMessageBox::ZMessageBox(QWidget *parent, const QPixmap &icon, const QString &te
 }
 
 int ZMessageBox::information(QWidget *parent, const QPixmap &icon, const QString &text,
-                             const QString &button0, const QString &button1,
-                             const QString &button2, int defaultButton)
+                             const QString &button0, const QString &button1, const QString &button2,
+                             int defaultButton)
 {
     ZMessageBox box(parent, icon, text, {button0, button1, button2}, defaultButton);
     box.setWindowTitle(parent ? parent->windowTitle() : QString());

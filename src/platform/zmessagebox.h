@@ -11,8 +11,8 @@ class ZMessageBox : public QDialog
     Q_OBJECT
 
 public:
-    ZMessageBox(QWidget *parent, const QPixmap &icon, const QString &text, const QStringList &buttons,
-                int defaultButton);
+    ZMessageBox(QWidget *parent, const QPixmap &icon, const QString &text,
+                const QStringList &buttons, int defaultButton);
 
     // Returns the index of the pressed button, or -1 when the box was closed otherwise.
     static int information(QWidget *parent, const QPixmap &icon, const QString &text,
