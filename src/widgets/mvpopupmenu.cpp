@@ -1,5 +1,6 @@
 #include "widgets/mvpopupmenu.h"
 
+#include "platform/qcustommenuitem.h"
 #include "platform/qpopupmenu.h"
 
 #include <QKeyEvent>
@@ -25,7 +26,12 @@ MvPopupMenu::~MvPopupMenu()
 
 int MvPopupMenu::insertItem(QCustomMenuItem *item, int id, int index)
 {
-    return popupMenu ? popupMenu->insertItem(item, id, index) : -1;
+    if (!popupMenu) {
+        // The menu would have owned the item.
+        delete item;
+        return -1;
+    }
+    return popupMenu->insertItem(item, id, index);
 }
 
 bool MvPopupMenu::mousePressEvent(QMouseEvent *)
