@@ -240,8 +240,9 @@ void TestMvObject::watchedDeletedBeforeWrapper()
     QWidget next;
     wrapper->setWatched(&next);
     wrapper->setFiltering(true);
-    next.resize(50, 50);
-    QCOMPARE(wrapper->count("resize"), 1);
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
+    QCoreApplication::sendEvent(&next, &key);
+    QCOMPARE(wrapper->count("keyPress"), 1);
     delete wrapper;
 }
 
