@@ -39,13 +39,10 @@ class TestMvMainWidget : public QObject
 
 private slots:
     void constructorsNameTheFrame();
-    void fromUtf8Text_data();
-    void fromUtf8Text();
     void layouts_data();
     void layouts();
     void layoutsWithoutBars_data() { layouts_data(); }
     void layoutsWithoutBars();
-    void layoutsDoNotAccumulate();
     void softKeyBarMadeOnce();
     void contentWidgetOnRequest();
     void clientWidgetGeometry();
@@ -75,22 +72,7 @@ void TestMvMainWidget::constructorsNameTheFrame()
     QVERIFY(third.getTitleBarWidget());
 }
 
-void TestMvMainWidget::fromUtf8Text_data()
-{
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("text");
-    QTest::addRow("ascii") << QByteArray("Movara") << QStringLiteral("Movara");
-    QTest::addRow("two-byte") << QByteArray("Bj\xc3\xb6rk") << QString::fromUtf8("Björk");
-    QTest::addRow("three-byte") << QByteArray("\xe2\x82\xac 5") << QString::fromUtf8("€ 5");
-}
 
-void TestMvMainWidget::fromUtf8Text()
-{
-    QFETCH(QByteArray, bytes);
-    QFETCH(QString, text);
-    QCOMPARE(::fromUtf8Text(bytes.constData()), text);
-    QVERIFY(::fromUtf8Text(nullptr).isNull());
-}
 
 void TestMvMainWidget::layouts_data()
 {
@@ -165,17 +147,6 @@ void TestMvMainWidget::layoutsWithoutBars()
     frame.showCST(true);
 }
 
-void TestMvMainWidget::layoutsDoNotAccumulate()
-{
-    Frame frame("Movara");
-    QCOMPARE(frame.height(), 214);
-    for (int round = 0; round < 3; ++round) {
-        frame.showFullScreenLayout(true, true);
-        QCOMPARE(frame.height(), 259);
-        frame.showNormalLayout(true, true);
-        QCOMPARE(frame.height(), 214);
-    }
-}
 
 void TestMvMainWidget::softKeyBarMadeOnce()
 {

@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPixmap>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
 
@@ -20,7 +19,6 @@ class TestZPlatform : public QObject
 private slots:
     void resourceLabels_data();
     void resourceLabels();
-    void softKeysClickAndEnable();
     void frameLivesOnItsPhoneScreen();
     void fullScreenFillsThePhoneNotTheMonitor();
     void videoSurfaceOnTopOnlyWhenFrameShowsNothing();
@@ -61,22 +59,6 @@ void TestZPlatform::resourceLabels()
     QCOMPARE(later.resourceID(), given);
 }
 
-void TestZPlatform::softKeysClickAndEnable()
-{
-    UTIL_CST bar(nullptr, QString(), QStringLiteral("CST_Menu"), QStringLiteral("CST_Exit"));
-    bar.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&bar));
-    QSignalSpy right(bar.getRightBtn(), &QPushButton::clicked);
-    QSignalSpy middle(bar.getMidBtn(), &QPushButton::clicked);
-    QTest::mouseClick(bar.windowHandle(), Qt::LeftButton, {},
-                      bar.getRightBtn()->geometry().center());
-    QCOMPARE(right.size(), 1);
-    bar.getMidBtn()->setEnabled(false);
-    QTest::mouseClick(bar.windowHandle(), Qt::LeftButton, {}, bar.getMidBtn()->geometry().center());
-    QCOMPARE(middle.size(), 0);
-    QVERIFY(bar.getLeftBtn()->geometry().right() < bar.getMidBtn()->geometry().left());
-    QVERIFY(bar.getMidBtn()->geometry().right() < bar.getRightBtn()->geometry().left());
-}
 
 void TestZPlatform::frameLivesOnItsPhoneScreen()
 {
