@@ -1,11 +1,9 @@
 #pragma once
 
+#include "platform/util_cst.h"
+#include "platform/zmainwidget.h"
 #include "widgets/fromutf8text.h"
 #include "widgets/mvobject.h"
-
-class QWidget;
-class UTIL_CST;
-class ZMainWidget;
 
 // Wraps the platform's window frame: remembers its title bar, content area,
 // soft-key bar and one client widget kept to the content area's size, and
