@@ -35,7 +35,7 @@ std::string CommandFilter::finish()
 
 std::string CommandFilter::rewrite(std::string_view line)
 {
-    const size_t first = line.find_first_not_of(" \t");
+    const size_t first = line.find_first_not_of(" \t\r\n");
     if (first == std::string_view::npos)
         return std::string(line);
     const size_t wordEnd = line.find_first_of(" \t\r\n", first);

@@ -1,0 +1,4 @@
+# The engine adapter's tests: its filters and argument list, and the adapter
+# run against the real MPlayer (labelled e2e).
+movara_add_qtest(tst_adapterfilters SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_adapterfilters.cpp)
+target_link_libraries(tst_adapterfilters PRIVATE movara_adapter)
