@@ -2,3 +2,7 @@
 # run against the real MPlayer (labelled e2e).
 movara_add_qtest(tst_adapterfilters SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_adapterfilters.cpp)
 target_link_libraries(tst_adapterfilters PRIVATE movara_adapter)
+
+movara_add_qtest(tst_adapterengine SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_adapterengine.cpp
+    LABELS e2e)
+add_dependencies(tst_adapterengine movara_engine_adapter)
