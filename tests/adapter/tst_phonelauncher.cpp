@@ -10,6 +10,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -62,9 +63,11 @@ private slots:
     void failures_data();
     void failures();
     void interruptLeavesNothingBehind();
+    void worksWithoutRoot();
 
 private:
-    int launch(const QStringList &args, const QProcessEnvironment &extra = {});
+    int launch(const QStringList &args, const QProcessEnvironment &extra = {},
+               bool viaLauncher = true);
 
     QTemporaryDir work;
     QString phone;
@@ -84,7 +87,9 @@ void TestPhoneLauncher::initTestCase()
     phone = work.filePath("phone");
 }
 
-int TestPhoneLauncher::launch(const QStringList &args, const QProcessEnvironment &extra)
+// Runs the launcher with args, or with viaLauncher false the command args.
+int TestPhoneLauncher::launch(const QStringList &args, const QProcessEnvironment &extra,
+                              bool viaLauncher)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("DISPLAY");
@@ -94,7 +99,10 @@ int TestPhoneLauncher::launch(const QStringList &args, const QProcessEnvironment
     QProcess launcher;
     launcher.setProcessEnvironment(environment);
     launcher.setWorkingDirectory(work.path());
-    launcher.start(launcherPath, args);
+    if (viaLauncher)
+        launcher.start(launcherPath, args);
+    else
+        launcher.start(args.first(), args.mid(1));
     if (!launcher.waitForFinished(60000)) {
         launcher.kill();
         launcher.waitForFinished();
@@ -246,6 +254,29 @@ void TestPhoneLauncher::interruptLeavesNothingBehind()
     QVERIFY(launcher.waitForFinished(5000));
     QTRY_VERIFY_WITH_TIMEOUT(processesWith(marker).isEmpty(), 3000);
     QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(socket), 3000);
+}
+
+void TestPhoneLauncher::worksWithoutRoot()
+{
+    if (geteuid() != 0 || QStandardPaths::findExecutable("setpriv").isEmpty())
+        QSKIP("needs root to become another user, and setpriv");
+    // An ordinary user with a home of its own.
+    QFile::setPermissions(work.path(), QFile::permissions(work.path()) | QFile::ExeOther);
+    const QString home = work.filePath("home-nobody");
+    QVERIFY(QDir().mkpath(home));
+    QCOMPARE(::chown(QFile::encodeName(home).constData(), 65534, 65534), 0);
+    QProcessEnvironment extra;
+    extra.insert("HOME", home);
+    const int status =
+        launch({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                launcherPath, "--", "/bin/sh", "-c",
+                "id -u; ls /ezxlocal/download/mystuff/MyRingTone; test -d /mmc/mmca1/Music"},
+               extra, false);
+    if (err.contains("may not create a sandbox"))
+        QSKIP("this machine allows no user namespaces to ordinary users");
+    QCOMPARE(status, 0);
+    QVERIFY2(out.startsWith("65534\n") && out.contains("Ring tone.mp3"), out.constData());
+    QVERIFY(QFileInfo::exists(home + "/.local/share/movara/phone/ezx_system.cfg"));
 }
 
 QTEST_MAIN(TestPhoneLauncher)
