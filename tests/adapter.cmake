@@ -1,0 +1,17 @@
+# The engine adapter's tests: its filters and argument list, and the adapter
+# run against the real MPlayer (labelled e2e).
+movara_add_qtest(tst_adapterfilters SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_adapterfilters.cpp)
+target_link_libraries(tst_adapterfilters PRIVATE movara_adapter)
+
+movara_add_qtest(tst_adapterengine SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_adapterengine.cpp
+    LABELS e2e)
+add_dependencies(tst_adapterengine movara_engine_adapter)
+
+movara_add_qtest(tst_adapterscreen SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_adapterscreen.cpp
+    LABELS e2e)
+add_dependencies(tst_adapterscreen movara_engine_adapter)
+
+# The phone launcher's sandbox, with a private Xvfb.
+movara_add_qtest(tst_phonelauncher SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_phonelauncher.cpp
+    LABELS e2e)
+add_dependencies(tst_phonelauncher movara_phone_launcher)

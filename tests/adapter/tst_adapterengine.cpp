@@ -1,0 +1,379 @@
+// The engine adapter against the machine's real MPlayer, headless: what the
+// front-end reads, what it can make the engine do, and that no engine process
+// outlives the adapter.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+const QString adapterPath = QStringLiteral(MOVARA_BIN_DIR "/mplayer");
+
+QStringList frontEndArguments(const QString &path)
+{
+    return {"-slave",
+            "-nortc",
+            "-utf8",
+            "-mixer",
+            "/dev/mixer",
+            "-vf",
+            "rotate=10,expand=0:0:::1,scale=-2:320,crop=240:320",
+            "-af",
+            "channels=2,resample=44100:0:0",
+            "-sws",
+            "0",
+            "-subrotate",
+            "2",
+            "-framedrop",
+            "-fs",
+            "-idle",
+            path};
+}
+
+// Processes whose parent is pid, from /proc.
+QList<qint64> childrenOf(qint64 pid)
+{
+    QList<qint64> children;
+    const QStringList entries = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        bool numeric = false;
+        const qint64 candidate = entry.toLongLong(&numeric);
+        if (!numeric)
+            continue;
+        QFile stat("/proc/" + entry + "/stat");
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray text = stat.readAll();
+        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
+            children << candidate;
+    }
+    return children;
+}
+
+// Gone, or dead and waiting to be reaped.
+bool processGone(qint64 pid)
+{
+    QFile stat(QString("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = stat.readAll();
+    const QByteArray state = text.mid(text.lastIndexOf(')') + 2, 1);
+    return state == "Z" || state == "X";
+}
+
+// Status pieces: what the engine ended with a carriage return, from offset on.
+QList<QByteArray> statusPieces(const QByteArray &out, qsizetype from)
+{
+    QList<QByteArray> pieces;
+    qsizetype start = from;
+    for (qsizetype i = from; i < out.size(); ++i) {
+        if (out[i] == '\n' || out[i] == '\r') {
+            if (out[i] == '\r')
+                pieces << out.mid(start, i - start);
+            start = i + 1;
+        }
+    }
+    return pieces;
+}
+
+} // namespace
+
+class TestAdapterEngine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void header_data();
+    void header();
+    void loadlistPlaysTheNextMedium();
+    void pauseSurvivesOtherCommands();
+    void noEngineOutlivesTheAdapter_data();
+    void noEngineOutlivesTheAdapter();
+    void standardErrorStaysApart();
+    void exitStatus_data();
+    void exitStatus();
+
+private:
+    void start(const QString &media, const QProcessEnvironment &extra = {});
+    bool waitFor(const QByteArray &needle, qsizetype from, int timeoutMs);
+    void collect(int ms);
+    void send(const QByteArray &command) { adapter->write(command); }
+
+    QTemporaryDir media;
+    QProcess *adapter = nullptr;
+    QByteArray out;
+    QByteArray err;
+};
+
+void TestAdapterEngine::initTestCase()
+{
+    if (!QFile::exists("/usr/bin/mplayer") && qEnvironmentVariableIsEmpty("MOVARA_MPLAYER"))
+        QSKIP("MPlayer is not installed");
+    QVERIFY(media.isValid());
+    const QString sine = "sine=frequency=440:duration=3";
+    const QList<QStringList> jobs = {
+        {"-f", "lavfi", "-i", sine, media.filePath("a.mp3")},
+        {"-f", "lavfi", "-i", sine, media.filePath("a.wav")},
+        {"-f", "lavfi", "-i", sine, "-c:a", "libvorbis", media.filePath("a.ogg")},
+        {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=15:duration=3", "-f", "lavfi", "-i", sine,
+         "-shortest", "-c:v", "mpeg4", "-c:a", "mp2", media.filePath("v.avi")},
+    };
+    for (const QStringList &job : jobs) {
+        const int status = QProcess::execute("ffmpeg", QStringList{"-v", "error", "-y"} + job);
+        if (status == -2)
+            QSKIP("ffmpeg is not installed");
+        QCOMPARE(status, 0);
+    }
+}
+
+void TestAdapterEngine::init()
+{
+    out.clear();
+    err.clear();
+}
+
+void TestAdapterEngine::cleanup()
+{
+    if (adapter) {
+        adapter->kill();
+        adapter->waitForFinished(2000);
+        delete adapter;
+        adapter = nullptr;
+    }
+}
+
+void TestAdapterEngine::start(const QString &path, const QProcessEnvironment &extra)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.remove("MOVARA_SCREEN_WID");
+    for (const QString &key : extra.keys())
+        environment.insert(key, extra.value(key));
+    adapter = new QProcess;
+    adapter->setProcessEnvironment(environment);
+    adapter->setWorkingDirectory(media.path());
+    adapter->start(adapterPath, frontEndArguments(path));
+    QVERIFY2(adapter->waitForStarted(), qPrintable(adapter->errorString()));
+}
+
+bool TestAdapterEngine::waitFor(const QByteArray &needle, qsizetype from, int timeoutMs)
+{
+    QElapsedTimer clock;
+    clock.start();
+    for (;;) {
+        out += adapter->readAllStandardOutput();
+        err += adapter->readAllStandardError();
+        if (out.indexOf(needle, from) >= 0)
+            return true;
+        const qint64 left = timeoutMs - clock.elapsed();
+        if (left <= 0 || adapter->state() == QProcess::NotRunning)
+            return false;
+        adapter->waitForReadyRead(int(left));
+    }
+}
+
+void TestAdapterEngine::collect(int ms)
+{
+    waitFor(QByteArray("\x01never\x01"), 0, ms);
+}
+
+void TestAdapterEngine::header_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("video");
+
+    QTest::addRow("mp3") << "a.mp3" << false;
+    QTest::addRow("wav") << "a.wav" << false;
+    QTest::addRow("ogg") << "a.ogg" << false;
+    QTest::addRow("video with sound") << "v.avi" << true;
+}
+
+void TestAdapterEngine::header()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, video);
+
+    start(media.filePath(file));
+    QVERIFY2(waitFor("AO: ", 0, 5000), err.constData());
+    QVERIFY(waitFor(video ? "\nVO: " : "\r", 0, 3000));
+    QVERIFY(waitFor("\r", out.indexOf(video ? "\nVO: " : "AO: "), 3000));
+
+    const QList<QByteArray> lines = out.split('\n');
+    QCOMPARE(lines.contains("Audio file file format detected."), !video);
+    QVERIFY(!out.contains("Audio only file format detected."));
+    QVERIFY(!out.contains("libavformat file format detected.") || video);
+    QVERIFY(out.contains("file format detected.\n"));
+    QCOMPARE(out.contains("\nVIDEO:"), video);
+    QVERIFY(!out.contains('\x1b'));
+
+    // The engine has left the header behind: one status piece after another.
+    collect(300);
+    const QList<QByteArray> status = statusPieces(out, out.indexOf("Starting playback..."));
+    QVERIFY(status.size() >= 3);
+    for (const QByteArray &piece : status)
+        QVERIFY2(piece.startsWith("A:"), piece.constData());
+    if (!video) {
+        static const QRegularExpression elapsed(R"(^A:.*\([0-9:]*[0-9]\.[0-9]\))");
+        QVERIFY2(elapsed.match(QString::fromLatin1(status.last())).hasMatch(),
+                 status.last().constData());
+    }
+
+    // The length comes back at once.
+    const qsizetype asked = out.size();
+    QElapsedTimer clock;
+    clock.start();
+    send("get_time_length\n");
+    QVERIFY(waitFor("ANS_LENGTH=", asked, 1000));
+    QVERIFY2(clock.elapsed() < 200, qPrintable(QString::number(clock.elapsed())));
+    static const QRegularExpression length(R"(ANS_LENGTH=([0-9]*\.[0-9]+))");
+    const auto match = length.match(QString::fromLatin1(out.mid(asked)));
+    QVERIFY(match.hasMatch());
+    QVERIFY(qAbs(match.captured(1).toDouble() - 3.0) < 0.2);
+
+    clock.restart();
+    send("quit\n");
+    QVERIFY(adapter->waitForFinished(1000));
+    QVERIFY(clock.elapsed() < 1000);
+    QCOMPARE(adapter->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(adapter->exitCode(), 0);
+}
+
+void TestAdapterEngine::loadlistPlaysTheNextMedium()
+{
+    start(media.filePath("a.mp3"));
+    QVERIFY(waitFor("AO: ", 0, 5000));
+    QFile list(media.filePath("list.name"));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write(QFile::encodeName(media.filePath("v.avi")) + '\n');
+    list.close();
+
+    const qsizetype loaded = out.size();
+    send("loadlist " + QFile::encodeName(list.fileName()) + "\n");
+    QVERIFY2(waitFor("\nVIDEO:", loaded, 3000), out.mid(loaded).constData());
+    QVERIFY(waitFor("\nVO: ", loaded, 3000));
+    QVERIFY(waitFor("\r", out.indexOf("\nVO: ", loaded), 3000));
+}
+
+void TestAdapterEngine::pauseSurvivesOtherCommands()
+{
+    start(media.filePath("a.mp3"));
+    QVERIFY(waitFor("AO: ", 0, 5000));
+    QVERIFY(waitFor("\r", out.indexOf("AO: "), 3000));
+
+    send("pause\n");
+    collect(200);
+    qsizetype mark = out.size();
+    collect(500);
+    QCOMPARE(statusPieces(out, mark).size(), 0);
+
+    // Commands other than pause, seek, loadlist and quit leave the pause alone.
+    send("volume 60 100\n");
+    send("get_time_length\n");
+    QVERIFY(waitFor("ANS_LENGTH=", mark, 1000));
+    collect(200);
+    mark = out.size();
+    collect(500);
+    QCOMPARE(statusPieces(out, mark).size(), 0);
+
+    send("pause\n");
+    QVERIFY(waitFor("\r", mark, 1000));
+}
+
+void TestAdapterEngine::noEngineOutlivesTheAdapter_data()
+{
+    QTest::addColumn<int>("how");
+    QTest::addRow("adapter killed") << int(SIGKILL);
+    QTest::addRow("adapter terminated") << int(SIGTERM);
+    QTest::addRow("standard input closed") << 0;
+}
+
+void TestAdapterEngine::noEngineOutlivesTheAdapter()
+{
+    QFETCH(int, how);
+
+    start(media.filePath("v.avi"));
+    QVERIFY(waitFor("AO: ", 0, 5000));
+    const QList<qint64> engines = childrenOf(adapter->processId());
+    QCOMPARE(engines.size(), 1);
+    QVERIFY(!processGone(engines.first()));
+    // Paused, the engine writes nothing, so no broken pipe would end it either.
+    send("pause\n");
+    collect(200);
+
+    if (how)
+        ::kill(pid_t(adapter->processId()), how);
+    else
+        adapter->closeWriteChannel();
+    QVERIFY(adapter->waitForFinished(3000));
+    QTRY_VERIFY_WITH_TIMEOUT(processGone(engines.first()), 3000);
+    if (!how) {
+        QCOMPARE(adapter->exitStatus(), QProcess::NormalExit);
+        QCOMPARE(adapter->exitCode(), 0);
+    }
+}
+
+void TestAdapterEngine::standardErrorStaysApart()
+{
+    start(media.filePath("missing.mp3"));
+    QTRY_VERIFY_WITH_TIMEOUT((err += adapter->readAllStandardError()).contains("File not found"),
+                             5000);
+    out += adapter->readAllStandardOutput();
+    QVERIFY(!out.contains("File not found"));
+    QVERIFY(!out.contains("AO: "));
+    // Still idle, waiting for commands.
+    QCOMPARE(adapter->state(), QProcess::Running);
+    send("quit 3\n");
+    QVERIFY(adapter->waitForFinished(2000));
+    QCOMPARE(adapter->exitStatus(), QProcess::NormalExit);
+    QCOMPARE(adapter->exitCode(), 3);
+}
+
+void TestAdapterEngine::exitStatus_data()
+{
+    QTest::addColumn<QByteArray>("engine");
+    QTest::addColumn<bool>("crashed");
+    QTest::addColumn<int>("code");
+
+    QTest::addRow("engine exits with a status") << QByteArray("exit 5") << false << 5;
+    QTest::addRow("engine killed") << QByteArray("kill -TERM $$") << true << 0;
+    QTest::addRow("engine missing") << QByteArray() << false << 127;
+}
+
+void TestAdapterEngine::exitStatus()
+{
+    QFETCH(QByteArray, engine);
+    QFETCH(bool, crashed);
+    QFETCH(int, code);
+
+    const QString script = media.filePath("engine.sh");
+    QFile::remove(script);
+    if (!engine.isEmpty()) {
+        QFile file(script);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\n" + engine + "\n");
+        file.close();
+        file.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    }
+    QProcessEnvironment extra;
+    extra.insert("MOVARA_MPLAYER", script);
+    start(media.filePath("a.mp3"), extra);
+    QVERIFY(adapter->waitForFinished(3000));
+    QCOMPARE(adapter->exitStatus(), crashed ? QProcess::CrashExit : QProcess::NormalExit);
+    if (!crashed)
+        QCOMPARE(adapter->exitCode(), code);
+    if (engine.isEmpty())
+        QVERIFY(adapter->readAllStandardError().contains(QFile::encodeName(script)));
+}
+
+QTEST_MAIN(TestAdapterEngine)
+#include "tst_adapterengine.moc"

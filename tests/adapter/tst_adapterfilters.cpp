@@ -1,0 +1,248 @@
+// The engine adapter's pure parts: output filtering, command rewriting and the
+// engine's argument list.
+#include "commandfilter.h"
+#include "enginecommandline.h"
+#include "outputfilter.h"
+
+#include <QStringList>
+#include <QTest>
+
+namespace {
+
+QByteArray feedAll(OutputFilter &filter, const QByteArray &input, int chunkSize)
+{
+    QByteArray out;
+    for (int i = 0; i < input.size(); i += chunkSize) {
+        const QByteArray chunk = input.mid(i, chunkSize);
+        out += QByteArray::fromStdString(filter.feed({chunk.constData(), size_t(chunk.size())}));
+    }
+    return out;
+}
+
+QStringList toList(const std::vector<std::string> &args)
+{
+    QStringList list;
+    for (const std::string &arg : args)
+        list << QString::fromStdString(arg);
+    return list;
+}
+
+const std::vector<std::string> frontEndArguments = {
+    "-slave",
+    "-nortc",
+    "-utf8",
+    "-mixer",
+    "/dev/mixer",
+    "-vf",
+    "rotate=10,expand=0:0:::1,scale=-2:320,crop=240:320",
+    "-af",
+    "channels=2,resample=44100:0:0",
+    "-sws",
+    "0",
+    "-subrotate",
+    "2",
+    "-framedrop",
+    "-fs",
+    "-idle",
+    "/media/a b.mp3"};
+
+} // namespace
+
+class TestAdapterFilters : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void output_data();
+    void output();
+    void outputUnfinishedLineWaits();
+    void heldHeaderIsReleasedOnTimeout();
+    void commands_data();
+    void commands();
+    void commandSplitAcrossChunks();
+    void arguments_data();
+    void arguments();
+};
+
+void TestAdapterFilters::output_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::addRow("audio status keeps its carriage return, loses the escape")
+        << QByteArray("A:   2.0 (02.0) of 3.0 (03.0)  0.2% \x1b[J\rA:   2.1 (02.0) of 3.0 "
+                      "(03.0)  0.2% \x1b[J\r")
+        << QByteArray(
+               "A:   2.0 (02.0) of 3.0 (03.0)  0.2% \rA:   2.1 (02.0) of 3.0 (03.0)  0.2% \r");
+    QTest::addRow("on-screen message after cursor movement")
+        << QByteArray("A:   0.5 (00.4) of 3.0 (03.0) \x1b[J\r\n\x1b[A\r\x1b[KVolume: 60 %\n")
+        << QByteArray("A:   0.5 (00.4) of 3.0 (03.0) \r\nVolume: 60 %\n");
+    QTest::addRow("audio demuxer header")
+        << QByteArray("Playing a.mp3.\nAudio only file format detected.\nLoad subtitles in ./\n")
+        << QByteArray("Playing a.mp3.\nAudio file file format detected.\nLoad subtitles in ./\n");
+    QTest::addRow("container without video")
+        << QByteArray("libavformat file format detected.\n[lavf] stream 0: audio (vorbis)\n"
+                      "AO: [sdl] 44100Hz 2ch s16le (2 bytes per sample)\nVideo: no video\n")
+        << QByteArray("Audio file file format detected.\n[lavf] stream 0: audio (vorbis)\n"
+                      "AO: [sdl] 44100Hz 2ch s16le (2 bytes per sample)\nVideo: no video\n");
+    QTest::addRow("container with video")
+        << QByteArray("libavformat file format detected.\n[lavf] stream 0: video (h264)\n"
+                      "VIDEO:  [H264]  160x120  24bpp  15.000 fps\nAO: [sdl] 44100Hz\n")
+        << QByteArray("libavformat file format detected.\n[lavf] stream 0: video (h264)\n"
+                      "VIDEO:  [H264]  160x120  24bpp  15.000 fps\nAO: [sdl] 44100Hz\n");
+    QTest::addRow("container that fails to open")
+        << QByteArray("libavformat file format detected.\nPlaying b.mp4.\n")
+        << QByteArray("libavformat file format detected.\nPlaying b.mp4.\n");
+    QTest::addRow("malformed escape keeps the line end")
+        << QByteArray("abc\x1b[12\ndef\x1b\n") << QByteArray("abc\ndef\n");
+    QTest::addRow("whole line only: a longer line is left alone")
+        << QByteArray("Audio only file format detected. (twice)\n")
+        << QByteArray("Audio only file format detected. (twice)\n");
+}
+
+void TestAdapterFilters::output()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, expected);
+    // Whole, and byte by byte: chunk boundaries must not change the result.
+    for (int chunkSize : {int(input.size()), 1, 7}) {
+        OutputFilter filter;
+        QByteArray out = feedAll(filter, input, chunkSize);
+        out += QByteArray::fromStdString(filter.finish());
+        QCOMPARE(out, expected);
+        QVERIFY(!filter.holding());
+    }
+}
+
+void TestAdapterFilters::outputUnfinishedLineWaits()
+{
+    OutputFilter filter;
+    QCOMPARE(QByteArray::fromStdString(filter.feed("Playing a.mp3.\nExiting... (Qu")),
+             QByteArray("Playing a.mp3.\n"));
+    QCOMPARE(QByteArray::fromStdString(filter.finish()), QByteArray("Exiting... (Qu"));
+}
+
+void TestAdapterFilters::heldHeaderIsReleasedOnTimeout()
+{
+    OutputFilter filter;
+    QCOMPARE(QByteArray::fromStdString(filter.feed("libavformat file format detected.\nx\n")),
+             QByteArray());
+    QVERIFY(filter.holding());
+    QCOMPARE(QByteArray::fromStdString(filter.release()),
+             QByteArray("libavformat file format detected.\nx\n"));
+    QVERIFY(!filter.holding());
+    QCOMPARE(QByteArray::fromStdString(filter.feed("y\n")), QByteArray("y\n"));
+}
+
+void TestAdapterFilters::commands_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<QByteArray>("expected");
+
+    QTest::addRow("volume keeps the pause")
+        << QByteArray("volume 60 100\n") << QByteArray("pausing_keep_force volume 60 100\n");
+    QTest::addRow("length query keeps the pause")
+        << QByteArray("get_time_length\n") << QByteArray("pausing_keep_force get_time_length\n");
+    QTest::addRow("full screen keeps the pause")
+        << QByteArray("vo_fullscreen\n") << QByteArray("pausing_keep_force vo_fullscreen\n");
+    QTest::addRow("pause") << QByteArray("pause\n") << QByteArray("pause\n");
+    QTest::addRow("seek, with its trailing space")
+        << QByteArray("seek -15 \n") << QByteArray("seek -15 \n");
+    QTest::addRow("loadlist") << QByteArray("loadlist /tmp/movara_curmedia.name\n")
+                              << QByteArray("loadlist /tmp/movara_curmedia.name\n");
+    QTest::addRow("quit") << QByteArray("quit\n") << QByteArray("quit\n");
+    QTest::addRow("already prefixed")
+        << QByteArray("pausing_keep mute\n") << QByteArray("pausing_keep mute\n");
+    QTest::addRow("a word that only begins like a kept command")
+        << QByteArray("pausefoo\n") << QByteArray("pausing_keep_force pausefoo\n");
+    QTest::addRow("leading blanks")
+        << QByteArray("  mute\n") << QByteArray("pausing_keep_force mute\n");
+    QTest::addRow("empty line") << QByteArray("\n") << QByteArray("\n");
+    QTest::addRow("several lines in one chunk")
+        << QByteArray("pause\nvolume 5 100\nseek 15 \n")
+        << QByteArray("pause\npausing_keep_force volume 5 100\nseek 15 \n");
+}
+
+void TestAdapterFilters::commands()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(QByteArray, expected);
+    CommandFilter filter;
+    QCOMPARE(QByteArray::fromStdString(filter.feed({input.constData(), size_t(input.size())})),
+             expected);
+    QCOMPARE(QByteArray::fromStdString(filter.finish()), QByteArray());
+}
+
+void TestAdapterFilters::commandSplitAcrossChunks()
+{
+    CommandFilter filter;
+    QCOMPARE(QByteArray::fromStdString(filter.feed("vol")), QByteArray());
+    QCOMPARE(QByteArray::fromStdString(filter.feed("ume 5 100\nquit")),
+             QByteArray("pausing_keep_force volume 5 100\n"));
+    // The last line counts even without its newline.
+    QCOMPARE(QByteArray::fromStdString(filter.finish()), QByteArray("quit\n"));
+}
+
+void TestAdapterFilters::arguments_data()
+{
+    QTest::addColumn<QString>("display");
+    QTest::addColumn<QString>("window");
+    QTest::addColumn<bool>("soundServer");
+    QTest::addColumn<QStringList>("drivers");
+    QTest::addColumn<bool>("fullScreen");
+
+    const QStringList headless = {"-ao", "sdl,null", "-vo", "null", "-nolirc"};
+    QTest::addRow("no display") << ""
+                                << "" << false << headless << true;
+    QTest::addRow("no display, window id ignored") << ""
+                                                   << "12345" << false << headless << true;
+    QTest::addRow("X without the phone's screen")
+        << ":0"
+        << "" << false << QStringList{"-ao", "sdl,null", "-vo", "x11,null", "-nolirc"} << false;
+    QTest::addRow("X with the phone's screen")
+        << ":0"
+        << "4194310" << false << QStringList{"-ao",  "sdl,null", "-vo",           "x11,null",
+                                             "-wid", "4194310",  "-nomouseinput", "-nolirc"}
+        << true;
+    QTest::addRow("hexadecimal window id")
+        << ":0"
+        << "0x400006" << false << QStringList{"-ao",  "sdl,null", "-vo",           "x11,null",
+                                              "-wid", "4194310",  "-nomouseinput", "-nolirc"}
+        << true;
+    QTest::addRow("window id with trailing text is no window id")
+        << ":0"
+        << "42; rm" << false << QStringList{"-ao", "sdl,null", "-vo", "x11,null", "-nolirc"}
+        << false;
+    QTest::addRow("sound server") << ""
+                                  << "" << true
+                                  << QStringList{"-ao", "pulse,sdl,null", "-vo", "null", "-nolirc"}
+                                  << true;
+}
+
+void TestAdapterFilters::arguments()
+{
+    QFETCH(QString, display);
+    QFETCH(QString, window);
+    QFETCH(bool, soundServer);
+    QFETCH(QStringList, drivers);
+    QFETCH(bool, fullScreen);
+
+    EngineEnvironment environment;
+    environment.display = display.toStdString();
+    environment.screenWindow = window.toStdString();
+    environment.soundServer = soundServer;
+    const QStringList args = toList(engineArguments(frontEndArguments, environment));
+
+    QStringList expected = drivers;
+    for (const std::string &arg : frontEndArguments)
+        expected << QString::fromStdString(arg);
+    // The desktop engine exits at once on this option and its value.
+    expected.removeAt(expected.indexOf("-subrotate") + 1);
+    expected.removeOne("-subrotate");
+    if (!fullScreen)
+        expected.removeOne("-fs");
+    QCOMPARE(args, expected);
+}
+
+QTEST_MAIN(TestAdapterFilters)
+#include "tst_adapterfilters.moc"

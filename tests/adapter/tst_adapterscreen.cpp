@@ -1,0 +1,204 @@
+// The engine adapter under X: with the phone screen's window id it draws video
+// into that window and opens no window of its own, for video or for sound.
+#include <QElapsedTimer>
+#include <QImage>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString adapterPath = QStringLiteral(MOVARA_BIN_DIR "/mplayer");
+
+QStringList frontEndArguments(const QString &path)
+{
+    return {"-slave",
+            "-nortc",
+            "-utf8",
+            "-mixer",
+            "/dev/mixer",
+            "-vf",
+            "rotate=10,expand=0:0:::1,scale=-2:320,crop=240:320",
+            "-af",
+            "channels=2,resample=44100:0:0",
+            "-sws",
+            "0",
+            "-subrotate",
+            "2",
+            "-framedrop",
+            "-fs",
+            "-idle",
+            path};
+}
+
+} // namespace
+
+class TestAdapterScreen : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void cleanup();
+    void drawsIntoThePhoneScreen_data();
+    void drawsIntoThePhoneScreen();
+
+private:
+    QProcessEnvironment xEnvironment() const;
+    QByteArray run(const QString &program, const QStringList &args);
+    QStringList topLevelWindows();
+    QImage grabScreen();
+
+    QTemporaryDir media;
+    QProcess server;
+    QProcess screen;
+    QProcess adapter;
+    QString display;
+    qulonglong screenWindow = 0;
+};
+
+void TestAdapterScreen::initTestCase()
+{
+    for (const char *tool : {"Xvfb", "xev", "xwininfo", "import", "ffmpeg", "mplayer"}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            QSKIP(qPrintable(QString("%1 is not installed").arg(tool)));
+    }
+    QVERIFY(media.isValid());
+    const QString sine = "sine=frequency=440:duration=3";
+    QCOMPARE(QProcess::execute("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", sine,
+                                          media.filePath("a.mp3")}),
+             0);
+    QCOMPARE(QProcess::execute("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i",
+                                          "testsrc=size=160x120:rate=15:duration=3", "-f", "lavfi",
+                                          "-i", sine, "-shortest", "-c:v", "mpeg4", "-c:a", "mp2",
+                                          media.filePath("v.avi")}),
+             0);
+
+    // A private X server; it names its display once it is ready.
+    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
+    QVERIFY(server.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(server.canReadLine(), 10000);
+    display = ":" + QString::fromLatin1(server.readLine().trimmed());
+
+    // A 240 x 320 window stands in for the phone's screen.
+    screen.setProcessEnvironment(xEnvironment());
+    screen.start("xev", {"-geometry", "240x320+0+0"});
+    QVERIFY(screen.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(screen.canReadLine(), 5000);
+    static const QRegularExpression outer("Outer window is (0x[0-9a-f]+)");
+    const auto match = outer.match(QString::fromLatin1(screen.readLine()));
+    QVERIFY(match.hasMatch());
+    screenWindow = match.captured(1).toULongLong(nullptr, 16);
+    QVERIFY(screenWindow != 0);
+}
+
+void TestAdapterScreen::cleanupTestCase()
+{
+    for (QProcess *process : {&screen, &server}) {
+        if (process->state() != QProcess::NotRunning) {
+            process->kill();
+            process->waitForFinished(2000);
+        }
+    }
+}
+
+void TestAdapterScreen::cleanup()
+{
+    if (adapter.state() != QProcess::NotRunning) {
+        adapter.kill();
+        adapter.waitForFinished(2000);
+    }
+}
+
+QProcessEnvironment TestAdapterScreen::xEnvironment() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("DISPLAY", display);
+    environment.remove("XAUTHORITY");
+    return environment;
+}
+
+QByteArray TestAdapterScreen::run(const QString &program, const QStringList &args)
+{
+    QProcess process;
+    process.setProcessEnvironment(xEnvironment());
+    process.start(program, args);
+    if (!process.waitForFinished(5000))
+        return {};
+    return process.readAllStandardOutput();
+}
+
+QStringList TestAdapterScreen::topLevelWindows()
+{
+    QStringList windows;
+    static const QRegularExpression child(R"(^\s+(0x[0-9a-f]+) )");
+    for (const QByteArray &line : run("xwininfo", {"-root", "-children"}).split('\n')) {
+        const auto match = child.match(QString::fromLatin1(line));
+        if (match.hasMatch())
+            windows << match.captured(1);
+    }
+    return windows;
+}
+
+QImage TestAdapterScreen::grabScreen()
+{
+    return QImage::fromData(run("import", {"-window", QString::number(screenWindow), "png:-"}),
+                            "PNG");
+}
+
+void TestAdapterScreen::drawsIntoThePhoneScreen_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("video");
+    QTest::addRow("video") << "v.avi" << true;
+    QTest::addRow("sound only") << "a.mp3" << false;
+}
+
+void TestAdapterScreen::drawsIntoThePhoneScreen()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, video);
+
+    const QStringList windowsBefore = topLevelWindows();
+    QVERIFY(!windowsBefore.isEmpty());
+    const QImage before = grabScreen();
+    QCOMPARE(before.size(), QSize(240, 320));
+
+    QProcessEnvironment environment = xEnvironment();
+    environment.insert("MOVARA_SCREEN_WID", QString::number(screenWindow));
+    adapter.setProcessEnvironment(environment);
+    adapter.start(adapterPath, frontEndArguments(media.filePath(file)));
+    QVERIFY(adapter.waitForStarted());
+    QByteArray out;
+    QElapsedTimer clock;
+    clock.start();
+    // Sound starts with "Starting playback...", video a little later with its "VO: ".
+    const QByteArray started = video ? "\nVO: [x11]" : "Starting playback...";
+    while (!out.contains(started) && clock.elapsed() < 5000 && adapter.waitForReadyRead(5000))
+        out += adapter.readAllStandardOutput();
+    QVERIFY2(out.contains(started), out.constData());
+    QTest::qWait(600);
+
+    const QImage during = grabScreen();
+    QCOMPARE(topLevelWindows(), windowsBefore);
+    adapter.write("quit\n");
+    QVERIFY(adapter.waitForFinished(2000));
+
+    // Video covers the screen window; sound alone leaves it as it was.
+    int changed = 0;
+    for (int y = 0; y < 320; y += 8) {
+        for (int x = 0; x < 240; x += 8)
+            changed += before.pixel(x, y) != during.pixel(x, y);
+    }
+    const int samples = (320 / 8) * (240 / 8);
+    if (video)
+        QVERIFY2(changed > samples / 2, qPrintable(QString::number(changed)));
+    else
+        QCOMPARE(changed, 0);
+}
+
+QTEST_MAIN(TestAdapterScreen)
+#include "tst_adapterscreen.moc"

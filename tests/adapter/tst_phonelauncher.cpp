@@ -1,0 +1,283 @@
+// The phone launcher: the phone's paths exist inside its sandbox and lead to
+// the phone folder, the machine's real root stays as it was, failures are told
+// in one line, and an interrupt leaves no process behind.
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+#include <unistd.h>
+
+namespace {
+
+const QString launcherPath = QStringLiteral(MOVARA_BIN_DIR "/movara-phone");
+
+const QStringList phonePaths = {"/ezxlocal/download/mystuff/MyPhotos",
+                                "/ezxlocal/download/mystuff/MyRingTone",
+                                "/ezxlocal/download/mystuff/MyPlaylist", "/mmc/mmca1",
+                                "/ezx_user/download/appwrite/setup/ezx_system.cfg"};
+
+QStringList rootEntries()
+{
+    return QDir("/").entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
+                               QDir::NoDotAndDotDot);
+}
+
+// Live processes whose command line contains text.
+QList<qint64> processesWith(const QByteArray &text)
+{
+    QList<qint64> found;
+    const QStringList entries = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        bool numeric = false;
+        const qint64 pid = entry.toLongLong(&numeric);
+        if (!numeric)
+            continue;
+        QFile cmdline("/proc/" + entry + "/cmdline");
+        QFile stat("/proc/" + entry + "/stat");
+        if (!cmdline.open(QIODevice::ReadOnly) || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray status = stat.readAll();
+        const QByteArray state = status.mid(status.lastIndexOf(')') + 2, 1);
+        if (state != "Z" && cmdline.readAll().contains(text))
+            found << pid;
+    }
+    return found;
+}
+
+} // namespace
+
+class TestPhoneLauncher : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void phonePathsLeadToThePhoneFolder();
+    void ownFoldersAsRoots();
+    void privateDisplayAndExitStatus();
+    void failures_data();
+    void failures();
+    void interruptLeavesNothingBehind();
+    void worksWithoutRoot();
+
+private:
+    int launch(const QStringList &args, const QProcessEnvironment &extra = {},
+               bool viaLauncher = true);
+
+    QTemporaryDir work;
+    QString phone;
+    QByteArray out;
+    QByteArray err;
+};
+
+void TestPhoneLauncher::initTestCase()
+{
+    for (const char *tool : {"bwrap", "ffmpeg", "Xvfb"}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            QSKIP(qPrintable(QString("%1 is not installed").arg(tool)));
+    }
+    if (!QFile::exists("/usr/bin/mplayer"))
+        QSKIP("MPlayer is not installed");
+    QVERIFY(work.isValid());
+    phone = work.filePath("phone");
+}
+
+// Runs the launcher with args, or with viaLauncher false the command args.
+int TestPhoneLauncher::launch(const QStringList &args, const QProcessEnvironment &extra,
+                              bool viaLauncher)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.remove("MOVARA_PHONE");
+    for (const QString &key : extra.keys())
+        environment.insert(key, extra.value(key));
+    QProcess launcher;
+    launcher.setProcessEnvironment(environment);
+    launcher.setWorkingDirectory(work.path());
+    if (viaLauncher)
+        launcher.start(launcherPath, args);
+    else
+        launcher.start(args.first(), args.mid(1));
+    if (!launcher.waitForFinished(60000)) {
+        launcher.kill();
+        launcher.waitForFinished();
+    }
+    out = launcher.readAllStandardOutput();
+    err = launcher.readAllStandardError();
+    return launcher.exitStatus() == QProcess::NormalExit ? launcher.exitCode() : -1;
+}
+
+void TestPhoneLauncher::phonePathsLeadToThePhoneFolder()
+{
+    const QStringList rootBefore = rootEntries();
+    const QString script = "for p in " + phonePaths.join(' ') +
+                           "; do test -e \"$p\" && echo \"there $p\"; done; "
+                           "cat /ezx_user/download/appwrite/setup/ezx_system.cfg; "
+                           "ls /ezxlocal/download/mystuff/MyPhotos; "
+                           "echo written > /mmc/mmca1/written-inside";
+    QCOMPARE(launch({"--phone", phone, "--", "/bin/sh", "-c", script}), 0);
+
+    for (const QString &path : phonePaths)
+        QVERIFY2(out.contains("there " + path.toUtf8()), out.constData());
+    QVERIFY(out.contains("Brightness = "));
+    QVERIFY(out.contains("LcdSleepTime = "));
+    QFile written(phone + "/card/written-inside");
+    QVERIFY(written.open(QIODevice::ReadOnly));
+    QCOMPARE(written.readAll(), QByteArray("written\n"));
+
+    // The demo media: videos with awkward names, sound, nested folders on the card.
+    const QStringList videos = QDir(phone + "/video").entryList({"*.avi", "*.mp4"}, QDir::Files);
+    QVERIFY(videos.size() >= 2);
+    QVERIFY(out.contains(videos.first().toUtf8()));
+    bool awkward = false;
+    for (const QString &name : videos)
+        awkward = awkward || (name.contains(' ') && name.toUtf8().size() > name.size());
+    QVERIFY2(awkward, qPrintable(videos.join(", ")));
+    QVERIFY(QDir(phone + "/audio").entryList({"*.mp3", "*.ogg", "*.wav"}, QDir::Files).size() >= 2);
+    QVERIFY(QFileInfo(phone + "/card/Music/Album One/01 Opening.mp3").size() > 0);
+    QVERIFY(QFileInfo(phone + "/card/Videos/Clips/Older clips/Rainbow.mp4").size() > 0);
+
+    QCOMPARE(rootEntries(), rootBefore);
+    for (const char *top : {"/ezxlocal", "/ezx_user", "/mmc"})
+        QVERIFY(!QFileInfo::exists(top));
+}
+
+void TestPhoneLauncher::ownFoldersAsRoots()
+{
+    QVERIFY(QDir().mkpath(work.filePath("Videos")));
+    QVERIFY(QDir().mkpath(work.filePath("My Music")));
+    QFile(work.filePath("Videos/mine.avi")).open(QIODevice::WriteOnly);
+    QFile(work.filePath("My Music/mine.mp3")).open(QIODevice::WriteOnly);
+    QCOMPARE(
+        launch({"--phone", phone, "--video", work.filePath("Videos"), "--audio",
+                work.filePath("My Music"), "/bin/sh", "-c",
+                "ls /ezxlocal/download/mystuff/MyPhotos /ezxlocal/download/mystuff/MyRingTone"}),
+        0);
+    QVERIFY2(out.contains("mine.avi") && out.contains("mine.mp3"), out.constData());
+    QVERIFY(!out.contains("Test pattern"));
+}
+
+void TestPhoneLauncher::privateDisplayAndExitStatus()
+{
+    const bool probe = !QStandardPaths::findExecutable("xwininfo").isEmpty();
+    const QString script = QString("echo \"display=$DISPLAY\"; %1 exit 7")
+                               .arg(probe ? "xwininfo -root >/dev/null && echo x-ok;" : "");
+    QCOMPARE(launch({"--phone", phone, "/bin/sh", "-c", script}), 7);
+    const int at = out.indexOf("display=:");
+    QVERIFY2(at >= 0, out.constData());
+    const QByteArray number = out.mid(at + 9, out.indexOf('\n', at) - at - 9);
+    QVERIFY(!number.isEmpty());
+    if (probe)
+        QVERIFY(out.contains("x-ok"));
+    // The private server has gone with the launcher.
+    QTRY_VERIFY(!QFileInfo::exists("/tmp/.X11-unix/X" + QString::fromLatin1(number)));
+}
+
+void TestPhoneLauncher::failures_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("variable");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("message");
+
+    QTest::addRow("phone folder not writable")
+        << QStringList{"--phone", "/proc/version/phone", "true"} << ""
+        << "" << QByteArray("is not writable");
+    QTest::addRow("MPlayer missing") << QStringList{"true"} << "MOVARA_MPLAYER"
+                                     << "/nonexistent/mplayer" << QByteArray("MPlayer is missing");
+    QTest::addRow("ffmpeg missing for a new phone folder")
+        << QStringList{"--phone", "@fresh", "true"} << "MOVARA_FFMPEG"
+        << "/nonexistent/ffmpeg" << QByteArray("ffmpeg is missing");
+    QTest::addRow("sandbox not allowed") << QStringList{"true"} << "PATH"
+                                         << "@fakebwrap" << QByteArray("may not create a sandbox");
+    QTest::addRow("own root missing") << QStringList{"--video", "/nonexistent/Videos", "true"} << ""
+                                      << "" << QByteArray("no such folder");
+}
+
+void TestPhoneLauncher::failures()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, variable);
+    QFETCH(QString, value);
+    QFETCH(QByteArray, message);
+
+    args.replaceInStrings("@fresh", work.filePath("fresh-phone"));
+    if (!args.contains("--phone"))
+        args = QStringList{"--phone", phone} + args;
+    if (value == "@fakebwrap") {
+        // A bubblewrap that is refused its namespaces, as on a locked-down machine.
+        const QString bin = work.filePath("fakebin");
+        QVERIFY(QDir().mkpath(bin));
+        QFile fake(bin + "/bwrap");
+        QVERIFY(fake.open(QIODevice::WriteOnly));
+        fake.write("#!/bin/sh\necho 'bwrap: No permissions to create new namespace' >&2\nexit 1\n");
+        fake.close();
+        fake.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        value = bin + ":" + qEnvironmentVariable("PATH");
+    }
+    QProcessEnvironment extra;
+    if (!variable.isEmpty())
+        extra.insert(variable, value);
+
+    QVERIFY(launch(args, extra) != 0);
+    QVERIFY2(err.contains(message), err.constData());
+    QCOMPARE(err.count('\n'), 1);
+    QVERIFY(err.startsWith("movara-phone: "));
+}
+
+void TestPhoneLauncher::interruptLeavesNothingBehind()
+{
+    const QByteArray marker =
+        "movara-phone-test-" + QByteArray::number(QRandomGenerator::global()->generate());
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    QProcess launcher;
+    launcher.setProcessEnvironment(environment);
+    launcher.start(launcherPath,
+                   {"--phone", phone, "/bin/sh", "-c", "sleep 60; : " + QString(marker)});
+    QVERIFY(launcher.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(!processesWith(marker).isEmpty(), 20000);
+    QByteArray said;
+    QTRY_VERIFY((said += launcher.readAllStandardError()).contains("Xvfb :"));
+    const int at = said.indexOf("Xvfb :");
+    QVERIFY2(at >= 0, said.constData());
+    const QByteArray display = said.mid(at + 6).split(' ').first();
+    const QString socket = "/tmp/.X11-unix/X" + QString::fromLatin1(display);
+    QVERIFY(QFileInfo::exists(socket));
+
+    ::kill(pid_t(launcher.processId()), SIGINT);
+    QVERIFY(launcher.waitForFinished(5000));
+    QTRY_VERIFY_WITH_TIMEOUT(processesWith(marker).isEmpty(), 3000);
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(socket), 3000);
+}
+
+void TestPhoneLauncher::worksWithoutRoot()
+{
+    if (geteuid() != 0 || QStandardPaths::findExecutable("setpriv").isEmpty())
+        QSKIP("needs root to become another user, and setpriv");
+    // An ordinary user with a home of its own.
+    QFile::setPermissions(work.path(), QFile::permissions(work.path()) | QFile::ExeOther);
+    const QString home = work.filePath("home-nobody");
+    QVERIFY(QDir().mkpath(home));
+    QCOMPARE(::chown(QFile::encodeName(home).constData(), 65534, 65534), 0);
+    QProcessEnvironment extra;
+    extra.insert("HOME", home);
+    const int status =
+        launch({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
+                launcherPath, "--", "/bin/sh", "-c",
+                "id -u; ls /ezxlocal/download/mystuff/MyRingTone; test -d /mmc/mmca1/Music"},
+               extra, false);
+    if (err.contains("may not create a sandbox"))
+        QSKIP("this machine allows no user namespaces to ordinary users");
+    QCOMPARE(status, 0);
+    QVERIFY2(out.startsWith("65534\n") && out.contains("Ring tone.mp3"), out.constData());
+    QVERIFY(QFileInfo::exists(home + "/.local/share/movara/phone/ezx_system.cfg"));
+}
+
+QTEST_MAIN(TestPhoneLauncher)
+#include "tst_phonelauncher.moc"

@@ -1,0 +1,50 @@
+#include "commandfilter.h"
+
+#include <array>
+
+namespace {
+
+// Commands that change the pause state on purpose: they go through unchanged.
+constexpr std::array<std::string_view, 5> pauseChanging = {"pause", "seek", "loadlist", "loadfile",
+                                                           "quit"};
+
+} // namespace
+
+std::string CommandFilter::feed(std::string_view chunk)
+{
+    std::string out;
+    pending.append(chunk);
+    size_t start = 0;
+    for (size_t end = pending.find('\n'); end != std::string::npos;
+         end = pending.find('\n', start)) {
+        out += rewrite(std::string_view(pending).substr(start, end + 1 - start));
+        start = end + 1;
+    }
+    pending.erase(0, start);
+    return out;
+}
+
+std::string CommandFilter::finish()
+{
+    std::string out;
+    if (!pending.empty())
+        out = rewrite(pending) + '\n';
+    pending.clear();
+    return out;
+}
+
+std::string CommandFilter::rewrite(std::string_view line)
+{
+    const size_t first = line.find_first_not_of(" \t\r\n");
+    if (first == std::string_view::npos)
+        return std::string(line);
+    const size_t wordEnd = line.find_first_of(" \t\r\n", first);
+    const std::string_view word = line.substr(first, wordEnd - first);
+    if (word.substr(0, 7) == "pausing")
+        return std::string(line);
+    for (std::string_view command : pauseChanging) {
+        if (word == command)
+            return std::string(line);
+    }
+    return "pausing_keep_force " + std::string(line.substr(first));
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Turns the front-end's command lines into the engine's. A command sent while
+// the engine is paused resumes playback unless it is prefixed
+// "pausing_keep_force"; that prefix leaves a playing engine playing, too, so
+// every command that is not meant to change the pause state gets it. The
+// prefix needs no knowledge of the engine's state, which the front-end's pause
+// toggles cannot tell reliably (the engine ignores "pause" while idle).
+class CommandFilter
+{
+public:
+    // Takes a chunk as read from the front-end; returns the complete lines, rewritten.
+    std::string feed(std::string_view chunk);
+
+    // At the end of the front-end's input: the last line even without its newline.
+    std::string finish();
+
+    // One command line, with or without its line end.
+    static std::string rewrite(std::string_view line);
+
+protected:
+    std::string pending;
+};

@@ -1,0 +1,98 @@
+#include "enginecommandline.h"
+
+#include <cctype>
+#include <cstdlib>
+#include <string_view>
+#include <unistd.h>
+
+namespace {
+
+std::string environmentValue(const char *name)
+{
+    const char *value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+// Options the desktop's engine does not accept, each with the number of values it takes.
+struct DroppedOption
+{
+    std::string_view name;
+    size_t values;
+};
+constexpr DroppedOption droppedOptions[] = {{"-subrotate", 1}};
+
+} // namespace
+
+EngineEnvironment engineEnvironmentFromProcess()
+{
+    EngineEnvironment environment;
+    environment.display = environmentValue("DISPLAY");
+    environment.screenWindow = environmentValue("MOVARA_SCREEN_WID");
+    environment.audioDrivers = environmentValue("MOVARA_MPLAYER_AO");
+    environment.videoDrivers = environmentValue("MOVARA_MPLAYER_VO");
+    const std::string runtimeDir = environmentValue("XDG_RUNTIME_DIR");
+    environment.soundServer =
+        !environmentValue("PULSE_SERVER").empty() ||
+        (!runtimeDir.empty() && access((runtimeDir + "/pulse/native").c_str(), F_OK) == 0);
+    environment.soundCard = access("/dev/snd", F_OK) == 0;
+    return environment;
+}
+
+unsigned long long parseWindowId(const std::string &text)
+{
+    if (text.empty() || text.size() > 18 || !std::isdigit(static_cast<unsigned char>(text[0])))
+        return 0;
+    char *end = nullptr;
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
+    const unsigned long long id = std::strtoull(text.c_str(), &end, hex ? 16 : 10);
+    return end && *end == '\0' ? id : 0;
+}
+
+std::vector<std::string> engineArguments(const std::vector<std::string> &frontEndArguments,
+                                         const EngineEnvironment &environment)
+{
+    const bool x11 = !environment.display.empty();
+    const unsigned long long window = x11 ? parseWindowId(environment.screenWindow) : 0;
+    const bool embedded = window != 0;
+
+    std::vector<std::string> args;
+    // Without a sound card the SDL driver still plays in real time (its dummy
+    // device); the null driver is only the last resort, as it runs ahead of the clock.
+    args.push_back("-ao");
+    std::string audio = environment.audioDrivers;
+    if (audio.empty()) {
+        // Only drivers whose devices are there: the others fill standard error with their failures.
+        audio = std::string(environment.soundServer ? "pulse," : "") +
+                (environment.soundCard ? "alsa," : "") + "sdl,null";
+    }
+    args.push_back(audio);
+    args.push_back("-vo");
+    args.push_back(!environment.videoDrivers.empty() ? environment.videoDrivers
+                   : x11                             ? "x11,null"
+                                                     : "null");
+    if (embedded) {
+        // Draw into the phone's screen; its pointer events stay with the front-end.
+        args.push_back("-wid");
+        args.push_back(std::to_string(window));
+        args.push_back("-nomouseinput");
+    }
+    args.push_back("-nolirc");
+
+    for (size_t i = 0; i < frontEndArguments.size(); ++i) {
+        const std::string &arg = frontEndArguments[i];
+        bool dropped = false;
+        for (const DroppedOption &option : droppedOptions) {
+            if (arg == option.name) {
+                i += option.values;
+                dropped = true;
+            }
+        }
+        // Full screen on a desktop would cover the monitor, not the phone's screen:
+        // without the phone's window the video keeps a window of its own size.
+        if (arg == "-fs" && x11 && !embedded)
+            dropped = true;
+        if (!dropped)
+            args.push_back(arg);
+    }
+    return args;
+}

@@ -1,0 +1,247 @@
+#include "enginerelay.h"
+
+#include "commandfilter.h"
+#include "outputfilter.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+
+// How long a header line may wait for the engine to show whether there is video.
+constexpr milliseconds holdLimit{2000};
+// How long the engine has to quit after the front-end has gone before it is killed.
+constexpr milliseconds quitLimit{3000};
+// How long the engine's output may stay open after the engine itself has exited.
+constexpr milliseconds drainLimit{500};
+
+volatile sig_atomic_t signalledEngine = 0;
+int wakeRead = -1;
+int wakeWrite = -1;
+
+void onSignal(int signal)
+{
+    const int savedErrno = errno;
+    if (signal != SIGCHLD && signalledEngine > 0)
+        kill(static_cast<pid_t>(signalledEngine), signal);
+    const char byte = static_cast<char>(signal);
+    [[maybe_unused]] ssize_t written = write(wakeWrite, &byte, 1);
+    errno = savedErrno;
+}
+
+// Writes all of data, waiting while a non-blocking descriptor is full.
+// Returns false when the reader has gone.
+bool writeAll(int fd, const std::string &data)
+{
+    size_t done = 0;
+    while (done < data.size()) {
+        const ssize_t n = write(fd, data.data() + done, data.size() - done);
+        if (n >= 0) {
+            done += static_cast<size_t>(n);
+        } else if (errno == EAGAIN || errno == EWOULDBLOCK) {
+            pollfd pfd{fd, POLLOUT, 0};
+            poll(&pfd, 1, -1);
+        } else if (errno != EINTR) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int remainingMs(Clock::time_point deadline)
+{
+    const auto left = std::chrono::duration_cast<milliseconds>(deadline - Clock::now()).count();
+    return static_cast<int>(std::max<long long>(0, left) + (left >= 0 ? 1 : 0));
+}
+
+void closeFd(int &fd)
+{
+    if (fd >= 0)
+        close(fd);
+    fd = -1;
+}
+
+} // namespace
+
+EngineRelay::EngineRelay(std::string enginePath, std::vector<std::string> arguments)
+    : enginePath(std::move(enginePath)), arguments(std::move(arguments))
+{
+}
+
+EngineRelay::~EngineRelay()
+{
+    closeFd(engineInput);
+    closeFd(engineOutput);
+}
+
+bool EngineRelay::start()
+{
+    if (access(enginePath.c_str(), X_OK) != 0) {
+        std::fprintf(stderr, "mplayer: cannot run the engine %s: %s\n", enginePath.c_str(),
+                     std::strerror(errno));
+        return false;
+    }
+
+    int wake[2], input[2], output[2];
+    if (pipe2(wake, O_CLOEXEC | O_NONBLOCK) != 0 || pipe2(input, O_CLOEXEC) != 0 ||
+        pipe2(output, O_CLOEXEC) != 0) {
+        std::fprintf(stderr, "mplayer: cannot create pipes: %s\n", std::strerror(errno));
+        return false;
+    }
+    wakeRead = wake[0];
+    wakeWrite = wake[1];
+
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART | SA_NOCLDSTOP;
+    for (int signal : {SIGCHLD, SIGTERM, SIGINT, SIGHUP, SIGQUIT})
+        sigaction(signal, &action, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    std::vector<char *> argv;
+    argv.push_back(const_cast<char *>(enginePath.c_str()));
+    for (std::string &arg : arguments)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+
+    const pid_t parent = getpid();
+    const pid_t pid = fork();
+    if (pid < 0) {
+        std::fprintf(stderr, "mplayer: cannot start the engine: %s\n", std::strerror(errno));
+        return false;
+    }
+    if (pid == 0) {
+        // The engine must not outlive the relay, however the relay ends.
+        prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (getppid() != parent)
+            _exit(127);
+        dup2(input[0], STDIN_FILENO);
+        dup2(output[1], STDOUT_FILENO);
+        std::signal(SIGPIPE, SIG_DFL);
+        execv(enginePath.c_str(), argv.data());
+        std::fprintf(stderr, "mplayer: cannot run the engine %s: %s\n", enginePath.c_str(),
+                     std::strerror(errno));
+        _exit(127);
+    }
+    enginePid = pid;
+    signalledEngine = pid;
+    close(input[0]);
+    close(output[1]);
+    engineInput = input[1];
+    engineOutput = output[0];
+    return true;
+}
+
+void EngineRelay::sendToEngine(const std::string &commands)
+{
+    if (engineInput >= 0 && !commands.empty() && !writeAll(engineInput, commands))
+        closeFd(engineInput); // the engine has gone; its exit is on its way
+}
+
+int EngineRelay::run()
+{
+    CommandFilter commands;
+    OutputFilter output;
+    bool inputOpen = true;
+    bool exited = false;
+    int status = 0;
+    Clock::time_point holdDeadline, killDeadline, drainDeadline;
+    bool killArmed = false;
+    char buffer[65536];
+
+    while (engineOutput >= 0 || !exited) {
+        pollfd fds[3];
+        nfds_t count = 0;
+        fds[count++] = {wakeRead, POLLIN, 0};
+        const nfds_t outputIndex = engineOutput >= 0 ? count : 99;
+        if (engineOutput >= 0)
+            fds[count++] = {engineOutput, POLLIN, 0};
+        const nfds_t inputIndex = inputOpen ? count : 99;
+        if (inputOpen)
+            fds[count++] = {STDIN_FILENO, POLLIN, 0};
+
+        int timeout = -1;
+        auto limitTo = [&timeout](Clock::time_point deadline) {
+            const int ms = remainingMs(deadline);
+            timeout = timeout < 0 ? ms : std::min(timeout, ms);
+        };
+        if (output.holding())
+            limitTo(holdDeadline);
+        if (killArmed)
+            limitTo(killDeadline);
+        if (exited)
+            limitTo(drainDeadline);
+
+        if (poll(fds, count, timeout) < 0 && errno != EINTR) {
+            std::perror("mplayer: poll");
+            break;
+        }
+
+        if (fds[0].revents & POLLIN) {
+            while (read(wakeRead, buffer, sizeof buffer) > 0) {
+            }
+            int waitStatus = 0;
+            if (!exited && waitpid(enginePid, &waitStatus, WNOHANG) == enginePid) {
+                exited = true;
+                status = waitStatus;
+                signalledEngine = 0;
+                killArmed = false;
+                drainDeadline = Clock::now() + drainLimit;
+                closeFd(engineInput);
+            }
+        }
+
+        if (outputIndex < count && fds[outputIndex].revents) {
+            const ssize_t n = read(engineOutput, buffer, sizeof buffer);
+            if (n > 0) {
+                const bool wasHolding = output.holding();
+                writeAll(STDOUT_FILENO, output.feed(std::string_view(buffer, n)));
+                if (!wasHolding && output.holding())
+                    holdDeadline = Clock::now() + holdLimit;
+            } else if (n == 0 || errno != EINTR) {
+                closeFd(engineOutput);
+            }
+        }
+
+        if (inputIndex < count && fds[inputIndex].revents) {
+            const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
+            if (n > 0) {
+                sendToEngine(commands.feed(std::string_view(buffer, n)));
+            } else if (n == 0 || errno != EINTR) {
+                // The front-end has gone: the engine quits, and is killed if it does not.
+                inputOpen = false;
+                sendToEngine(commands.finish() + "quit\n");
+                closeFd(engineInput);
+                if (!exited) {
+                    killArmed = true;
+                    killDeadline = Clock::now() + quitLimit;
+                }
+            }
+        }
+
+        const Clock::time_point now = Clock::now();
+        if (output.holding() && now >= holdDeadline)
+            writeAll(STDOUT_FILENO, output.release());
+        if (killArmed && now >= killDeadline) {
+            kill(enginePid, SIGKILL);
+            killArmed = false;
+        }
+        if (exited && engineOutput >= 0 && now >= drainDeadline)
+            closeFd(engineOutput);
+    }
+    writeAll(STDOUT_FILENO, output.finish());
+    return status;
+}

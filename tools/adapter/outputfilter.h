@@ -1,0 +1,42 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+// Turns the engine's raw standard output into the lines the front-end reads:
+// each piece ends in "\n" or "\r" as the engine ended it, terminal escapes are
+// removed, and the header of a file without video is told as
+// "Audio file file format detected.".
+//
+// A demuxer line such as "libavformat file format detected." does not say
+// whether the file has video; it is held back, with the lines after it, until
+// the engine shows which it is.
+class OutputFilter
+{
+public:
+    // Takes a chunk as read from the engine; returns what is ready to pass on.
+    std::string feed(std::string_view chunk);
+
+    // True while a header line waits for the engine to show whether there is video.
+    bool holding() const { return !held.empty(); }
+
+    // Passes on what is held back, unchanged.
+    std::string release();
+
+    // At the end of the engine's output: everything that is left, unchanged.
+    std::string finish();
+
+    static const char *const audioHeader;
+
+protected:
+    void takeSegment(std::string segment, std::string &out);
+    void emit(std::string segment, std::string &out);
+    std::string joinHeld();
+
+    std::string pending;
+    std::vector<std::string> held;
+};
+
+// Removes ANSI terminal control sequences (ESC [ ... final byte, ESC x) from text.
+std::string stripTerminalEscapes(std::string_view text);
