@@ -1,0 +1,132 @@
+# The phone launcher's scripted tour, sourced by movara-phone once movara runs
+# in its sandbox on a private X server. It drives the phone with real X input,
+# saves a screenshot of each step in $tour and tells what happened from the
+# program's standard output.
+#
+# Uses: $tour (the folder), $sandbox_pid, $me, $DISPLAY.
+
+# Where things are on the phone's 240 x 320 screen: a 45-pixel status area, the
+# frame's 25-pixel title bar, then the list; the soft keys at the bottom.
+tour_first_row_y=82
+tour_row_text_x=80
+tour_right_key_x=205
+tour_soft_key_y=302
+
+tour_log() { echo "$me: tour: $*" >&2; }
+
+tour_alive() { kill -0 "$sandbox_pid" 2>/dev/null; }
+
+# How many lines of the program's output contain the text.
+tour_count() {
+    local n
+    n=$(grep -c -F -- "$1" "$tour/movara-output.txt" 2>/dev/null) || n=0
+    echo "$n"
+}
+
+# tour_await TEXT COUNT SECONDS: until the output has COUNT lines with TEXT.
+tour_await() {
+    local end=$((SECONDS + $3))
+    while [ "$(tour_count "$1")" -lt "$2" ]; do
+        tour_alive || return 1
+        [ "$SECONDS" -lt "$end" ] || return 1
+        sleep 0.1
+    done
+}
+
+tour_shots=()
+tour_shot() { # tour_shot NAME WHAT
+    local file
+    file=$(printf '%s/%02d-%s.png' "$tour" $((${#tour_shots[@]} + 1)) "$1")
+    if import -silent -window root -crop "240x320+${tour_x}+${tour_y}" +repage "$file" 2>/dev/null; then
+        tour_shots+=("$file: $2")
+    else
+        tour_log "could not save $file"
+    fi
+}
+
+tour_tap() { xdotool mousemove --window "$tour_wid" "$1" "$2" click 1 >/dev/null 2>&1; }
+
+# The phone's window, and where it sits on the X screen.
+tour_find_window() {
+    local end=$((SECONDS + 30))
+    tour_wid=""
+    while [ -z "$tour_wid" ]; do
+        tour_alive || return 1
+        [ "$SECONDS" -lt "$end" ] || return 1
+        tour_wid=$(xdotool search --onlyvisible --name '^Movara$' 2>/dev/null | head -n1)
+        [ -n "$tour_wid" ] || sleep 0.1
+    done
+    local X=0 Y=0
+    eval "$(xdotool getwindowgeometry --shell "$tour_wid" 2>/dev/null | grep -E '^[XY]=[0-9]+$')"
+    tour_x=$X tour_y=$Y
+}
+
+tour_fail() {
+    tour_log "$1"
+    tour_report
+    return 1
+}
+
+tour_report() {
+    local out="$tour/movara-output.txt"
+    echo "What happened (from movara's output, $out):"
+    grep -F "fileChanged : " "$out" | sed 's/^fileChanged : /  played /'
+    grep -q -F "CMD:: quit" "$out" && echo "  the folder ended: MPlayer was told to quit, back to the browser"
+    grep -q -F "MvApplication::destroy()" "$out" && echo "  movara closed down (its teardown ran to the end)"
+    [ -s "$tour/movara-errors.txt" ] && echo "  movara's error output: $tour/movara-errors.txt"
+    echo "Screenshots:"
+    local shot
+    for shot in "${tour_shots[@]}"; do
+        echo "  $shot"
+    done
+}
+
+run_tour() {
+    local played
+    tour_log "screenshots go to $tour"
+    tour_find_window || tour_fail "the phone's window did not appear" || return 1
+    sleep 1
+    tour_shot browser "the browser at the four media roots"
+
+    tour_tap "$tour_row_text_x" "$tour_first_row_y"
+    sleep 1
+    tour_shot video-root "the video root, opened with a tap"
+
+    tour_tap "$tour_row_text_x" "$tour_first_row_y"
+    tour_await "fileChanged : " 1 10 || tour_fail "tapping the first file played nothing" || return 1
+    sleep 2
+    tour_shot playing-1 "the first file playing"
+
+    # The folder plays through: each new file gets a screenshot, until MPlayer is told to quit.
+    played=1
+    local end=$((SECONDS + 120))
+    while [ "$(tour_count "CMD:: quit")" -lt 1 ]; do
+        tour_alive || tour_fail "movara ended while playing" || return 1
+        [ "$SECONDS" -lt "$end" ] || tour_fail "the folder did not finish playing" || return 1
+        if [ "$(tour_count "fileChanged : ")" -gt "$played" ]; then
+            played=$((played + 1))
+            sleep 2
+            tour_shot "playing-$played" "file $played playing"
+        fi
+        sleep 0.1
+    done
+    sleep 1.5
+    tour_shot browser-again "back in the browser after the last file"
+
+    tour_tap "$tour_right_key_x" "$tour_soft_key_y"
+    sleep 1
+    tour_shot roots "Back: the media roots again"
+    tour_tap "$tour_right_key_x" "$tour_soft_key_y"
+
+    local waited=0
+    while tour_alive && [ "$waited" -lt 100 ]; do
+        sleep 0.1
+        waited=$((waited + 1))
+    done
+    tour_alive && tour_fail "movara did not exit after Exit" && return 1
+    wait "$sandbox_pid"
+    local status=$?
+    tour_report
+    echo "movara exited with status $status"
+    return "$status"
+}
