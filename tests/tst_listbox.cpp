@@ -77,10 +77,7 @@ private:
     }
 
 private slots:
-    void initTestCase()
-    {
-        sharePixmap = new MvSharePixmap;
-    }
+    void initTestCase() { sharePixmap = new MvSharePixmap; }
     void cleanupTestCase()
     {
         delete sharePixmap;
@@ -143,7 +140,8 @@ private slots:
         QFETCH(bool, toggles);
         addRow("first", checkable);
         MvListBoxItem *row = addRow("second", checkable);
-        QSignalSpy clicks(list, qOverload<MvListBoxItem *, const QPoint &>(&MvUTIL_ListBox::clicked));
+        QSignalSpy clicks(list,
+                          qOverload<MvListBoxItem *, const QPoint &>(&MvUTIL_ListBox::clicked));
         QSignalSpy presses(list, qOverload<MvListBoxItem *>(&MvUTIL_ListBox::pressed));
 
         QTest::mouseClick(viewport(), Qt::LeftButton, {}, rowPoint(row, x));
@@ -166,7 +164,8 @@ private slots:
     void tapBesideRowsGivesNoRow()
     {
         addRow("only", true);
-        QSignalSpy clicks(list, qOverload<MvListBoxItem *, const QPoint &>(&MvUTIL_ListBox::clicked));
+        QSignalSpy clicks(list,
+                          qOverload<MvListBoxItem *, const QPoint &>(&MvUTIL_ListBox::clicked));
         QTest::mouseClick(viewport(), Qt::LeftButton, {}, QPoint(10, 300));
         QCOMPARE(clicks.count(), 1);
         QCOMPARE(clicks.at(0).at(0).value<MvListBoxItem *>(), nullptr);
@@ -179,7 +178,8 @@ private slots:
             addRow(QString("row %1").arg(i), true, true);
         list->listBox->setFocus();
         QSignalSpy current(list, &MvUTIL_ListBox::currentChanged);
-        QSignalSpy clicks(list, qOverload<MvListBoxItem *, const QPoint &>(&MvUTIL_ListBox::clicked));
+        QSignalSpy clicks(list,
+                          qOverload<MvListBoxItem *, const QPoint &>(&MvUTIL_ListBox::clicked));
         QSignalSpy returns(list, &MvUTIL_ListBox::returnPressed);
         QWindow *window = screen->windowHandle();
 
@@ -190,8 +190,7 @@ private slots:
         QTest::keyClick(window, Qt::Key_Return);
         QCOMPARE(returns.count(), 1);
         QCOMPARE(clicks.count(), 1);
-        QCOMPARE(clicks.at(0).at(0).value<MvListBoxItem *>(),
-                 MvUTIL_ListBox::toRow(list->item(1)));
+        QCOMPARE(clicks.at(0).at(0).value<MvListBoxItem *>(), MvUTIL_ListBox::toRow(list->item(1)));
         const int x = clicks.at(0).at(1).toPoint().x();
         QVERIFY(x > MvUTIL_ListBox::CheckBandRight);
         QVERIFY(list->isChecked(1));
@@ -232,7 +231,8 @@ private slots:
         QCOMPARE(list->count(), 0);
         QCOMPARE(list->currentItem(), -1);
         disconnect(clearing);
-        QSignalSpy clicks(list, qOverload<MvListBoxItem *, const QPoint &>(&MvUTIL_ListBox::clicked));
+        QSignalSpy clicks(list,
+                          qOverload<MvListBoxItem *, const QPoint &>(&MvUTIL_ListBox::clicked));
         addRow("c");
         addRow("d");
         MvListBoxItem *third = addRow("e");
@@ -354,7 +354,8 @@ private slots:
         viewport()->grab();
         const int rowHeight = list->listBox->itemRect(list->listBox->item(0)).height();
         QVERIFY(CountingItem::paints > 0);
-        QVERIFY2(CountingItem::paints <= 320 / rowHeight + 2, qPrintable(QString::number(CountingItem::paints)));
+        QVERIFY2(CountingItem::paints <= 320 / rowHeight + 2,
+                 qPrintable(QString::number(CountingItem::paints)));
     }
 
     void rowDeletedThroughBasePointerLeavesTheList()
@@ -410,9 +411,9 @@ private slots:
     void icons()
     {
         RES_ICON_Reader reader;
-        const char *names[] = {"FMMS_Folder_Video_S.gif", "FMMS_Folder_Audio_S.gif",
+        const char *names[] = {"FMMS_Folder_Video_S.gif",    "FMMS_Folder_Audio_S.gif",
                                "FMMS_Personal_Folder_S.gif", "FMMS_Mmc_S.g",
-                               "FMMS_File_Audio_S.g", "FMMS_File_Video_S.g"};
+                               "FMMS_File_Audio_S.g",        "FMMS_File_Video_S.g"};
         QSet<qint64> keys;
         QSet<QByteArray> looks;
         for (const char *name : names) {

@@ -11,8 +11,10 @@
 #include <algorithm>
 
 const MvFileBrowser::MediaRoot MvFileBrowser::mediaRoots[4] = {
-    {QT_TRANSLATE_NOOP("MvFileBrowser", "MyVideo"), "FMMS_Folder_Video_S.gif", "/ezxlocal/download/mystuff/MyPhotos"},
-    {QT_TRANSLATE_NOOP("MvFileBrowser", "MyAudio"), "FMMS_Folder_Audio_S.gif", "/ezxlocal/download/mystuff/MyRingTone"},
+    {QT_TRANSLATE_NOOP("MvFileBrowser", "MyVideo"), "FMMS_Folder_Video_S.gif",
+     "/ezxlocal/download/mystuff/MyPhotos"},
+    {QT_TRANSLATE_NOOP("MvFileBrowser", "MyAudio"), "FMMS_Folder_Audio_S.gif",
+     "/ezxlocal/download/mystuff/MyRingTone"},
     {QT_TRANSLATE_NOOP("MvFileBrowser", "My playlists"), "FMMS_Personal_Folder_S.gif",
      "/ezxlocal/download/mystuff/MyPlaylist"},
     {QT_TRANSLATE_NOOP("MvFileBrowser", "Memory card"), "FMMS_Mmc_S.g", "/mmc/mmca1"},
@@ -80,8 +82,8 @@ void MvFileBrowser::listRoots()
     RES_ICON_Reader icons;
     list->clear();
     for (const MediaRoot &root : mediaRoots) {
-        auto *row = new MvListBoxItem(list->listBox, tr(root.label), icons.getIcon(root.icon, false),
-                                      false);
+        auto *row = new MvListBoxItem(list->listBox, tr(root.label),
+                                      icons.getIcon(root.icon, false), false);
         list->insertItem(row, -1);
     }
 }
@@ -173,8 +175,7 @@ MvFileBrowser::Activation MvFileBrowser::activate(MvListBoxItem *item)
         emit dirPicked(currentPath);
         return Activation::Opened;
     }
-    const QString prefix = currentPath == QLatin1String("/") ? QString() : currentPath;
-    const QString full = prefix + QLatin1Char('/') + item->text();
+    const QString full = entryPath(item->text());
     const QFileInfo info(full);
     if (info.isDir()) {
         ++depth;
@@ -192,19 +193,38 @@ MvFileBrowser::Activation MvFileBrowser::activate(MvListBoxItem *item)
     return Activation::Picked;
 }
 
-// Selects and activates the row at index; rows whose files have vanished are
-// dropped and the next one in the same direction is tried.
+bool MvFileBrowser::isVanished(MvListBoxItem *item) const
+{
+    if (depth == 0 || !item)
+        return false;
+    const QFileInfo info(entryPath(item->text()));
+    return !info.exists() && !info.isSymLink();
+}
+
+QString MvFileBrowser::entryPath(const QString &name) const
+{
+    const QString prefix = currentPath == QLatin1String("/") ? QString() : currentPath;
+    return prefix + QLatin1Char('/') + name;
+}
+
+// Selects and activates the row at index. Rows whose entries have vanished
+// are dropped on the way, without moving the current row, and the next one in
+// the same direction is tried.
 bool MvFileBrowser::selectAt(int index, int step)
 {
     while (list) {
-        QListBoxItem *row = list->item(index);
+        MvListBoxItem *row = MvUTIL_ListBox::toRow(list->item(index));
         if (!row)
             return false;
+        if (isVanished(row)) {
+            list->removeItem(index);
+            if (step < 0)
+                --index;
+            continue;
+        }
         list->setSelected(row, true);
-        if (activate(MvUTIL_ListBox::toRow(row)) != Activation::Vanished)
-            return true;
-        if (step < 0)
-            --index;
+        activate(row);
+        return true;
     }
     return false;
 }

@@ -56,6 +56,8 @@ private:
     enum class Activation { Ignored, Opened, Picked, Vanished };
     Activation activate(MvListBoxItem *item);
     bool selectAt(int index, int step);
+    bool isVanished(MvListBoxItem *item) const;
+    QString entryPath(const QString &name) const;
     void listRoots();
     void listFolder(const QString &folder, bool up);
 };

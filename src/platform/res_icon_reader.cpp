@@ -67,8 +67,8 @@ void drawPlay(QPainter &p, const QColor &ink, const QPointF &c, qreal r)
 {
     p.setPen(Qt::NoPen);
     p.setBrush(ink);
-    p.drawPolygon(QPolygonF({{c.x() - r * 0.6, c.y() - r}, {c.x() + r, c.y()},
-                             {c.x() - r * 0.6, c.y() + r}}));
+    p.drawPolygon(QPolygonF(
+        {{c.x() - r * 0.6, c.y() - r}, {c.x() + r, c.y()}, {c.x() - r * 0.6, c.y() + r}}));
 }
 
 const QColor FolderBody(0xf2, 0xc2, 0x4b);

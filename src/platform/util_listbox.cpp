@@ -2,8 +2,7 @@
 
 #include <QPalette>
 
-UTIL_ListBox::UTIL_ListBox(const QString &title, QWidget *parent, unsigned int)
-    : QListBox(parent)
+UTIL_ListBox::UTIL_ListBox(const QString &title, QWidget *parent, unsigned int) : QListBox(parent)
 {
     setObjectName(title);
     setupLook();
