@@ -1,5 +1,7 @@
 #include "browser/mvfilebrowser.h"
 
+#include "browser/medialisting.h"
+
 #include "platform/res_icon_reader.h"
 #include "platform/util_listbox.h"
 #include "widgets/mvlistboxitem.h"
@@ -115,25 +117,17 @@ void MvFileBrowser::listFolder(const QString &folder, bool up)
     if (!entered)
         return;
 
-    dir.setNameFilters(QString::fromLatin1(NameFilter).split(QLatin1Char(' ')));
-    dir.setSorting(QDir::Name | QDir::DirsFirst);
-    dir.setFilter(QDir::Files | QDir::AllDirs | QDir::NoDotAndDotDot);
-    if (!dir.isReadable())
+    QList<MediaEntry> entries;
+    if (!listMediaFolder(currentPath, QString::fromLatin1(NameFilter).split(QLatin1Char(' ')),
+                         &entries))
         return;
-
-    const QString prefix = currentPath == QLatin1String("/") ? QString() : currentPath;
     const QPixmap folderIcon = icons.getIcon(FolderIcon, false);
     const QPixmap audioIcon = icons.getIcon(AudioIcon, false);
     const QPixmap videoIcon = icons.getIcon(VideoIcon, false);
-    const QFileInfoList entries = dir.entryInfoList();
-    for (const QFileInfo &entry : entries) {
-        const QString name = entry.fileName();
-        if (name == QLatin1String(".") || name == QLatin1String(".."))
-            continue;
-        const QString full = prefix + QLatin1Char('/') + name;
+    for (const MediaEntry &entry : entries) {
         const QPixmap &icon =
-            entry.isDir() ? folderIcon : (isAudioPath(full) ? audioIcon : videoIcon);
-        auto *row = new MvListBoxItem(list->listBox, name, icon, false);
+            entry.dir ? folderIcon : (isAudioPath(entry.name) ? audioIcon : videoIcon);
+        auto *row = new MvListBoxItem(list->listBox, entry.name, icon, false);
         row->setCheckable(true);
         list->insertItem(row, -1);
         list->setChecked(row, true);

@@ -192,8 +192,10 @@ void QListBox::triggerUpdate()
 
 void QListBox::invalidateLayout()
 {
+    // The repaint asked for when the layout first went stale still stands.
+    if (!layoutDirty)
+        viewport()->update();
     layoutDirty = true;
-    viewport()->update();
     if (!layoutPosted) {
         layoutPosted = true;
         QCoreApplication::postEvent(this, new QEvent(QEvent::LayoutRequest));
