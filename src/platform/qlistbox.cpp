@@ -3,11 +3,13 @@
 #include "platform/qlistboxitem.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyleHints>
 #include <algorithm>
 
 QListBox::QListBox(QWidget *parent) : QAbstractScrollArea(parent)
@@ -349,7 +351,7 @@ void QListBox::press(QMouseEvent *e)
     const quint64 gen = generation;
     if (row) {
         setCurrentItem(row);
-        if (!row->selected && gen == generation)
+        if (gen == generation && !row->selected)
             setSelected(row, true);
         if (gen != generation)
             return;
@@ -369,26 +371,26 @@ void QListBox::press(QMouseEvent *e)
         emit rightButtonPressed(row, at);
 }
 
+// The second press of a double tap whose first tap changed the list (a folder
+// opened) is dropped with its double click and release: it must not act on a
+// row the user has not seen yet.
 void QListBox::mousePressEvent(QMouseEvent *e)
 {
-    ignoreRelease = false;
-    press(e);
+    const quint64 sinceClick = e->timestamp() - lastClickTime;
+    ignoreRelease =
+        lastClickChangedList &&
+        sinceClick <= quint64(QGuiApplication::styleHints()->mouseDoubleClickInterval());
+    lastClickChangedList = false;
+    if (!ignoreRelease)
+        press(e);
 }
 
-// A double click whose first click changed the list (a folder opened) is
-// dropped with its release: it must not act on a row the user never saw.
-void QListBox::mouseDoubleClickEvent(QMouseEvent *e)
+void QListBox::mouseDoubleClickEvent(QMouseEvent *)
 {
-    if (pressGeneration != generation) {
-        ignoreRelease = true;
-        return;
-    }
-    ignoreRelease = false;
-    press(e);
     QListBoxItem *row = pressedItem;
-    const quint64 gen = generation;
-    if (!row || gen != pressGeneration)
+    if (ignoreRelease || !row || pressGeneration != generation)
         return;
+    const quint64 gen = generation;
     emit doubleClicked(row);
     if (gen != generation)
         return;
@@ -410,17 +412,18 @@ void QListBox::mouseReleaseEvent(QMouseEvent *e)
     pressedItem = nullptr;
     const QPoint at = screenPos(pos);
     const quint64 gen = generation;
+    lastClickTime = e->timestamp();
     emit mouseButtonClicked(int(e->button()), row, at);
-    if (gen != generation && row)
-        return;
-    if (e->button() == Qt::LeftButton) {
-        emit clicked(row);
-        if (gen != generation && row)
-            return;
-        emit clicked(row, at);
-    } else if (e->button() == Qt::RightButton) {
-        emit rightButtonClicked(row, at);
+    if (gen == generation || !row) {
+        if (e->button() == Qt::LeftButton) {
+            emit clicked(row);
+            if (gen == generation || !row)
+                emit clicked(row, at);
+        } else if (e->button() == Qt::RightButton) {
+            emit rightButtonClicked(row, at);
+        }
     }
+    lastClickChangedList = gen != generation;
 }
 
 void QListBox::mouseMoveEvent(QMouseEvent *e)

@@ -104,6 +104,8 @@ private:
     QListBoxItem *pressedItem = nullptr;
     quint64 pressGeneration = 0;
     bool ignoreRelease = false;
+    quint64 lastClickTime = 0;
+    bool lastClickChangedList = false;
     QListBoxItem *hoverItem = nullptr;
     bool hoverKnown = false;
 };

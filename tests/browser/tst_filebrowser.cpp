@@ -11,6 +11,7 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTranslator>
 #include <QWidget>
 
 #include <fcntl.h>
@@ -67,7 +68,8 @@ private:
         QVERIFY(item);
         box()->setCurrentItem(item); // scrolls it into view
         const QPoint at(x, box()->itemRect(item).center().y());
-        QTest::mouseClick(box()->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseClick(screen->windowHandle(), Qt::LeftButton, {},
+                          box()->viewport()->mapTo(screen, at));
     }
     // Opens a folder below the card: tap the card, then each name in turn.
     void open(const QStringList &names)
@@ -125,6 +127,55 @@ private slots:
         QCOMPARE(browser->depth, 0);
         QCOMPARE(browser->path(), QString("BASEPATH"));
         QCOMPARE(browser->metaObject()->className(), "MvFileBrowser");
+    }
+
+    void rootLabelsAreTranslated()
+    {
+        struct Translator : QTranslator
+        {
+            QString translate(const char *context, const char *source, const char *,
+                              int) const override
+            {
+                return QByteArray(context) == "MvFileBrowser" ? QString("<%1>").arg(source)
+                                                              : QString();
+            }
+            bool isEmpty() const override { return false; }
+        } translator;
+        QCoreApplication::installTranslator(&translator);
+        MvFileBrowser translated(screen, nullptr);
+        QCoreApplication::removeTranslator(&translator);
+        auto *rows = static_cast<QListBox *>(translated.listWidget());
+        QCOMPARE(rows->item(0)->text(), QString("<MyVideo>"));
+        QCOMPARE(rows->item(3)->text(), QString("<Memory card>"));
+    }
+
+    void keysOpenRows()
+    {
+        box()->setFocus();
+        QSignalSpy dirs(browser, &MvFileBrowser::dirPicked);
+        QWindow *window = screen->windowHandle();
+        for (int i = 0; i < 4; ++i)
+            QTest::keyClick(window, Qt::Key_Down);
+        QCOMPARE(box()->currentItem(), 3);
+        QTest::keyClick(window, Qt::Key_Return);
+        QCOMPARE(browser->depth, 1);
+        QTest::keyClick(window, Qt::Key_Down);
+        QTest::keyClick(window, Qt::Key_Enter); // the first row, "Clips", opens: not its box
+        QCOMPARE(browser->depth, 2);
+        QCOMPARE(dirs.count(), 2);
+        QCOMPARE(browser->path(), Card + "/Clips");
+    }
+
+    void doubleTapOpensOnce()
+    {
+        tap(3);
+        QSignalSpy dirs(browser, &MvFileBrowser::dirPicked);
+        const int clips = rowOf("Clips");
+        const QPoint at(120, box()->itemRect(box()->item(clips)).center().y());
+        QTest::mouseDClick(screen->windowHandle(), Qt::LeftButton, {},
+                           box()->viewport()->mapTo(screen, at));
+        QCOMPARE(dirs.count(), 1);
+        QCOMPARE(browser->depth, 2);
     }
 
     void rootRowOpensOnTapAnywhere()
@@ -292,7 +343,7 @@ private slots:
         QCOMPARE(box()->count(), 0);
         QVERIFY(!browser->selectNext());
         QVERIFY(!browser->selectPrevious());
-        QTest::mouseClick(box()->viewport(), Qt::LeftButton, {}, QPoint(120, 100));
+        QTest::mouseClick(screen->windowHandle(), Qt::LeftButton, {}, QPoint(120, 100));
         QCOMPARE(browser->depth, 2);
     }
 
