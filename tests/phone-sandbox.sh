@@ -67,6 +67,13 @@ done
 if [ "$(id -u)" = 0 ]; then
     args+=(--cap-drop CAP_DAC_OVERRIDE --cap-drop CAP_DAC_READ_SEARCH)
 fi
-args+=(--setenv PHONE_SANDBOX_DIR "$phone" --chdir "$(pwd)")
+# Stay in the current folder when the private root has it.
+here=$(pwd)
+inside=/
+for dir in /tmp "${binds[@]}"; do
+    dir=$(cd "$dir" && pwd)
+    case "$here/" in "$dir"/*) inside=$here ;; esac
+done
+args+=(--setenv PHONE_SANDBOX_DIR "$phone" --chdir "$inside")
 
 bwrap "${args[@]}" -- "$@"

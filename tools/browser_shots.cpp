@@ -12,6 +12,7 @@
 
 static bool save(QWidget *screen, const QString &file)
 {
+    QApplication::processEvents();
     const bool ok = screen->grab().save(file);
     std::printf("%s %s\n", ok ? "wrote" : "could not write", qPrintable(file));
     return ok;
@@ -48,5 +49,15 @@ int main(int argc, char **argv)
     list->setSelected(list->item(3), true);
     list->setCurrentItem(3);
     ok = save(&screen, out + "/browser-folder.png") && ok;
+
+    const QString longFolder = demo.path() + "/Long";
+    QDir().mkpath(longFolder);
+    for (int i = 1; i <= 40; ++i) {
+        QFile file(longFolder + QString::asprintf("/Episode %02d.mp4", i));
+        file.open(QIODevice::WriteOnly);
+    }
+    browser->listDir(longFolder, false);
+    list->setCurrentItem(25);
+    ok = save(&screen, out + "/browser-scrolled.png") && ok;
     return ok ? 0 : 1;
 }
