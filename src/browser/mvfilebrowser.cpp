@@ -106,9 +106,7 @@ void MvFileBrowser::listFolder(const QString &folder, bool up)
         target = dir.canonicalPath();
     } else {
         target = QDir::cleanPath(up ? folder + QStringLiteral("/..") : folder);
-        if (target.isEmpty() || !dir.cd(target))
-            dir = QDir();
-        else
+        if (!target.isEmpty() && dir.cd(target))
             target = dir.canonicalPath();
     }
     const bool entered = !target.isEmpty() && QFileInfo(target).isDir();
