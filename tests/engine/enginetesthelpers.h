@@ -13,6 +13,7 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimerEvent>
 #include <QVector>
 
 #include <cstdio>
@@ -26,6 +27,12 @@ public:
     using MvPlayerControl::MvPlayerControl;
     using MvPlayerControl::sendCommand;
     QProcess *engineProcess() const { return process; }
+    // What an object timer of the controller does when it fires.
+    void tick()
+    {
+        QTimerEvent event(0);
+        timerEvent(&event);
+    }
 };
 
 struct EngineLogEntry

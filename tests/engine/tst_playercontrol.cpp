@@ -422,6 +422,13 @@ void TestPlayerControl::pauseAndSeekFlags_data()
                                        << false << false << QStringList{"pause", "seek -15 "};
     QTest::addRow("quit keeps watchdog")
         << true << QStringList{"quit"} << false << true << true << QStringList{"quit"};
+    QTest::addRow("menu, keys, full screen, position")
+        << true << QStringList{"menu 1", "menu 0", "key 4148", "fullscreen", "tick"} << true
+        << false << true
+        << QStringList{"set_menu main", "menu hide", "key_down_event 4148", "vo_fullscreen",
+                       "get_time_pos"};
+    QTest::addRow("no position asked while paused")
+        << true << QStringList{"pause", "tick"} << false << true << false << QStringList{"pause"};
     QTest::addRow("no engine: pause")
         << false << QStringList{"pause"} << true << false << true << none;
     QTest::addRow("no engine: seek")
@@ -451,12 +458,22 @@ void TestPlayerControl::pauseAndSeekFlags()
             control.togglePause();
         else if (words[0] == QLatin1String("seek"))
             control.seek(words[1].toInt(), words[2].toInt());
+        else if (words[0] == QLatin1String("menu"))
+            control.showMenu(words[1] == QLatin1String("1"));
+        else if (words[0] == QLatin1String("key"))
+            control.sendKeyDownEvent(words[1].toInt());
+        else if (words[0] == QLatin1String("fullscreen"))
+            control.toggleFullScreen();
+        else if (words[0] == QLatin1String("tick"))
+            control.tick();
         else
             control.quitPlayer();
     }
     QCOMPARE(control.isPlaying(), playing);
     QCOMPARE(MvPlayerControl::isPaused(), paused);
     QCOMPARE(MvPlayerControl::isIdleTimerActive(), watchdog);
+    QCOMPARE(control.isMenuShown(), operations.contains(QStringLiteral("menu 1")) &&
+                                        !operations.contains(QStringLiteral("menu 0")));
 
     if (withEngine) {
         QTRY_COMPARE(commandsAfterLaunch(engine), written);
