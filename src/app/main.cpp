@@ -1,7 +1,49 @@
-#include <cstdio>
+#include "app/mvapplication.h"
+#include "app/mvsharepixmap.h"
+#include "app/startup.h"
+#include "ui/movara.h"
 
-int main()
+#include <QFile>
+#include <QFileInfo>
+#include <QTranslator>
+
+#include <cstring>
+#include <unistd.h>
+
+int main(int argc, char **argv)
 {
-    std::puts("Movara: the window is not built yet.");
-    return 0;
+    MvApplication app(argc, argv);
+
+    if (!getcwd(startupDir, sizeof startupDir))
+        startupDir[0] = '\0';
+
+    appPath = QFile::decodeName(argv[0]);
+    const QFileInfo programFile(appPath);
+    appBaseName = programFile.baseName();
+    appDir = programFile.absolutePath();
+
+    // From here on the process's argument 0 reads as the bare base name; the
+    // base name is part of argv[0] and always fits.
+    const QByteArray baseName = QFile::encodeName(appBaseName);
+    if (!baseName.isNull() && baseName.size() <= static_cast<qsizetype>(std::strlen(argv[0])))
+        std::strcpy(argv[0], baseName.constData());
+
+    // The translation and "./mplayer" are found beside the program.
+    if (chdir(QFile::encodeName(appDir).constData()) != 0) {
+        // Relative names then resolve against the start directory.
+    }
+
+    app.translator = new QTranslator(&app);
+    (void)app.translator->load(appBaseName + QStringLiteral(".qm"), QStringLiteral("."));
+    ZApplication::installTranslator(app.translator);
+
+    if (!sharePixmap)
+        sharePixmap = new MvSharePixmap(&app);
+
+    app.mainWindow = new Movara("Movara");
+    app.mainWindow->setupWidget();
+    app.showMainWidget(app.mainWindow->mainWidget);
+    app.mainWindow->setupContent();
+
+    return app.exec();
 }

@@ -1,0 +1,13 @@
+#!/bin/sh
+# Sets up a fresh Debian machine, builds Movara and runs it in the phone's world.
+# Options after the script's name go to the launcher (tools/movara-phone --help).
+set -eu
+ROOT=$(cd "$(dirname "$0")/.." && pwd)
+BUILD="$ROOT/build"
+
+"$ROOT/scripts/setup-deps.sh"
+if [ ! -x "$BUILD/bin/movara" ] || [ ! -x "$BUILD/bin/mplayer" ]; then
+    cmake -S "$ROOT" -B "$BUILD" >/dev/null
+fi
+cmake --build "$BUILD" -j"$(nproc)" --target movara mplayer >/dev/null
+exec "$ROOT/tools/movara-phone" --build "$BUILD" "$@"

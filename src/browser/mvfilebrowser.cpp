@@ -1,0 +1,242 @@
+#include "browser/mvfilebrowser.h"
+
+#include "browser/medialisting.h"
+
+#include "platform/res_icon_reader.h"
+#include "platform/util_listbox.h"
+#include "widgets/mvlistboxitem.h"
+#include "widgets/mvutil_listbox.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QStringList>
+#include <algorithm>
+
+const MvFileBrowser::MediaRoot MvFileBrowser::mediaRoots[4] = {
+    {QT_TRANSLATE_NOOP("MvFileBrowser", "MyVideo"), "FMMS_Folder_Video_S.gif",
+     "/ezxlocal/download/mystuff/MyPhotos"},
+    {QT_TRANSLATE_NOOP("MvFileBrowser", "MyAudio"), "FMMS_Folder_Audio_S.gif",
+     "/ezxlocal/download/mystuff/MyRingTone"},
+    {QT_TRANSLATE_NOOP("MvFileBrowser", "My playlists"), "FMMS_Personal_Folder_S.gif",
+     "/ezxlocal/download/mystuff/MyPlaylist"},
+    {QT_TRANSLATE_NOOP("MvFileBrowser", "Memory card"), "FMMS_Mmc_S.g", "/mmc/mmca1"},
+};
+
+namespace {
+const char *const NameFilter = "*.m* *.ogg *.avi *.rm* *.qt *.3* *.asf *.w* *.dat";
+const char *const FolderIcon = "FMMS_Personal_Folder_S.g";
+const char *const AudioIcon = "FMMS_File_Audio_S.g";
+const char *const VideoIcon = "FMMS_File_Video_S.g";
+const char *const TopLevelPath = "BASEPATH";
+
+bool isAudioPath(const QString &path)
+{
+    const QStringView tail = QStringView(path).right(4);
+    return tail == u".wav" || tail == u".mp3" || tail == u".ogg" || tail == u".wma";
+}
+} // namespace
+
+MvFileBrowser::MvFileBrowser(QWidget *parent, const char *name) : MvObject(parent, name)
+{
+    list = new MvUTIL_ListBox(parent, 0);
+    list->setFrameStyle(0);
+    connect(list, qOverload<MvListBoxItem *, const QPoint &>(&MvUTIL_ListBox::clicked), this,
+            &MvFileBrowser::slotItemClicked);
+    listDir(QString(), false);
+}
+
+MvFileBrowser::~MvFileBrowser()
+{
+    destroy();
+}
+
+void MvFileBrowser::destroy()
+{
+    // With a parent, the list is that parent's child and goes with it.
+    if (!parent() && list)
+        delete list.data();
+}
+
+QWidget *MvFileBrowser::listWidget() const
+{
+    return list ? list->listBox.data() : nullptr;
+}
+
+QString MvFileBrowser::path() const
+{
+    return depth != 0 ? currentPath : QString::fromLatin1(TopLevelPath);
+}
+
+void MvFileBrowser::listDir(const QString &folder, bool up)
+{
+    if (up && depth > 0)
+        --depth;
+    if (depth == 0)
+        listRoots();
+    else
+        listFolder(folder, up);
+}
+
+void MvFileBrowser::listRoots()
+{
+    if (!list)
+        return;
+    RES_ICON_Reader icons;
+    list->clear();
+    for (const MediaRoot &root : mediaRoots) {
+        auto *row = new MvListBoxItem(list->listBox, tr(root.label),
+                                      icons.getIcon(root.icon, false), false);
+        list->insertItem(row, -1);
+    }
+}
+
+// A folder that cannot be entered or read is shown as an empty list at its
+// level, so that the rows, currentPath and depth always agree; going up from
+// a folder that has gone away goes to its parent by name.
+void MvFileBrowser::listFolder(const QString &folder, bool up)
+{
+    if (!list)
+        return;
+    RES_ICON_Reader icons;
+    QDir dir;
+    QString target;
+    if (!folder.isEmpty() && dir.cd(folder)) {
+        if (up)
+            dir.cdUp();
+        target = dir.canonicalPath();
+    } else {
+        target = QDir::cleanPath(up ? folder + QStringLiteral("/..") : folder);
+        if (!target.isEmpty() && dir.cd(target))
+            target = dir.canonicalPath();
+    }
+    const bool entered = !target.isEmpty() && QFileInfo(target).isDir();
+    currentPath = target;
+    list->clear();
+    if (!entered)
+        return;
+
+    QList<MediaEntry> entries;
+    if (!listMediaFolder(currentPath, QString::fromLatin1(NameFilter).split(QLatin1Char(' ')),
+                         &entries))
+        return;
+    const QPixmap folderIcon = icons.getIcon(FolderIcon, false);
+    const QPixmap audioIcon = icons.getIcon(AudioIcon, false);
+    const QPixmap videoIcon = icons.getIcon(VideoIcon, false);
+    for (const MediaEntry &entry : entries) {
+        const QPixmap &icon =
+            entry.dir ? folderIcon : (isAudioPath(entry.name) ? audioIcon : videoIcon);
+        auto *row = new MvListBoxItem(list->listBox, entry.name, icon, false);
+        row->setCheckable(true);
+        list->insertItem(row, -1);
+        list->setChecked(row, true);
+    }
+}
+
+void MvFileBrowser::goUp(int n)
+{
+    const int passes = std::min(n + 1, depth);
+    for (int i = 0; i < passes; ++i)
+        listDir(currentPath, true);
+    emit dirPicked(currentPath);
+}
+
+void MvFileBrowser::goToLevel(int level)
+{
+    level = std::max(0, std::min(level, depth));
+    if (level == depth)
+        return;
+    goUp(depth - level - 1);
+}
+
+void MvFileBrowser::slotItemClicked(MvListBoxItem *item, const QPoint &)
+{
+    activate(item);
+}
+
+MvFileBrowser::Activation MvFileBrowser::activate(MvListBoxItem *item)
+{
+    if (!item || !list)
+        return Activation::Ignored;
+    if (depth == 0) {
+        const int at = list->index(item);
+        if (at < 0 || at > 3)
+            return Activation::Ignored;
+        currentPath = QString::fromLatin1(mediaRoots[at].folder);
+        depth = 1;
+        listDir(currentPath, false);
+        emit dirPicked(currentPath);
+        return Activation::Opened;
+    }
+    const QString full = entryPath(item->text());
+    const QFileInfo info(full);
+    if (info.isDir()) {
+        ++depth;
+        listDir(full, false);
+        emit dirPicked(currentPath);
+        return Activation::Opened;
+    }
+    // A file deleted since the listing leaves the list instead of being
+    // handed on as if it could be played.
+    if (!info.exists() && !info.isSymLink()) {
+        list->removeItem(list->index(item));
+        return Activation::Vanished;
+    }
+    emit filePicked(full);
+    return Activation::Picked;
+}
+
+bool MvFileBrowser::isVanished(MvListBoxItem *item) const
+{
+    if (depth == 0 || !item)
+        return false;
+    const QFileInfo info(entryPath(item->text()));
+    return !info.exists() && !info.isSymLink();
+}
+
+QString MvFileBrowser::entryPath(const QString &name) const
+{
+    const QString prefix = currentPath == QLatin1String("/") ? QString() : currentPath;
+    return prefix + QLatin1Char('/') + name;
+}
+
+// Selects and activates the row at index. Rows whose entries have vanished
+// are dropped on the way, without moving the current row, and the next one in
+// the same direction is tried.
+bool MvFileBrowser::selectAt(int index, int step)
+{
+    while (list) {
+        MvListBoxItem *row = MvUTIL_ListBox::toRow(list->item(index));
+        if (!row)
+            return false;
+        if (isVanished(row)) {
+            list->removeItem(index);
+            if (step < 0)
+                --index;
+            continue;
+        }
+        list->setSelected(row, true);
+        activate(row);
+        return true;
+    }
+    return false;
+}
+
+bool MvFileBrowser::selectPrevious()
+{
+    if (!list)
+        return false;
+    const int c = list->currentItem();
+    if (c <= 0)
+        return false;
+    return selectAt(c - 1, -1);
+}
+
+bool MvFileBrowser::selectNext()
+{
+    if (!list)
+        return false;
+    const int c = list->currentItem();
+    if (c == list->count() - 1)
+        return false;
+    return selectAt(c + 1, +1);
+}

@@ -1,0 +1,63 @@
+#pragma once
+
+#include "widgets/mvobject.h"
+
+#include <QPoint>
+#include <QPointer>
+#include <QString>
+
+class MvListBoxItem;
+class MvUTIL_ListBox;
+class QWidget;
+
+// Walks from the four media roots down into their folders. A tapped or
+// selected folder row is opened (dirPicked), a file row is handed on
+// (filePicked). depth counts the levels below the roots.
+class MvFileBrowser : public MvObject
+{
+    Q_OBJECT
+
+public:
+    MvFileBrowser(QWidget *parent, const char *name);
+    ~MvFileBrowser() override;
+
+    void destroy() override;
+
+    QWidget *listWidget() const;
+    QString path() const;
+    void listDir(const QString &folder, bool up);
+    void goUp(int n);
+    void goToLevel(int level);
+    bool selectPrevious();
+    bool selectNext();
+
+    struct MediaRoot
+    {
+        const char *label;
+        const char *icon;
+        const char *folder;
+    };
+    static const MediaRoot mediaRoots[4];
+
+    int depth = 0;
+
+public slots:
+    void slotItemClicked(MvListBoxItem *item, const QPoint &point);
+
+signals:
+    void dirPicked(const QString &path);
+    void filePicked(const QString &path);
+
+protected:
+    QPointer<MvUTIL_ListBox> list;
+    QString currentPath;
+
+private:
+    enum class Activation { Ignored, Opened, Picked, Vanished };
+    Activation activate(MvListBoxItem *item);
+    bool selectAt(int index, int step);
+    bool isVanished(MvListBoxItem *item) const;
+    QString entryPath(const QString &name) const;
+    void listRoots();
+    void listFolder(const QString &folder, bool up);
+};

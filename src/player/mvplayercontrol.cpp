@@ -1,0 +1,461 @@
+#include "player/mvplayercontrol.h"
+
+#include "app/displaysettings.h"
+
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
+#include <QTimer>
+#include <QTimerEvent>
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/ioctl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+const int idleInterval = 1200;
+
+// OSS mixer requests; 0xED is the platform driver's output-state value.
+const unsigned long MIXER_READ_OUTPUT_STATE = 0x80044DED;
+const unsigned long MIXER_WRITE_OUTSRC = 0xC0044DFA;
+const unsigned long SOUND_MIXER_WRITE_OGAIN = 0xC0044D0D;
+
+// Compiled once; the parser's one pattern object takes them in turn.
+const QRegularExpression lengthNumberPattern(QStringLiteral("[0-9]*\\.[0-9]+"));
+const QRegularExpression statusSpanPattern(QStringLiteral("A:\\(*.*[0-9]\\)"));
+const QRegularExpression elapsedTimePattern(QStringLiteral("[(].*[0-9]\\.[0-9]\\)"));
+
+QString lineText(QByteArray line)
+{
+    if (line.endsWith('\n'))
+        line.chop(1);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromLocal8Bit(line);
+}
+
+void trace(const char *text)
+{
+    std::fputs(text, stdout);
+    std::fflush(stdout);
+}
+} // namespace
+
+// One engine for the whole program: its timer, flags and parser state.
+static QTimer *idleTimer = nullptr;
+static bool engineRunning = false;
+static bool paused = true;
+static QString outputLine;
+static QString errorLine;
+static QString elapsedText = QStringLiteral("%1");
+static QRegularExpression outputPattern;
+static int matchPos = 0;
+static int matchLength = 0;
+static QString commandText;
+
+const char MvPlayerControl::currentMediaFile[] = "/tmp/movara_curmedia.name";
+
+MvPlayerControl::MvPlayerControl(QObject *parent, int volume, int windowId)
+    : QObject(parent), process(nullptr), playing(false), menuShown(false), volumeLimit(100),
+      volume(volume), muted(false), windowId(windowId)
+{
+    routeMixerOutput(70);
+
+    idleTimer = new QTimer(this);
+    idleTimer->setSingleShot(true);
+    idleTimer->setInterval(idleInterval);
+    // A coarse timer may fire up to 5% early, which would end a medium
+    // that is still playing.
+    idleTimer->setTimerType(Qt::PreciseTimer);
+    connect(idleTimer, &QTimer::timeout, this, &MvPlayerControl::slotIdleTimerShot);
+}
+
+MvPlayerControl::~MvPlayerControl()
+{
+    quitPlayer();
+    if (process) {
+        // Deleting a running process emits finished() inside delete: the
+        // owner must not hear from a controller that is going away.
+        disconnect(process, nullptr, this, nullptr);
+        // Hand "quit" to the pipe now if it takes it; the kill follows at once.
+        process->waitForBytesWritten(0);
+        process->kill();
+        // Reap it here rather than inside delete, which would wait the same.
+        process->waitForFinished(1000);
+    }
+    restoreDisplay();
+    if (process) {
+        delete process;
+        process = nullptr;
+    }
+    trace("MvPlayerControl::destroy()\n");
+
+    // The engine is gone and the timer goes with the controller.
+    engineRunning = false;
+    paused = true;
+    idleTimer = nullptr;
+}
+
+bool MvPlayerControl::isEngineRunning()
+{
+    return engineRunning;
+}
+
+bool MvPlayerControl::isPaused()
+{
+    return paused;
+}
+
+bool MvPlayerControl::isIdleTimerActive()
+{
+    return idleTimer && idleTimer->isActive();
+}
+
+QString MvPlayerControl::elapsedTimeText()
+{
+    return elapsedText;
+}
+
+void MvPlayerControl::playFile(const QString &path)
+{
+    idleTimer->stop();
+    if (!engineRunning) {
+        launchPlayer(path);
+        return;
+    }
+    if (!writeCurrentMediaFile(path))
+        quitPlayer();
+    commandText = QStringLiteral("loadlist %1\n");
+    sendCommand(commandText.arg(QLatin1String(currentMediaFile)));
+    setVolume(volume);
+}
+
+int MvPlayerControl::launchPlayer(const QString &path)
+{
+    auto *next = new QProcess(this);
+    const QStringList arguments = {
+        QStringLiteral("-slave"),
+        QStringLiteral("-nortc"),
+        QStringLiteral("-utf8"),
+        QStringLiteral("-mixer"),
+        QStringLiteral("/dev/mixer"),
+        QStringLiteral("-vf"),
+        QStringLiteral("rotate=10,expand=0:0:::1,scale=-2:320,crop=240:320"),
+        QStringLiteral("-af"),
+        QStringLiteral("channels=2,resample=44100:0:0"),
+        QStringLiteral("-sws"),
+        QStringLiteral("0"),
+        QStringLiteral("-subrotate"),
+        QStringLiteral("2"),
+        QStringLiteral("-framedrop"),
+        QStringLiteral("-fs"),
+        QStringLiteral("-idle"),
+        path,
+    };
+    connect(next, &QProcess::finished, this, &MvPlayerControl::slotProcessExited);
+    connect(next, &QProcess::readyReadStandardOutput, this, &MvPlayerControl::slotReadFromStdout);
+    connect(next, &QProcess::readyReadStandardError, this, &MvPlayerControl::slotReadFromStderr);
+
+    next->start(QStringLiteral("./mplayer"), arguments);
+    if (!next->waitForStarted()) {
+        // A process that never started never reports finished(): drop it.
+        delete next;
+        return -1;
+    }
+
+    // The previous engine has exited; nothing reads its process object.
+    if (process) {
+        disconnect(process, nullptr, this, nullptr);
+        process->deleteLater();
+    }
+    process = next;
+    playing = true;
+    paused = false;
+    engineRunning = true;
+    setVolume(volume);
+    return 1;
+}
+
+void MvPlayerControl::slotProcessExited()
+{
+    idleTimer->stop();
+    playing = false;
+    engineRunning = false;
+    paused = true;
+    restoreDisplay();
+    emit processExited();
+}
+
+void MvPlayerControl::slotIdleTimerShot()
+{
+    idleTimer->stop();
+    trace("slotIdleTimerShot :: Shot\n");
+    emit endedCurrentMedia();
+}
+
+void MvPlayerControl::sendCommand(const QString &line)
+{
+    if (!process || !engineRunning)
+        return;
+    const QByteArray bytes = QString::fromLatin1(line.toLatin1()).toLocal8Bit();
+    process->write(bytes);
+    if (line.startsWith(QLatin1String("load"))) {
+        std::printf("CMD:: %s", bytes.constData());
+        std::fflush(stdout);
+    }
+}
+
+void MvPlayerControl::quitPlayer()
+{
+    sendCommand(QStringLiteral("quit\n"));
+    playing = false;
+    paused = true;
+}
+
+void MvPlayerControl::togglePause()
+{
+    playing = !playing;
+    paused = !paused;
+    if (paused)
+        idleTimer->stop();
+    else
+        idleTimer->start(idleInterval);
+    sendCommand(QStringLiteral("pause\n"));
+}
+
+void MvPlayerControl::seek(int value, int type)
+{
+    if (paused) {
+        playing = !playing;
+        paused = !paused;
+    } else {
+        idleTimer->start(idleInterval);
+    }
+    commandText = QStringLiteral("seek %1 %2\n").arg(qlonglong(value));
+    commandText = type != 0 ? commandText.arg(qlonglong(type)) : commandText.arg(QString());
+    sendCommand(commandText);
+}
+
+void MvPlayerControl::toggleFullScreen()
+{
+    sendCommand(QStringLiteral("vo_fullscreen\n"));
+}
+
+void MvPlayerControl::toggleMute()
+{
+    sendCommand(QStringLiteral("mute\n"));
+    muted = !muted;
+}
+
+void MvPlayerControl::sendKeyDownEvent(int key)
+{
+    commandText = QStringLiteral("key_down_event %1\n");
+    sendCommand(commandText.arg(qlonglong(key)));
+}
+
+void MvPlayerControl::showMenu(bool show)
+{
+    sendCommand(show ? QStringLiteral("set_menu main\n") : QStringLiteral("menu hide\n"));
+    menuShown = show;
+}
+
+void MvPlayerControl::timerEvent(QTimerEvent *)
+{
+    if (playing)
+        sendCommand(QStringLiteral("get_time_pos\n"));
+}
+
+void MvPlayerControl::setVolume(int v)
+{
+    if (v > volumeLimit)
+        v = volumeLimit;
+    if (v < 0)
+        v = 0;
+    volume = v;
+    commandText = QStringLiteral("volume %1 100\n");
+    sendCommand(commandText.arg(qlonglong(v)));
+}
+
+void MvPlayerControl::setVolumeLimit(int limit)
+{
+    limit = qBound(0, limit, 100);
+    if (limit == volumeLimit)
+        return;
+    volumeLimit = limit;
+    if (volume > limit)
+        setVolume(limit);
+}
+
+int MvPlayerControl::routeMixerOutput(int gain)
+{
+    const int fd = ::open("/dev/mixer", O_RDONLY);
+    if (fd < 0)
+        return -1;
+    int outputState = 0;
+    if (::ioctl(fd, MIXER_READ_OUTPUT_STATE, &outputState) < 0) {
+        ::close(fd);
+        return -1;
+    }
+    int route = outputState == 2 ? 0 : 1;
+    ::ioctl(fd, MIXER_WRITE_OUTSRC, &route);
+    if (gain != 0)
+        ::ioctl(fd, SOUND_MIXER_WRITE_OGAIN, &gain);
+    return ::close(fd);
+}
+
+bool MvPlayerControl::writeCurrentMediaFile(const QString &path)
+{
+    // The engine reads the file as a playlist: one path, one line.
+    QByteArray content = QFile::encodeName(path);
+    if (content.contains('\n'))
+        return false;
+    content.append('\n');
+
+    // /tmp is shared: write a private file and rename it over the name,
+    // which replaces whatever sits there (a planted link included)
+    // instead of writing through it.
+    char temporaryName[] = "/tmp/movara_curmedia.XXXXXX";
+    const int fd = ::mkostemp(temporaryName, O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    bool written = ::fchmod(fd, 0644) == 0;
+    const char *data = content.constData();
+    qint64 left = content.size();
+    while (written && left > 0) {
+        const ssize_t n = ::write(fd, data, size_t(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            written = false;
+            break;
+        }
+        data += n;
+        left -= n;
+    }
+    if (::close(fd) != 0)
+        written = false;
+    if (written && ::rename(temporaryName, currentMediaFile) != 0)
+        written = false;
+    if (!written)
+        ::unlink(temporaryName);
+    return written;
+}
+
+void MvPlayerControl::slotReadFromStdout()
+{
+    if (!process)
+        return;
+    process->setReadChannel(QProcess::StandardOutput);
+    // While paused the output stays unread for later.
+    if (!paused) {
+        if (!idleTimer->isActive())
+            readHeaderLine();
+        else
+            readStatusPhase();
+    }
+    if (process)
+        trimUnreadOutput();
+}
+
+void MvPlayerControl::readHeaderLine()
+{
+    if (!process->canReadLine())
+        return;
+    outputLine = lineText(process->readLine());
+
+    if (outputLine == QLatin1String("Audio file file format detected."))
+        restoreDisplay();
+    else if (outputLine.startsWith(QLatin1String("VIDEO:")))
+        setVideoDisplay(true);
+
+    if (outputLine.contains(QLatin1String("file format detected.")))
+        sendCommand(QStringLiteral("get_time_length\n"));
+
+    if (outputLine.startsWith(QLatin1String("VO: ")) ||
+        outputLine.startsWith(QLatin1String("AO: ")))
+        idleTimer->start(idleInterval);
+}
+
+void MvPlayerControl::readStatusPhase()
+{
+    idleTimer->start(idleInterval);
+
+    if (process->canReadLine()) {
+        // The one reply read here is the medium's length.
+        outputLine = lineText(process->readLine());
+        const int at = outputLine.indexOf(QLatin1String("ANS_LENGTH="));
+        if (at < 0)
+            return;
+        outputPattern = lengthNumberPattern;
+        const QRegularExpressionMatch number = outputPattern.match(outputLine.mid(at + 10));
+        if (!number.hasMatch())
+            return;
+        emit signaTotalTimeLengthChanged(number.captured().toFloat());
+        return;
+    }
+
+    // Status output, ended by a carriage return: find the elapsed time in
+    // the first status span, then drop the whole buffer.
+    outputLine = QString::fromLocal8Bit(process->peek(process->bytesAvailable()));
+    elapsedText = QStringLiteral("%1");
+    outputPattern = statusSpanPattern;
+    QRegularExpressionMatch match = outputPattern.match(outputLine);
+    if (match.hasMatch()) {
+        matchPos = int(match.capturedStart());
+        matchLength = int(match.capturedLength());
+        elapsedText = elapsedText.arg(outputLine.mid(matchPos, matchLength));
+        elapsedText.truncate(elapsedText.indexOf(QLatin1Char(')')) + 1);
+
+        // The span starts at 0 in elapsedText, wherever it began in the buffer.
+        outputPattern = elapsedTimePattern;
+        match = outputPattern.match(elapsedText);
+        if (match.hasMatch()) {
+            matchPos = int(match.capturedStart());
+            matchLength = int(match.capturedLength());
+            elapsedText = elapsedText.mid(matchPos + 1, matchLength - 2);
+            emit signalTimeElapse();
+        }
+    }
+    if (process)
+        process->readAllStandardOutput();
+}
+
+// Bounds what an engine can leave buffered: data with no line end in the
+// header phase, output held back while paused, lines arriving faster than
+// one per notification. The oldest data goes; what stays starts at a line
+// boundary, so no fragment of a dropped line is read as a line later.
+void MvPlayerControl::trimUnreadOutput()
+{
+    process->setReadChannel(QProcess::StandardOutput);
+    const qint64 unread = process->bytesAvailable();
+    if (unread <= maxUnreadOutput)
+        return;
+    process->skip(unread - maxUnreadOutput);
+    const QByteArray kept = process->peek(maxUnreadOutput);
+    qsizetype boundary = -1;
+    for (qsizetype i = 0; i < kept.size(); ++i) {
+        if (kept[i] == '\n' || kept[i] == '\r') {
+            boundary = i;
+            break;
+        }
+    }
+    process->skip(boundary < 0 ? kept.size() : boundary + 1);
+}
+
+void MvPlayerControl::slotReadFromStderr()
+{
+    if (!process)
+        return;
+    process->setReadChannel(QProcess::StandardError);
+    if (process->canReadLine())
+        errorLine = lineText(process->readLine());
+    // Nothing reads the error output: a flood of it is simply dropped.
+    if (process->bytesAvailable() > maxUnreadOutput)
+        process->readAllStandardError();
+    process->setReadChannel(QProcess::StandardOutput);
+}

@@ -1,0 +1,317 @@
+#include "ui/movara.h"
+
+#include "browser/mvfilebrowser.h"
+#include "platform/phonekeys.h"
+#include "platform/qscrollview.h"
+#include "platform/util_cst.h"
+#include "platform/zmainwidget.h"
+#include "platform/zmessagebox.h"
+#include "platform/zpushbutton.h"
+#include "player/mvplayercontrol.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QKeyEvent>
+#include <QPixmap>
+
+#include <cstdio>
+
+namespace {
+// True while the frame is in the full-screen layout this window asked for.
+bool fullScreenLayout = false;
+
+constexpr int volumeStep = 5;
+constexpr int seekStep = 15;
+} // namespace
+
+bool isFullScreenLayout()
+{
+    return fullScreenLayout;
+}
+
+Movara::Movara(const char *name) : MvMainWidget(name) {}
+
+Movara::Movara(QWidget *parent, const char *name) : MvMainWidget(parent, name) {}
+
+Movara::Movara(bool flag, QWidget *parent, const char *name) : MvMainWidget(flag, parent, name) {}
+
+void Movara::destroy()
+{
+    if (playerControl) {
+        delete playerControl;
+        playerControl = nullptr;
+    }
+    std::puts("Movara::destroy()");
+    std::fflush(stdout);
+}
+
+bool Movara::windowActivateEvent(QEvent *)
+{
+    if (mainWidget)
+        mainWidget->releaseKeyboard();
+    return false;
+}
+
+bool Movara::windowDeactivateEvent(QEvent *)
+{
+    return false;
+}
+
+void Movara::setupWidget()
+{
+    show();
+    setupCST();
+    setupTitleBar();
+    getContentWidget(true);
+}
+
+void Movara::setupCST()
+{
+    UTIL_CST *bar = getCSTWidget(true);
+    if (!bar)
+        return;
+    bar->show();
+
+    ZPushButton *right = bar->getRightBtn();
+    right->setResourceID(QStringLiteral("CST_Exit"));
+    connect(right, &ZPushButton::clicked, this, &Movara::CSTRightButtonClick);
+
+    ZPushButton *middle = bar->getMidBtn();
+    middle->setText(tr("Main Page"));
+    connect(middle, &ZPushButton::clicked, this, &Movara::CSTMiddleButtonClick);
+    middle->setEnabled(false);
+}
+
+void Movara::setupTitleBar()
+{
+    if (!getTitleBarWidget()) {
+        std::puts("No titlebar");
+        std::fflush(stdout);
+    }
+}
+
+bool Movara::setupContent()
+{
+    if (fileBrowser)
+        return true;
+    fileBrowser = new MvFileBrowser(contentWidget, nullptr);
+    placeClientWidget(fileBrowser->listWidget());
+    connect(fileBrowser, &MvFileBrowser::dirPicked, this, &Movara::dirChanged);
+    connect(fileBrowser, &MvFileBrowser::filePicked, this, &Movara::fileChanged);
+    return true;
+}
+
+bool Movara::placeClientWidget(QWidget *widget)
+{
+    if (!contentWidget)
+        return false;
+    contentWidget->show();
+    if (widget) {
+        setClientWidget(widget);
+        if (auto *view = qobject_cast<QScrollView *>(contentWidget)) {
+            view->addChild(widget, 0, 0);
+        } else {
+            widget->setParent(contentWidget);
+            widget->move(0, 0);
+        }
+        widget->show();
+    }
+    return true;
+}
+
+void Movara::CSTRightButtonClick()
+{
+    if (fileBrowser && fileBrowser->depth != 0)
+        fileBrowser->goUp(0);
+    else
+        QApplication::quit();
+}
+
+void Movara::CSTMiddleButtonClick()
+{
+    if (fileBrowser)
+        fileBrowser->goToLevel(0);
+}
+
+void Movara::switchDisplayMode()
+{
+    fullScreenLayout = !fullScreenLayout;
+    if (fullScreenLayout)
+        showFullScreenLayout(true, true);
+    else
+        showNormalLayout(true, true);
+}
+
+void Movara::showAbout()
+{
+    const bool wasFullScreen = fullScreenLayout;
+    if (wasFullScreen) {
+        showNormalLayout(true, true);
+        fullScreenLayout = false;
+    }
+    ZMessageBox::information(mainWidget, QPixmap(),
+                             tr("<qt><center><b>Movara 0.0.1a</b><br />"
+                                "The MPlayer Frontend<br /><br />"
+                                "Plays the phone's video and audio<br />"
+                                "through MPlayer, a folder at a time.<br /><br />"
+                                "Free software, without any warranty."
+                                "</center></qt>"),
+                             tr("OK"), QString(), QString(), 1);
+    if (wasFullScreen) {
+        showFullScreenLayout(true, true);
+        fullScreenLayout = true;
+    }
+}
+
+void Movara::dirChanged(const QString &)
+{
+    if (!cst || !fileBrowser)
+        return;
+    const bool belowRoots = fileBrowser->depth != 0;
+    cst->getRightBtn()->setResourceID(belowRoots ? QStringLiteral("CST_Back")
+                                                 : QStringLiteral("CST_Exit"));
+    cst->getMidBtn()->setEnabled(belowRoots);
+}
+
+void Movara::fileChanged(const QString &path)
+{
+    std::printf("fileChanged : %s\n", QFile::encodeName(path).constData());
+    std::fflush(stdout);
+    setPlayMode(true);
+
+    if (quitRequested) {
+        // The engine is on its way out; play this file once it has gone.
+        pendingFile = path;
+        return;
+    }
+
+    if (!playerControl) {
+        std::printf("parent : WID %d\n", static_cast<int>(mainWidget->winId()));
+        std::fflush(stdout);
+        playerControl = new MvPlayerControl(this, 50, static_cast<int>(mainWidget->winId()));
+        connect(playerControl, &MvPlayerControl::processExited, this, &Movara::slotProcessExited);
+        connect(playerControl, &MvPlayerControl::endedCurrentMedia, this, &Movara::currentMediaEnd);
+    }
+    playerControl->playFile(path);
+
+    // No engine could be started: back to the browser, the next pick tries again.
+    if (!playerControl->isEngineRunning())
+        setPlayMode(false);
+}
+
+void Movara::setPlayMode(bool on)
+{
+    if (on == playMode)
+        return;
+    if (on) {
+        showFullScreenLayout(true, true);
+        if (clientWidget)
+            clientWidget->hide();
+        showTitleBar(false);
+        showCST(false);
+        fullScreenLayout = true;
+        playMode = true;
+        setFiltering(true);
+        // With the list hidden the keys would go nowhere: the frame takes them.
+        if (mainWidget) {
+            mainWidget->setFocusPolicy(Qt::StrongFocus);
+            mainWidget->setFocus(Qt::OtherFocusReason);
+        }
+    } else {
+        showNormalLayout(true, true);
+        if (contentWidget) {
+            contentWidget->show();
+            if (auto *view = qobject_cast<QScrollView *>(contentWidget))
+                view->viewport()->show();
+        }
+        if (clientWidget)
+            clientWidget->show();
+        showTitleBar(true);
+        showCST(true);
+        fullScreenLayout = false;
+        playMode = false;
+        setFiltering(false);
+        if (clientWidget)
+            clientWidget->setFocus(Qt::OtherFocusReason);
+    }
+}
+
+void Movara::slotProcessExited()
+{
+    quitRequested = false;
+    if (!pendingFile.isEmpty()) {
+        const QString path = pendingFile;
+        pendingFile.clear();
+        playerControl->playFile(path);
+        if (playerControl->isEngineRunning())
+            return;
+    }
+    setPlayMode(false);
+}
+
+void Movara::currentMediaEnd()
+{
+    // A medium that ends after the user asked to quit does not move on.
+    if (quitRequested || !fileBrowser || !playerControl)
+        return;
+    if (!fileBrowser->selectNext()) {
+        playerControl->quitPlayer();
+        quitRequested = playerControl->isEngineRunning();
+    }
+}
+
+bool Movara::keyPressEvent(QKeyEvent *event)
+{
+    const bool active = mainWidget && mainWidget->isActiveWindow();
+    const int key = phoneKeyCode(event);
+    std::printf("%s : Kp %04x\n", active ? "Active" : "Inactive", static_cast<unsigned>(key));
+    std::fflush(stdout);
+    if (active)
+        event->accept();
+    else
+        event->ignore();
+
+    if (!playMode || !playerControl)
+        return false;
+    runKeyAction(key, playerControl->volume);
+    return active;
+}
+
+void Movara::runKeyAction(int key, int volume)
+{
+    switch (key) {
+    case PhoneKey::Key_F2:
+        playerControl->quitPlayer();
+        quitRequested = playerControl->isEngineRunning();
+        break;
+    case PhoneKey::Key_F26:
+    case PhoneKey::Key_Return:
+        playerControl->togglePause();
+        break;
+    case PhoneKey::Key_Prior:
+        playerControl->setVolume(volume + volumeStep);
+        break;
+    case PhoneKey::Key_Next:
+        playerControl->setVolume(volume - volumeStep);
+        break;
+    case PhoneKey::Key_Left:
+        playerControl->seek(-seekStep, 0);
+        break;
+    case PhoneKey::Key_Right:
+        playerControl->seek(seekStep, 0);
+        break;
+    case PhoneKey::Key_Up:
+        playerControl->toggleFullScreen();
+        break;
+    case PhoneKey::Key_F28:
+        if (fileBrowser)
+            fileBrowser->selectPrevious();
+        break;
+    case PhoneKey::Key_F29:
+        if (fileBrowser)
+            fileBrowser->selectNext();
+        break;
+    default:
+        break;
+    }
+}

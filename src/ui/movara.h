@@ -1,0 +1,62 @@
+#pragma once
+
+#include "widgets/mvmainwidget.h"
+
+#include <QString>
+
+class MvFileBrowser;
+class MvPlayerControl;
+
+// The program's one window: the browser in browse mode, full screen with the
+// phone's keys driving the player in play mode.
+class Movara : public MvMainWidget
+{
+    Q_OBJECT
+
+public:
+    explicit Movara(const char *name = nullptr);
+    Movara(QWidget *parent, const char *name);
+    Movara(bool flag, QWidget *parent, const char *name);
+
+    void destroy() override;
+    bool keyPressEvent(QKeyEvent *event) override;
+    bool windowActivateEvent(QEvent *event) override;
+    bool windowDeactivateEvent(QEvent *event) override;
+
+    void setupWidget() override;
+    void setupCST() override;
+    void setupTitleBar() override;
+    bool setupContent() override;
+    virtual bool placeClientWidget(QWidget *widget);
+
+    bool isPlayMode() const { return playMode; }
+
+public slots:
+    void mainMenuSelect(int) {}
+    void CSTLeftButtonPressed() {}
+    void CSTLeftButtonReleased() {}
+    void CSTRightButtonClick();
+    void CSTMiddleButtonClick();
+    void switchDisplayMode();
+    void showAbout();
+    void dirChanged(const QString &path);
+    void fileChanged(const QString &path);
+    void setPlayMode(bool on);
+    void slotProcessExited();
+    void currentMediaEnd();
+
+protected:
+    MvFileBrowser *fileBrowser = nullptr;
+    MvPlayerControl *playerControl = nullptr;
+    bool playMode = false;
+
+private:
+    void runKeyAction(int key, int volume);
+
+    // Set while the window waits for an engine it told to quit; a file picked
+    // meanwhile is kept and played once that engine has gone.
+    bool quitRequested = false;
+    QString pendingFile;
+};
+
+bool isFullScreenLayout();

@@ -1,0 +1,91 @@
+#include "widgets/mvlistboxitem.h"
+
+#include "app/mvsharepixmap.h"
+
+#include <QFontMetrics>
+#include <QPainter>
+#include <algorithm>
+
+int MvListBoxItem::itemFontHeight = 0;
+int MvListBoxItem::lastItemHeight = 0;
+
+namespace {
+constexpr int TextLeft = 3;
+constexpr int BoxTop = 2;
+constexpr int BoxGap = 6;
+constexpr int BoxSize = 18;
+constexpr int IconGap = 5;
+constexpr int TextWidth = 240;
+} // namespace
+
+MvListBoxItem::MvListBoxItem(QListBox *box, const QString &text, const QPixmap &pixmap, bool flag)
+    : QObject(nullptr), UTIL_ListBoxItem(box, text, flag), itemText(text), itemPixmap(pixmap)
+{
+    itemFontHeight = QFontMetrics(font()).height();
+}
+
+MvListBoxItem::~MvListBoxItem() = default;
+
+QString MvListBoxItem::text() const
+{
+    return itemText;
+}
+
+const QPixmap *MvListBoxItem::pixmap() const
+{
+    return &itemPixmap;
+}
+
+void MvListBoxItem::setText(const QString &text)
+{
+    UTIL_ListBoxItem::setText(text);
+    if (itemText != text)
+        itemText = text;
+}
+
+void MvListBoxItem::setPixmap(const QPixmap &pixmap)
+{
+    itemPixmap = pixmap;
+}
+
+int MvListBoxItem::height(const QListBox *box) const
+{
+    const int h = std::max(UTIL_ListBoxItem::height(box), itemPixmap.height() + 1);
+    lastItemHeight = h;
+    return h;
+}
+
+void MvListBoxItem::paint(QPainter *painter)
+{
+    UTIL_ListBoxItem::paint(painter);
+    int x = TextLeft;
+    if (checkable) {
+        // Without the shared pictures there is no box to paint, but the
+        // text keeps its column.
+        const QPixmap *box = nullptr;
+        if (sharePixmap)
+            box = checked ? sharePixmap->checkedPixmap : sharePixmap->uncheckedPixmap;
+        if (box)
+            painter->drawPixmap(TextLeft, BoxTop, *box);
+        const bool shared = sharePixmap && sharePixmap->checkedPixmap;
+        x = (shared ? sharePixmap->checkedPixmap->width() : BoxSize) + BoxGap;
+    }
+    if (!itemPixmap.isNull()) {
+        painter->drawPixmap(x, 0, itemPixmap);
+        x += itemPixmap.width() + IconGap;
+    }
+    // One line: a name holding a line break must not spill out of its row.
+    const QRect rect(x, lastItemHeight - itemFontHeight - 4, TextWidth, itemFontHeight + 1);
+    painter->drawText(rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, itemText);
+}
+
+void MvListBoxItem::setCheckable(bool on)
+{
+    checkable = on;
+}
+
+void MvListBoxItem::setChecked(bool on)
+{
+    if (checkable)
+        checked = on;
+}

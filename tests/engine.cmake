@@ -1,0 +1,31 @@
+# The player engine control's tests: a scripted stand-in for the engine and
+# an interposed fake of the phone's devices.
+
+add_executable(movara_scripted_engine ${CMAKE_CURRENT_SOURCE_DIR}/scriptedengine/main.cpp)
+
+add_library(movara_devicefake MODULE ${CMAKE_CURRENT_SOURCE_DIR}/devicefake/devicefake.c)
+set_target_properties(movara_devicefake PROPERTIES PREFIX "" C_VISIBILITY_PRESET default)
+target_link_libraries(movara_devicefake PRIVATE ${CMAKE_DL_LIBS})
+# The fake sits in front of the sanitizer runtime; it is not instrumented itself.
+if(MOVARA_SANITIZE)
+    target_compile_options(movara_devicefake PRIVATE -fno-sanitize=all)
+    target_link_options(movara_devicefake PRIVATE -fno-sanitize=all)
+endif()
+
+set(MOVARA_ENGINE_TEST_HELPERS ${CMAKE_CURRENT_SOURCE_DIR}/engine/enginetesthelpers.h)
+
+movara_add_qtest(tst_playercontrol
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/engine/tst_playercontrol.cpp ${MOVARA_ENGINE_TEST_HELPERS}
+    LABELS engine)
+add_dependencies(tst_playercontrol movara_scripted_engine)
+
+movara_add_qtest(tst_enginedevices
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/engine/tst_enginedevices.cpp ${MOVARA_ENGINE_TEST_HELPERS}
+    LABELS engine
+    ENVIRONMENT
+        LD_PRELOAD=$<TARGET_FILE:movara_devicefake>
+        ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:verify_asan_link_order=0)
+add_dependencies(tst_enginedevices movara_scripted_engine movara_devicefake)
+
+# Both write the one current-media file in /tmp.
+set_tests_properties(tst_playercontrol tst_enginedevices PROPERTIES RESOURCE_LOCK movara_curmedia)

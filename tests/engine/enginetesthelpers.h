@@ -1,0 +1,176 @@
+#pragma once
+
+// Shared by the engine control's tests: a temporary program directory with
+// the scripted engine as "./mplayer", its log, and stdout capture.
+
+#include "player/mvplayercontrol.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimerEvent>
+#include <QVector>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+// Reaches what the tests look at but the program does not offer.
+class ProbeControl : public MvPlayerControl
+{
+public:
+    using MvPlayerControl::MvPlayerControl;
+    using MvPlayerControl::sendCommand;
+    QProcess *engineProcess() const { return process; }
+    // What an object timer of the controller does when it fires.
+    void tick()
+    {
+        QTimerEvent event(0);
+        timerEvent(&event);
+    }
+};
+
+struct EngineLogEntry
+{
+    double ms = 0;
+    qint64 pid = 0;
+    QString kind;
+    QString text;
+};
+
+// A program directory holding the scripted engine as "./mplayer"; the
+// working directory is moved there for the fixture's lifetime.
+class EngineFixture
+{
+public:
+    EngineFixture()
+    {
+        previousDir = QDir::currentPath();
+        dirPath = QDir(dir.path()).canonicalPath();
+        logPath = dirPath + QStringLiteral("/engine.log");
+        scriptPath = dirPath + QStringLiteral("/engine.script");
+        qputenv("MOVARA_ENGINE_LOG", QFile::encodeName(logPath));
+        qputenv("MOVARA_SCRIPT", QFile::encodeName(scriptPath));
+        QDir::setCurrent(dirPath);
+    }
+    ~EngineFixture() { QDir::setCurrent(previousDir); }
+
+    bool installEngine()
+    {
+        return QFile::link(QStringLiteral(MOVARA_BIN_DIR "/movara_scripted_engine"),
+                           dirPath + QStringLiteral("/mplayer"));
+    }
+
+    void setScript(const QString &script)
+    {
+        QFile file(scriptPath);
+        if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            file.write(script.toUtf8());
+    }
+
+    QVector<EngineLogEntry> log() const
+    {
+        QVector<EngineLogEntry> entries;
+        QFile file(logPath);
+        if (!file.open(QIODevice::ReadOnly))
+            return entries;
+        for (const QByteArray &raw : file.readAll().split('\n')) {
+            if (raw.isEmpty())
+                continue;
+            const QString line = QString::fromUtf8(raw);
+            const QStringList head = line.section(QLatin1Char(' '), 0, 2).split(QLatin1Char(' '));
+            if (head.size() < 3)
+                continue;
+            EngineLogEntry entry;
+            entry.ms = head[0].toDouble();
+            entry.pid = head[1].toLongLong();
+            entry.kind = head[2];
+            entry.text = line.section(QLatin1Char(' '), 3);
+            entries.append(entry);
+        }
+        return entries;
+    }
+
+    QStringList entries(const QString &kind) const
+    {
+        QStringList texts;
+        for (const EngineLogEntry &entry : log())
+            if (entry.kind == kind)
+                texts.append(entry.text);
+        return texts;
+    }
+
+    // Lines the engine read on stdin, in order.
+    QStringList stdinLines() const { return entries(QStringLiteral("in")); }
+
+    bool hasEntry(const QString &kind, const QString &text) const
+    {
+        return entries(kind).contains(text);
+    }
+
+    double lastEntryTime(const QString &kind) const
+    {
+        double at = -1;
+        for (const EngineLogEntry &entry : log())
+            if (entry.kind == kind)
+                at = entry.ms;
+        return at;
+    }
+
+    QTemporaryDir dir;
+    QString dirPath;
+    QString logPath;
+    QString scriptPath;
+    QString previousDir;
+};
+
+// Sends the process's stdout to a file while it lives, so that trace lines
+// written with printf can be checked.
+class StdoutCapture
+{
+public:
+    StdoutCapture()
+    {
+        std::fflush(stdout);
+        path = dir.path() + QStringLiteral("/stdout");
+        const int fd =
+            ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        saved = ::dup(1);
+        ::dup2(fd, 1);
+        ::close(fd);
+    }
+    ~StdoutCapture() { restore(); }
+
+    QByteArray finish()
+    {
+        restore();
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+private:
+    void restore()
+    {
+        if (saved < 0)
+            return;
+        std::fflush(stdout);
+        ::dup2(saved, 1);
+        ::close(saved);
+        saved = -1;
+    }
+
+    QTemporaryDir dir;
+    QString path;
+    int saved = -1;
+};
+
+inline QByteArray currentMediaFileContent()
+{
+    QFile file(QString::fromLatin1(MvPlayerControl::currentMediaFile));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}

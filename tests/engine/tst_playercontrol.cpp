@@ -1,0 +1,700 @@
+// The engine control against the scripted engine: launch, command stream,
+// output parsing, the end-of-medium watchdog and the engine's failures.
+
+#include "enginetesthelpers.h"
+
+#include "platform/powermanagement.h"
+
+#include <QSignalSpy>
+#include <QTimer>
+
+#include <cerrno>
+#include <csignal>
+#include <memory>
+#include <sys/stat.h>
+#include <time.h>
+
+namespace {
+const QString audioOut = QStringLiteral("AO: [null] 44100Hz 2ch s16le (2 bytes per sample)");
+
+qint64 monotonicMs()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return qint64(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
+
+// What the engine read after the launch's volume command.
+QStringList commandsAfterLaunch(const EngineFixture &engine)
+{
+    QStringList lines = engine.stdinLines();
+    if (!lines.isEmpty() && lines.first() == QLatin1String("volume 50 100"))
+        lines.removeFirst();
+    return lines;
+}
+} // namespace
+
+class TestPlayerControl : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+
+    void launchesEngineWithFixedArguments();
+    void secondFileGoesToRunningEngine();
+    void missingEngineIsRetried_data();
+    void missingEngineIsRetried();
+    void engineDeath_data();
+    void engineDeath();
+    void headerLinesOnePerNotification();
+    void headerLine_data();
+    void headerLine();
+    void lengthReply_data();
+    void lengthReply();
+    void statusBurst_data();
+    void statusBurst();
+    void watchdogFiresAfterSilence();
+    void pauseAndSeekFlags_data();
+    void pauseAndSeekFlags();
+    void volume_data();
+    void volume();
+    void unreadOutputStaysBounded_data();
+    void unreadOutputStaysBounded();
+    void currentMediaFileIsNotFollowedThroughLink();
+    void unwritablePathQuitsAndStillLoads();
+    void destroyWhileRunning();
+};
+
+void TestPlayerControl::init()
+{
+    PM_setupLcdSleepTime(-7);
+    QVERIFY(!MvPlayerControl::isEngineRunning());
+}
+
+void TestPlayerControl::launchesEngineWithFixedArguments()
+{
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    ProbeControl control(nullptr, 50, 1234);
+    const QString path = QStringLiteral("/media/My Music/été 1.mp3");
+    control.playFile(path);
+
+    QVERIFY(MvPlayerControl::isEngineRunning());
+    QVERIFY(control.isPlaying());
+    QVERIFY(!MvPlayerControl::isPaused());
+    QVERIFY(!MvPlayerControl::isIdleTimerActive());
+    QTRY_COMPARE(engine.stdinLines(), QStringList{QStringLiteral("volume 50 100")});
+
+    const QStringList expected = {
+        QStringLiteral("0 ./mplayer"),
+        QStringLiteral("1 -slave"),
+        QStringLiteral("2 -nortc"),
+        QStringLiteral("3 -utf8"),
+        QStringLiteral("4 -mixer"),
+        QStringLiteral("5 /dev/mixer"),
+        QStringLiteral("6 -vf"),
+        QStringLiteral("7 rotate=10,expand=0:0:::1,scale=-2:320,crop=240:320"),
+        QStringLiteral("8 -af"),
+        QStringLiteral("9 channels=2,resample=44100:0:0"),
+        QStringLiteral("10 -sws"),
+        QStringLiteral("11 0"),
+        QStringLiteral("12 -subrotate"),
+        QStringLiteral("13 2"),
+        QStringLiteral("14 -framedrop"),
+        QStringLiteral("15 -fs"),
+        QStringLiteral("16 -idle"),
+        QStringLiteral("17 ") + path,
+    };
+    QCOMPARE(engine.entries(QStringLiteral("arg")), expected);
+    QCOMPARE(engine.entries(QStringLiteral("start")), QStringList{QStringLiteral("18")});
+    QCOMPARE(engine.entries(QStringLiteral("cwd")), QStringList{engine.dirPath});
+}
+
+void TestPlayerControl::secondFileGoesToRunningEngine()
+{
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    ProbeControl control(nullptr, 50, 0);
+    control.playFile(QStringLiteral("/media/first.mp3"));
+    QTRY_COMPARE(engine.stdinLines().size(), 1);
+
+    const QString second = QStringLiteral("/media/zweite Datei – ä.ogg");
+    QByteArray traced;
+    {
+        StdoutCapture capture;
+        control.playFile(second);
+        traced = capture.finish();
+    }
+    QCOMPARE(traced, QByteArray("CMD:: loadlist /tmp/movara_curmedia.name\n"));
+    QCOMPARE(currentMediaFileContent(), QFile::encodeName(second) + '\n');
+
+    QTRY_COMPARE(engine.stdinLines(),
+                 (QStringList{QStringLiteral("volume 50 100"),
+                              QStringLiteral("loadlist /tmp/movara_curmedia.name"),
+                              QStringLiteral("volume 50 100")}));
+    QCOMPARE(engine.entries(QStringLiteral("start")).size(), 1);
+
+    // A third file replaces the second: still one line.
+    control.playFile(QStringLiteral("/media/third.mp3"));
+    QCOMPARE(currentMediaFileContent(), QByteArray("/media/third.mp3\n"));
+}
+
+void TestPlayerControl::missingEngineIsRetried_data()
+{
+    QTest::addColumn<bool>("present");
+    QTest::addRow("missing") << false;
+    QTest::addRow("not executable") << true;
+}
+
+void TestPlayerControl::missingEngineIsRetried()
+{
+    QFETCH(bool, present);
+    EngineFixture engine;
+    if (present) {
+        QFile plain(engine.dirPath + QStringLiteral("/mplayer"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        plain.write("#!/bin/sh\nexit 0\n");
+        plain.close();
+        QVERIFY(plain.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    }
+    ProbeControl control(nullptr, 50, 0);
+    QSignalSpy exited(&control, &MvPlayerControl::processExited);
+
+    control.playFile(QStringLiteral("/media/a.mp3"));
+    QVERIFY(!MvPlayerControl::isEngineRunning());
+    QVERIFY(!control.isPlaying());
+    QVERIFY(MvPlayerControl::isPaused());
+    QCOMPARE(control.engineProcess(), nullptr);
+    QTest::qWait(50);
+    QCOMPARE(exited.count(), 0);
+
+    QFile::remove(engine.dirPath + QStringLiteral("/mplayer"));
+    QVERIFY(engine.installEngine());
+    control.playFile(QStringLiteral("/media/b.mp3"));
+    QVERIFY(MvPlayerControl::isEngineRunning());
+    QTRY_COMPARE(engine.stdinLines(), QStringList{QStringLiteral("volume 50 100")});
+    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("17 /media/b.mp3"));
+}
+
+void TestPlayerControl::engineDeath_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("action");
+
+    QTest::addRow("during the header") << "line Playing /media/a.mp3.\nexit 3\n"
+                                       << "";
+    QTest::addRow("while playing, killed") << "line " + audioOut + "\nstatus 3 20\nkill 9\n"
+                                           << "";
+    QTest::addRow("while paused") << "line " + audioOut + "\nexpect pause\nkill 15\n"
+                                  << "pause";
+    QTest::addRow("after quit") << "line " + audioOut + "\n"
+                                << "quit";
+    QTest::addRow("crash right at start") << "kill 11\n"
+                                          << "";
+}
+
+void TestPlayerControl::engineDeath()
+{
+    QFETCH(QString, script);
+    QFETCH(QString, action);
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript(script);
+    ProbeControl control(nullptr, 50, 0);
+    QSignalSpy exited(&control, &MvPlayerControl::processExited);
+
+    control.playFile(QStringLiteral("/media/a.mp3"));
+    if (!action.isEmpty()) {
+        QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+        if (action == QLatin1String("pause"))
+            control.togglePause();
+        else
+            control.quitPlayer();
+    }
+    QVERIFY(exited.wait(5000) || exited.count() == 1);
+    QTest::qWait(50);
+    QCOMPARE(exited.count(), 1);
+    QVERIFY(!MvPlayerControl::isEngineRunning());
+    QVERIFY(MvPlayerControl::isPaused());
+    QVERIFY(!MvPlayerControl::isIdleTimerActive());
+    QVERIFY(!control.isPlaying());
+    QCOMPARE(PM_lcdSleepTime(), 30);
+
+    // Commands go nowhere now, and the next file starts a new engine.
+    engine.setScript(QString());
+    control.toggleFullScreen();
+    control.playFile(QStringLiteral("/media/next.mp3"));
+    QVERIFY(MvPlayerControl::isEngineRunning());
+    QTRY_COMPARE(engine.entries(QStringLiteral("start")).size(), 2);
+    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("17 /media/next.mp3"));
+    QTRY_VERIFY(engine.stdinLines().endsWith(QStringLiteral("volume 50 100")));
+    QVERIFY(!engine.stdinLines().contains(QStringLiteral("vo_fullscreen")));
+}
+
+void TestPlayerControl::headerLinesOnePerNotification()
+{
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript("raw Audio file file format detected.\\n" + audioOut +
+                     "\\nPlaying /media/a.mp3.\\n\n"
+                     "expect next\nline Starting playback...\nexpect next\n");
+    ProbeControl control(nullptr, 50, 0);
+    control.playFile(QStringLiteral("/media/a.mp3"));
+
+    // Three lines in one chunk: only the first is examined now.
+    QTRY_VERIFY(engine.stdinLines().contains(QStringLiteral("get_time_length")));
+    QTest::qWait(100);
+    QVERIFY(!MvPlayerControl::isIdleTimerActive());
+
+    // The next chunk's notification reads the waiting "AO: " line.
+    control.sendCommand(QStringLiteral("next\n"));
+    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+    QCOMPARE(engine.stdinLines().count(QStringLiteral("get_time_length")), 1);
+}
+
+void TestPlayerControl::headerLine_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<bool>("asksLength");
+    QTest::addColumn<bool>("startsWatchdog");
+
+    QTest::addRow("video output") << "VO: [x11] 240x320 => 240x320 Planar YV12" << false << true;
+    QTest::addRow("audio output") << audioOut << false << true;
+    QTest::addRow("VO without space") << "VO:[x11] 240x320" << false << false;
+    QTest::addRow("AO in the middle") << "  AO: [null]" << false << false;
+    QTest::addRow("file recognised") << "libavformat file format detected." << true << false;
+    QTest::addRow("audio file") << "Audio file file format detected." << true << false;
+    QTest::addRow("case differs") << "libavformat File Format Detected." << false << false;
+    QTest::addRow("length reply in header") << "ANS_LENGTH=180.00" << false << false;
+    QTest::addRow("status before a line end")
+        << "A:   1.0 (01.0) of 180.0 (03:00.0)\\r" << false << false;
+}
+
+void TestPlayerControl::headerLine()
+{
+    QFETCH(QString, line);
+    QFETCH(bool, asksLength);
+    QFETCH(bool, startsWatchdog);
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    const bool noLineEnd = line.endsWith(QLatin1String("\\r"));
+    engine.setScript((noLineEnd ? "raw " : "line ") + line + "\nsleep 100\nline sync\n");
+    ProbeControl control(nullptr, 50, 0);
+    QSignalSpy length(&control, &MvPlayerControl::signaTotalTimeLengthChanged);
+    control.playFile(QStringLiteral("/media/a.mp3"));
+
+    QTRY_VERIFY(engine.hasEntry(QStringLiteral("out"), QStringLiteral("sync\\n")));
+    QTest::qWait(100);
+    QCOMPARE(engine.stdinLines().contains(QStringLiteral("get_time_length")), asksLength);
+    QCOMPARE(MvPlayerControl::isIdleTimerActive(), startsWatchdog);
+    QCOMPARE(length.count(), 0);
+}
+
+void TestPlayerControl::lengthReply_data()
+{
+    QTest::addColumn<QString>("reply");
+    QTest::addColumn<float>("length");
+
+    QTest::addRow("plain") << "ANS_LENGTH=180.25" << 180.25f;
+    QTest::addRow("leading dot") << "ANS_LENGTH=.5" << 0.5f;
+    QTest::addRow("after other text") << "xyz ANS_LENGTH=42.0 more" << 42.0f;
+    QTest::addRow("no decimal point") << "ANS_LENGTH=42" << -1.0f;
+    QTest::addRow("other reply") << "ANS_TIME_POSITION=3.2" << -1.0f;
+}
+
+void TestPlayerControl::lengthReply()
+{
+    QFETCH(QString, reply);
+    QFETCH(float, length);
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript("line libavformat file format detected.\nexpect get_time_length\nline " +
+                     audioOut + "\nsleep 100\nline " + reply + "\nsleep 100\nline sync\n");
+    ProbeControl control(nullptr, 50, 0);
+    QSignalSpy spy(&control, &MvPlayerControl::signaTotalTimeLengthChanged);
+    control.playFile(QStringLiteral("/media/a.mp3"));
+
+    if (length >= 0) {
+        QVERIFY(spy.wait(3000));
+        QCOMPARE(spy.count(), 1);
+        QCOMPARE(spy.first().first().toFloat(), length);
+    } else {
+        QTRY_VERIFY(engine.hasEntry(QStringLiteral("out"), QStringLiteral("sync\\n")));
+        QTest::qWait(100);
+        QCOMPARE(spy.count(), 0);
+    }
+    QVERIFY(MvPlayerControl::isIdleTimerActive());
+}
+
+void TestPlayerControl::statusBurst_data()
+{
+    QTest::addColumn<QString>("status");
+    QTest::addColumn<QString>("elapsed");
+
+    QTest::addRow("short") << "A:   2.0 (02.0) of 180.0 (03:00.0)\\r"
+                           << "02.0";
+    QTest::addRow("minutes, terminal escape")
+        << "A:  75.4 (01:15.4) of 180.0 (03:00.0)  0.5% \\e[J\\r"
+        << "01:15.4";
+    QTest::addRow("span not at the start")
+        << "Cache fill:  5.00% (3276 bytes)   \\rA:   3.0 (03.0) of 180.0 (03:00.0)\\r"
+        << "03.0";
+    QTest::addRow("two bursts in one chunk")
+        << "A:   1.0 (01.0) of 180.0 (03:00.0) \\rA:   1.1 (01.1) of 180.0 (03:00.0) \\r"
+        << "01.0";
+    QTest::addRow("video status")
+        << "A:   1.0 V:   1.0 A-V:  0.000 ct:  0.000  25/ 25  0%  0%  0.5% 0 0 \\r"
+        << "";
+    QTest::addRow("unknown time") << "A:   0.0 (unknown) of 180.0 (03:00.0)\\r"
+                                  << "";
+}
+
+void TestPlayerControl::statusBurst()
+{
+    QFETCH(QString, status);
+    QFETCH(QString, elapsed);
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript("line " + audioOut + "\nsleep 100\nraw " + status + "\nsleep 100\nraw \\r\n");
+    ProbeControl control(nullptr, 50, 0);
+    QStringList seen;
+    connect(&control, &MvPlayerControl::signalTimeElapse, this,
+            [&] { seen.append(MvPlayerControl::elapsedTimeText()); });
+    control.playFile(QStringLiteral("/media/a.mp3"));
+
+    // A lone carriage return follows: it keeps the watchdog alive, no time.
+    QTRY_VERIFY(engine.hasEntry(QStringLiteral("out"), QStringLiteral("\\r")));
+    QTest::qWait(100);
+    QCOMPARE(seen, elapsed.isEmpty() ? QStringList() : QStringList{elapsed});
+    // Every burst is consumed and keeps the watchdog alive.
+    QCOMPARE(control.engineProcess()->bytesAvailable(), 0);
+    QVERIFY(MvPlayerControl::isIdleTimerActive());
+}
+
+void TestPlayerControl::watchdogFiresAfterSilence()
+{
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript("line " + audioOut + "\nstatus 8 100\n");
+    ProbeControl control(nullptr, 50, 0);
+    QSignalSpy elapsed(&control, &MvPlayerControl::signalTimeElapse);
+    qint64 firedAt = -1;
+    connect(&control, &MvPlayerControl::endedCurrentMedia, this, [&] { firedAt = monotonicMs(); });
+
+    QByteArray traced;
+    {
+        StdoutCapture capture;
+        control.playFile(QStringLiteral("/media/a.mp3"));
+        QTRY_VERIFY_WITH_TIMEOUT(firedAt >= 0, 5000);
+        QTest::qWait(100);
+        traced = capture.finish();
+    }
+    QCOMPARE(traced, QByteArray("slotIdleTimerShot :: Shot\n"));
+    // Statuses 100 ms apart never let it fire; after the last one, 1200 ms.
+    QVERIFY(elapsed.count() >= 2);
+    const double lastOutput = engine.lastEntryTime(QStringLiteral("out"));
+    const double silence = double(firedAt) - lastOutput;
+    QVERIFY2(silence >= 1199.0 && silence < 1600.0, qPrintable(QString::number(silence)));
+    QVERIFY(!MvPlayerControl::isIdleTimerActive());
+    QVERIFY(MvPlayerControl::isEngineRunning());
+}
+
+void TestPlayerControl::pauseAndSeekFlags_data()
+{
+    QTest::addColumn<bool>("withEngine");
+    QTest::addColumn<QStringList>("operations");
+    QTest::addColumn<bool>("playing");
+    QTest::addColumn<bool>("paused");
+    QTest::addColumn<bool>("watchdog");
+    QTest::addColumn<QStringList>("written");
+
+    const QStringList none;
+    QTest::addRow("pause") << true << QStringList{"pause"} << false << true << false
+                           << QStringList{"pause"};
+    QTest::addRow("pause, resume") << true << QStringList{"pause", "pause"} << true << false << true
+                                   << QStringList{"pause", "pause"};
+    QTest::addRow("seek while playing")
+        << true << QStringList{"seek 15 0"} << true << false << true << QStringList{"seek 15 "};
+    QTest::addRow("seek back with type")
+        << true << QStringList{"seek -30 2"} << true << false << true << QStringList{"seek -30 2"};
+    QTest::addRow("seek while paused") << true << QStringList{"pause", "seek -15 0"} << true
+                                       << false << false << QStringList{"pause", "seek -15 "};
+    QTest::addRow("quit keeps watchdog")
+        << true << QStringList{"quit"} << false << true << true << QStringList{"quit"};
+    QTest::addRow("menu, keys, full screen, position")
+        << true << QStringList{"menu 1", "menu 0", "key 4148", "fullscreen", "tick"} << true
+        << false << true
+        << QStringList{"set_menu main", "menu hide", "key_down_event 4148", "vo_fullscreen",
+                       "get_time_pos"};
+    QTest::addRow("no position asked while paused")
+        << true << QStringList{"pause", "tick"} << false << true << false << QStringList{"pause"};
+    QTest::addRow("no engine: pause")
+        << false << QStringList{"pause"} << true << false << true << none;
+    QTest::addRow("no engine: seek")
+        << false << QStringList{"seek 15 0"} << true << false << false << none;
+}
+
+void TestPlayerControl::pauseAndSeekFlags()
+{
+    QFETCH(bool, withEngine);
+    QFETCH(QStringList, operations);
+    QFETCH(bool, playing);
+    QFETCH(bool, paused);
+    QFETCH(bool, watchdog);
+    QFETCH(QStringList, written);
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript("line " + audioOut + "\non quit => line bye\nstatus 100 40\n");
+    ProbeControl control(nullptr, 50, 0);
+    if (withEngine) {
+        control.playFile(QStringLiteral("/media/a.mp3"));
+        QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+    }
+
+    for (const QString &operation : operations) {
+        const QStringList words = operation.split(QLatin1Char(' '));
+        if (words[0] == QLatin1String("pause"))
+            control.togglePause();
+        else if (words[0] == QLatin1String("seek"))
+            control.seek(words[1].toInt(), words[2].toInt());
+        else if (words[0] == QLatin1String("menu"))
+            control.showMenu(words[1] == QLatin1String("1"));
+        else if (words[0] == QLatin1String("key"))
+            control.sendKeyDownEvent(words[1].toInt());
+        else if (words[0] == QLatin1String("fullscreen"))
+            control.toggleFullScreen();
+        else if (words[0] == QLatin1String("tick"))
+            control.tick();
+        else
+            control.quitPlayer();
+    }
+    QCOMPARE(control.isPlaying(), playing);
+    QCOMPARE(MvPlayerControl::isPaused(), paused);
+    QCOMPARE(MvPlayerControl::isIdleTimerActive(), watchdog);
+    QCOMPARE(control.isMenuShown(), operations.contains(QStringLiteral("menu 1")) &&
+                                        !operations.contains(QStringLiteral("menu 0")));
+
+    if (withEngine) {
+        QTRY_COMPARE(commandsAfterLaunch(engine), written);
+    } else {
+        QTest::qWait(50);
+        QVERIFY(engine.log().isEmpty());
+    }
+}
+
+void TestPlayerControl::volume_data()
+{
+    QTest::addColumn<int>("initial");
+    QTest::addColumn<QStringList>("operations");
+    QTest::addColumn<int>("volume");
+    QTest::addColumn<int>("limit");
+    QTest::addColumn<QStringList>("written");
+
+    QTest::addRow("above the ceiling")
+        << 50 << QStringList{"volume 105"} << 100 << 100 << QStringList{"volume 100 100"};
+    QTest::addRow("below zero") << 50 << QStringList{"volume -5"} << 0 << 100
+                                << QStringList{"volume 0 100"};
+    QTest::addRow("up at the top")
+        << 100 << QStringList{"volume 105"} << 100 << 100 << QStringList{"volume 100 100"};
+    QTest::addRow("limit lowers volume")
+        << 50 << QStringList{"limit 30"} << 30 << 30 << QStringList{"volume 30 100"};
+    QTest::addRow("limit above volume")
+        << 50 << QStringList{"limit 70", "volume 90"} << 70 << 70 << QStringList{"volume 70 100"};
+    QTest::addRow("limit over 100 unchanged")
+        << 50 << QStringList{"limit 150"} << 50 << 100 << QStringList{};
+    QTest::addRow("limit below 0")
+        << 50 << QStringList{"limit -10"} << 0 << 0 << QStringList{"volume 0 100"};
+    QTest::addRow("constructor value clamped at launch")
+        << 150 << QStringList{} << 100 << 100 << QStringList{};
+}
+
+void TestPlayerControl::volume()
+{
+    QFETCH(int, initial);
+    QFETCH(QStringList, operations);
+    QFETCH(int, volume);
+    QFETCH(int, limit);
+    QFETCH(QStringList, written);
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    ProbeControl control(nullptr, initial, 0);
+    QCOMPARE(control.volume, initial);
+    control.playFile(QStringLiteral("/media/a.mp3"));
+    const QString launchVolume = QStringLiteral("volume %1 100").arg(qMin(initial, 100));
+    QTRY_COMPARE(engine.stdinLines(), QStringList{launchVolume});
+
+    for (const QString &operation : operations) {
+        const QStringList words = operation.split(QLatin1Char(' '));
+        if (words[0] == QLatin1String("volume"))
+            control.setVolume(words[1].toInt());
+        else
+            control.setVolumeLimit(words[1].toInt());
+    }
+    control.toggleMute();
+    QCOMPARE(control.volume, volume);
+    QCOMPARE(control.currentVolumeLimit(), limit);
+    QVERIFY(control.isMuted());
+    QTRY_COMPARE(engine.stdinLines(), QStringList{launchVolume} + written + QStringList{"mute"});
+}
+
+void TestPlayerControl::unreadOutputStaysBounded_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<bool>("pause");
+    QTest::addColumn<bool>("stderrFlood");
+
+    QTest::addRow("no line end in the header")
+        << "flood 8000000\nsleep 50\nraw \\n\nsleep 50\nline " + audioOut + "\n"
+        << false << false;
+    QTest::addRow("lines while paused") << "line " + audioOut + "\nexpect pause\nreplay lines 0\n"
+                                        << true << false;
+    QTest::addRow("status flood") << "line " + audioOut + "\nstatus 20000 0\n" << false << false;
+    QTest::addRow("stderr flood") << "errflood 8000000\nline " + audioOut + "\n" << false << true;
+}
+
+void TestPlayerControl::unreadOutputStaysBounded()
+{
+    QFETCH(QString, script);
+    QFETCH(bool, pause);
+    QFETCH(bool, stderrFlood);
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    {
+        // Four megabytes of short lines for the paused case.
+        QFile lines(engine.dirPath + QStringLiteral("/lines"));
+        QVERIFY(lines.open(QIODevice::WriteOnly));
+        const QByteArray block = QByteArray(63, 'l') + '\n';
+        for (int i = 0; i < 65536; ++i)
+            lines.write(block);
+    }
+    engine.setScript(script);
+    ProbeControl control(nullptr, 50, 0);
+
+    // The GUI thread keeps turning while the engine floods it.
+    QElapsedTimer clock;
+    qint64 lastTick = 0;
+    qint64 longestGap = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&] {
+        longestGap = qMax(longestGap, clock.elapsed() - lastTick);
+        lastTick = clock.elapsed();
+    });
+    qint64 mostUnread = 0;
+    auto sample = [&] {
+        if (QProcess *p = control.engineProcess()) {
+            p->setReadChannel(stderrFlood ? QProcess::StandardError : QProcess::StandardOutput);
+            mostUnread = qMax(mostUnread, p->bytesAvailable());
+            p->setReadChannel(QProcess::StandardOutput);
+        }
+    };
+    connect(&ticker, &QTimer::timeout, this, sample);
+    clock.start();
+    ticker.start(5);
+
+    control.playFile(QStringLiteral("/media/a.mp3"));
+    if (pause) {
+        QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+        control.togglePause();
+        QTRY_VERIFY_WITH_TIMEOUT(
+            engine.hasEntry(QStringLiteral("out"), QStringLiteral("replay ends")), 20000);
+        QTest::qWait(200);
+        sample();
+        // The newest output is kept, from a line boundary on.
+        const QByteArray kept = control.engineProcess()->peek(16);
+        QCOMPARE(kept, QByteArray(16, 'l'));
+    } else {
+        QTRY_VERIFY_WITH_TIMEOUT(MvPlayerControl::isIdleTimerActive(), 20000);
+    }
+    sample();
+    ticker.stop();
+    // What stays buffered: the cap plus at most one arriving chunk.
+    QVERIFY2(mostUnread <= MvPlayerControl::maxUnreadOutput + 128 * 1024,
+             qPrintable(QString::number(mostUnread)));
+    QVERIFY2(longestGap < 1000, qPrintable(QString::number(longestGap)));
+}
+
+void TestPlayerControl::currentMediaFileIsNotFollowedThroughLink()
+{
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    const QString victim = engine.dirPath + QStringLiteral("/victim");
+    {
+        QFile file(victim);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("precious\n");
+    }
+    const QByteArray name(MvPlayerControl::currentMediaFile);
+    ::unlink(name.constData());
+    QVERIFY(QFile::link(victim, QString::fromLatin1(name)));
+
+    ProbeControl control(nullptr, 50, 0);
+    control.playFile(QStringLiteral("/media/a.mp3"));
+    control.playFile(QStringLiteral("/media/b.mp3"));
+
+    QFile file(victim);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), QByteArray("precious\n"));
+    struct stat info;
+    QCOMPARE(::lstat(name.constData(), &info), 0);
+    QVERIFY(S_ISREG(info.st_mode));
+    QCOMPARE(currentMediaFileContent(), QByteArray("/media/b.mp3\n"));
+    QTRY_VERIFY(engine.stdinLines().contains(QStringLiteral("loadlist /tmp/movara_curmedia.name")));
+    QVERIFY(!engine.stdinLines().contains(QStringLiteral("quit")));
+}
+
+void TestPlayerControl::unwritablePathQuitsAndStillLoads()
+{
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript(QStringLiteral("on quit => line bye\n"));
+    ProbeControl control(nullptr, 50, 0);
+    control.playFile(QStringLiteral("/media/a.mp3"));
+    control.playFile(QStringLiteral("/media/b.mp3"));
+    QTRY_COMPARE(engine.stdinLines().size(), 3);
+
+    // Two playlist entries cannot stand for one medium.
+    control.playFile(QStringLiteral("/media/first line\n/media/second line"));
+    QCOMPARE(currentMediaFileContent(), QByteArray("/media/b.mp3\n"));
+    QTRY_COMPARE(
+        engine.stdinLines().mid(3),
+        (QStringList{QStringLiteral("quit"), QStringLiteral("loadlist /tmp/movara_curmedia.name"),
+                     QStringLiteral("volume 50 100")}));
+    QVERIFY(MvPlayerControl::isPaused());
+}
+
+void TestPlayerControl::destroyWhileRunning()
+{
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript("line " + audioOut + "\nstatus 1000 20\n");
+    auto control = std::make_unique<ProbeControl>(nullptr, 50, 0);
+    int heard = 0;
+    QObject listener;
+    connect(control.get(), &MvPlayerControl::processExited, &listener, [&] { ++heard; });
+    connect(control.get(), &MvPlayerControl::endedCurrentMedia, &listener, [&] { ++heard; });
+    control->playFile(QStringLiteral("/media/a.mp3"));
+    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+    const qint64 pid = control->engineProcess()->processId();
+    QVERIFY(pid > 0);
+
+    QByteArray traced;
+    {
+        StdoutCapture capture;
+        control.reset();
+        traced = capture.finish();
+    }
+    QCOMPARE(traced, QByteArray("MvPlayerControl::destroy()\n"));
+    QCOMPARE(heard, 0);
+    QCOMPARE(PM_lcdSleepTime(), 30);
+    // The engine was killed and reaped.
+    errno = 0;
+    QCOMPARE(::kill(pid_t(pid), 0), -1);
+    QCOMPARE(errno, ESRCH);
+    QVERIFY(!engine.entries(QStringLiteral("exit")).size());
+    QVERIFY(!MvPlayerControl::isEngineRunning());
+    QVERIFY(!MvPlayerControl::isIdleTimerActive());
+}
+
+QTEST_GUILESS_MAIN(TestPlayerControl)
+#include "tst_playercontrol.moc"
