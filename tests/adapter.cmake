@@ -15,3 +15,8 @@ add_dependencies(tst_adapterscreen movara_engine_adapter)
 movara_add_qtest(tst_phonelauncher SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_phonelauncher.cpp
     LABELS e2e)
 add_dependencies(tst_phonelauncher movara_phone_launcher)
+
+# The whole program in the launcher: the headless tour, the display's sleep, an interrupt.
+movara_add_qtest(tst_phonetour SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_phonetour.cpp
+    LABELS e2e)
+add_dependencies(tst_phonetour movara movara_engine_adapter movara_phone_launcher)

@@ -71,7 +71,8 @@ tour_report() {
     local out="$tour/movara-output.txt"
     echo "What happened (from movara's output, $out):"
     grep -F "fileChanged : " "$out" | sed 's/^fileChanged : /  played /'
-    grep -q -F "CMD:: quit" "$out" && echo "  the folder ended: MPlayer was told to quit, back to the browser"
+    [ "$(tour_count "slotIdleTimerShot")" -ge "$(tour_count "fileChanged : ")" ] &&
+        grep -q -F "fileChanged : " "$out" && echo "  the last file ended: MPlayer was told to quit, back to the browser"
     grep -q -F "MvApplication::destroy()" "$out" && echo "  movara closed down (its teardown ran to the end)"
     [ -s "$tour/movara-errors.txt" ] && echo "  movara's error output: $tour/movara-errors.txt"
     echo "Screenshots:"
@@ -97,16 +98,22 @@ run_tour() {
     sleep 2
     tour_shot playing-1 "the first file playing"
 
-    # The folder plays through: each new file gets a screenshot, until MPlayer is told to quit.
+    # The folder plays through: each new file gets a screenshot. Each file's end
+    # is told by an idle line; the next file follows it at once, unless it was the last.
     played=1
-    local end=$((SECONDS + 120))
-    while [ "$(tour_count "CMD:: quit")" -lt 1 ]; do
+    local end=$((SECONDS + 120)) ended=0
+    while [ "$ended" -lt 3 ]; do
         tour_alive || tour_fail "movara ended while playing" || return 1
         [ "$SECONDS" -lt "$end" ] || tour_fail "the folder did not finish playing" || return 1
         if [ "$(tour_count "fileChanged : ")" -gt "$played" ]; then
             played=$((played + 1))
             sleep 2
             tour_shot "playing-$played" "file $played playing"
+        fi
+        if [ "$(tour_count "slotIdleTimerShot")" -ge "$(tour_count "fileChanged : ")" ]; then
+            ended=$((ended + 1))
+        else
+            ended=0
         fi
         sleep 0.1
     done

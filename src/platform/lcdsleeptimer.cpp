@@ -1,6 +1,7 @@
 #include "platform/lcdsleeptimer.h"
 
 #include "platform/powermanagement.h"
+#include "platform/systemsettings.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -51,6 +52,11 @@ LcdSleepTimer::LcdSleepTimer(QObject *parent) : QObject(parent)
         if (theTimer)
             theTimer->setSleepTime(s);
     });
+    // Until an application sets its own, the phone's configured sleep time holds.
+    if (PM_lcdSleepTime() < 0) {
+        if (const int configured = systemLcdSleepTime())
+            PM_setupLcdSleepTime(configured);
+    }
     setSleepTime(PM_lcdSleepTime());
 }
 
@@ -70,7 +76,7 @@ void LcdSleepTimer::setSleepTime(int s)
 void LcdSleepTimer::restart()
 {
     if (seconds > 0)
-        idle.start(seconds * 1000);
+        idle.start(seconds * lcdSecondLength());
     else
         idle.stop();
 }

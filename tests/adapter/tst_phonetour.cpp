@@ -1,0 +1,352 @@
+// The whole program in the phone launcher with the real MPlayer, driven by
+// real X input: the headless tour plays a folder of coloured clips through,
+// the display sleeps while browsing but not while a video plays, and an
+// interrupt during playback leaves no process behind.
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QImage>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+const QString binDir = QStringLiteral(MOVARA_BIN_DIR);
+const QString launcherPath = binDir + "/movara-phone";
+const QString videoRoot = QStringLiteral("/ezxlocal/download/mystuff/MyPhotos/");
+
+// Where the tour and the tests tap on the phone's screen.
+const int rowTextX = 80;
+const int firstRowY = 82;
+
+// The share of the image's pixels within a small distance of the colour.
+double shareOf(const QImage &image, QRgb colour)
+{
+    if (image.isNull())
+        return 0;
+    qint64 near = 0;
+    for (int y = 0; y < image.height(); ++y) {
+        for (int x = 0; x < image.width(); ++x) {
+            const QRgb p = image.pixel(x, y);
+            if (qAbs(qRed(p) - qRed(colour)) + qAbs(qGreen(p) - qGreen(colour)) +
+                    qAbs(qBlue(p) - qBlue(colour)) <
+                90)
+                ++near;
+        }
+    }
+    return double(near) / (qint64(image.width()) * image.height());
+}
+
+const QRgb red = qRgb(255, 0, 0);
+const QRgb blue = qRgb(0, 0, 255);
+const QRgb black = qRgb(0, 0, 0);
+
+// Live processes whose command line contains text.
+QList<qint64> processesWith(const QByteArray &text)
+{
+    QList<qint64> found;
+    const QStringList entries = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    for (const QString &entry : entries) {
+        bool numeric = false;
+        const qint64 pid = entry.toLongLong(&numeric);
+        QFile cmdline("/proc/" + entry + "/cmdline");
+        QFile stat("/proc/" + entry + "/stat");
+        if (!numeric || !cmdline.open(QIODevice::ReadOnly) || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray status = stat.readAll();
+        const QByteArray state = status.mid(status.lastIndexOf(')') + 2, 1);
+        if (state != "Z" && cmdline.readAll().contains(text))
+            found << pid;
+    }
+    return found;
+}
+
+// The X display the launcher reports on its standard error, e.g. ":3".
+QString displayIn(const QByteArray &said)
+{
+    const int at = said.indexOf("Xvfb :");
+    return at < 0 ? QString() : QString::fromLatin1(said.mid(at + 5).split(' ').first());
+}
+
+// A program against one X display.
+class XDisplay
+{
+public:
+    explicit XDisplay(const QString &name) : name(name) {}
+
+    QByteArray run(const QString &program, const QStringList &args) const
+    {
+        QProcess process;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("DISPLAY", name);
+        process.setProcessEnvironment(environment);
+        process.start(program, args);
+        if (!process.waitForFinished(10000))
+            process.kill();
+        process.waitForFinished();
+        return process.readAllStandardOutput();
+    }
+
+    bool findPhoneWindow()
+    {
+        window = run("xdotool", {"search", "--onlyvisible", "--name", "^Movara$"})
+                     .split('\n')
+                     .first()
+                     .trimmed();
+        if (window.isEmpty())
+            return false;
+        const QByteArray geometry = run("xdotool", {"getwindowgeometry", "--shell", window});
+        for (const QByteArray &line : geometry.split('\n')) {
+            if (line.startsWith("X="))
+                x = line.mid(2).toInt();
+            else if (line.startsWith("Y="))
+                y = line.mid(2).toInt();
+        }
+        return true;
+    }
+
+    // The phone's 240 x 320 screen as it is on the X server now.
+    QImage screen() const
+    {
+        return QImage::fromData(
+                   run("import", {"-silent", "-window", "root", "-crop",
+                                  QString("240x320+%1+%2").arg(x).arg(y), "+repage", "png:-"}),
+                   "PNG")
+            .convertToFormat(QImage::Format_RGB32);
+    }
+
+    void tap(int tx, int ty) const
+    {
+        run("xdotool", {"mousemove", "--window", QString::fromLatin1(window), QString::number(tx),
+                        QString::number(ty), "click", "1"});
+    }
+
+    QString name;
+    QByteArray window;
+    int x = 0;
+    int y = 0;
+};
+
+} // namespace
+
+class TestPhoneTour : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void tourPlaysTheFolderThrough();
+    void displaySleepsWhileBrowsingOnly();
+    void interruptDuringPlaybackLeavesNothing();
+
+private:
+    void makeClip(const QString &file, const QString &colour, int seconds);
+    QProcessEnvironment environment() const;
+
+    QTemporaryDir work;
+    QByteArray marker;
+    QString phone;
+};
+
+void TestPhoneTour::initTestCase()
+{
+    for (const char *tool : {"bwrap", "ffmpeg", "Xvfb", "xdotool", "import"}) {
+        if (QStandardPaths::findExecutable(tool).isEmpty())
+            QSKIP(qPrintable(QString("%1 is not installed").arg(tool)));
+    }
+    if (!QFile::exists("/usr/bin/mplayer"))
+        QSKIP("MPlayer is not installed");
+    QVERIFY(QFile::exists(binDir + "/movara") && QFile::exists(binDir + "/mplayer"));
+    QVERIFY(work.isValid());
+
+    // A phone folder that needs no demo media: the tests bring their own clips.
+    marker = "tour-" + QByteArray::number(QRandomGenerator::global()->generate());
+    phone = work.filePath("phone");
+    for (const char *dir : {"audio", "playlist", "card"})
+        QVERIFY(QDir().mkpath(phone + "/" + dir));
+    QFile config(phone + "/ezx_system.cfg");
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write("[SYS_SETUP]\nBrightness = 60\nLcdSleepTime = 1\n");
+    config.close();
+    QFile(phone + "/.demo-made").open(QIODevice::WriteOnly);
+
+    const QString m = QString::fromLatin1(marker);
+    makeClip(work.filePath("folder " + m + "/1 red " + m + ".avi"), "red", 4);
+    makeClip(work.filePath("folder " + m + "/2 blue " + m + ".avi"), "blue", 4);
+    makeClip(work.filePath("sleep " + m + "/red " + m + ".avi"), "red", 6);
+    makeClip(work.filePath("long " + m + "/long red " + m + ".avi"), "red", 30);
+}
+
+void TestPhoneTour::makeClip(const QString &file, const QString &colour, int seconds)
+{
+    QVERIFY(QDir().mkpath(QFileInfo(file).path()));
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg",
+                 {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                  QString("color=c=%1:size=320x240:rate=10:duration=%2").arg(colour).arg(seconds),
+                  "-c:v", "mpeg4", "-q:v", "5", "-f", "avi", file});
+    QVERIFY(ffmpeg.waitForFinished(60000));
+    QCOMPARE(ffmpeg.exitCode(), 0);
+}
+
+QProcessEnvironment TestPhoneTour::environment() const
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.remove("DISPLAY");
+    environment.remove("MOVARA_PHONE");
+    environment.remove("QT_QPA_PLATFORM");
+    return environment;
+}
+
+void TestPhoneTour::tourPlaysTheFolderThrough()
+{
+    const QString tour = work.filePath("tour");
+    const QString m = QString::fromLatin1(marker);
+    QProcess launcher;
+    launcher.setProcessEnvironment(environment());
+    launcher.setWorkingDirectory(work.path());
+    launcher.start(launcherPath,
+                   {"--phone", phone, "--video", work.filePath("folder " + m), "--tour", tour});
+    QVERIFY(launcher.waitForFinished(120000));
+    const QByteArray said = launcher.readAllStandardOutput();
+    QVERIFY2(launcher.exitStatus() == QProcess::NormalExit && launcher.exitCode() == 0,
+             (said + launcher.readAllStandardError()).constData());
+    QVERIFY2(said.contains("movara exited with status 0"), said.constData());
+
+    // The program's own account: both files in order, then its whole teardown.
+    QFile output(tour + "/movara-output.txt");
+    QVERIFY(output.open(QIODevice::ReadOnly));
+    QList<QByteArray> lines;
+    for (const QByteArray &line : output.readAll().split('\n')) {
+        if (line.startsWith("fileChanged : ") || line.endsWith("::destroy()"))
+            lines << line;
+    }
+    const QList<QByteArray> expected = {
+        "fileChanged : " + (videoRoot + "1 red " + m + ".avi").toUtf8(),
+        "fileChanged : " + (videoRoot + "2 blue " + m + ".avi").toUtf8(),
+        "MvPlayerControl::destroy()",
+        "Movara::destroy()",
+        "MvSharePixmap::destroy()",
+        "MvApplication::destroy()"};
+    QCOMPARE(lines, expected);
+
+    // The screenshots: each clip's colour fills the phone's screen while it plays.
+    const QStringList shots = QDir(tour).entryList({"*.png"}, QDir::Files, QDir::Name);
+    const QStringList names = {"01-browser.png",   "02-video-root.png",    "03-playing-1.png",
+                               "04-playing-2.png", "05-browser-again.png", "06-roots.png"};
+    QCOMPARE(shots, names);
+    QImage image[6];
+    for (int i = 0; i < 6; ++i) {
+        QVERIFY(image[i].load(tour + "/" + names[i]));
+        image[i] = image[i].convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(image[i].size(), QSize(240, 320));
+    }
+    QVERIFY2(shareOf(image[2], red) > 0.9, qPrintable(QString::number(shareOf(image[2], red))));
+    QVERIFY2(shareOf(image[3], blue) > 0.9, qPrintable(QString::number(shareOf(image[3], blue))));
+    for (int i : {0, 1, 4, 5}) {
+        QVERIFY(shareOf(image[i], red) < 0.02);
+        QVERIFY(shareOf(image[i], blue) < 0.02);
+        QVERIFY(shareOf(image[i], black) < 0.5);
+    }
+    // Back at the roots the screen is the one the tour began with.
+    QCOMPARE(image[5], image[0]);
+    QVERIFY(image[4] != image[0]);
+
+    QVERIFY(processesWith(marker).isEmpty());
+}
+
+void TestPhoneTour::displaySleepsWhileBrowsingOnly()
+{
+    // LcdSleepTime = 1 is 60 s; here a second of it lasts 50 ms, so 3 s.
+    const qint64 sleepMs = 3000;
+    const QString m = QString::fromLatin1(marker);
+    QProcessEnvironment env = environment();
+    env.insert("MOVARA_LCD_SECOND_MS", "50");
+    QProcess launcher;
+    launcher.setProcessEnvironment(env);
+    launcher.setWorkingDirectory(work.path());
+    launcher.start(launcherPath, {"--phone", phone, "--video", work.filePath("sleep " + m), "--",
+                                  binDir + "/movara"});
+    QVERIFY(launcher.waitForStarted());
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(), 20000);
+    XDisplay x(displayIn(said));
+    QTRY_VERIFY_WITH_TIMEOUT(x.findPhoneWindow(), 20000);
+    QElapsedTimer idle;
+    idle.start();
+
+    auto darkWithin = [&](const char *when) {
+        QImage shot;
+        QTRY_VERIFY_WITH_TIMEOUT(shareOf(shot = x.screen(), black) > 0.99, sleepMs * 3);
+        QVERIFY2(idle.elapsed() > sleepMs * 4 / 5, when);
+    };
+
+    // Browsing: lit, then dark after the configured time without input.
+    QVERIFY(shareOf(x.screen(), black) < 0.5);
+    darkWithin("went dark too early at start-up");
+    x.tap(rowTextX, firstRowY); // wakes the display, nothing else
+    QTRY_VERIFY(shareOf(x.screen(), black) < 0.5);
+    QTest::qWait(800); // a tap sooner would make a double tap of the two
+
+    // Playing: the clip runs twice the sleep time without input and the screen stays lit.
+    QByteArray out;
+    const QImage roots = x.screen();
+    x.tap(rowTextX, firstRowY);
+    QTRY_VERIFY(x.screen() != roots);
+    QTest::qWait(800); // a second tap sooner would be a double tap
+    x.tap(rowTextX, firstRowY);
+    QTRY_VERIFY_WITH_TIMEOUT((out += launcher.readAllStandardOutput()).contains("fileChanged : "),
+                             10000);
+    QTRY_VERIFY_WITH_TIMEOUT(shareOf(x.screen(), red) > 0.9, 5000);
+    QElapsedTimer playing;
+    playing.start();
+    while (playing.elapsed() < sleepMs + 1000) {
+        QTest::qWait(300);
+        QVERIFY(shareOf(x.screen(), black) < 0.5);
+    }
+
+    // Back in the browser the configured sleep time holds again.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (out += launcher.readAllStandardOutput()).contains("slotIdleTimerShot"), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(shareOf(x.screen(), red) < 0.02, 5000);
+    idle.restart();
+    darkWithin("went dark too early after playing");
+
+    launcher.terminate();
+    QVERIFY(launcher.waitForFinished(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(processesWith(marker).isEmpty(), 5000);
+}
+
+void TestPhoneTour::interruptDuringPlaybackLeavesNothing()
+{
+    const QString tour = work.filePath("interrupted");
+    const QString m = QString::fromLatin1(marker);
+    QProcess launcher;
+    launcher.setProcessEnvironment(environment());
+    launcher.setWorkingDirectory(work.path());
+    launcher.start(launcherPath,
+                   {"--phone", phone, "--video", work.filePath("long " + m), "--tour", tour});
+    QVERIFY(launcher.waitForStarted());
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(), 20000);
+    const QString socket = "/tmp/.X11-unix/X" + displayIn(said).mid(1);
+
+    // MPlayer plays the long clip: its command line names the file.
+    const QByteArray clip = "long red " + marker;
+    QTRY_VERIFY_WITH_TIMEOUT(!processesWith(clip).isEmpty(), 20000);
+    QVERIFY(QFileInfo::exists(socket));
+
+    ::kill(pid_t(launcher.processId()), SIGINT);
+    QVERIFY(launcher.waitForFinished(10000));
+    QCOMPARE(launcher.exitCode(), 130);
+    QTRY_VERIFY_WITH_TIMEOUT(processesWith(marker).isEmpty(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(socket), 5000);
+}
+
+QTEST_MAIN(TestPhoneTour)
+#include "tst_phonetour.moc"
