@@ -20,3 +20,9 @@ add_dependencies(tst_phonelauncher movara_phone_launcher)
 movara_add_qtest(tst_phonetour SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_phonetour.cpp
     LABELS e2e)
 add_dependencies(tst_phonetour movara movara_engine_adapter movara_phone_launcher)
+
+# cmake --install into a staging folder: what a desktop user would find.
+add_test(NAME install_layout
+    COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/adapter/install-check.sh ${CMAKE_BINARY_DIR}
+        ${CMAKE_BINARY_DIR}/install-check)
+set_tests_properties(install_layout PROPERTIES LABELS install TIMEOUT 120)

@@ -193,6 +193,12 @@ void TestPhoneLauncher::failures_data()
     QTest::addRow("ffmpeg missing for a new phone folder")
         << QStringList{"--phone", "@fresh", "true"} << "MOVARA_FFMPEG"
         << "/nonexistent/ffmpeg" << QByteArray("ffmpeg is missing");
+    QTest::addRow("no display and no Xvfb") << QStringList{"true"} << "MOVARA_XVFB"
+                                            << "/nonexistent/Xvfb" << QByteArray("Xvfb is missing");
+    QTest::addRow("tour folder not writable") << QStringList{"--tour", "/proc/version/tour"} << ""
+                                              << "" << QByteArray("is not writable");
+    QTest::addRow("a command with the tour") << QStringList{"--tour", "@fresh", "true"} << ""
+                                             << "" << QByteArray("give no command");
     QTest::addRow("sandbox not allowed") << QStringList{"true"} << "PATH"
                                          << "@fakebwrap" << QByteArray("may not create a sandbox");
     QTest::addRow("own root missing") << QStringList{"--video", "/nonexistent/Videos", "true"} << ""
