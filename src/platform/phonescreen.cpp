@@ -71,6 +71,11 @@ void PhoneScreen::setVideoMode(bool on)
 {
     if (on == videoMode())
         return;
+    // The surface's window has no background of its own: until the engine draws
+    // (never, for sound alone) it shows what the screen last put there. That is
+    // the frame as it is now, not the browser it was a moment ago.
+    if (on && isVisible())
+        repaint();
     surface->setVisible(on);
     if (on)
         surface->raise();

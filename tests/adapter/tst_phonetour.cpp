@@ -142,6 +142,7 @@ private slots:
     void initTestCase();
     void tourPlaysTheFolderThrough();
     void displaySleepsWhileBrowsingOnly();
+    void soundAloneShowsThePlayModeScreen();
     void interruptDuringPlaybackLeavesNothing();
 
 private:
@@ -167,7 +168,7 @@ void TestPhoneTour::initTestCase()
     // A phone folder that needs no demo media: the tests bring their own clips.
     marker = "tour-" + QByteArray::number(QRandomGenerator::global()->generate());
     phone = work.filePath("phone");
-    for (const char *dir : {"audio", "playlist", "card"})
+    for (const char *dir : {"video", "audio", "playlist", "card"})
         QVERIFY(QDir().mkpath(phone + "/" + dir));
     QFile config(phone + "/ezx_system.cfg");
     QVERIFY(config.open(QIODevice::WriteOnly));
@@ -180,6 +181,14 @@ void TestPhoneTour::initTestCase()
     makeClip(work.filePath("folder " + m + "/2 blue " + m + ".avi"), "blue", 4);
     makeClip(work.filePath("sleep " + m + "/red " + m + ".avi"), "red", 6);
     makeClip(work.filePath("long " + m + "/long red " + m + ".avi"), "red", 30);
+
+    QVERIFY(QDir().mkpath(work.filePath("sound")));
+    QProcess ffmpeg;
+    ffmpeg.start("ffmpeg", {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                            "sine=frequency=440:sample_rate=44100:duration=4", "-c:a", "pcm_s16le",
+                            work.filePath("sound/tone.wav")});
+    QVERIFY(ffmpeg.waitForFinished(60000));
+    QCOMPARE(ffmpeg.exitCode(), 0);
 }
 
 void TestPhoneTour::makeClip(const QString &file, const QString &colour, int seconds)
@@ -274,7 +283,8 @@ void TestPhoneTour::displaySleepsWhileBrowsingOnly()
                                   binDir + "/movara"});
     QVERIFY(launcher.waitForStarted());
     QByteArray said;
-    QTRY_VERIFY_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(), 20000);
+    QTRY_VERIFY2_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(),
+                              said.constData(), 20000);
     XDisplay x(displayIn(said));
     QTRY_VERIFY_WITH_TIMEOUT(x.findPhoneWindow(), 20000);
     QElapsedTimer idle;
@@ -322,6 +332,43 @@ void TestPhoneTour::displaySleepsWhileBrowsingOnly()
     QTRY_VERIFY_WITH_TIMEOUT(processesWith(marker).isEmpty(), 5000);
 }
 
+void TestPhoneTour::soundAloneShowsThePlayModeScreen()
+{
+    QProcess launcher;
+    launcher.setProcessEnvironment(environment());
+    launcher.setWorkingDirectory(work.path());
+    launcher.start(launcherPath,
+                   {"--phone", phone, "--audio", work.filePath("sound"), "--", binDir + "/movara"});
+    QVERIFY(launcher.waitForStarted());
+    QByteArray said;
+    QTRY_VERIFY2_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(),
+                              said.constData(), 20000);
+    XDisplay x(displayIn(said));
+    QTRY_VERIFY_WITH_TIMEOUT(x.findPhoneWindow(), 20000);
+
+    const QImage roots = x.screen();
+    x.tap(rowTextX, firstRowY + 24); // the audio root, the second row
+    QTRY_VERIFY(x.screen() != roots);
+    QTest::qWait(800); // a second tap sooner would be a double tap
+    const QImage folder = x.screen();
+    x.tap(rowTextX, firstRowY);
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += launcher.readAllStandardOutput()).contains("fileChanged : "),
+                             10000);
+
+    // The play mode screen: the frame alone, one flat colour, and no window of the engine's.
+    auto flat = [](const QImage &image) { return shareOf(image, image.pixel(120, 160)) > 0.99; };
+    QImage playing;
+    QTRY_VERIFY_WITH_TIMEOUT(flat(playing = x.screen()), 5000);
+    QVERIFY(playing != folder);
+    QVERIFY(shareOf(playing, black) < 0.5);
+    QVERIFY(!(out += launcher.readAllStandardOutput()).contains("slotIdleTimerShot"));
+    QVERIFY(x.run("xdotool", {"search", "--onlyvisible", "--name", "MPlayer"}).trimmed().isEmpty());
+
+    launcher.terminate();
+    QVERIFY(launcher.waitForFinished(10000));
+}
+
 void TestPhoneTour::interruptDuringPlaybackLeavesNothing()
 {
     const QString tour = work.filePath("interrupted");
@@ -333,7 +380,8 @@ void TestPhoneTour::interruptDuringPlaybackLeavesNothing()
                    {"--phone", phone, "--video", work.filePath("long " + m), "--tour", tour});
     QVERIFY(launcher.waitForStarted());
     QByteArray said;
-    QTRY_VERIFY_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(), 20000);
+    QTRY_VERIFY2_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(),
+                              said.constData(), 20000);
     const QString socket = "/tmp/.X11-unix/X" + displayIn(said).mid(1);
 
     // MPlayer plays the long clip: its command line names the file.
