@@ -115,17 +115,23 @@ int TestPhoneLauncher::launch(const QStringList &args, const QProcessEnvironment
 void TestPhoneLauncher::phonePathsLeadToThePhoneFolder()
 {
     const QStringList rootBefore = rootEntries();
-    const QString script = "for p in " + phonePaths.join(' ') +
-                           "; do test -e \"$p\" && echo \"there $p\"; done; "
-                           "cat /ezx_user/download/appwrite/setup/ezx_system.cfg; "
-                           "ls /ezxlocal/download/mystuff/MyPhotos; "
-                           "echo written > /mmc/mmca1/written-inside";
+    const QString script =
+        "for p in " + phonePaths.join(' ') +
+        "; do test -e \"$p\" && echo \"there $p\"; done; "
+        "cat /ezx_user/download/appwrite/setup/ezx_system.cfg; "
+        "ls /ezxlocal/download/mystuff/MyPhotos; "
+        "echo written > /mmc/mmca1/written-inside; "
+        "for d in /dev/fb0 /dev/keylight /dev/mixer /dev/tty0 /dev/console; do "
+        "test -e $d && echo \"device $d\"; done; test -w /dev/null && echo null-ok";
     QCOMPARE(launch({"--phone", phone, "--", "/bin/sh", "-c", script}), 0);
 
     for (const QString &path : phonePaths)
         QVERIFY2(out.contains("there " + path.toUtf8()), out.constData());
     QVERIFY(out.contains("Brightness = "));
     QVERIFY(out.contains("LcdSleepTime = "));
+    // The machine's own devices stay outside; the harmless ones are there.
+    QVERIFY2(!out.contains("device "), out.constData());
+    QVERIFY(out.contains("null-ok"));
     QFile written(phone + "/card/written-inside");
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(), QByteArray("written\n"));
