@@ -59,6 +59,7 @@ bool XSession::xdotool(const QStringList &arguments, QString *output) const
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), displayName);
     tool.setProcessEnvironment(env);
+    tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     tool.start(QStringLiteral("xdotool"), arguments);
     if (!tool.waitForFinished(10000))
         return false;
@@ -87,9 +88,8 @@ qulonglong XSession::findWindow(const QString &name, int timeoutMs) const
 bool XSession::click(qulonglong window, int x, int y) const
 {
     const QString id = QString::number(window);
-    return xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), id,
-                    QString::number(x), QString::number(y), QStringLiteral("click"),
-                    QStringLiteral("1")});
+    return xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), id, QString::number(x),
+                    QString::number(y), QStringLiteral("click"), QStringLiteral("1")});
 }
 
 bool XSession::key(qulonglong window, const QString &keyName) const
