@@ -1,11 +1,11 @@
 #include "support/xsession.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QProcessEnvironment>
 #include <QThread>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 XSession::~XSession()
 {
@@ -14,32 +14,33 @@ XSession::~XSession()
 
 bool XSession::start()
 {
-    int fds[2];
-    if (pipe(fds) != 0)
-        return false;
-    // Xvfb writes the display number it chose to the descriptor it is given.
-    server.setProgram(QStringLiteral("Xvfb"));
-    server.setArguments({QStringLiteral("-displayfd"), QString::number(fds[1]),
-                         QStringLiteral("-screen"), QStringLiteral("0"),
-                         QStringLiteral("480x400x24"), QStringLiteral("-nolisten"),
-                         QStringLiteral("tcp")});
-    server.setChildProcessModifier([fds] { close(fds[0]); });
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start();
-    close(fds[1]);
-    if (!server.waitForStarted(5000)) {
-        close(fds[0]);
-        return false;
+    // A display number far above the ones servers pick for themselves when
+    // asked for any free one, so that parallel tests never meet.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int number = 200 + QRandomGenerator::global()->bounded(800);
+        const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
+        if (QFileInfo::exists(socket) ||
+            QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+            continue;
+        server.setProgram(QStringLiteral("Xvfb"));
+        server.setArguments({QStringLiteral(":%1").arg(number), QStringLiteral("-screen"),
+                             QStringLiteral("0"), QStringLiteral("480x400x24"),
+                             QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
+        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server.start();
+        if (!server.waitForStarted(5000))
+            return false;
+        QDeadlineTimer deadline(10000);
+        while (!QFileInfo::exists(socket) && server.state() == QProcess::Running &&
+               !deadline.hasExpired())
+            server.waitForFinished(50);
+        if (server.state() == QProcess::Running && QFileInfo::exists(socket)) {
+            displayName = QStringLiteral(":%1").arg(number);
+            return true;
+        }
+        stop();
     }
-    QByteArray number;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n')
-        number.append(c);
-    close(fds[0]);
-    if (number.isEmpty())
-        return false;
-    displayName = QStringLiteral(":") + QString::fromLatin1(number);
-    return true;
+    return false;
 }
 
 void XSession::stop()
