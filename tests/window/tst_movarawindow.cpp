@@ -483,6 +483,7 @@ void TestMovaraWindow::playsRealMediaWithTheRealEngine()
                             QStringLiteral("lavfi"),
                             QStringLiteral("-i"),
                             QStringLiteral("sine=frequency=440:duration=3")};
+        // Long enough for the start-up lines to be read before the medium ends.
         if (video)
             args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
                  << QStringLiteral("testsrc=size=160x120:rate=10:duration=3")
