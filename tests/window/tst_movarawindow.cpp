@@ -94,6 +94,8 @@ private:
     // Taps the roots' first row (the video root), the folder "Clips" and its first file.
     void tapIntoClipsAndPlay(MovaraRun &run);
     bool noKeyTrace(MovaraRun &run, const QString &keyName);
+    // Home, then quit from the media roots: a clean exit with the teardown lines.
+    void goHomeAndQuit(MovaraRun &run, bool checkTeardown = true);
 
     XSession session;
     QTemporaryDir work;
@@ -186,6 +188,16 @@ bool TestMovaraWindow::noKeyTrace(MovaraRun &run, const QString &keyName)
            withPrefix(run.lines().mid(before), QStringLiteral("Inactive : Kp")).isEmpty();
 }
 
+void TestMovaraWindow::goHomeAndQuit(MovaraRun &run, bool checkTeardown)
+{
+    QVERIFY(run.tap(middleSoftKeyX, softKeyY));
+    QTest::qWait(300);
+    QVERIFY(run.tap(rightSoftKeyX, softKeyY));
+    QCOMPARE(run.finish(), 0);
+    if (checkTeardown)
+        QCOMPARE(run.lines().mid(run.lineCount() - 4), teardownAfterPlay);
+}
+
 void TestMovaraWindow::playsAFolderThroughWithKeys()
 {
     MovaraRun *run = newRun(MovaraRun::Engine::Scripted);
@@ -237,12 +249,7 @@ void TestMovaraWindow::playsAFolderThroughWithKeys()
     QCOMPARE(countOf(run->lines(), QStringLiteral("slotIdleTimerShot :: Shot")), 3);
     QCOMPARE(withPrefix(run->lines(), QStringLiteral("parent : WID ")).size(), 1);
 
-    // Home, then quit from the media roots.
-    QVERIFY(run->tap(middleSoftKeyX, softKeyY));
-    QTest::qWait(300);
-    QVERIFY(run->tap(rightSoftKeyX, softKeyY));
-    QCOMPARE(run->finish(), 0);
-    QCOMPARE(run->lines().mid(run->lineCount() - 4), teardownAfterPlay);
+    goHomeAndQuit(*run);
 }
 
 void TestMovaraWindow::softKeysGoBackHomeAndQuit_data()
@@ -355,10 +362,7 @@ void TestMovaraWindow::startsFromItsOwnDirectory()
     QTRY_VERIFY_WITH_TIMEOUT(EngineLog(engineLogPath).texts(QStringLiteral("exit")).size() == 1,
                              5000);
     QVERIFY(noKeyTrace(*run, QStringLiteral("Down")));
-    QVERIFY(run->tap(middleSoftKeyX, softKeyY));
-    QTest::qWait(300);
-    QVERIFY(run->tap(rightSoftKeyX, softKeyY));
-    QCOMPARE(run->finish(), 0);
+    goHomeAndQuit(*run, false);
 
     // Teardown leaves the process where it was started.
     QFile probe(probePath);
@@ -387,11 +391,7 @@ void TestMovaraWindow::returnsToBrowserWithoutEngine()
     QVERIFY(noKeyTrace(*run, QStringLiteral("Down")));
     QCOMPARE(withPrefix(run->lines(), QStringLiteral("parent : WID ")).size(), 1);
 
-    QVERIFY(run->tap(middleSoftKeyX, softKeyY));
-    QTest::qWait(300);
-    QVERIFY(run->tap(rightSoftKeyX, softKeyY));
-    QCOMPARE(run->finish(), 0);
-    QCOMPARE(run->lines().mid(run->lineCount() - 4), teardownAfterPlay);
+    goHomeAndQuit(*run);
 }
 
 void TestMovaraWindow::returnsToBrowserWhenEngineDies_data()
@@ -519,11 +519,7 @@ void TestMovaraWindow::playsRealMediaWithTheRealEngine()
     run->settle(1500);
     QVERIFY(noKeyTrace(*run, QStringLiteral("Down")));
 
-    QVERIFY(run->tap(middleSoftKeyX, softKeyY));
-    QTest::qWait(300);
-    QVERIFY(run->tap(rightSoftKeyX, softKeyY));
-    QCOMPARE(run->finish(), 0);
-    QCOMPARE(run->lines().mid(run->lineCount() - 4), teardownAfterPlay);
+    goHomeAndQuit(*run);
 }
 
 QTEST_GUILESS_MAIN(TestMovaraWindow)
