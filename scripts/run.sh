@@ -9,5 +9,5 @@ BUILD="$ROOT/build"
 if [ ! -x "$BUILD/bin/movara" ] || [ ! -x "$BUILD/bin/mplayer" ]; then
     cmake -S "$ROOT" -B "$BUILD" >/dev/null
 fi
-cmake --build "$BUILD" -j"$(nproc)" --target movara mplayer >/dev/null
+cmake --build "$BUILD" -j"$(nproc)" --target movara movara_engine_adapter >/dev/null
 exec "$ROOT/tools/movara-phone" --build "$BUILD" "$@"

@@ -20,7 +20,11 @@ int main(int argc, char **argv)
     appPath = QFile::decodeName(argv[0]);
     const QFileInfo programFile(appPath);
     appBaseName = programFile.baseName();
-    appDir = programFile.absolutePath();
+    // A program started through a symbolic link still finds its engine and
+    // translation beside the program itself.
+    const QString programPath = programFile.canonicalFilePath();
+    appDir =
+        programPath.isEmpty() ? programFile.absolutePath() : QFileInfo(programPath).absolutePath();
 
     // From here on the process's argument 0 reads as the bare base name; the
     // base name is part of argv[0] and always fits.

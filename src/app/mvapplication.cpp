@@ -9,7 +9,8 @@
 #include <cstdio>
 #include <unistd.h>
 
-MvApplication::MvApplication(int &argc, char **argv) : ZApplication(argc, argv, ZApplication::GuiClient)
+MvApplication::MvApplication(int &argc, char **argv)
+    : ZApplication(argc, argv, ZApplication::GuiClient)
 {
 }
 

@@ -115,6 +115,8 @@ bool Movara::placeClientWidget(QWidget *widget)
             widget->move(0, 0);
         }
         widget->show();
+        // The list takes the keys from the start, not only after a first tap.
+        widget->setFocus(Qt::OtherFocusReason);
     }
     return true;
 }

@@ -4,6 +4,7 @@
 // the scripted engine as "./mplayer", its log, and stdout capture.
 
 #include "player/mvplayercontrol.h"
+#include "../support/enginelog.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -35,13 +36,7 @@ public:
     }
 };
 
-struct EngineLogEntry
-{
-    double ms = 0;
-    qint64 pid = 0;
-    QString kind;
-    QString text;
-};
+using EngineLogEntry = EngineLog::Entry;
 
 // A program directory holding the scripted engine as "./mplayer"; the
 // working directory is moved there for the fixture's lifetime.
@@ -73,38 +68,9 @@ public:
             file.write(script.toUtf8());
     }
 
-    QVector<EngineLogEntry> log() const
-    {
-        QVector<EngineLogEntry> entries;
-        QFile file(logPath);
-        if (!file.open(QIODevice::ReadOnly))
-            return entries;
-        for (const QByteArray &raw : file.readAll().split('\n')) {
-            if (raw.isEmpty())
-                continue;
-            const QString line = QString::fromUtf8(raw);
-            const QStringList head = line.section(QLatin1Char(' '), 0, 2).split(QLatin1Char(' '));
-            if (head.size() < 3)
-                continue;
-            EngineLogEntry entry;
-            entry.ms = head[0].toDouble();
-            entry.pid = head[1].toLongLong();
-            entry.kind = head[2];
-            entry.text = line.section(QLatin1Char(' '), 3);
-            entries.append(entry);
-        }
-        return entries;
-    }
+    QVector<EngineLogEntry> log() const { return EngineLog(logPath).read(); }
 
-    QStringList entries(const QString &kind) const
-    {
-        QStringList texts;
-        for (const EngineLogEntry &entry : log())
-            if (entry.kind == kind)
-                texts.append(entry.text);
-        return texts;
-    }
-
+    QStringList entries(const QString &kind) const { return EngineLog(logPath).texts(kind); }
     // Lines the engine read on stdin, in order.
     QStringList stdinLines() const { return entries(QStringLiteral("in")); }
 

@@ -15,6 +15,7 @@
 //   sleep MS               wait, reading and answering commands meanwhile
 //   expect TEXT            wait until the stdin line TEXT arrives
 //   on TEXT => DIRECTIVE   whenever the stdin line TEXT arrives, run DIRECTIVE
+//   A ;; B                 A, then B (in an "on" rule too)
 //   exit CODE              exit with CODE
 //   kill SIGNAL            die by SIGNAL (a number)
 //   flood BYTES            BYTES of 'x' with no line end, 64 KiB per write
@@ -248,6 +249,14 @@ void run(const std::string &directive)
     const std::string word = directive.substr(0, space);
     const std::string rest =
         space == std::string::npos ? std::string() : directive.substr(space + 1);
+
+    // "A ;; B" runs A, then B; an "on" rule keeps the whole sequence.
+    const size_t sequence = directive.find(" ;; ");
+    if (word != "on" && sequence != std::string::npos) {
+        run(directive.substr(0, sequence));
+        run(directive.substr(sequence + 4));
+        return;
+    }
 
     if (word == "line") {
         emitOut(1, unescape(rest) + "\n");

@@ -1,11 +1,11 @@
 #include "support/xsession.h"
 
 #include <QDeadlineTimer>
+#include <QFileInfo>
+#include <QRandomGenerator>
 #include <QProcessEnvironment>
 #include <QThread>
 
-#include <fcntl.h>
-#include <unistd.h>
 
 XSession::~XSession()
 {
@@ -14,32 +14,33 @@ XSession::~XSession()
 
 bool XSession::start()
 {
-    int fds[2];
-    if (pipe(fds) != 0)
-        return false;
-    // Xvfb writes the display number it chose to the descriptor it is given.
-    server.setProgram(QStringLiteral("Xvfb"));
-    server.setArguments({QStringLiteral("-displayfd"), QString::number(fds[1]),
-                         QStringLiteral("-screen"), QStringLiteral("0"),
-                         QStringLiteral("480x400x24"), QStringLiteral("-nolisten"),
-                         QStringLiteral("tcp")});
-    server.setChildProcessModifier([fds] { close(fds[0]); });
-    server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    server.start();
-    close(fds[1]);
-    if (!server.waitForStarted(5000)) {
-        close(fds[0]);
-        return false;
+    // A display number far above the ones servers pick for themselves when
+    // asked for any free one, so that parallel tests never meet.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int number = 200 + QRandomGenerator::global()->bounded(800);
+        const QString socket = QStringLiteral("/tmp/.X11-unix/X%1").arg(number);
+        if (QFileInfo::exists(socket) ||
+            QFileInfo::exists(QStringLiteral("/tmp/.X%1-lock").arg(number)))
+            continue;
+        server.setProgram(QStringLiteral("Xvfb"));
+        server.setArguments({QStringLiteral(":%1").arg(number), QStringLiteral("-screen"),
+                             QStringLiteral("0"), QStringLiteral("480x400x24"),
+                             QStringLiteral("-nolisten"), QStringLiteral("tcp"), QStringLiteral("-noreset")});
+        server.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        server.start();
+        if (!server.waitForStarted(5000))
+            return false;
+        QDeadlineTimer deadline(10000);
+        while (!QFileInfo::exists(socket) && server.state() == QProcess::Running &&
+               !deadline.hasExpired())
+            server.waitForFinished(50);
+        if (server.state() == QProcess::Running && QFileInfo::exists(socket)) {
+            displayName = QStringLiteral(":%1").arg(number);
+            return true;
+        }
+        stop();
     }
-    QByteArray number;
-    char c;
-    while (read(fds[0], &c, 1) == 1 && c != '\n')
-        number.append(c);
-    close(fds[0]);
-    if (number.isEmpty())
-        return false;
-    displayName = QStringLiteral(":") + QString::fromLatin1(number);
-    return true;
+    return false;
 }
 
 void XSession::stop()
@@ -59,6 +60,7 @@ bool XSession::xdotool(const QStringList &arguments, QString *output) const
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("DISPLAY"), displayName);
     tool.setProcessEnvironment(env);
+    tool.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     tool.start(QStringLiteral("xdotool"), arguments);
     if (!tool.waitForFinished(10000))
         return false;
@@ -87,9 +89,8 @@ qulonglong XSession::findWindow(const QString &name, int timeoutMs) const
 bool XSession::click(qulonglong window, int x, int y) const
 {
     const QString id = QString::number(window);
-    return xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), id,
-                    QString::number(x), QString::number(y), QStringLiteral("click"),
-                    QStringLiteral("1")});
+    return xdotool({QStringLiteral("mousemove"), QStringLiteral("--window"), id, QString::number(x),
+                    QString::number(y), QStringLiteral("click"), QStringLiteral("1")});
 }
 
 bool XSession::key(qulonglong window, const QString &keyName) const
