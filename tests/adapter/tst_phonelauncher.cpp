@@ -1,6 +1,7 @@
 // The phone launcher: the phone's paths exist inside its sandbox and lead to
 // the phone folder, the machine's real root stays as it was, failures are told
 // in one line, and an interrupt leaves no process behind.
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -115,6 +116,11 @@ int TestPhoneLauncher::launch(const QStringList &args, const QProcessEnvironment
 void TestPhoneLauncher::phonePathsLeadToThePhoneFolder()
 {
     const QStringList rootBefore = rootEntries();
+    const QString hostTmpName =
+        "/tmp/.movara-host-tmp-" + QString::number(QCoreApplication::applicationPid());
+    QFile hostTmp(hostTmpName);
+    QVERIFY(hostTmp.open(QIODevice::WriteOnly));
+    hostTmp.close();
     const QString script =
         "for p in " + phonePaths.join(' ') +
         "; do test -e \"$p\" && echo \"there $p\"; done; "
@@ -122,7 +128,9 @@ void TestPhoneLauncher::phonePathsLeadToThePhoneFolder()
         "ls /ezxlocal/download/mystuff/MyPhotos; "
         "echo written > /mmc/mmca1/written-inside; "
         "for d in /dev/fb0 /dev/keylight /dev/mixer /dev/tty0 /dev/console; do "
-        "test -e $d && echo \"device $d\"; done; test -w /dev/null && echo null-ok";
+        "test -e $d && echo \"device $d\"; done; test -w /dev/null && echo null-ok; "
+        "test -e " +
+        hostTmpName + " || echo own-tmp";
     QCOMPARE(launch({"--phone", phone, "--", "/bin/sh", "-c", script}), 0);
 
     for (const QString &path : phonePaths)
@@ -132,6 +140,8 @@ void TestPhoneLauncher::phonePathsLeadToThePhoneFolder()
     // The machine's own devices stay outside; the harmless ones are there.
     QVERIFY2(!out.contains("device "), out.constData());
     QVERIFY(out.contains("null-ok"));
+    // A /tmp of its own, for the program's current-media file.
+    QVERIFY(out.contains("own-tmp"));
     QFile written(phone + "/card/written-inside");
     QVERIFY(written.open(QIODevice::ReadOnly));
     QCOMPARE(written.readAll(), QByteArray("written\n"));
@@ -148,6 +158,7 @@ void TestPhoneLauncher::phonePathsLeadToThePhoneFolder()
     QVERIFY(QFileInfo(phone + "/card/Music/Album One/01 Opening.mp3").size() > 0);
     QVERIFY(QFileInfo(phone + "/card/Videos/Clips/Older clips/Rainbow.mp4").size() > 0);
 
+    hostTmp.remove();
     QCOMPARE(rootEntries(), rootBefore);
     for (const char *top : {"/ezxlocal", "/ezx_user", "/mmc"})
         QVERIFY(!QFileInfo::exists(top));
