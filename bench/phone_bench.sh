@@ -72,7 +72,7 @@ ms_since() { echo $((($(date +%s%N) - $1) / 1000000)); }
 ticks=$(getconf CLK_TCK)
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
 rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
-median() { printf '%s\n' "$@" | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
+median() { printf '%s\n' "$@" | grep -E '^[0-9]+$' | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 # The descendant of a process with the given command name.
 descendant() {
     local child
@@ -125,13 +125,15 @@ for _ in $(seq "$runs"); do
     t0=$(date +%s%N)
     "$launcher" "${phone[@]}" >/dev/null 2>&1 &
     pids+=($!)
-    movara_start+=("$("$bin/phonewatch" window Movara --since "$t0" --timeout 30)")
+    movara_start+=("$("$bin/phonewatch" window Movara --since "$t0" --timeout 30 || echo timeout)")
     stop "${pids[-1]}"
+    sleep 1
     t0=$(date +%s%N)
     HOME=$work "${smplayer[@]}" >/dev/null 2>&1 &
     pids+=($!)
-    smplayer_start+=("$("$bin/phonewatch" window SMPlayer --since "$t0" --timeout 30)")
+    smplayer_start+=("$("$bin/phonewatch" window SMPlayer --since "$t0" --timeout 30 || echo timeout)")
     stop "${pids[-1]}"
+    sleep 1
 done
 
 echo "Movara: tap to first frame, CPU and memory ..." >&2
@@ -149,7 +151,7 @@ movara_frame=()
 for i in $(seq "$runs"); do
     t0=$(date +%s%N)
     xdotool mousemove --window "$wid" 80 82 click 1 # its first file
-    movara_frame+=("$("$bin/phonewatch" colour ff0000 "$red_share" --since "$t0" --timeout 15)")
+    movara_frame+=("$("$bin/phonewatch" colour ff0000 "$red_share" --since "$t0" --timeout 15 || echo timeout)")
     if [ "$i" -lt "$runs" ]; then
         xdotool key F2 # stop: back to the browser
         sleep 2
@@ -171,7 +173,7 @@ smplayer_frame=()
 for i in $(seq "$runs"); do
     t0=$(date +%s%N)
     HOME=$work "${smplayer[@]}" "$clip" >/dev/null 2>&1 # hands the file to the running instance
-    smplayer_frame+=("$("$bin/phonewatch" colour ff0000 "$red_share" --since "$t0" --timeout 15)")
+    smplayer_frame+=("$("$bin/phonewatch" colour ff0000 "$red_share" --since "$t0" --timeout 15 || echo timeout)")
     if [ "$i" -lt "$runs" ]; then
         HOME=$work "${smplayer[@]}" -send-action stop >/dev/null 2>&1
         sleep 2
