@@ -12,6 +12,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#ifdef MOVARA_HAVE_XLIB
+#include <X11/Xlib.h>
+#endif
+
 #include <csignal>
 
 namespace {
@@ -71,6 +75,30 @@ QString displayIn(const QByteArray &said)
 {
     const int at = said.indexOf("Xvfb :");
     return at < 0 ? QString() : QString::fromLatin1(said.mid(at + 5).split(' ').first());
+}
+
+// Asks a window to close the way a window manager's close button does.
+bool closeLikeAWindowManager(const QString &display, const QByteArray &window)
+{
+#ifndef MOVARA_HAVE_XLIB
+    Q_UNUSED(display);
+    Q_UNUSED(window);
+    return false;
+#else
+    Display *connection = XOpenDisplay(display.toLatin1().constData());
+    if (!connection)
+        return false;
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window.toULong();
+    event.xclient.message_type = XInternAtom(connection, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = long(XInternAtom(connection, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    const bool sent = XSendEvent(connection, event.xclient.window, False, NoEventMask, &event);
+    XCloseDisplay(connection);
+    return sent;
+#endif
 }
 
 // A program against one X display.
@@ -144,6 +172,7 @@ private slots:
     void displaySleepsWhileBrowsingOnly();
     void soundAloneShowsThePlayModeScreen();
     void interruptDuringPlaybackLeavesNothing();
+    void closingTheWindowDuringPlaybackEndsCleanly();
 
 private:
     void makeClip(const QString &file, const QString &colour, int seconds);
@@ -394,6 +423,40 @@ void TestPhoneTour::interruptDuringPlaybackLeavesNothing()
     QCOMPARE(launcher.exitCode(), 130);
     QTRY_VERIFY_WITH_TIMEOUT(processesWith(marker).isEmpty(), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(socket), 5000);
+}
+
+void TestPhoneTour::closingTheWindowDuringPlaybackEndsCleanly()
+{
+#ifndef MOVARA_HAVE_XLIB
+    QSKIP("built without Xlib's headers (libx11-dev)");
+#endif
+    const QString m = QString::fromLatin1(marker);
+    QProcess launcher;
+    launcher.setProcessEnvironment(environment());
+    launcher.setWorkingDirectory(work.path());
+    launcher.start(launcherPath, {"--phone", phone, "--video", work.filePath("long " + m), "--",
+                                  binDir + "/movara"});
+    QVERIFY(launcher.waitForStarted());
+    QByteArray said;
+    QTRY_VERIFY2_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(),
+                              said.constData(), 20000);
+    XDisplay x(displayIn(said));
+    QTRY_VERIFY_WITH_TIMEOUT(x.findPhoneWindow(), 20000);
+    x.tap(rowTextX, firstRowY);
+    QTest::qWait(800); // a second tap sooner would be a double tap
+    x.tap(rowTextX, firstRowY);
+    QTRY_VERIFY_WITH_TIMEOUT(!processesWith("long red " + marker).isEmpty(), 20000);
+
+    QVERIFY(closeLikeAWindowManager(x.name, x.window));
+    QVERIFY(launcher.waitForFinished(10000));
+    QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(launcher.exitCode(), 0);
+    const QByteArray out = launcher.readAllStandardOutput();
+    QVERIFY2(
+        out.contains("MvPlayerControl::destroy()\nMovara::destroy()\nMvSharePixmap::destroy()\n"
+                     "MvApplication::destroy()\n"),
+        out.right(300).constData());
+    QTRY_VERIFY_WITH_TIMEOUT(processesWith(marker).isEmpty(), 5000);
 }
 
 QTEST_MAIN(TestPhoneTour)
