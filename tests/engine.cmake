@@ -29,3 +29,10 @@ add_dependencies(tst_enginedevices movara_scripted_engine movara_devicefake)
 
 # Both write the one current-media file in /tmp.
 set_tests_properties(tst_playercontrol tst_enginedevices PROPERTIES RESOURCE_LOCK movara_curmedia)
+
+# The same control with the real engine behind the adapter.
+movara_add_qtest(tst_realengine
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/engine/tst_realengine.cpp ${MOVARA_ENGINE_TEST_HELPERS}
+    LABELS "engine;e2e")
+add_dependencies(tst_realengine movara_engine_adapter)
+set_tests_properties(tst_realengine PROPERTIES RESOURCE_LOCK movara_curmedia)

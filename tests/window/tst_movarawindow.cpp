@@ -207,7 +207,9 @@ void TestMovaraWindow::playsAFolderThroughWithKeys()
     QVERIFY(run->start(startDir));
     tapIntoClipsAndPlay(*run);
 
-    // Keys while the first medium plays.
+    // Keys while the first medium plays, once its start-up lines are read.
+    EngineLog log(engineLogPath);
+    QTRY_VERIFY_WITH_TIMEOUT(log.stdinLines().contains(QStringLiteral("get_time_length")), 10000);
     for (const char *key : {"Left", "Prior", "Up", "space", "space", "Down"})
         QVERIFY(run->key(QLatin1String(key)));
     for (const char *trace : {"Active : Kp 1012", "Active : Kp 1016", "Active : Kp 1013",
@@ -226,7 +228,6 @@ void TestMovaraWindow::playsAFolderThroughWithKeys()
         QStringLiteral("fileChanged : ") + clipsFolder + QStringLiteral("/c.avi"), 10000));
 
     // After the last entry the engine is told to quit and the browser is back.
-    EngineLog log(engineLogPath);
     QTRY_VERIFY_WITH_TIMEOUT(log.texts(QStringLiteral("exit")).size() == 1, 10000);
     QVERIFY(noKeyTrace(*run, QStringLiteral("Down")));
 

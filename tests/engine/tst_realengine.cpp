@@ -1,0 +1,86 @@
+// The engine control with Debian's MPlayer behind the engine adapter, on
+// media made by ffmpeg for the test.
+
+#include "enginetesthelpers.h"
+
+#include <QSignalSpy>
+#include <QStandardPaths>
+
+class TestRealEngine : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void playsTwoMediaAndQuits();
+
+private:
+    bool makeMedium(const QString &path, bool withVideo);
+    QTemporaryDir media;
+};
+
+bool TestRealEngine::makeMedium(const QString &path, bool withVideo)
+{
+    QStringList args = {QStringLiteral("-v"),
+                        QStringLiteral("error"),
+                        QStringLiteral("-y"),
+                        QStringLiteral("-f"),
+                        QStringLiteral("lavfi"),
+                        QStringLiteral("-i"),
+                        QStringLiteral("sine=frequency=330:duration=3")};
+    if (withVideo)
+        args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
+             << QStringLiteral("testsrc=size=160x120:rate=10:duration=3") << QStringLiteral("-c:v")
+             << QStringLiteral("mpeg4") << QStringLiteral("-shortest");
+    args << path;
+    return QProcess::execute(QStringLiteral("ffmpeg"), args) == 0;
+}
+
+void TestRealEngine::initTestCase()
+{
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty() ||
+        !QFileInfo::exists(QStringLiteral("/usr/bin/mplayer")))
+        QSKIP("needs ffmpeg and mplayer");
+    // Headless: the adapter picks drivers that play in real time without a
+    // display or a sound card.
+    qunsetenv("DISPLAY");
+    QVERIFY(makeMedium(media.filePath(QStringLiteral("song.mp3")), false));
+    QVERIFY(makeMedium(media.filePath(QStringLiteral("clip.avi")), true));
+}
+
+void TestRealEngine::playsTwoMediaAndQuits()
+{
+    EngineFixture engine;
+    QVERIFY(QFile::link(QStringLiteral(MOVARA_BIN_DIR "/mplayer"),
+                        engine.dirPath + QStringLiteral("/mplayer")));
+
+    MvPlayerControl control(nullptr, 50, 0);
+    QSignalSpy length(&control, &MvPlayerControl::signaTotalTimeLengthChanged);
+    QSignalSpy elapsed(&control, &MvPlayerControl::signalTimeElapse);
+    QSignalSpy ended(&control, &MvPlayerControl::endedCurrentMedia);
+    QSignalSpy exited(&control, &MvPlayerControl::processExited);
+
+    control.playFile(media.filePath(QStringLiteral("song.mp3")));
+    QVERIFY(MvPlayerControl::isEngineRunning());
+    QVERIFY(ended.wait(15000));
+    QCOMPARE(length.size(), 1);
+    QVERIFY2(qAbs(length.first().first().toFloat() - 3.0f) <= 0.2f,
+             qPrintable(QString::number(length.first().first().toFloat())));
+    QVERIFY(elapsed.size() > 3);
+
+    // The second medium goes to the same engine through the playlist file.
+    control.playFile(media.filePath(QStringLiteral("clip.avi")));
+    QVERIFY(ended.wait(15000));
+    QCOMPARE(ended.size(), 2);
+    QCOMPARE(length.size(), 2);
+    QVERIFY(qAbs(length.last().first().toFloat() - 3.0f) <= 0.2f);
+    QCOMPARE(exited.size(), 0);
+
+    control.quitPlayer();
+    QVERIFY(exited.wait(3000));
+    QCOMPARE(exited.size(), 1);
+    QVERIFY(!MvPlayerControl::isEngineRunning());
+}
+
+QTEST_MAIN(TestRealEngine)
+#include "tst_realengine.moc"
