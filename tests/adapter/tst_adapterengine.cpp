@@ -1,6 +1,8 @@
 // The engine adapter against the machine's real MPlayer, headless: what the
 // front-end reads, what it can make the engine do, and that no engine process
 // outlives the adapter.
+#include "frontendarguments.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,27 +16,6 @@
 namespace {
 
 const QString adapterPath = QStringLiteral(MOVARA_BIN_DIR "/mplayer");
-
-QStringList frontEndArguments(const QString &path)
-{
-    return {"-slave",
-            "-nortc",
-            "-utf8",
-            "-mixer",
-            "/dev/mixer",
-            "-vf",
-            "rotate=10,expand=0:0:::1,scale=-2:320,crop=240:320",
-            "-af",
-            "channels=2,resample=44100:0:0",
-            "-sws",
-            "0",
-            "-subrotate",
-            "2",
-            "-framedrop",
-            "-fs",
-            "-idle",
-            path};
-}
 
 // Processes whose parent is pid, from /proc.
 QList<qint64> childrenOf(qint64 pid)

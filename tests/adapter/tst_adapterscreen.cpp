@@ -1,5 +1,7 @@
 // The engine adapter under X: with the phone screen's window id it draws video
 // into that window and opens no window of its own, for video or for sound.
+#include "frontendarguments.h"
+
 #include <QElapsedTimer>
 #include <QImage>
 #include <QProcess>
@@ -11,27 +13,6 @@
 namespace {
 
 const QString adapterPath = QStringLiteral(MOVARA_BIN_DIR "/mplayer");
-
-QStringList frontEndArguments(const QString &path)
-{
-    return {"-slave",
-            "-nortc",
-            "-utf8",
-            "-mixer",
-            "/dev/mixer",
-            "-vf",
-            "rotate=10,expand=0:0:::1,scale=-2:320,crop=240:320",
-            "-af",
-            "channels=2,resample=44100:0:0",
-            "-sws",
-            "0",
-            "-subrotate",
-            "2",
-            "-framedrop",
-            "-fs",
-            "-idle",
-            path};
-}
 
 } // namespace
 
