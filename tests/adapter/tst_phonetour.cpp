@@ -177,6 +177,9 @@ private slots:
 private:
     void makeClip(const QString &file, const QString &colour, int seconds);
     QProcessEnvironment environment() const;
+    // Starts the launcher on the test's phone folder with the given arguments.
+    void startLauncher(QProcess &launcher, const QStringList &arguments,
+                       const QProcessEnvironment &env) const;
 
     QTemporaryDir work;
     QByteArray marker;
@@ -241,15 +244,21 @@ QProcessEnvironment TestPhoneTour::environment() const
     return environment;
 }
 
+void TestPhoneTour::startLauncher(QProcess &launcher, const QStringList &arguments,
+                                  const QProcessEnvironment &env) const
+{
+    launcher.setProcessEnvironment(env);
+    launcher.setWorkingDirectory(work.path());
+    launcher.start(launcherPath, QStringList{"--phone", phone} + arguments);
+}
+
 void TestPhoneTour::tourPlaysTheFolderThrough()
 {
     const QString tour = work.filePath("tour");
     const QString m = QString::fromLatin1(marker);
     QProcess launcher;
-    launcher.setProcessEnvironment(environment());
-    launcher.setWorkingDirectory(work.path());
-    launcher.start(launcherPath,
-                   {"--phone", phone, "--video", work.filePath("folder " + m), "--tour", tour});
+    startLauncher(launcher, {"--video", work.filePath("folder " + m), "--tour", tour},
+                  environment());
     QVERIFY(launcher.waitForFinished(120000));
     const QByteArray said = launcher.readAllStandardOutput();
     QVERIFY2(launcher.exitStatus() == QProcess::NormalExit && launcher.exitCode() == 0,
@@ -306,10 +315,8 @@ void TestPhoneTour::displaySleepsWhileBrowsingOnly()
     QProcessEnvironment env = environment();
     env.insert("MOVARA_LCD_SECOND_MS", "50");
     QProcess launcher;
-    launcher.setProcessEnvironment(env);
-    launcher.setWorkingDirectory(work.path());
-    launcher.start(launcherPath, {"--phone", phone, "--video", work.filePath("sleep " + m), "--",
-                                  binDir + "/movara"});
+    startLauncher(launcher, {"--video", work.filePath("sleep " + m), "--", binDir + "/movara"},
+                  env);
     QVERIFY(launcher.waitForStarted());
     QByteArray said;
     QTRY_VERIFY2_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(),
@@ -364,10 +371,8 @@ void TestPhoneTour::displaySleepsWhileBrowsingOnly()
 void TestPhoneTour::soundAloneShowsThePlayModeScreen()
 {
     QProcess launcher;
-    launcher.setProcessEnvironment(environment());
-    launcher.setWorkingDirectory(work.path());
-    launcher.start(launcherPath,
-                   {"--phone", phone, "--audio", work.filePath("sound"), "--", binDir + "/movara"});
+    startLauncher(launcher, {"--audio", work.filePath("sound"), "--", binDir + "/movara"},
+                  environment());
     QVERIFY(launcher.waitForStarted());
     QByteArray said;
     QTRY_VERIFY2_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(),
@@ -403,10 +408,7 @@ void TestPhoneTour::interruptDuringPlaybackLeavesNothing()
     const QString tour = work.filePath("interrupted");
     const QString m = QString::fromLatin1(marker);
     QProcess launcher;
-    launcher.setProcessEnvironment(environment());
-    launcher.setWorkingDirectory(work.path());
-    launcher.start(launcherPath,
-                   {"--phone", phone, "--video", work.filePath("long " + m), "--tour", tour});
+    startLauncher(launcher, {"--video", work.filePath("long " + m), "--tour", tour}, environment());
     QVERIFY(launcher.waitForStarted());
     QByteArray said;
     QTRY_VERIFY2_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(),
@@ -432,10 +434,8 @@ void TestPhoneTour::closingTheWindowDuringPlaybackEndsCleanly()
 #endif
     const QString m = QString::fromLatin1(marker);
     QProcess launcher;
-    launcher.setProcessEnvironment(environment());
-    launcher.setWorkingDirectory(work.path());
-    launcher.start(launcherPath, {"--phone", phone, "--video", work.filePath("long " + m), "--",
-                                  binDir + "/movara"});
+    startLauncher(launcher, {"--video", work.filePath("long " + m), "--", binDir + "/movara"},
+                  environment());
     QVERIFY(launcher.waitForStarted());
     QByteArray said;
     QTRY_VERIFY2_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(),
