@@ -52,6 +52,9 @@ signals:
     void signaTotalTimeLengthChanged(float length);
     void signalTimeElapse();
     void signalLoadedFileReady();
+    // A medium was skipped because it cannot play: the engine refused it or
+    // it did not reach playback in time. endedCurrentMedia() follows.
+    void mediumCannotPlay(const QString &path);
 
 public slots:
     void slotProcessExited();
