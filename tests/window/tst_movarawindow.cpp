@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 namespace {
 // Where things are on the phone's 240 x 320 screen in the normal layout.
 constexpr int firstRowY = 80;
@@ -85,6 +87,8 @@ private slots:
     void returnsToBrowserWhenEngineDies_data();
     void returnsToBrowserWhenEngineDies();
     void quitKeyTwiceAndPickWhileQuitting();
+    void signalsEndPlaybackCleanly_data();
+    void signalsEndPlaybackCleanly();
     void playsRealMediaWithTheRealEngine();
 
 private:
@@ -466,6 +470,35 @@ void TestMovaraWindow::quitKeyTwiceAndPickWhileQuitting()
     QVERIFY(run->key(QStringLiteral("F2")));
     QTRY_COMPARE_WITH_TIMEOUT(log.texts(QStringLiteral("exit")).size(), 2, 10000);
     QVERIFY(noKeyTrace(*run, QStringLiteral("Down")));
+}
+
+void TestMovaraWindow::signalsEndPlaybackCleanly_data()
+{
+    QTest::addColumn<int>("signalNumber");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void TestMovaraWindow::signalsEndPlaybackCleanly()
+{
+    QFETCH(int, signalNumber);
+    MovaraRun *run = newRun(MovaraRun::Engine::Scripted);
+    QVERIFY(run);
+    script(videoScript(100));
+    QVERIFY(run->start(work.path()));
+    tapIntoClipsAndPlay(*run);
+    EngineLog log(engineLogPath);
+    QTRY_VERIFY_WITH_TIMEOUT(log.stdinLines().contains(QStringLiteral("get_time_length")), 10000);
+
+    QCOMPARE(::kill(pid_t(run->pid()), signalNumber), 0);
+    // The shell's status for a program ended by the signal, after the whole teardown.
+    QCOMPARE(run->finish(), 128 + signalNumber);
+    QCOMPARE(run->lines().mid(run->lineCount() - 4), teardownAfterPlay);
+    const QVector<EngineLog::Entry> entries = log.read();
+    QCOMPARE(entries.first().kind, QStringLiteral("start"));
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !QFileInfo::exists(QStringLiteral("/proc/%1/cmdline").arg(entries.first().pid)), 5000);
 }
 
 void TestMovaraWindow::playsRealMediaWithTheRealEngine()
