@@ -475,21 +475,35 @@ void TestMovaraWindow::quitKeyTwiceAndPickWhileQuitting()
 void TestMovaraWindow::signalsEndPlaybackCleanly_data()
 {
     QTest::addColumn<int>("signalNumber");
-    QTest::newRow("SIGTERM") << int(SIGTERM);
-    QTest::newRow("SIGINT") << int(SIGINT);
-    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::addColumn<bool>("inputClosed");
+    QTest::newRow("SIGTERM") << int(SIGTERM) << false;
+    QTest::newRow("SIGINT") << int(SIGINT) << false;
+    QTest::newRow("SIGHUP") << int(SIGHUP) << false;
+    // Commands written to an engine that closed its input do not end the program.
+    QTest::newRow("SIGTERM after writes to a closed input") << int(SIGTERM) << true;
 }
 
 void TestMovaraWindow::signalsEndPlaybackCleanly()
 {
     QFETCH(int, signalNumber);
-    MovaraRun *run = newRun(MovaraRun::Engine::Scripted);
+    QFETCH(bool, inputClosed);
+    MovaraRun *run = newRun(inputClosed ? MovaraRun::Engine::None : MovaraRun::Engine::Scripted);
     QVERIFY(run);
+    const QString engine = run->programDir + QStringLiteral("/mplayer");
+    if (inputClosed) {
+        QVERIFY(writeFile(engine, "#!/bin/sh\necho \"0 $$ start\" >>\"$MOVARA_ENGINE_LOG\"\n"
+                                  "exec 0<&-\necho 'VO: [x11] 240x320'\nexec sleep 60\n"));
+        QVERIFY(QFile::setPermissions(engine, QFile::ReadOwner | QFile::ExeOwner));
+    }
     script(videoScript(100));
     QVERIFY(run->start(work.path()));
     tapIntoClipsAndPlay(*run);
     EngineLog log(engineLogPath);
-    QTRY_VERIFY_WITH_TIMEOUT(log.stdinLines().contains(QStringLiteral("get_time_length")), 10000);
+    if (inputClosed)
+        QVERIFY(run->waitForLine(QStringLiteral("CMD:: ") + loadCommand));
+    else
+        QTRY_VERIFY_WITH_TIMEOUT(log.stdinLines().contains(QStringLiteral("get_time_length")),
+                                 10000);
 
     QCOMPARE(::kill(pid_t(run->pid()), signalNumber), 0);
     // The shell's status for a program ended by the signal, after the whole teardown.
