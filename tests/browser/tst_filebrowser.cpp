@@ -453,12 +453,49 @@ private slots:
         for (int i = 0; i < 3; ++i)
             tap(rowOf("self")); // a loop only adds levels
         QCOMPARE(browser->depth, 5);
-        QCOMPARE(browser->path(), folder);
+        QCOMPARE(browser->path(), folder + "/self/self/self");
         tap(rowOf("toClips"));
-        QCOMPARE(browser->path(), Card + "/Clips");
+        QCOMPARE(browser->path(), folder + "/self/self/self/toClips");
         QCOMPARE(rowTexts(), (QStringList{"deep", "a.avi"}));
         browser->goToLevel(0);
         QVERIFY(QDir(folder).removeRecursively());
+    }
+
+    // Back goes along the way the user came in, through links too, and never above the root.
+    void backRetracesLinks_data()
+    {
+        QTest::addColumn<QStringList>("opened");
+        QTest::addColumn<QStringList>("backTo");
+        const QString links = Card + "/Ways";
+        QTest::addRow("loop to itself, twice")
+            << QStringList{"Ways", "loop", "loop"} << QStringList{links + "/loop", links, Card};
+        QTest::addRow("link to a sibling") << QStringList{"Ways", "toClips", "deep"}
+                                           << QStringList{links + "/toClips", links, Card};
+        QTest::addRow("link above the root")
+            << QStringList{"Ways", "up", "mmca1", "Ways"}
+            << QStringList{links + "/up/mmca1", links + "/up", links, Card};
+    }
+    void backRetracesLinks()
+    {
+        QFETCH(QStringList, opened);
+        QFETCH(QStringList, backTo);
+        const QString links = Card + "/Ways";
+        QVERIFY(QDir().mkpath(links));
+        QFile::link(".", links + "/loop");
+        QFile::link(Card + "/Clips", links + "/toClips");
+        QFile::link("../..", links + "/up");
+        open(opened);
+        QSignalSpy dirs(browser, &MvFileBrowser::dirPicked);
+        for (const QString &path : backTo) {
+            browser->goUp(0);
+            QCOMPARE(browser->path(), path);
+            QCOMPARE(dirs.takeFirst().at(0).toString(), path);
+            QVERIFY(box()->count() > 0);
+        }
+        QCOMPARE(browser->depth, 1);
+        browser->goUp(0);
+        QCOMPARE(box()->count(), 4);
+        QVERIFY(QDir(links).removeRecursively());
     }
 
     void unusualNames()
