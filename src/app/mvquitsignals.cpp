@@ -26,8 +26,12 @@ MvQuitSignals::MvQuitSignals(QObject *parent) : QObject(parent)
     action.sa_handler = &MvQuitSignals::handle;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (int signal : quitSignals)
-        sigaction(signal, &action, nullptr);
+    for (int signal : quitSignals) {
+        // A signal ignored from the start stays ignored (nohup, a shell's background job).
+        struct sigaction previous = {};
+        if (sigaction(signal, nullptr, &previous) == 0 && previous.sa_handler != SIG_IGN)
+            sigaction(signal, &action, nullptr);
+    }
 }
 
 MvQuitSignals::~MvQuitSignals()
@@ -35,8 +39,12 @@ MvQuitSignals::~MvQuitSignals()
     if (!notifier)
         return;
     // Default handling first, so that no handler writes to a closed socket.
-    for (int signal : quitSignals)
-        std::signal(signal, SIG_DFL);
+    for (int signal : quitSignals) {
+        struct sigaction current = {};
+        if (sigaction(signal, nullptr, &current) == 0 &&
+            current.sa_handler == &MvQuitSignals::handle)
+            std::signal(signal, SIG_DFL);
+    }
     delete notifier;
     for (int &fd : signalSocket) {
         close(fd);
