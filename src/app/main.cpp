@@ -1,4 +1,5 @@
 #include "app/mvapplication.h"
+#include "app/mvquitsignals.h"
 #include "app/mvsharepixmap.h"
 #include "app/startup.h"
 #include "ui/movara.h"
@@ -13,6 +14,8 @@
 int main(int argc, char **argv)
 {
     MvApplication app(argc, argv);
+    // Asked to end from outside, the program still tears down and ends its engine.
+    new MvQuitSignals(&app);
 
     if (!getcwd(startupDir, sizeof startupDir))
         startupDir[0] = '\0';

@@ -90,24 +90,19 @@ void MvFileBrowser::listRoots()
     }
 }
 
+// A folder is named by the way the user came in, links and all, so that
+// going up goes back along that way and never above the root it began at.
 // A folder that cannot be entered or read is shown as an empty list at its
-// level, so that the rows, currentPath and depth always agree; going up from
-// a folder that has gone away goes to its parent by name.
+// level, so that the rows, currentPath and depth always agree.
 void MvFileBrowser::listFolder(const QString &folder, bool up)
 {
     if (!list)
         return;
     RES_ICON_Reader icons;
-    QDir dir;
     QString target;
-    if (!folder.isEmpty() && dir.cd(folder)) {
-        if (up)
-            dir.cdUp();
-        target = dir.canonicalPath();
-    } else {
-        target = QDir::cleanPath(up ? folder + QStringLiteral("/..") : folder);
-        if (!target.isEmpty() && dir.cd(target))
-            target = dir.canonicalPath();
+    if (!folder.isEmpty()) {
+        target = QDir::current().absoluteFilePath(folder);
+        target = QDir::cleanPath(up ? target + QStringLiteral("/..") : target);
     }
     const bool entered = !target.isEmpty() && QFileInfo(target).isDir();
     currentPath = target;

@@ -7,6 +7,8 @@
 #include <QLinearGradient>
 #include <QPainter>
 
+#include <xcb/xproto.h>
+
 PhoneScreen::PhoneScreen(QWidget *parent)
     : QWidget(parent), surface(new VideoSurface(this)), darkCover(new QWidget(this))
 {
@@ -114,6 +116,22 @@ void PhoneScreen::childEvent(QChildEvent *event)
     QWidget::childEvent(event);
     if (event->removed() && deleteWithFrame && event->child() == hostedObject)
         deleteLater();
+}
+
+// The display's window destroyed under the program (not closed through a
+// window manager) leaves nothing to show or take keys: the screen closes as
+// if it had been asked to, and the program ends with its last window.
+bool PhoneScreen::nativeEvent(const QByteArray &eventType, void *message, qintptr *result)
+{
+    if (eventType == "xcb_generic_event_t") {
+        const auto *event = static_cast<const xcb_generic_event_t *>(message);
+        if ((event->response_type & 0x7f) == XCB_DESTROY_NOTIFY &&
+            reinterpret_cast<const xcb_destroy_notify_event_t *>(event)->window == winId()) {
+            // Later: the toolkit is still handling this event for the window.
+            QMetaObject::invokeMethod(this, &QWidget::close, Qt::QueuedConnection);
+        }
+    }
+    return QWidget::nativeEvent(eventType, message, result);
 }
 
 void PhoneScreen::paintEvent(QPaintEvent *)

@@ -40,6 +40,7 @@ public:
 protected:
     void paintEvent(QPaintEvent *event) override;
     void childEvent(QChildEvent *event) override;
+    bool nativeEvent(const QByteArray &eventType, void *message, qintptr *result) override;
 
     void setDark(bool dark);
 

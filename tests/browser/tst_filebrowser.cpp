@@ -441,8 +441,9 @@ private slots:
         QVERIFY(QFile::link(folder + "/nowhere.avi", folder + "/dangling.avi"));
         QVERIFY(QFile::link(folder + "/loop.avi", folder + "/loop.avi"));
         QVERIFY(QFile::link(Card + "/Files/a.avi", folder + "/link.avi"));
+        QVERIFY(QFile::link("../..", folder + "/up")); // above the root
         open({"Links"});
-        QCOMPARE(rowTexts(), (QStringList{"self", "toClips", "link.avi"}));
+        QCOMPARE(rowTexts(), (QStringList{"self", "toClips", "up", "link.avi"}));
         QCOMPARE(row(0)->pixmap()->cacheKey(), iconKey("FMMS_Personal_Folder_S.g"));
 
         QSignalSpy files(browser, &MvFileBrowser::filePicked);
@@ -453,11 +454,20 @@ private slots:
         for (int i = 0; i < 3; ++i)
             tap(rowOf("self")); // a loop only adds levels
         QCOMPARE(browser->depth, 5);
-        QCOMPARE(browser->path(), folder);
+        QCOMPARE(browser->path(), folder + "/self/self/self");
         tap(rowOf("toClips"));
-        QCOMPARE(browser->path(), Card + "/Clips");
+        QCOMPARE(browser->path(), folder + "/self/self/self/toClips");
         QCOMPARE(rowTexts(), (QStringList{"deep", "a.avi"}));
-        browser->goToLevel(0);
+        browser->goUp(0);
+        tap(rowOf("up"));
+        tap(rowOf("mmca1"));
+        QCOMPARE(browser->path(), folder + "/self/self/self/up/mmca1");
+        // Back retraces the way in: out of the root and in again, then through the loop.
+        for (const char *back :
+             {"/self/self/self/up", "/self/self/self", "/self/self", "/self", "", "/.."}) {
+            browser->goUp(0);
+            QCOMPARE(browser->path(), QDir::cleanPath(folder + back));
+        }
         QVERIFY(QDir(folder).removeRecursively());
     }
 

@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+
 namespace {
 // Where things are on the phone's 240 x 320 screen in the normal layout.
 constexpr int firstRowY = 80;
@@ -85,6 +87,8 @@ private slots:
     void returnsToBrowserWhenEngineDies_data();
     void returnsToBrowserWhenEngineDies();
     void quitKeyTwiceAndPickWhileQuitting();
+    void endsCleanlyFromOutside_data();
+    void endsCleanlyFromOutside();
     void playsRealMediaWithTheRealEngine();
 
 private:
@@ -466,6 +470,37 @@ void TestMovaraWindow::quitKeyTwiceAndPickWhileQuitting()
     QVERIFY(run->key(QStringLiteral("F2")));
     QTRY_COMPARE_WITH_TIMEOUT(log.texts(QStringLiteral("exit")).size(), 2, 10000);
     QVERIFY(noKeyTrace(*run, QStringLiteral("Down")));
+}
+
+void TestMovaraWindow::endsCleanlyFromOutside_data()
+{
+    QTest::addColumn<int>("signalNumber"); // 0: the phone's window is destroyed
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+    QTest::newRow("window destroyed") << 0;
+}
+
+void TestMovaraWindow::endsCleanlyFromOutside()
+{
+    QFETCH(int, signalNumber);
+    MovaraRun *run = newRun(MovaraRun::Engine::Scripted);
+    QVERIFY(run);
+    script(videoScript(100));
+    QVERIFY(run->start(work.path()));
+    tapIntoClipsAndPlay(*run);
+    EngineLog log(engineLogPath);
+    QTRY_VERIFY_WITH_TIMEOUT(log.stdinLines().contains(QStringLiteral("get_time_length")), 10000);
+
+    if (signalNumber)
+        QCOMPARE(::kill(pid_t(run->pid()), signalNumber), 0);
+    else
+        QVERIFY(session.xdotool({QStringLiteral("windowclose"), QString::number(run->window())}));
+    // A signal ends with the shell's status for it, a destroyed window as Exit does.
+    QCOMPARE(run->finish(), signalNumber ? 128 + signalNumber : 0);
+    QCOMPARE(run->lines().mid(run->lineCount() - 4), teardownAfterPlay);
+    const QString engine = QStringLiteral("/proc/%1/cmdline").arg(log.read().first().pid);
+    QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(engine), 5000);
 }
 
 void TestMovaraWindow::playsRealMediaWithTheRealEngine()
