@@ -2,11 +2,11 @@
 set(MOVARA_PHONE_SCRIPTS movara-phone phone-tour.sh)
 set(MOVARA_PHONE_OUTPUTS)
 foreach(script ${MOVARA_PHONE_SCRIPTS})
-    add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/bin/${script}
-        COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_LIST_DIR}/${script} ${CMAKE_BINARY_DIR}/bin/${script}
+    add_custom_command(OUTPUT ${PROJECT_BINARY_DIR}/bin/${script}
+        COMMAND ${CMAKE_COMMAND} -E copy ${CMAKE_CURRENT_LIST_DIR}/${script} ${PROJECT_BINARY_DIR}/bin/${script}
         DEPENDS ${CMAKE_CURRENT_LIST_DIR}/${script}
         COMMENT "Copying ${script}")
-    list(APPEND MOVARA_PHONE_OUTPUTS ${CMAKE_BINARY_DIR}/bin/${script})
+    list(APPEND MOVARA_PHONE_OUTPUTS ${PROJECT_BINARY_DIR}/bin/${script})
 endforeach()
 add_custom_target(movara_phone_launcher ALL DEPENDS ${MOVARA_PHONE_OUTPUTS})
 
