@@ -29,5 +29,5 @@ endif()
 # cmake --install into a staging folder: what a desktop user would find.
 add_test(NAME install_layout
     COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/adapter/install-check.sh ${PROJECT_BINARY_DIR}
-        ${PROJECT_BINARY_DIR}/install-check)
-set_tests_properties(install_layout PROPERTIES LABELS install TIMEOUT 120)
+        ${PROJECT_BINARY_DIR}/install-check ${PROJECT_VERSION})
+set_tests_properties(install_layout PROPERTIES LABELS "install;e2e" TIMEOUT 300)
