@@ -11,7 +11,7 @@ add_custom_target(movara_phone_launcher ALL DEPENDS ${PROJECT_BINARY_DIR}/bin/ph
 add_custom_target(mplayer DEPENDS movara_engine_adapter)
 
 # Installed: the program, its adapter and the launcher side by side in lib/movara,
-# the launcher on the PATH and a desktop entry for the menus.
+# the launcher on the PATH.
 set(MOVARA_PRIVATE_DIR ${CMAKE_INSTALL_LIBDIR}/movara)
 install(TARGETS movara_engine_adapter RUNTIME DESTINATION ${MOVARA_PRIVATE_DIR})
 install(PROGRAMS ${PROJECT_BINARY_DIR}/bin/movara-phone DESTINATION ${MOVARA_PRIVATE_DIR})
@@ -30,4 +30,3 @@ install(CODE "
     file(CREATE_LINK \"\${movara_link}\" \"\${movara_bin}/movara-phone\" SYMBOLIC)
     list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${movara_bin}/movara-phone\")
 ")
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/movara.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)

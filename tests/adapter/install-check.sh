@@ -45,9 +45,23 @@ case "$(readlink "$root/bin/movara-phone")" in
 esac
 [ "$(readlink -f "$root/bin/movara-phone")" = "$private/movara-phone" ] ||
     fail "bin/movara-phone leads to $(readlink -f "$root/bin/movara-phone")"
-entry=$root/share/applications/movara.desktop
+share=$root/share
+entry=$share/applications/org.movara.Movara.desktop
 [ -f "$entry" ] || fail "no desktop entry"
 grep -qx 'Exec=movara-phone' "$entry" || fail "the desktop entry does not run movara-phone"
+icon=$(sed -n 's/^Icon=//p' "$entry")
+[ -f "$share/icons/hicolor/scalable/apps/$icon.svg" ] || fail "the desktop entry's icon $icon is not installed"
+for page in movara movara-phone; do
+    [ -f "$share/man/man1/$page.1" ] || fail "no manual page for $page"
+    grep -q "Movara $version" "$share/man/man1/$page.1" || fail "the $page manual page has no version"
+done
+command -v desktop-file-validate >/dev/null && command -v appstreamcli >/dev/null ||
+    fail "the checks need desktop-file-validate and appstreamcli (apt install desktop-file-utils appstream)"
+said=$(desktop-file-validate "$entry" 2>&1) && [ -z "$said" ] || fail "desktop-file-validate: $said"
+said=$(appstreamcli validate --no-net "$share/metainfo/org.movara.Movara.metainfo.xml" 2>&1) ||
+    fail "appstreamcli validate: $said"
+grep -q "<launchable type=\"desktop-id\">${entry##*/}</launchable>" "$share/metainfo/org.movara.Movara.metainfo.xml" ||
+    fail "the metadata does not launch the installed desktop entry"
 
 said=$("$root/bin/movara-phone" --version 2>&1) || fail "--version failed: $said"
 [ "$said" = "movara-phone (Movara) $version" ] || fail "--version said: $said"
