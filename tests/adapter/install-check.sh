@@ -39,6 +39,9 @@ for file in lib/movara/movara lib/movara/mplayer lib/movara/movara-phone; do
 done
 private=$(dirname "$found")
 [ -f "$private/phone-tour.sh" ] || fail "the tour script is not installed"
+for language in de fr; do
+    [ -f "$private/translations/movara_$language.qm" ] || fail "the $language translation is not installed"
+done
 [ -L "$root/bin/movara-phone" ] || fail "bin/movara-phone is not a link"
 case "$(readlink "$root/bin/movara-phone")" in
 /*) fail "bin/movara-phone is an absolute link: it would break outside the staging folder" ;;
