@@ -1,6 +1,6 @@
 #!/bin/sh
-# Builds Movara's Debian package from the files of this tree (tracked and new,
-# not ignored ones) in a fresh copy, checks it with lintian and puts the .deb in
+# Builds Movara's Debian package from the files of this tree (in a git checkout:
+# tracked and new, not ignored ones) in a fresh copy, checks it with lintian and puts the .deb in
 # dist/. Installs the packaging tools and the build dependencies when missing.
 #   scripts/package.sh             build dist/movara_<version>_<arch>.deb
 #   scripts/package.sh --install   then install it with apt and run its headless tour
@@ -47,8 +47,13 @@ package_version=$(dpkg-parsechangelog -l "$ROOT/debian/changelog" -S Version)
 work=$(mktemp -d "${TMPDIR:-/tmp}/movara-package.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/movara-$version"
-(cd "$ROOT" && git ls-files -z --cached --others --exclude-standard |
-    xargs -0 tar -cf - --ignore-failed-read) | tar -xf - -C "$work/movara-$version"
+if git -C "$ROOT" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    (cd "$ROOT" && git ls-files -z --cached --others --exclude-standard |
+        xargs -0 tar -cf - --ignore-failed-read) | tar -xf - -C "$work/movara-$version"
+else
+    tar -C "$ROOT" --exclude='./build*' --exclude=./dist --exclude='./obj-*' -cf - . |
+        tar -xf - -C "$work/movara-$version"
+fi
 (cd "$work/movara-$version" && dpkg-buildpackage -us -uc -b)
 lintian --fail-on error --suppress-tags-from-file /dev/null "$work"/movara_"$version"_*.changes
 mkdir -p "$DIST"
