@@ -58,7 +58,7 @@ fi
 lintian --fail-on error --suppress-tags-from-file /dev/null "$work"/movara_"$version"_*.changes
 mkdir -p "$DIST"
 cp "$work"/movara_"$version"_*.deb "$DIST/"
-deb=$(ls "$DIST"/movara_"$version"_*.deb | grep -v dbgsym | head -n1)
+for deb in "$DIST"/movara_"$version"_*.deb; do break; done
 echo "Built $deb"
 
 if [ "$install" = 1 ]; then
