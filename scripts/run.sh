@@ -5,6 +5,14 @@ set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD="$ROOT/build"
 
+# Questions about the launcher need no build.
+for arg in "$@"; do
+    case "$arg" in
+    -h | --help | --version) exec "$ROOT/tools/movara-phone" "$arg" ;;
+    --) break ;;
+    esac
+done
+
 "$ROOT/scripts/setup-deps.sh"
 if [ ! -x "$BUILD/bin/movara" ] || [ ! -x "$BUILD/bin/mplayer" ]; then
     cmake -S "$ROOT" -B "$BUILD" >/dev/null

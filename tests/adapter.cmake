@@ -28,6 +28,12 @@ endif()
 
 # cmake --install into a staging folder: what a desktop user would find.
 add_test(NAME install_layout
-    COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/adapter/install-check.sh ${CMAKE_BINARY_DIR}
-        ${CMAKE_BINARY_DIR}/install-check)
-set_tests_properties(install_layout PROPERTIES LABELS install TIMEOUT 120)
+    COMMAND sh ${CMAKE_CURRENT_LIST_DIR}/adapter/install-check.sh ${PROJECT_BINARY_DIR}
+        ${PROJECT_BINARY_DIR}/install-check ${PROJECT_VERSION})
+set_tests_properties(install_layout PROPERTIES LABELS "install;e2e" TIMEOUT 300)
+
+# The launcher's choice of translation by the locale, with a stand-in program.
+add_test(NAME launcher_translation
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/adapter/launcher-translation.sh
+        ${PROJECT_BINARY_DIR}/bin/movara-phone ${PROJECT_BINARY_DIR}/launcher-translation)
+set_tests_properties(launcher_translation PROPERTIES LABELS "sandbox;e2e" TIMEOUT 120)

@@ -14,12 +14,12 @@ add_executable(tst_movarawindow
 target_include_directories(tst_movarawindow PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
 target_link_libraries(tst_movarawindow PRIVATE Qt6::Core Qt6::Test)
 target_compile_definitions(tst_movarawindow PRIVATE
-    MOVARA_BIN_DIR="${CMAKE_BINARY_DIR}/bin"
-    MOVARA_LIB_DIR="${CMAKE_BINARY_DIR}/lib")
+    MOVARA_BIN_DIR="${PROJECT_BINARY_DIR}/bin"
+    MOVARA_LIB_DIR="${PROJECT_BINARY_DIR}/lib")
 add_dependencies(tst_movarawindow movara movara_engine_adapter movara_scripted_engine movara_cwdprobe)
 add_test(NAME tst_movarawindow
     COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/phone-sandbox.sh
-        --bind ${CMAKE_SOURCE_DIR} --bind ${CMAKE_BINARY_DIR}
+        --bind ${PROJECT_SOURCE_DIR} --bind ${PROJECT_BINARY_DIR}
         -- $<TARGET_FILE:tst_movarawindow>)
 set_tests_properties(tst_movarawindow PROPERTIES
     TIMEOUT 600 LABELS "window;e2e" RESOURCE_LOCK movara_curmedia)

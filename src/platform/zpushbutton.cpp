@@ -1,20 +1,22 @@
 #include "platform/zpushbutton.h"
 
+#include <QCoreApplication>
 #include <QHash>
 
 namespace {
 const QString ResourcePrefix = QStringLiteral("CST_");
 
-const QHash<QString, QString> &resourceLabels()
+// The labels are translated under the soft key's own class name.
+const QHash<QString, const char *> &resourceLabels()
 {
-    static const QHash<QString, QString> labels{
-        {QStringLiteral("CST_Exit"), QStringLiteral("Exit")},
-        {QStringLiteral("CST_Back"), QStringLiteral("Back")},
-        {QStringLiteral("CST_Menu"), QStringLiteral("Menu")},
-        {QStringLiteral("CST_Ok"), QStringLiteral("OK")},
-        {QStringLiteral("CST_Cancel"), QStringLiteral("Cancel")},
-        {QStringLiteral("CST_Select"), QStringLiteral("Select")},
-        {QStringLiteral("CST_Done"), QStringLiteral("Done")},
+    static const QHash<QString, const char *> labels{
+        {QStringLiteral("CST_Exit"), QT_TRANSLATE_NOOP("ZPushButton", "Exit")},
+        {QStringLiteral("CST_Back"), QT_TRANSLATE_NOOP("ZPushButton", "Back")},
+        {QStringLiteral("CST_Menu"), QT_TRANSLATE_NOOP("ZPushButton", "Menu")},
+        {QStringLiteral("CST_Ok"), QT_TRANSLATE_NOOP("ZPushButton", "OK")},
+        {QStringLiteral("CST_Cancel"), QT_TRANSLATE_NOOP("ZPushButton", "Cancel")},
+        {QStringLiteral("CST_Select"), QT_TRANSLATE_NOOP("ZPushButton", "Select")},
+        {QStringLiteral("CST_Done"), QT_TRANSLATE_NOOP("ZPushButton", "Done")},
     };
     return labels;
 }
@@ -43,7 +45,7 @@ QString ZPushButton::resourceLabel(const QString &text)
         return text;
     const auto found = resourceLabels().constFind(text);
     if (found != resourceLabels().constEnd())
-        return found.value();
+        return QCoreApplication::translate("ZPushButton", found.value());
     // An id the platform has no label for shows its own name.
     QString label = text.mid(ResourcePrefix.size());
     label.replace(QLatin1Char('_'), QLatin1Char(' '));

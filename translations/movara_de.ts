@@ -1,0 +1,69 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="de_DE">
+<context>
+    <name>Movara</name>
+    <message>
+        <source>Main Page</source>
+        <translation>Übersicht</translation>
+    </message>
+    <message>
+        <source>&lt;qt&gt;&lt;center&gt;&lt;b&gt;Movara 0.0.1a&lt;/b&gt;&lt;br /&gt;The MPlayer Frontend&lt;br /&gt;&lt;br /&gt;Plays the phone&apos;s video and audio&lt;br /&gt;through MPlayer, a folder at a time.&lt;br /&gt;&lt;br /&gt;Free software, without any warranty.&lt;/center&gt;&lt;/qt&gt;</source>
+        <translation>&lt;qt&gt;&lt;center&gt;&lt;b&gt;Movara 0.0.1a&lt;/b&gt;&lt;br /&gt;Das Frontend für MPlayer&lt;br /&gt;&lt;br /&gt;Spielt Videos und Audiodateien&lt;br /&gt;des Telefons mit MPlayer ab,&lt;br /&gt;einen Ordner nach dem anderen.&lt;br /&gt;&lt;br /&gt;Freie Software,&lt;br /&gt;ohne jede Gewährleistung.&lt;/center&gt;&lt;/qt&gt;</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>MvFileBrowser</name>
+    <message>
+        <source>MyVideo</source>
+        <translation>Meine Videos</translation>
+    </message>
+    <message>
+        <source>MyAudio</source>
+        <translation>Meine Audiodateien</translation>
+    </message>
+    <message>
+        <source>My playlists</source>
+        <translation>Meine Playlists</translation>
+    </message>
+    <message>
+        <source>Memory card</source>
+        <translation>Speicherkarte</translation>
+    </message>
+</context>
+<context>
+    <name>ZPushButton</name>
+    <message>
+        <source>Exit</source>
+        <translation>Beenden</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Zurück</translation>
+    </message>
+    <message>
+        <source>Menu</source>
+        <translation>Menü</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Abbrechen</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation>Wählen</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Fertig</translation>
+    </message>
+</context>
+</TS>

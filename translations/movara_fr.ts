@@ -1,0 +1,69 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="fr_FR">
+<context>
+    <name>Movara</name>
+    <message>
+        <source>Main Page</source>
+        <translation>Accueil</translation>
+    </message>
+    <message>
+        <source>&lt;qt&gt;&lt;center&gt;&lt;b&gt;Movara 0.0.1a&lt;/b&gt;&lt;br /&gt;The MPlayer Frontend&lt;br /&gt;&lt;br /&gt;Plays the phone&apos;s video and audio&lt;br /&gt;through MPlayer, a folder at a time.&lt;br /&gt;&lt;br /&gt;Free software, without any warranty.&lt;/center&gt;&lt;/qt&gt;</source>
+        <translation>&lt;qt&gt;&lt;center&gt;&lt;b&gt;Movara 0.0.1a&lt;/b&gt;&lt;br /&gt;L&apos;interface de MPlayer&lt;br /&gt;&lt;br /&gt;Lit les vidéos et les sons&lt;br /&gt;du téléphone avec MPlayer,&lt;br /&gt;un dossier après l&apos;autre.&lt;br /&gt;&lt;br /&gt;Logiciel libre,&lt;br /&gt;sans aucune garantie.&lt;/center&gt;&lt;/qt&gt;</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+</context>
+<context>
+    <name>MvFileBrowser</name>
+    <message>
+        <source>MyVideo</source>
+        <translation>Mes vidéos</translation>
+    </message>
+    <message>
+        <source>MyAudio</source>
+        <translation>Mes sons</translation>
+    </message>
+    <message>
+        <source>My playlists</source>
+        <translation>Mes listes de lecture</translation>
+    </message>
+    <message>
+        <source>Memory card</source>
+        <translation>Carte mémoire</translation>
+    </message>
+</context>
+<context>
+    <name>ZPushButton</name>
+    <message>
+        <source>Exit</source>
+        <translation>Quitter</translation>
+    </message>
+    <message>
+        <source>Back</source>
+        <translation>Retour</translation>
+    </message>
+    <message>
+        <source>Menu</source>
+        <translation>Menu</translation>
+    </message>
+    <message>
+        <source>OK</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>Cancel</source>
+        <translation>Annuler</translation>
+    </message>
+    <message>
+        <source>Select</source>
+        <translation>Choisir</translation>
+    </message>
+    <message>
+        <source>Done</source>
+        <translation>Terminé</translation>
+    </message>
+</context>
+</TS>
