@@ -3,6 +3,7 @@
 #include "app/displaysettings.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
@@ -10,15 +11,46 @@
 #include <QTimerEvent>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
 const int idleInterval = 1200;
+// A medium that has not reached playback (its first "AO: " or "VO: " line)
+// this long after it was handed to the engine cannot play. Good media start
+// in under half a second on a desktop, cold caches and big files included.
+const int startLimit = 5000;
+// Once the engine has said it cannot play the medium: time for it to finish
+// saying so, or to start it after all with another demuxer.
+const int refusalSettle = 1000;
+// After "quit": how long the engine has to go, then how long after SIGTERM
+// before SIGKILL.
+const int quitGrace = 1000;
+const int terminateGrace = 1000;
+
+// What the engine prints when it cannot play a medium, on standard output or
+// standard error.
+const char *const cannotPlayTexts[] = {
+    "av_open_input_stream() failed", // no demuxer of the library reads the file
+    "moov atom not found",           // an .mp4 without its index: cut short, or not an .mp4
+    "File not found: '",             // the name the engine read does not exist
+    "Failed to recognize file format",
+    "No stream found",
+};
+
+bool isCannotPlayText(const QString &line)
+{
+    for (const char *text : cannotPlayTexts)
+        if (line.contains(QLatin1String(text)))
+            return true;
+    return false;
+}
 
 // OSS mixer requests; 0xED is the platform driver's output-state value.
 const unsigned long MIXER_READ_OUTPUT_STATE = 0x80044DED;
@@ -48,7 +80,18 @@ void trace(const char *text)
 
 // One engine for the whole program: its timer, flags and parser state.
 static QTimer *idleTimer = nullptr;
+// Runs while the current medium has yet to reach playback.
+static QTimer *startDeadline = nullptr;
 static bool engineRunning = false;
+// The current medium, and whether it has reached playback.
+static QString currentMedium;
+static bool mediumStarted = false;
+// The engine's line that ended the latest medium as unplayable.
+static QString refusalLine;
+// A medium to start on a new engine once the running one has gone.
+static QString pendingLaunch;
+// The engine that has been told to quit and will be ended if it does not.
+static QProcess *stoppingEngine = nullptr;
 static bool paused = true;
 static QString outputLine;
 static QString errorLine;
@@ -73,6 +116,10 @@ MvPlayerControl::MvPlayerControl(QObject *parent, int volume, int windowId)
     // that is still playing.
     idleTimer->setTimerType(Qt::PreciseTimer);
     connect(idleTimer, &QTimer::timeout, this, &MvPlayerControl::slotIdleTimerShot);
+
+    startDeadline = new QTimer(this);
+    startDeadline->setSingleShot(true);
+    connect(startDeadline, &QTimer::timeout, this, &MvPlayerControl::cannotPlayCurrentMedium);
 }
 
 MvPlayerControl::~MvPlayerControl()
@@ -95,10 +142,14 @@ MvPlayerControl::~MvPlayerControl()
     }
     trace("MvPlayerControl::destroy()\n");
 
-    // The engine is gone and the timer goes with the controller.
+    // The engine is gone and the timers go with the controller.
     engineRunning = false;
     paused = true;
+    mediumStarted = false;
+    pendingLaunch.clear();
+    stoppingEngine = nullptr;
     idleTimer = nullptr;
+    startDeadline = nullptr;
 }
 
 bool MvPlayerControl::isEngineRunning()
@@ -121,22 +172,87 @@ QString MvPlayerControl::elapsedTimeText()
     return elapsedText;
 }
 
+QString MvPlayerControl::cannotPlayText()
+{
+    return refusalLine;
+}
+
 void MvPlayerControl::playFile(const QString &path)
 {
     idleTimer->stop();
+    startDeadline->stop();
+    if (!pendingLaunch.isEmpty()) {
+        // The engine is on its way out: the newest pick starts the next one.
+        pendingLaunch = path;
+        return;
+    }
     if (!engineRunning) {
         launchPlayer(path);
         return;
     }
-    if (!writeCurrentMediaFile(path))
+    if (!writeCurrentMediaFile(path)) {
+        // The playlist file cannot carry this name: start it on a new
+        // engine's command line once the running one has gone.
         quitPlayer();
+        pendingLaunch = path;
+        return;
+    }
+    // What is buffered now was written before the engine saw this medium.
+    process->readAllStandardOutput();
+    process->readAllStandardError();
+    beginMedium(path);
     commandText = QStringLiteral("loadlist %1\n");
     sendCommand(commandText.arg(QLatin1String(currentMediaFile)));
     setVolume(volume);
 }
 
+// "loadlist" starts the medium playing whatever the engine's pause state was.
+void MvPlayerControl::beginMedium(const QString &path)
+{
+    currentMedium = path;
+    mediumStarted = false;
+    refusalLine.clear();
+    playing = true;
+    paused = false;
+    startDeadline->start(startLimit);
+}
+
+void MvPlayerControl::cannotPlayCurrentMedium()
+{
+    reportCannotPlay(currentMedium,
+                     refusalLine.isEmpty() ? QStringLiteral("no playback in time") : refusalLine);
+    emit endedCurrentMedia();
+}
+
+void MvPlayerControl::reportCannotPlay(const QString &path, const QString &reason)
+{
+    std::printf("mediumCannotPlay : %s : %s\n", QFile::encodeName(path).constData(),
+                reason.toLocal8Bit().constData());
+    std::fflush(stdout);
+    emit mediumCannotPlay(path);
+}
+
+void MvPlayerControl::noticeRefusal(const QString &line)
+{
+    if (!startDeadline->isActive() || !refusalLine.isEmpty() || !isCannotPlayText(line))
+        return;
+    refusalLine = line;
+    if (startDeadline->remainingTime() > refusalSettle)
+        startDeadline->start(refusalSettle);
+}
+
+bool MvPlayerControl::startingMedium()
+{
+    return engineRunning && !mediumStarted;
+}
+
 int MvPlayerControl::launchPlayer(const QString &path)
 {
+    // A start that fails costs QProcess a descriptor: do not try one that must.
+    const QFileInfo engine(QStringLiteral("./mplayer"));
+    if (!engine.isFile() || !engine.isExecutable())
+        return -1;
+
     auto *next = new QProcess(this);
     const QStringList arguments = {
         QStringLiteral("-slave"),
@@ -160,6 +276,13 @@ int MvPlayerControl::launchPlayer(const QString &path)
     connect(next, &QProcess::finished, this, &MvPlayerControl::slotProcessExited);
     connect(next, &QProcess::readyReadStandardOutput, this, &MvPlayerControl::slotReadFromStdout);
     connect(next, &QProcess::readyReadStandardError, this, &MvPlayerControl::slotReadFromStderr);
+    const pid_t program = ::getpid();
+    next->setChildProcessModifier([program] {
+        // The engine dies with the program, even when the program is killed.
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        if (::getppid() != program)
+            ::_exit(127);
+    });
 
     next->start(QStringLiteral("./mplayer"), arguments);
     if (!next->waitForStarted()) {
@@ -174,9 +297,9 @@ int MvPlayerControl::launchPlayer(const QString &path)
         process->deleteLater();
     }
     process = next;
-    playing = true;
-    paused = false;
+    stoppingEngine = nullptr;
     engineRunning = true;
+    beginMedium(path);
     setVolume(volume);
     return 1;
 }
@@ -184,10 +307,18 @@ int MvPlayerControl::launchPlayer(const QString &path)
 void MvPlayerControl::slotProcessExited()
 {
     idleTimer->stop();
+    startDeadline->stop();
     playing = false;
     engineRunning = false;
     paused = true;
     restoreDisplay();
+    if (!pendingLaunch.isEmpty()) {
+        const QString path = pendingLaunch;
+        pendingLaunch.clear();
+        if (launchPlayer(path) > 0)
+            return;
+        reportCannotPlay(path, QStringLiteral("no engine"));
+    }
     emit processExited();
 }
 
@@ -212,28 +343,51 @@ void MvPlayerControl::sendCommand(const QString &line)
 
 void MvPlayerControl::quitPlayer()
 {
+    pendingLaunch.clear();
+    startDeadline->stop();
     sendCommand(QStringLiteral("quit\n"));
     playing = false;
     paused = true;
+    if (engineRunning && process && stoppingEngine != process)
+        stopEngine(process);
+}
+
+// An engine that does not act on "quit" (hung, stopped) is terminated, then killed.
+void MvPlayerControl::stopEngine(QProcess *engine)
+{
+    stoppingEngine = engine;
+    QTimer::singleShot(quitGrace, engine, [engine] {
+        engine->terminate();
+        QTimer::singleShot(terminateGrace, engine, [engine] { engine->kill(); });
+    });
 }
 
 void MvPlayerControl::togglePause()
 {
     playing = !playing;
     paused = !paused;
-    if (paused)
+    if (paused) {
         idleTimer->stop();
-    else
+        startDeadline->stop();
+    } else if (startingMedium()) {
+        startDeadline->start(startLimit);
+    } else {
         idleTimer->start(idleInterval);
+    }
     sendCommand(QStringLiteral("pause\n"));
 }
 
 void MvPlayerControl::seek(int value, int type)
 {
     if (paused) {
+        // The seek ends the engine's pause.
         playing = !playing;
         paused = !paused;
-    } else {
+        if (startingMedium())
+            startDeadline->start(startLimit);
+        else if (engineRunning)
+            idleTimer->start(idleInterval);
+    } else if (!startingMedium()) {
         idleTimer->start(idleInterval);
     }
     commandText = QStringLiteral("seek %1 %2\n").arg(qlonglong(value));
@@ -310,9 +464,10 @@ int MvPlayerControl::routeMixerOutput(int gain)
 
 bool MvPlayerControl::writeCurrentMediaFile(const QString &path)
 {
-    // The engine reads the file as a playlist: one path, one line.
+    // The engine reads the file as a playlist: one path, one line, with white
+    // space trimmed from its ends.
     QByteArray content = QFile::encodeName(path);
-    if (content.contains('\n'))
+    if (content.contains('\n') || content.contains('\r') || content.trimmed() != content)
         return false;
     content.append('\n');
 
@@ -353,10 +508,14 @@ void MvPlayerControl::slotReadFromStdout()
     process->setReadChannel(QProcess::StandardOutput);
     // While paused the output stays unread for later.
     if (!paused) {
-        if (!idleTimer->isActive())
-            readHeaderLine();
-        else
+        if (!idleTimer->isActive()) {
+            // Every line that is there: what follows may be a long silence or
+            // a flood that would push the "AO: " or "VO: " line out.
+            while (!idleTimer->isActive() && process->canReadLine())
+                readHeaderLine();
+        } else {
             readStatusPhase();
+        }
     }
     if (process)
         trimUnreadOutput();
@@ -364,9 +523,11 @@ void MvPlayerControl::slotReadFromStdout()
 
 void MvPlayerControl::readHeaderLine()
 {
-    if (!process->canReadLine())
-        return;
     outputLine = lineText(process->readLine());
+    // Status output of the previous medium may run into this line: a line
+    // starts after the last carriage return, as on a terminal.
+    outputLine.remove(0, outputLine.lastIndexOf(QLatin1Char('\r')) + 1);
+    noticeRefusal(outputLine);
 
     if (outputLine == QLatin1String("Audio file file format detected."))
         restoreDisplay();
@@ -377,8 +538,12 @@ void MvPlayerControl::readHeaderLine()
         sendCommand(QStringLiteral("get_time_length\n"));
 
     if (outputLine.startsWith(QLatin1String("VO: ")) ||
-        outputLine.startsWith(QLatin1String("AO: ")))
+        outputLine.startsWith(QLatin1String("AO: "))) {
         idleTimer->start(idleInterval);
+        startDeadline->stop();
+        mediumStarted = true;
+        refusalLine.clear();
+    }
 }
 
 void MvPlayerControl::readStatusPhase()
@@ -452,8 +617,10 @@ void MvPlayerControl::slotReadFromStderr()
     if (!process)
         return;
     process->setReadChannel(QProcess::StandardError);
-    if (process->canReadLine())
+    while (process->canReadLine()) {
         errorLine = lineText(process->readLine());
+        noticeRefusal(errorLine);
+    }
     // Nothing reads the error output: a flood of it is simply dropped.
     if (process->bytesAvailable() > maxUnreadOutput)
         process->readAllStandardError();

@@ -42,6 +42,9 @@ public:
     static bool isIdleTimerActive();
     // The elapsed time taken from the latest status output, e.g. "01:15.4".
     static QString elapsedTimeText();
+    // The engine's line that made the latest medium count as unplayable;
+    // empty when it was the start-up deadline.
+    static QString cannotPlayText();
 
     // Most output the controller leaves buffered and unread, per channel.
     static constexpr qint64 maxUnreadOutput = 64 * 1024;
@@ -83,6 +86,12 @@ protected:
     int windowId;
 
 private:
+    void beginMedium(const QString &path);
+    void cannotPlayCurrentMedium();
+    void reportCannotPlay(const QString &path, const QString &reason);
+    void noticeRefusal(const QString &line);
+    static bool startingMedium();
+    void stopEngine(QProcess *engine);
     void readStatusPhase();
     void readHeaderLine();
     void trimUnreadOutput();

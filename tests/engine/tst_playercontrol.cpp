@@ -16,6 +16,7 @@
 
 namespace {
 const QString audioOut = QStringLiteral("AO: [null] 44100Hz 2ch s16le (2 bytes per sample)");
+const QString loadList = QStringLiteral("loadlist /tmp/movara_curmedia.name");
 
 qint64 monotonicMs()
 {
@@ -47,7 +48,8 @@ private slots:
     void missingEngineIsRetried();
     void engineDeath_data();
     void engineDeath();
-    void headerLinesOnePerNotification();
+    void headerBurstIsReadWhole_data();
+    void headerBurstIsReadWhole();
     void headerLine_data();
     void headerLine();
     void lengthReply_data();
@@ -62,7 +64,8 @@ private slots:
     void unreadOutputStaysBounded_data();
     void unreadOutputStaysBounded();
     void currentMediaFileIsNotFollowedThroughLink();
-    void unwritablePathQuitsAndStillLoads();
+    void nameThePlaylistCannotCarry_data();
+    void nameThePlaylistCannotCarry();
     void destroyWhileRunning();
 };
 
@@ -109,6 +112,7 @@ void TestPlayerControl::launchesEngineWithFixedArguments()
     QCOMPARE(engine.entries(QStringLiteral("arg")), expected);
     QCOMPARE(engine.entries(QStringLiteral("start")), QStringList{QStringLiteral("18")});
     QCOMPARE(engine.entries(QStringLiteral("cwd")), QStringList{engine.dirPath});
+    QCOMPARE(engine.entries(QStringLiteral("deathsig")), QStringList{QStringLiteral("9")});
 }
 
 void TestPlayerControl::secondFileGoesToRunningEngine()
@@ -142,16 +146,18 @@ void TestPlayerControl::secondFileGoesToRunningEngine()
 
 void TestPlayerControl::missingEngineIsRetried_data()
 {
-    QTest::addColumn<bool>("present");
-    QTest::addRow("missing") << false;
-    QTest::addRow("not executable") << true;
+    QTest::addColumn<QString>("present");
+    QTest::addRow("missing") << "";
+    QTest::addRow("not executable") << "file";
+    QTest::addRow("a directory") << "dir";
 }
 
 void TestPlayerControl::missingEngineIsRetried()
 {
-    QFETCH(bool, present);
+    QFETCH(QString, present);
     EngineFixture engine;
-    if (present) {
+    QDir().mkdir(present == QLatin1String("dir") ? engine.dirPath + "/mplayer" : QString());
+    if (present == QLatin1String("file")) {
         QFile plain(engine.dirPath + QStringLiteral("/mplayer"));
         QVERIFY(plain.open(QIODevice::WriteOnly));
         plain.write("#!/bin/sh\nexit 0\n");
@@ -161,7 +167,11 @@ void TestPlayerControl::missingEngineIsRetried()
     ProbeControl control(nullptr, 50, 0);
     QSignalSpy exited(&control, &MvPlayerControl::processExited);
 
-    control.playFile(QStringLiteral("/media/a.mp3"));
+    // Failed starts leave no descriptor open.
+    const uint descriptors = QDir(QStringLiteral("/proc/self/fd")).count();
+    for (int i = 0; i < 100; ++i)
+        control.playFile(QStringLiteral("/media/a.mp3"));
+    QCOMPARE(QDir(QStringLiteral("/proc/self/fd")).count(), descriptors);
     QVERIFY(!MvPlayerControl::isEngineRunning());
     QVERIFY(!control.isPlaying());
     QVERIFY(MvPlayerControl::isPaused());
@@ -170,6 +180,7 @@ void TestPlayerControl::missingEngineIsRetried()
     QCOMPARE(exited.count(), 0);
 
     QFile::remove(engine.dirPath + QStringLiteral("/mplayer"));
+    QDir().rmdir(engine.dirPath + QStringLiteral("/mplayer"));
     QVERIFY(engine.installEngine());
     control.playFile(QStringLiteral("/media/b.mp3"));
     QVERIFY(MvPlayerControl::isEngineRunning());
@@ -192,6 +203,14 @@ void TestPlayerControl::engineDeath_data()
                                 << "quit";
     QTest::addRow("crash right at start") << "kill 11\n"
                                           << "";
+    // An engine that stays after "quit" is terminated, then killed.
+    QTest::addRow("ignores quit") << "line " + audioOut + "\non quit => line no\n"
+                                  << "quit";
+    QTest::addRow("ignores quit and SIGTERM")
+        << "ignore 15\non quit => line no\nline " + audioOut + "\n"
+        << "quit";
+    QTest::addRow("stopped") << "line " + audioOut + "\n"
+                             << "stop";
 }
 
 void TestPlayerControl::engineDeath()
@@ -207,6 +226,8 @@ void TestPlayerControl::engineDeath()
     control.playFile(QStringLiteral("/media/a.mp3"));
     if (!action.isEmpty()) {
         QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+        if (action == QLatin1String("stop"))
+            QCOMPARE(::kill(pid_t(control.engineProcess()->processId()), SIGSTOP), 0);
         if (action == QLatin1String("pause"))
             control.togglePause();
         else
@@ -232,24 +253,26 @@ void TestPlayerControl::engineDeath()
     QVERIFY(!engine.stdinLines().contains(QStringLiteral("vo_fullscreen")));
 }
 
-void TestPlayerControl::headerLinesOnePerNotification()
+void TestPlayerControl::headerBurstIsReadWhole_data()
 {
+    QTest::addColumn<QString>("after");
+    QTest::addRow("then silence") << "";
+    QTest::addRow("then 200 KB without a line end") << "flood 200000\n";
+}
+
+void TestPlayerControl::headerBurstIsReadWhole()
+{
+    QFETCH(QString, after);
     EngineFixture engine;
     QVERIFY(engine.installEngine());
     engine.setScript("raw Audio file file format detected.\\n" + audioOut +
-                     "\\nPlaying /media/a.mp3.\\n\n"
-                     "expect next\nline Starting playback...\nexpect next\n");
+                     "\\nPlaying /media/a.mp3.\\n\n" + after);
     ProbeControl control(nullptr, 50, 0);
+    QSignalSpy ended(&control, &MvPlayerControl::endedCurrentMedia);
     control.playFile(QStringLiteral("/media/a.mp3"));
 
-    // Three lines in one chunk: only the first is examined now.
-    QTRY_VERIFY(engine.stdinLines().contains(QStringLiteral("get_time_length")));
-    QTest::qWait(100);
-    QVERIFY(!MvPlayerControl::isIdleTimerActive());
-
-    // The next chunk's notification reads the waiting "AO: " line.
-    control.sendCommand(QStringLiteral("next\n"));
-    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+    // All three lines in one chunk are read: playback is seen, and its end.
+    QVERIFY(ended.wait(5000));
     QCOMPARE(engine.stdinLines().count(QStringLiteral("get_time_length")), 1);
 }
 
@@ -419,7 +442,7 @@ void TestPlayerControl::pauseAndSeekFlags_data()
     QTest::addRow("seek back with type")
         << true << QStringList{"seek -30 2"} << true << false << true << QStringList{"seek -30 2"};
     QTest::addRow("seek while paused") << true << QStringList{"pause", "seek -15 0"} << true
-                                       << false << false << QStringList{"pause", "seek -15 "};
+                                       << false << true << QStringList{"pause", "seek -15 "};
     QTest::addRow("quit keeps watchdog")
         << true << QStringList{"quit"} << false << true << true << QStringList{"quit"};
     QTest::addRow("menu, keys, full screen, position")
@@ -429,6 +452,12 @@ void TestPlayerControl::pauseAndSeekFlags_data()
                        "get_time_pos"};
     QTest::addRow("no position asked while paused")
         << true << QStringList{"pause", "tick"} << false << true << false << QStringList{"pause"};
+    // "loadlist" makes the engine play whatever its pause state was.
+    QTest::addRow("pause, next") << true << QStringList{"pause", "next"} << true << false << false
+                                 << QStringList{"pause", loadList, "volume 50 100"};
+    QTest::addRow("pause, next, pause")
+        << true << QStringList{"pause", "next", "pause"} << false << true << false
+        << QStringList{"pause", loadList, "volume 50 100", "pause"};
     QTest::addRow("no engine: pause")
         << false << QStringList{"pause"} << true << false << true << none;
     QTest::addRow("no engine: seek")
@@ -466,6 +495,8 @@ void TestPlayerControl::pauseAndSeekFlags()
             control.toggleFullScreen();
         else if (words[0] == QLatin1String("tick"))
             control.tick();
+        else if (words[0] == QLatin1String("next"))
+            control.playFile(QStringLiteral("/media/b.mp3"));
         else
             control.quitPlayer();
     }
@@ -643,24 +674,38 @@ void TestPlayerControl::currentMediaFileIsNotFollowedThroughLink()
     QVERIFY(!engine.stdinLines().contains(QStringLiteral("quit")));
 }
 
-void TestPlayerControl::unwritablePathQuitsAndStillLoads()
+void TestPlayerControl::nameThePlaylistCannotCarry_data()
 {
+    QTest::addColumn<QString>("name"); // empty: a directory blocks the file
+    QTest::addRow("two lines") << "/media/first line\n/media/second line";
+    QTest::addRow("trailing space") << "/media/b.mp3 ";
+    QTest::addRow("directory at the file's path") << "";
+}
+
+void TestPlayerControl::nameThePlaylistCannotCarry()
+{
+    QFETCH(QString, name);
     EngineFixture engine;
     QVERIFY(engine.installEngine());
-    engine.setScript(QStringLiteral("on quit => line bye\n"));
     ProbeControl control(nullptr, 50, 0);
+    QSignalSpy exited(&control, &MvPlayerControl::processExited);
     control.playFile(QStringLiteral("/media/a.mp3"));
-    control.playFile(QStringLiteral("/media/b.mp3"));
-    QTRY_COMPARE(engine.stdinLines().size(), 3);
+    QTRY_COMPARE(engine.stdinLines().size(), 1);
+    const QByteArray file(MvPlayerControl::currentMediaFile);
+    if (name.isEmpty()) {
+        ::unlink(file.constData());
+        QCOMPARE(::mkdir(file.constData(), 0755), 0);
+        name = QStringLiteral("/media/b.mp3");
+    }
 
-    // Two playlist entries cannot stand for one medium.
-    control.playFile(QStringLiteral("/media/first line\n/media/second line"));
-    QCOMPARE(currentMediaFileContent(), QByteArray("/media/b.mp3\n"));
-    QTRY_COMPARE(
-        engine.stdinLines().mid(3),
-        (QStringList{QStringLiteral("quit"), QStringLiteral("loadlist /tmp/movara_curmedia.name"),
-                     QStringLiteral("volume 50 100")}));
-    QVERIFY(MvPlayerControl::isPaused());
+    // The engine quits and a new one gets the medium as its argument.
+    control.playFile(name);
+    ::rmdir(file.constData());
+    QTRY_COMPARE(engine.entries(QStringLiteral("start")).size(), 2);
+    QCOMPARE(engine.stdinLines().mid(1), (QStringList{"quit", "volume 50 100"}));
+    QCOMPARE(engine.entries(QStringLiteral("arg")).last(),
+             "17 " + name.replace(QLatin1Char('\n'), QLatin1String("\\n")));
+    QCOMPARE(exited.count(), 0);
 }
 
 void TestPlayerControl::destroyWhileRunning()

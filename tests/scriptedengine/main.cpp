@@ -5,7 +5,7 @@
 //   MOVARA_SCRIPT      script file (no script: just wait for commands)
 //   MOVARA_ENGINE_LOG  log file, appended to, one entry per line:
 //                      "<monotonic ms> <pid> <kind> <text>"
-//                      kinds: start, arg, cwd, in, out, err, exit, signal
+//                      kinds: start, arg, cwd, deathsig, in, out, err, exit, signal
 //
 // Script directives, one per line ("#" starts a comment line). TEXT takes
 // the escapes \n \r \t \e \\ and \xHH.
@@ -18,6 +18,7 @@
 //   A ;; B                 A, then B (in an "on" rule too)
 //   exit CODE              exit with CODE
 //   kill SIGNAL            die by SIGNAL (a number)
+//   ignore SIGNAL          ignore SIGNAL (a number) from now on
 //   flood BYTES            BYTES of 'x' with no line end, 64 KiB per write
 //   errflood BYTES         BYTES of 79-character lines on stderr
 //   status COUNT MS        COUNT audio status outputs ended by "\r", MS apart
@@ -34,6 +35,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
+#include <sys/prctl.h>
 #include <sys/types.h>
 #include <time.h>
 #include <unistd.h>
@@ -282,6 +284,8 @@ void run(const std::string &directive)
         const int sig = std::atoi(rest.c_str());
         std::signal(sig, SIG_DFL);
         raise(sig);
+    } else if (word == "ignore") {
+        std::signal(std::atoi(rest.c_str()), SIG_IGN);
     } else if (word == "flood") {
         long long left = std::atoll(rest.c_str());
         const std::string block(65536, 'x');
@@ -337,6 +341,9 @@ int main(int argc, char **argv)
     char cwd[4096];
     if (getcwd(cwd, sizeof cwd))
         logEntry("cwd", cwd);
+    int deathSignal = 0;
+    prctl(PR_GET_PDEATHSIG, &deathSignal);
+    logEntry("deathsig", std::to_string(deathSignal));
 
     if (const char *scriptPath = std::getenv("MOVARA_SCRIPT")) {
         if (FILE *script = std::fopen(scriptPath, "r")) {
