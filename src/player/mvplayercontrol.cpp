@@ -181,7 +181,7 @@ void MvPlayerControl::playFile(const QString &path)
 {
     idleTimer->stop();
     startDeadline->stop();
-    if (!pendingLaunch.isEmpty()) {
+    if (!pendingLaunch.isEmpty() || (engineRunning && stoppingEngine == process)) {
         // The engine is on its way out: the newest pick starts the next one.
         pendingLaunch = path;
         return;
@@ -219,8 +219,12 @@ void MvPlayerControl::beginMedium(const QString &path)
 
 void MvPlayerControl::cannotPlayCurrentMedium()
 {
-    reportCannotPlay(currentMedium,
-                     refusalLine.isEmpty() ? QStringLiteral("no playback in time") : refusalLine);
+    const bool refused = !refusalLine.isEmpty();
+    reportCannotPlay(currentMedium, refused ? refusalLine : QStringLiteral("no playback in time"));
+    // An engine that said nothing for the whole deadline may be stuck in the
+    // medium, deaf to commands: the next medium starts on a new one.
+    if (!refused)
+        quitPlayer();
     emit endedCurrentMedia();
 }
 

@@ -66,6 +66,7 @@ private slots:
     void currentMediaFileIsNotFollowedThroughLink();
     void nameThePlaylistCannotCarry_data();
     void nameThePlaylistCannotCarry();
+    void silentEngineIsReplaced();
     void destroyWhileRunning();
 };
 
@@ -706,6 +707,29 @@ void TestPlayerControl::nameThePlaylistCannotCarry()
     QCOMPARE(engine.entries(QStringLiteral("arg")).last(),
              "17 " + name.replace(QLatin1Char('\n'), QLatin1String("\\n")));
     QCOMPARE(exited.count(), 0);
+}
+
+// An engine that neither plays the next medium nor answers "quit" in time is
+// ended, and the medium after it starts on a new engine.
+void TestPlayerControl::silentEngineIsReplaced()
+{
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript("ignore 15\non quit => line no\nline " + audioOut + "\n");
+    ProbeControl control(nullptr, 50, 0);
+    QSignalSpy cannotPlay(&control, &MvPlayerControl::mediumCannotPlay);
+    QSignalSpy ended(&control, &MvPlayerControl::endedCurrentMedia);
+    control.playFile(QStringLiteral("/media/a.mp3"));
+    QVERIFY(ended.wait(5000));
+
+    control.playFile(QStringLiteral("/media/b.mp3"));
+    QVERIFY(cannotPlay.wait(8000));
+    QCOMPARE(cannotPlay.first().first().toString(), QStringLiteral("/media/b.mp3"));
+    control.playFile(QStringLiteral("/media/c.mp3"));
+    QTRY_COMPARE_WITH_TIMEOUT(engine.entries(QStringLiteral("start")).size(), 2, 5000);
+    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("17 /media/c.mp3"));
+    QVERIFY(MvPlayerControl::isEngineRunning());
+    QVERIFY(!MvPlayerControl::isPaused());
 }
 
 void TestPlayerControl::destroyWhileRunning()
