@@ -1,0 +1,223 @@
+#include "ui/mvnowplayingview.h"
+
+#include <QFontMetrics>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QStringList>
+
+namespace {
+constexpr int Margin = 10;
+constexpr int VolumeShownMs = 1500;
+const QRect IconBox(70, 40, 100, 100);
+constexpr int NameTop = 156;
+constexpr int TimeTop = 186;
+constexpr int BarTop = 214;
+constexpr int PlaceTop = 228;
+constexpr int PausedTop = 252;
+constexpr int VolumeTop = 282;
+
+const QColor Accent(0x6f, 0x9b, 0xe0);
+const QColor Dim(0x80, 0x90, 0xa8);
+const QColor Bright(0xc8, 0xd0, 0xe0);
+const QColor Mark(0xff, 0xd8, 0x60);
+
+QFont sized(QFont font, int pixels, bool bold = false)
+{
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+} // namespace
+
+MvNowPlayingView::MvNowPlayingView(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("MvNowPlayingView"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::NoFocus);
+    QFont face(QStringLiteral("DejaVu Sans"));
+    setFont(face);
+    volumeTimer.setSingleShot(true);
+    connect(&volumeTimer, &QTimer::timeout, this, [this] { update(volumeRect()); });
+}
+
+int MvNowPlayingView::secondsOf(const QString &text)
+{
+    const QStringList parts = text.section(QLatin1Char('.'), 0, 0).split(QLatin1Char(':'));
+    if (parts.size() > 3)
+        return -1;
+    int seconds = 0;
+    for (const QString &part : parts) {
+        bool number = false;
+        const int value = part.toInt(&number);
+        if (!number || value < 0)
+            return -1;
+        seconds = seconds * 60 + value;
+    }
+    return seconds;
+}
+
+QString MvNowPlayingView::clockText(int seconds)
+{
+    const int h = seconds / 3600;
+    const int m = seconds / 60 % 60;
+    const int s = seconds % 60;
+    if (h > 0)
+        return QStringLiteral("%1:%2:%3")
+            .arg(h)
+            .arg(m, 2, 10, QLatin1Char('0'))
+            .arg(s, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
+}
+
+void MvNowPlayingView::setMedium(const QString &medium, int at, int total)
+{
+    name = medium;
+    place = at;
+    count = total;
+    elapsed = -1;
+    length = -1;
+    paused = false;
+    updateName();
+    update();
+}
+
+void MvNowPlayingView::setElapsedText(const QString &text)
+{
+    const int seconds = secondsOf(text);
+    if (seconds < 0 || seconds == elapsed)
+        return;
+    elapsed = seconds;
+    update(timeRect());
+}
+
+void MvNowPlayingView::setLength(float seconds)
+{
+    const int whole = seconds >= 0 && seconds < 1e7f ? int(seconds) : -1;
+    if (whole == length)
+        return;
+    length = whole;
+    update(timeRect());
+}
+
+void MvNowPlayingView::setPaused(bool on)
+{
+    if (on == paused)
+        return;
+    paused = on;
+    update();
+}
+
+void MvNowPlayingView::showVolume(int v)
+{
+    volume = v;
+    volumeTimer.start(VolumeShownMs);
+    update(volumeRect());
+}
+
+QString MvNowPlayingView::timeText() const
+{
+    const QString now = clockText(elapsed < 0 ? 0 : elapsed);
+    return length > 0 ? now + QStringLiteral(" / ") + clockText(length) : now;
+}
+
+QString MvNowPlayingView::placeText() const
+{
+    return count > 0 && place > 0 ? QStringLiteral("%1 / %2").arg(place).arg(count) : QString();
+}
+
+void MvNowPlayingView::updateName()
+{
+    const QFontMetrics metrics(sized(font(), 16, true));
+    elidedName = metrics.elidedText(name, Qt::ElideRight, width() - 2 * Margin);
+}
+
+void MvNowPlayingView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    updateName();
+}
+
+QRect MvNowPlayingView::timeRect() const
+{
+    return QRect(0, TimeTop, width(), BarTop + 6 - TimeTop);
+}
+
+QRect MvNowPlayingView::volumeRect() const
+{
+    return QRect(0, VolumeTop, width(), 30);
+}
+
+void MvNowPlayingView::paintIcon(QPainter &painter, const QRect &box) const
+{
+    QRadialGradient glow(box.center(), box.width() / 2.0);
+    glow.setColorAt(0, QColor(0x2c, 0x3c, 0x62));
+    glow.setColorAt(1, QColor(0x14, 0x1b, 0x2c));
+    painter.setPen(QPen(QColor(0x4a, 0x5d, 0x86), 2));
+    painter.setBrush(glow);
+    painter.drawEllipse(box.adjusted(1, 1, -1, -1));
+    painter.setPen(Qt::NoPen);
+    const QPoint c = box.center();
+    if (paused) {
+        painter.setBrush(Mark);
+        painter.drawRoundedRect(c.x() - 18, c.y() - 22, 12, 44, 2, 2);
+        painter.drawRoundedRect(c.x() + 6, c.y() - 22, 12, 44, 2, 2);
+        return;
+    }
+    // A pair of quavers: two heads, two stems, one beam.
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(QPoint(c.x() - 14, c.y() + 18), 10, 8);
+    painter.drawEllipse(QPoint(c.x() + 18, c.y() + 12), 10, 8);
+    painter.drawRect(c.x() - 6, c.y() - 22, 4, 40);
+    painter.drawRect(c.x() + 26, c.y() - 28, 4, 40);
+    painter.drawPolygon(QPolygon({QPoint(c.x() - 6, c.y() - 22), QPoint(c.x() + 30, c.y() - 28),
+                                  QPoint(c.x() + 30, c.y() - 18), QPoint(c.x() - 6, c.y() - 12)}));
+}
+
+void MvNowPlayingView::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    painter.fillRect(event->rect(), Qt::black);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const int w = width() - 2 * Margin;
+
+    if (event->rect().intersects(IconBox))
+        paintIcon(painter, IconBox);
+
+    painter.setPen(Qt::white);
+    painter.setFont(sized(font(), 16, true));
+    painter.drawText(QRect(Margin, NameTop, w, 24), Qt::AlignCenter | Qt::TextSingleLine,
+                     elidedName);
+
+    painter.setPen(Bright);
+    painter.setFont(sized(font(), 15));
+    painter.drawText(QRect(Margin, TimeTop, w, 22), Qt::AlignCenter, timeText());
+
+    // The share played, once the length is known.
+    const QRect bar(Margin + 10, BarTop, w - 20, 4);
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(bar, QColor(0x30, 0x34, 0x40));
+    if (length > 0 && elapsed > 0)
+        painter.fillRect(bar.x(), bar.y(), bar.width() * qMin(elapsed, length) / length,
+                         bar.height(), Accent);
+
+    painter.setPen(Dim);
+    painter.setFont(sized(font(), 13));
+    painter.drawText(QRect(Margin, PlaceTop, w, 20), Qt::AlignCenter, placeText());
+
+    if (paused) {
+        painter.setPen(Mark);
+        painter.setFont(sized(font(), 14, true));
+        painter.drawText(QRect(Margin, PausedTop, w, 22), Qt::AlignCenter, tr("Paused"));
+    }
+
+    if (volumeTimer.isActive()) {
+        painter.setPen(Bright);
+        painter.setFont(sized(font(), 13));
+        const QRect label(Margin + 10, VolumeTop, 90, 20);
+        painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter, tr("Volume %1").arg(volume));
+        const QRect level(label.right() + 6, VolumeTop + 7, w - 20 - label.width() - 6, 6);
+        painter.fillRect(level, QColor(0x30, 0x34, 0x40));
+        painter.fillRect(level.x(), level.y(), level.width() * volume / 100, level.height(),
+                         Accent);
+    }
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+// What plays while the engine draws no picture: the medium's name, elapsed
+// and total time, its place in the folder, a paused mark and, for a moment
+// after a change, the volume. Drawn by the program on black; repaints only
+// what changed, at most once a second while time passes.
+class MvNowPlayingView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MvNowPlayingView(QWidget *parent);
+
+    // A new medium: its name, its place (1-based) among `count` entries.
+    void setMedium(const QString &name, int place, int count);
+    // The engine's elapsed-time text ("75.4", "01:15.4", "1:01:15.4").
+    void setElapsedText(const QString &text);
+    void setLength(float seconds);
+    void setPaused(bool on);
+    void showVolume(int volume);
+
+    // Texts as drawn, for the name line, the time line and the place line.
+    QString nameText() const { return elidedName; }
+    QString timeText() const;
+    QString placeText() const;
+    bool isPausedShown() const { return paused; }
+    bool isVolumeShown() const { return volumeTimer.isActive(); }
+
+    // Seconds in an elapsed-time text, or -1 when it holds none.
+    static int secondsOf(const QString &text);
+    // "m:ss", or "h:mm:ss" from an hour on.
+    static QString clockText(int seconds);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void updateName();
+    QRect timeRect() const;
+    QRect volumeRect() const;
+    void paintIcon(QPainter &painter, const QRect &box) const;
+
+    QString name;
+    QString elidedName;
+    int place = 0;
+    int count = 0;
+    int elapsed = -1;
+    int length = -1;
+    int volume = 0;
+    bool paused = false;
+    QTimer volumeTimer;
+};
