@@ -7,6 +7,7 @@ namespace {
 constexpr int Width = 216;
 constexpr int Padding = 10;
 constexpr int MaxLines = 3;
+constexpr int BottomGap = 24;
 } // namespace
 
 MvNotice::MvNotice(QWidget *parent) : QWidget(parent)
@@ -33,7 +34,8 @@ void MvNotice::showText(const QString &text)
     const QWidget *area = parentWidget();
     const int areaWidth = area ? area->width() : Width;
     const int areaHeight = area ? area->height() : height;
-    setGeometry((areaWidth - Width) / 2, (areaHeight - height) * 3 / 5, Width, height);
+    // Low on the screen: over the now-playing view it leaves name and time clear.
+    setGeometry((areaWidth - Width) / 2, areaHeight - height - BottomGap, Width, height);
     raise();
     show();
     update();
