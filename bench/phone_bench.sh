@@ -23,6 +23,7 @@ build=$(cd "${build_arg:-$root/build}" && pwd) || exit 2
 bin=$build/bin
 runs=5
 play_seconds=20
+audio_runs=3
 for tool in "$bin/movara-phone" "$bin/movara" "$bin/mplayer" "$bin/phonewatch"; do
     [ -x "$tool" ] || {
         echo "build first: cmake --build $build ($tool is missing)" >&2
@@ -102,25 +103,25 @@ stop() { # stop PID: ends one of ours and forgets it
     pids=("${kept[@]}")
 }
 # CPU per minute of playback and RSS, over play_seconds of the clip.
-playing_figures() { # playing_figures PID -> "cpu_ms_per_minute rss_kib"
-    local before after
+playing_figures() { # playing_figures PID [SECONDS] -> "cpu_ms_per_minute rss_kib"
+    local before after seconds=${2:-$play_seconds}
     before=$(cpu_ticks "$1")
-    sleep "$play_seconds"
+    sleep "$seconds"
     after=$(cpu_ticks "$1")
-    echo "$(((after - before) * 1000 * 60 / ticks / play_seconds)) $(rss_kib "$1")"
+    echo "$(((after - before) * 1000 * 60 / ticks / seconds)) $(rss_kib "$1")"
 }
 
 phone=(--phone "$work/phone" --video "$work/videos")
 launcher=$bin/movara-phone
 
-# Front-end CPU per minute of audio playback, median of $runs runs: the screen
+# Front-end CPU per minute of audio playback, median of $audio_runs runs: the screen
 # shows the program's own now-playing view, which follows the elapsed time.
 audio_cpu() {
     mkdir -p "$work/audio"
-    ffmpeg -nostdin -v error -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=60" \
+    ffmpeg -nostdin -v error -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=110" \
         -c:a libmp3lame "$work/audio/tone.mp3" || return 1
     local cpu=() pid mpid w c _
-    for _ in $(seq "$runs"); do
+    for _ in $(seq "$audio_runs"); do
         "$launcher" --phone "$work/phone" --audio "$work/audio" >/dev/null 2>&1 &
         pid=$!
         pids+=("$pid")
@@ -132,7 +133,8 @@ audio_cpu() {
         sleep 1
         xdotool mousemove --window "$w" 80 82 click 1 # its first file
         sleep 3
-        read -r c _ < <(playing_figures "$mpid")
+        # A clock tick is 10 ms: 100 s of it make a step of 6 ms per minute.
+        read -r c _ < <(playing_figures "$mpid" 100)
         cpu+=("$c")
         stop "$pid"
         sleep 1
@@ -140,7 +142,7 @@ audio_cpu() {
     echo "$(median "${cpu[@]}") (runs: ${cpu[*]})"
 }
 if [ "$audio_only" = 1 ]; then
-    echo "Movara: CPU during audio playback ($runs runs) ..." >&2
+    echo "Movara: CPU during audio playback ($audio_runs runs) ..." >&2
     echo "front-end CPU per minute of audio playback (ms): $(audio_cpu)"
     exit 0
 fi

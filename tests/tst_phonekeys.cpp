@@ -138,7 +138,6 @@ void TestPhoneKeys::rightSoftKeyFromTheKeyboard_data()
     QTest::addColumn<bool>("repeat");
     QTest::addColumn<QString>("bar"); // "shown", "hidden" or "disabled" right key
     QTest::addColumn<int>("clicks");
-    QTest::addRow("Escape") << int(Qt::Key_Escape) << false << "shown" << 1;
     QTest::addRow("BackSpace") << int(Qt::Key_Backspace) << false << "shown" << 1;
     QTest::addRow("held down") << int(Qt::Key_Escape) << true << "shown" << 0;
     QTest::addRow("bar hidden") << int(Qt::Key_Escape) << false << "hidden" << 0;

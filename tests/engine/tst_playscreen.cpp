@@ -17,8 +17,6 @@ class TestPlayScreen : public QObject
 
 private slots:
     void showsWhatPlays();
-    void elapsedTimes_data();
-    void elapsedTimes();
 };
 
 void TestPlayScreen::showsWhatPlays()
@@ -79,30 +77,6 @@ void TestPlayScreen::showsWhatPlays()
     QVERIFY(!view->isVisible());
     QVERIFY(!screen->videoMode());
     window.destroy();
-}
-
-void TestPlayScreen::elapsedTimes_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QString>("shown");
-    QTest::newRow("seconds") << "02.0"
-                             << "0:02";
-    QTest::newRow("minutes") << "01:15.4"
-                             << "1:15";
-    QTest::newRow("hours") << "1:01:05.9"
-                           << "1:01:05";
-    QTest::newRow("not a time") << "%1"
-                                << "";
-    QTest::newRow("too many parts") << "1:2:3:4.0"
-                                    << "";
-}
-
-void TestPlayScreen::elapsedTimes()
-{
-    QFETCH(QString, text);
-    QFETCH(QString, shown);
-    const int seconds = MvNowPlayingView::secondsOf(text);
-    QCOMPARE(seconds < 0 ? QString() : MvNowPlayingView::clockText(seconds), shown);
 }
 
 QTEST_MAIN(TestPlayScreen)
