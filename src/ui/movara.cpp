@@ -71,6 +71,7 @@ void Movara::setupWidget()
         nowPlaying = new MvNowPlayingView(mainWidget);
         nowPlaying->hide();
         notice = new MvNotice(mainWidget);
+        connect(notice, &MvNotice::finished, this, &Movara::updateNowPlaying);
     }
 }
 
@@ -204,7 +205,7 @@ void Movara::fileChanged(const QString &path)
         playerControl = new MvPlayerControl(this, 50, static_cast<int>(mainWidget->winId()));
         connect(playerControl, &MvPlayerControl::processExited, this, &Movara::slotProcessExited);
         connect(playerControl, &MvPlayerControl::endedCurrentMedia, this, &Movara::currentMediaEnd);
-        connect(playerControl, &MvPlayerControl::videoOutputStarted, this, &Movara::hideNowPlaying);
+        connect(playerControl, &MvPlayerControl::videoOutputStarted, this, &Movara::pictureStarted);
         connect(playerControl, &MvPlayerControl::signalTimeElapse, this,
                 &Movara::elapsedTimeChanged);
         connect(playerControl, &MvPlayerControl::signaTotalTimeLengthChanged, this,
@@ -258,7 +259,7 @@ void Movara::setPlayMode(bool on)
         if (clientWidget)
             clientWidget->setFocus(Qt::OtherFocusReason);
         // Hidden once the bars are back, so that no picture shows in between.
-        hideNowPlaying();
+        updateNowPlaying();
     }
 }
 
@@ -272,6 +273,7 @@ void Movara::showNowPlaying(const QString &path)
         place = box->currentItem() + 1;
         count = box->count();
     }
+    pictureDrawn = false;
     nowPlaying->setMedium(QFileInfo(path).fileName(), place, count);
     nowPlaying->setGeometry(mainWidget->rect());
     nowPlaying->show();
@@ -280,10 +282,18 @@ void Movara::showNowPlaying(const QString &path)
         notice->raise();
 }
 
-void Movara::hideNowPlaying()
+void Movara::pictureStarted()
+{
+    pictureDrawn = true;
+    updateNowPlaying();
+}
+
+// Up in play mode while no picture is drawn, and under a notice, which the
+// picture would hide.
+void Movara::updateNowPlaying()
 {
     if (nowPlaying)
-        nowPlaying->hide();
+        nowPlaying->setVisible(playMode && (!pictureDrawn || (notice && notice->isVisible())));
 }
 
 void Movara::elapsedTimeChanged()
@@ -294,8 +304,11 @@ void Movara::elapsedTimeChanged()
 
 void Movara::cannotPlay(const QString &path)
 {
-    if (notice)
-        notice->showText(tr("Cannot play %1").arg(notice->fitted(QFileInfo(path).fileName())));
+    if (!notice)
+        return;
+    notice->showText(tr("Cannot play %1").arg(notice->fitted(QFileInfo(path).fileName())));
+    updateNowPlaying();
+    notice->raise();
 }
 
 void Movara::slotProcessExited()

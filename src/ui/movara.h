@@ -55,7 +55,8 @@ protected:
 private:
     void runKeyAction(int key, int volume);
     void showNowPlaying(const QString &path);
-    void hideNowPlaying();
+    void pictureStarted();
+    void updateNowPlaying();
     void elapsedTimeChanged();
     void cannotPlay(const QString &path);
 
@@ -63,6 +64,8 @@ private:
     // picture, and short notices over whatever shows.
     MvNowPlayingView *nowPlaying = nullptr;
     MvNotice *notice = nullptr;
+    // The engine draws the current medium's picture.
+    bool pictureDrawn = false;
 
     // Set while the window waits for an engine it told to quit; a file picked
     // meanwhile is kept and played once that engine has gone.

@@ -20,7 +20,10 @@ MvNotice::MvNotice(QWidget *parent) : QWidget(parent)
     face.setBold(true);
     setFont(face);
     hideTimer.setSingleShot(true);
-    connect(&hideTimer, &QTimer::timeout, this, &QWidget::hide);
+    connect(&hideTimer, &QTimer::timeout, this, [this] {
+        hide();
+        emit finished();
+    });
     hide();
 }
 

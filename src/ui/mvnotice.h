@@ -21,6 +21,10 @@ public:
     // A name shortened in the middle to one line of the notice.
     QString fitted(const QString &name) const;
 
+signals:
+    // The notice has gone by itself.
+    void finished();
+
 protected:
     void paintEvent(QPaintEvent *event) override;
 

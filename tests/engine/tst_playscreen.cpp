@@ -60,15 +60,17 @@ void TestPlayScreen::showsWhatPlays()
     QTRY_VERIFY_WITH_TIMEOUT(screen->videoMode(), 5000);
     QVERIFY(!view->isVisible());
 
-    // A skipped medium is told over the picture for a moment, which input passes by.
+    // A skipped medium is told for a moment, over the view, which input passes by.
     auto *control = window.findChild<MvPlayerControl *>();
     QVERIFY(control);
     emit control->mediumCannotPlay(QStringLiteral("/media/Broken.mp3"));
     QVERIFY(notice->isVisible());
     QCOMPARE(notice->text(), QStringLiteral("Cannot play Broken.mp3"));
     QVERIFY(notice->testAttribute(Qt::WA_TransparentForMouseEvents));
+    QVERIFY(view->isVisible());
     QVERIFY(!screen->videoMode());
     QTRY_VERIFY_WITH_TIMEOUT(!notice->isVisible(), 5000);
+    QVERIFY(!view->isVisible());
     QVERIFY(screen->videoMode());
 
     // Play mode ends: the browser, without the view or the picture.
