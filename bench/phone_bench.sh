@@ -24,6 +24,7 @@ bin=$build/bin
 runs=5
 play_seconds=20
 audio_runs=3
+audio_seconds=60
 for tool in "$bin/movara-phone" "$bin/movara" "$bin/mplayer" "$bin/phonewatch"; do
     [ -x "$tool" ] || {
         echo "build first: cmake --build $build ($tool is missing)" >&2
@@ -81,6 +82,8 @@ red_share=0.08 # the clip's red covers at least this share of the 800 x 600 scre
 ms_since() { echo $((($(date +%s%N) - $1) / 1000000)); }
 ticks=$(getconf CLK_TCK)
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# CPU time of all the process's threads so far, in nanoseconds.
+cpu_ns() { cat "/proc/$1/task/"*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%d\n", s }'; }
 rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
 median() { printf '%s\n' "$@" | grep -E '^[0-9]+$' | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 # The descendant of a process with the given command name.
@@ -103,12 +106,12 @@ stop() { # stop PID: ends one of ours and forgets it
     pids=("${kept[@]}")
 }
 # CPU per minute of playback and RSS, over play_seconds of the clip.
-playing_figures() { # playing_figures PID [SECONDS] -> "cpu_ms_per_minute rss_kib"
-    local before after seconds=${2:-$play_seconds}
+playing_figures() { # playing_figures PID -> "cpu_ms_per_minute rss_kib"
+    local before after
     before=$(cpu_ticks "$1")
-    sleep "$seconds"
+    sleep "$play_seconds"
     after=$(cpu_ticks "$1")
-    echo "$(((after - before) * 1000 * 60 / ticks / seconds)) $(rss_kib "$1")"
+    echo "$(((after - before) * 1000 * 60 / ticks / play_seconds)) $(rss_kib "$1")"
 }
 
 phone=(--phone "$work/phone" --video "$work/videos")
@@ -118,9 +121,10 @@ launcher=$bin/movara-phone
 # shows the program's own now-playing view, which follows the elapsed time.
 audio_cpu() {
     mkdir -p "$work/audio"
-    ffmpeg -nostdin -v error -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=110" \
+    ffmpeg -nostdin -v error \
+        -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=$((audio_seconds + 20))" \
         -c:a libmp3lame "$work/audio/tone.mp3" || return 1
-    local cpu=() pid mpid w c _
+    local cpu=() pid mpid w before after
     for _ in $(seq "$audio_runs"); do
         "$launcher" --phone "$work/phone" --audio "$work/audio" >/dev/null 2>&1 &
         pid=$!
@@ -133,9 +137,10 @@ audio_cpu() {
         sleep 1
         xdotool mousemove --window "$w" 80 82 click 1 # its first file
         sleep 3
-        # A clock tick is 10 ms: 100 s of it make a step of 6 ms per minute.
-        read -r c _ < <(playing_figures "$mpid" 100)
-        cpu+=("$c")
+        before=$(cpu_ns "$mpid")
+        sleep "$audio_seconds"
+        after=$(cpu_ns "$mpid")
+        cpu+=("$(((after - before) * 60 / audio_seconds / 1000000))")
         stop "$pid"
         sleep 1
     done

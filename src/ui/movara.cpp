@@ -69,6 +69,7 @@ void Movara::setupWidget()
     getContentWidget(true);
     if (mainWidget && !nowPlaying) {
         nowPlaying = new MvNowPlayingView(mainWidget);
+        nowPlaying->setElapsedSource(&MvPlayerControl::elapsedTimeText);
         nowPlaying->hide();
         notice = new MvNotice(mainWidget);
         connect(notice, &MvNotice::finished, this, &Movara::updateNowPlaying);
@@ -206,8 +207,6 @@ void Movara::fileChanged(const QString &path)
         connect(playerControl, &MvPlayerControl::processExited, this, &Movara::slotProcessExited);
         connect(playerControl, &MvPlayerControl::endedCurrentMedia, this, &Movara::currentMediaEnd);
         connect(playerControl, &MvPlayerControl::videoOutputStarted, this, &Movara::pictureStarted);
-        connect(playerControl, &MvPlayerControl::signalTimeElapse, this,
-                &Movara::elapsedTimeChanged);
         connect(playerControl, &MvPlayerControl::signaTotalTimeLengthChanged, this,
                 [this](float length) {
                     if (nowPlaying)
@@ -294,12 +293,6 @@ void Movara::updateNowPlaying()
 {
     if (nowPlaying)
         nowPlaying->setVisible(playMode && (!pictureDrawn || (notice && notice->isVisible())));
-}
-
-void Movara::elapsedTimeChanged()
-{
-    if (nowPlaying && nowPlaying->isVisible())
-        nowPlaying->setElapsedText(MvPlayerControl::elapsedTimeText());
 }
 
 void Movara::cannotPlay(const QString &path)

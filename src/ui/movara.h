@@ -57,7 +57,6 @@ private:
     void showNowPlaying(const QString &path);
     void pictureStarted();
     void updateNowPlaying();
-    void elapsedTimeChanged();
     void cannotPlay(const QString &path);
 
     // Program-drawn, in the frame: what plays while the engine draws no

@@ -8,6 +8,7 @@
 namespace {
 constexpr int Margin = 10;
 constexpr int VolumeShownMs = 1500;
+constexpr int ElapsedReadMs = 500;
 const QRect IconBox(70, 40, 100, 100);
 constexpr int NameTop = 156;
 constexpr int TimeTop = 186;
@@ -21,8 +22,9 @@ const QColor Dim(0x80, 0x90, 0xa8);
 const QColor Bright(0xc8, 0xd0, 0xe0);
 const QColor Mark(0xff, 0xd8, 0x60);
 
-QFont sized(QFont font, int pixels, bool bold = false)
+QFont face(int pixels, bool bold = false)
 {
+    QFont font(QStringLiteral("DejaVu Sans"));
     font.setPixelSize(pixels);
     font.setBold(bold);
     return font;
@@ -34,26 +36,51 @@ MvNowPlayingView::MvNowPlayingView(QWidget *parent) : QWidget(parent)
     setObjectName(QStringLiteral("MvNowPlayingView"));
     setAttribute(Qt::WA_OpaquePaintEvent);
     setFocusPolicy(Qt::NoFocus);
-    QFont face(QStringLiteral("DejaVu Sans"));
-    setFont(face);
+    nameFont = face(16, true);
+    timeFont = face(15);
+    smallFont = face(13);
+    markFont = face(14, true);
     volumeTimer.setSingleShot(true);
     connect(&volumeTimer, &QTimer::timeout, this, [this] { update(volumeRect()); });
+    elapsedTimer.setInterval(ElapsedReadMs);
+    connect(&elapsedTimer, &QTimer::timeout, this, &MvNowPlayingView::readElapsed);
+}
+
+void MvNowPlayingView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    elapsedTimer.start();
+}
+
+void MvNowPlayingView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    elapsedTimer.stop();
 }
 
 int MvNowPlayingView::secondsOf(const QString &text)
 {
-    const QStringList parts = text.section(QLatin1Char('.'), 0, 0).split(QLatin1Char(':'));
-    if (parts.size() > 3)
-        return -1;
     int seconds = 0;
-    for (const QString &part : parts) {
-        bool number = false;
-        const int value = part.toInt(&number);
-        if (!number || value < 0)
+    int field = 0;
+    int fields = 1;
+    bool digits = false;
+    for (const QChar c : text) {
+        if (c.isDigit() && c.unicode() < 0x80) {
+            if (field > 100000)
+                return -1;
+            field = field * 10 + (c.unicode() - '0');
+            digits = true;
+        } else if (c == QLatin1Char(':') && digits && ++fields <= 3) {
+            seconds = seconds * 60 + field;
+            field = 0;
+            digits = false;
+        } else if (c == QLatin1Char('.') && digits) {
+            break;
+        } else {
             return -1;
-        seconds = seconds * 60 + value;
+        }
     }
-    return seconds;
+    return digits ? seconds * 60 + field : -1;
 }
 
 QString MvNowPlayingView::clockText(int seconds)
@@ -77,17 +104,44 @@ void MvNowPlayingView::setMedium(const QString &medium, int at, int total)
     elapsed = -1;
     length = -1;
     paused = false;
+    staleElapsed = elapsedSource ? elapsedSource() : QString();
     updateName();
     update();
 }
 
-void MvNowPlayingView::setElapsedText(const QString &text)
+void MvNowPlayingView::readElapsed()
 {
+    if (!elapsedSource)
+        return;
+    const QString text = elapsedSource();
+    if (text == staleElapsed)
+        return;
+    staleElapsed.clear();
     const int seconds = secondsOf(text);
     if (seconds < 0 || seconds == elapsed)
         return;
+    // Only the digits and the part of the bar that change are repainted.
+    const QFontMetrics metrics(timeFont);
+    const QString before = timeText();
+    const int filled = barFill();
     elapsed = seconds;
-    update(timeRect());
+    const int textWidth =
+        qMax(metrics.horizontalAdvance(before), metrics.horizontalAdvance(timeText())) + 4;
+    update(QRect((width() - textWidth) / 2, TimeTop, textWidth, 22));
+    if (barFill() != filled)
+        update(barRect());
+}
+
+int MvNowPlayingView::barFill() const
+{
+    if (length <= 0 || elapsed <= 0)
+        return 0;
+    return barRect().width() * qMin(elapsed, length) / length;
+}
+
+QRect MvNowPlayingView::barRect() const
+{
+    return QRect(Margin + 10, BarTop, width() - 2 * Margin - 20, 4);
 }
 
 void MvNowPlayingView::setLength(float seconds)
@@ -127,7 +181,7 @@ QString MvNowPlayingView::placeText() const
 
 void MvNowPlayingView::updateName()
 {
-    const QFontMetrics metrics(sized(font(), 16, true));
+    const QFontMetrics metrics(nameFont);
     elidedName = metrics.elidedText(name, Qt::ElideRight, width() - 2 * Margin);
 }
 
@@ -183,36 +237,40 @@ void MvNowPlayingView::paintEvent(QPaintEvent *event)
     if (event->rect().intersects(IconBox))
         paintIcon(painter, IconBox);
 
-    painter.setPen(Qt::white);
-    painter.setFont(sized(font(), 16, true));
-    painter.drawText(QRect(Margin, NameTop, w, 24), Qt::AlignCenter | Qt::TextSingleLine,
-                     elidedName);
+    // Time passing repaints only the time line and the bar.
+    const QRect nameLine(Margin, NameTop, w, 24);
+    if (event->rect().intersects(nameLine)) {
+        painter.setPen(Qt::white);
+        painter.setFont(nameFont);
+        painter.drawText(nameLine, Qt::AlignCenter | Qt::TextSingleLine, elidedName);
+    }
 
     painter.setPen(Bright);
-    painter.setFont(sized(font(), 15));
+    painter.setFont(timeFont);
     painter.drawText(QRect(Margin, TimeTop, w, 22), Qt::AlignCenter, timeText());
 
     // The share played, once the length is known.
-    const QRect bar(Margin + 10, BarTop, w - 20, 4);
+    const QRect bar = barRect();
     painter.setRenderHint(QPainter::Antialiasing, false);
     painter.fillRect(bar, QColor(0x30, 0x34, 0x40));
-    if (length > 0 && elapsed > 0)
-        painter.fillRect(bar.x(), bar.y(), bar.width() * qMin(elapsed, length) / length,
-                         bar.height(), Accent);
+    painter.fillRect(bar.x(), bar.y(), barFill(), bar.height(), Accent);
+
+    if (event->rect().bottom() < PlaceTop)
+        return;
 
     painter.setPen(Dim);
-    painter.setFont(sized(font(), 13));
+    painter.setFont(smallFont);
     painter.drawText(QRect(Margin, PlaceTop, w, 20), Qt::AlignCenter, placeText());
 
     if (paused) {
         painter.setPen(Mark);
-        painter.setFont(sized(font(), 14, true));
+        painter.setFont(markFont);
         painter.drawText(QRect(Margin, PausedTop, w, 22), Qt::AlignCenter, tr("Paused"));
     }
 
     if (volumeTimer.isActive()) {
         painter.setPen(Bright);
-        painter.setFont(sized(font(), 13));
+        painter.setFont(smallFont);
         const QRect label(Margin + 10, VolumeTop, 90, 20);
         painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter, tr("Volume %1").arg(volume));
         const QRect level(label.right() + 6, VolumeTop + 7, w - 20 - label.width() - 6, 6);

@@ -1,13 +1,14 @@
 #pragma once
 
+#include <QFont>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
 
 // What plays while the engine draws no picture: the medium's name, elapsed
 // and total time, its place in the folder, a paused mark and, for a moment
-// after a change, the volume. Drawn by the program on black; repaints only
-// what changed, at most once a second while time passes.
+// after a change, the volume. Drawn by the program on black. While shown it
+// reads the elapsed time twice a second and repaints only what changed.
 class MvNowPlayingView : public QWidget
 {
     Q_OBJECT
@@ -17,8 +18,8 @@ public:
 
     // A new medium: its name, its place (1-based) among `count` entries.
     void setMedium(const QString &name, int place, int count);
-    // The engine's elapsed-time text ("75.4", "01:15.4", "1:01:15.4").
-    void setElapsedText(const QString &text);
+    // Where the engine's elapsed-time text comes from ("75.4", "01:15.4", "1:01:15.4").
+    void setElapsedSource(QString (*source)()) { elapsedSource = source; }
     void setLength(float seconds);
     void setPaused(bool on);
     void showVolume(int volume);
@@ -37,11 +38,16 @@ public:
 
 protected:
     void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void readElapsed();
     void updateName();
     QRect timeRect() const;
+    QRect barRect() const;
+    int barFill() const;
     QRect volumeRect() const;
     void paintIcon(QPainter &painter, const QRect &box) const;
 
@@ -53,5 +59,13 @@ private:
     int length = -1;
     int volume = 0;
     bool paused = false;
+    QFont nameFont;
+    QFont timeFont;
+    QFont smallFont;
+    QFont markFont;
     QTimer volumeTimer;
+    QTimer elapsedTimer;
+    QString (*elapsedSource)() = nullptr;
+    // The text as the medium started: the last medium's time until the engine says more.
+    QString staleElapsed;
 };
