@@ -6,14 +6,25 @@
 #     first frame on the screen;
 #   - the front-end's own CPU time per minute of playback (MPlayer not counted);
 #   - the front-end's resident memory idle and while playing.
+#   - the front-end's own CPU time per minute of audio playback (the now-playing view).
 # Prints figures; asserts nothing. Installs smplayer with apt-get when missing.
-#   bench/phone_bench.sh [BUILD_DIR]
+#   bench/phone_bench.sh [BUILD_DIR] [--audio]
+# --audio measures only the audio playback figure (no SMPlayer).
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-$root/build}" && pwd) || exit 2
+audio_only=0 build_arg=""
+for arg in "$@"; do
+    case "$arg" in
+    --audio) audio_only=1 ;;
+    *) build_arg=$arg ;;
+    esac
+done
+build=$(cd "${build_arg:-$root/build}" && pwd) || exit 2
 bin=$build/bin
 runs=5
 play_seconds=20
+audio_runs=3
+audio_seconds=60
 for tool in "$bin/movara-phone" "$bin/movara" "$bin/mplayer" "$bin/phonewatch"; do
     [ -x "$tool" ] || {
         echo "build first: cmake --build $build ($tool is missing)" >&2
@@ -26,7 +37,7 @@ for tool in Xvfb xdotool ffmpeg; do
         exit 2
     }
 done
-if ! command -v smplayer >/dev/null; then
+if [ "$audio_only" = 0 ] && ! command -v smplayer >/dev/null; then
     echo "Installing smplayer for the comparison" >&2
     sudo=""
     [ "$(id -u)" -ne 0 ] && sudo=sudo
@@ -71,6 +82,8 @@ red_share=0.08 # the clip's red covers at least this share of the 800 x 600 scre
 ms_since() { echo $((($(date +%s%N) - $1) / 1000000)); }
 ticks=$(getconf CLK_TCK)
 cpu_ticks() { awk '{ print $14 + $15 }' "/proc/$1/stat"; }
+# CPU time of all the process's threads so far, in nanoseconds.
+cpu_ns() { cat "/proc/$1/task/"*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%d\n", s }'; }
 rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status"; }
 median() { printf '%s\n' "$@" | grep -E '^[0-9]+$' | sort -n | awk '{ a[NR] = $1 } END { print a[int((NR + 1) / 2)] }'; }
 # The descendant of a process with the given command name.
@@ -103,6 +116,41 @@ playing_figures() { # playing_figures PID -> "cpu_ms_per_minute rss_kib"
 
 phone=(--phone "$work/phone" --video "$work/videos")
 launcher=$bin/movara-phone
+
+# Front-end CPU per minute of audio playback, median of $audio_runs runs: the screen
+# shows the program's own now-playing view, which follows the elapsed time.
+audio_cpu() {
+    mkdir -p "$work/audio"
+    ffmpeg -nostdin -v error \
+        -f lavfi -i "sine=frequency=440:sample_rate=44100:duration=$((audio_seconds + 20))" \
+        -c:a libmp3lame "$work/audio/tone.mp3" || return 1
+    local cpu=() pid mpid w before after
+    for _ in $(seq "$audio_runs"); do
+        "$launcher" --phone "$work/phone" --audio "$work/audio" >/dev/null 2>&1 &
+        pid=$!
+        pids+=("$pid")
+        "$bin/phonewatch" window Movara --timeout 60 >/dev/null
+        mpid=$(descendant "$pid" movara)
+        w=$(xdotool search --onlyvisible --name '^Movara$' | head -n1)
+        sleep 1
+        xdotool mousemove --window "$w" 80 106 click 1 # the audio root
+        sleep 1
+        xdotool mousemove --window "$w" 80 82 click 1 # its first file
+        sleep 3
+        before=$(cpu_ns "$mpid")
+        sleep "$audio_seconds"
+        after=$(cpu_ns "$mpid")
+        cpu+=("$(((after - before) * 60 / audio_seconds / 1000000))")
+        stop "$pid"
+        sleep 1
+    done
+    echo "$(median "${cpu[@]}") (runs: ${cpu[*]})"
+}
+if [ "$audio_only" = 1 ]; then
+    echo "Movara: CPU during audio playback ($audio_runs runs) ..." >&2
+    echo "front-end CPU per minute of audio playback (ms): $(audio_cpu)"
+    exit 0
+fi
 
 echo "Warming up (phone folder, caches) ..." >&2
 "$launcher" "${phone[@]}" >/dev/null 2>&1 &
@@ -161,6 +209,8 @@ for i in $(seq "$runs"); do
 done
 read -r movara_cpu movara_playing < <(playing_figures "$movara_pid")
 stop "$launcher_pid"
+echo "Movara: CPU during audio playback ..." >&2
+movara_audio=$(audio_cpu)
 
 echo "SMPlayer: open to first frame, CPU and memory ..." >&2
 HOME=$work "${smplayer[@]}" >/dev/null 2>&1 &
@@ -200,6 +250,7 @@ printf '%-44s %10s %10s %8s\n' "" "Movara" "SMPlayer" "ratio"
 row "start to window on screen, warm" ms "$(median "${movara_start[@]}")" "$(median "${smplayer_start[@]}")"
 row "tap/open to first video frame" ms "$(median "${movara_frame[@]}")" "$(median "${smplayer_frame[@]}")"
 row "front-end CPU per minute of playback" ms "$movara_cpu" "$smplayer_cpu"
+row "front-end CPU per minute of audio playback" ms "${movara_audio%% *}" ""
 row "front-end memory, idle" "RSS KiB" "$movara_idle" "$smplayer_idle"
 row "front-end memory, playing" "RSS KiB" "$movara_playing" "$smplayer_playing"
 echo "all start-up runs (ms): Movara ${movara_start[*]}; SMPlayer ${smplayer_start[*]}"

@@ -36,3 +36,10 @@ movara_add_qtest(tst_realengine
     LABELS "engine;e2e")
 add_dependencies(tst_realengine movara_engine_adapter)
 set_tests_properties(tst_realengine PROPERTIES RESOURCE_LOCK movara_curmedia)
+
+# What the window shows while playing, with the scripted engine.
+movara_add_qtest(tst_playscreen
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/engine/tst_playscreen.cpp ${MOVARA_ENGINE_TEST_HELPERS}
+    LABELS "engine;window")
+add_dependencies(tst_playscreen movara_scripted_engine)
+set_tests_properties(tst_playscreen PROPERTIES RESOURCE_LOCK movara_curmedia)

@@ -441,6 +441,26 @@ private slots:
         QVERIFY(reader.getIcon(nullptr, false).isNull());
     }
 
+    void longNamesEndInAnEllipsis_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("one long word") << QString(40, QLatin1Char('W'));
+        QTest::newRow("words and a line break")
+            << "A very long name of a song\nthat goes on and on";
+    }
+    void longNamesEndInAnEllipsis()
+    {
+        QFETCH(QString, name);
+        MvListBoxItem *row = addRow(name, true, true);
+        const QImage img = viewport()->grab().toImage();
+        const QRect r = list->listBox->itemRect(row);
+        const int right = img.width();
+        // The text stops short of the edge, and reaches close to it.
+        QCOMPARE(firstDarkColumn(img, right - 3, right, r.top() + 3, r.bottom() - 1), -1);
+        QVERIFY(firstDarkColumn(img, right - 24, right - 3, r.top() + 3, r.bottom() - 1) >= 0);
+        QCOMPARE(row->text(), name);
+    }
+
     void rowsWithoutSharedPictures()
     {
         MvSharePixmap *saved = sharePixmap;

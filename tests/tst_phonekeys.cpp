@@ -1,9 +1,12 @@
 #include "platform/phonekeys.h"
 #include "platform/phonekeytranslator.h"
 #include "platform/phonescreen.h"
+#include "platform/util_cst.h"
 #include "platform/zmainwidget.h"
+#include "platform/zpushbutton.h"
 
 #include <QKeyEvent>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace {
@@ -35,6 +38,8 @@ private slots:
     void desktopKeysOnThePhone_data();
     void desktopKeysOnThePhone();
     void keysElsewhereUntouched();
+    void rightSoftKeyFromTheKeyboard_data();
+    void rightSoftKeyFromTheKeyboard();
 };
 
 void TestPhoneKeys::initTestCase()
@@ -125,6 +130,45 @@ void TestPhoneKeys::keysElsewhereUntouched()
     QTest::keyClick(window.windowHandle(), Qt::Key_Space);
     QCOMPARE(window.keys.size(), 2);
     QCOMPARE(window.keys.first().second, int(Qt::Key_Space));
+}
+
+void TestPhoneKeys::rightSoftKeyFromTheKeyboard_data()
+{
+    QTest::addColumn<int>("pressed");
+    QTest::addColumn<bool>("repeat");
+    QTest::addColumn<QString>("bar"); // "shown", "hidden" or "disabled" right key
+    QTest::addColumn<int>("clicks");
+    QTest::addRow("BackSpace") << int(Qt::Key_Backspace) << false << "shown" << 1;
+    QTest::addRow("held down") << int(Qt::Key_Escape) << true << "shown" << 0;
+    QTest::addRow("bar hidden") << int(Qt::Key_Escape) << false << "hidden" << 0;
+    QTest::addRow("key disabled") << int(Qt::Key_Backspace) << false << "disabled" << 0;
+}
+
+void TestPhoneKeys::rightSoftKeyFromTheKeyboard()
+{
+    QFETCH(int, pressed);
+    QFETCH(bool, repeat);
+    QFETCH(QString, bar);
+    QFETCH(int, clicks);
+    ZMainWidget frame(QStringLiteral("Movara"), false);
+    auto *softKeys =
+        new UTIL_CST(&frame, QString(), QStringLiteral("CST_Menu"), QStringLiteral("CST_Exit"));
+    frame.setSoftKeyWidget(softKeys);
+    softKeys->setVisible(bar != QLatin1String("hidden"));
+    softKeys->getRightBtn()->setEnabled(bar != QLatin1String("disabled"));
+    QSignalSpy clicked(softKeys->getRightBtn(), &ZPushButton::clicked);
+    auto *target = new KeyRecorder(&frame);
+    target->setFocusPolicy(Qt::StrongFocus);
+    QWidget *screen = frame.window();
+    screen->show();
+    QVERIFY(QTest::qWaitForWindowActive(screen));
+    target->setFocus();
+    QTest::simulateEvent(screen->windowHandle(), true, pressed, Qt::NoModifier, QString(), repeat);
+    QTest::simulateEvent(screen->windowHandle(), false, pressed, Qt::NoModifier, QString(), repeat);
+    QCOMPARE(clicked.size(), clicks);
+    // A key the soft key takes goes no further; otherwise it is an ordinary key.
+    QCOMPARE(target->keys.isEmpty(), bar == QLatin1String("shown"));
+    screen->hide();
 }
 
 QTEST_MAIN(TestPhoneKeys)

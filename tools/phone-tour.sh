@@ -8,6 +8,7 @@
 # Where things are on the phone's 240 x 320 screen: a 45-pixel status area, the
 # frame's 25-pixel title bar, then the list; the soft keys at the bottom.
 tour_first_row_y=82
+tour_second_row_y=106
 tour_row_text_x=80
 tour_right_key_x=205
 tour_soft_key_y=302
@@ -82,6 +83,33 @@ tour_report() {
     done
 }
 
+# The audio root's first file, if it has one: the now-playing view, and the
+# notice for a file that cannot play when the next one is such a file. F2
+# stops, Back returns to the roots.
+tour_audio() {
+    local before
+    before=$(tour_count "fileChanged : ")
+    tour_tap "$tour_row_text_x" "$tour_second_row_y"
+    sleep 1
+    tour_tap "$tour_row_text_x" "$tour_first_row_y"
+    if tour_await "fileChanged : " $((before + 1)) 5; then
+        sleep 2
+        tour_shot now-playing "an audio file playing: the now-playing view"
+        # A file that cannot play is skipped with a notice over the next one.
+        if tour_await "fileChanged : " $((before + 3)) 25; then
+            sleep 0.3
+            tour_shot cannot-play "a file that cannot play, skipped with a notice"
+        fi
+        tour_alive || tour_fail "movara ended while playing audio" || return 1
+        xdotool key --window "$tour_wid" F2 >/dev/null 2>&1
+        sleep 1.5
+    else
+        tour_log "the audio root has no file to play"
+    fi
+    tour_tap "$tour_right_key_x" "$tour_soft_key_y"
+    sleep 1
+}
+
 run_tour() {
     local played
     tour_log "screenshots go to $tour"
@@ -123,6 +151,8 @@ run_tour() {
     tour_tap "$tour_right_key_x" "$tour_soft_key_y"
     sleep 1
     tour_shot roots "Back: the media roots again"
+
+    tour_audio || return 1
     tour_tap "$tour_right_key_x" "$tour_soft_key_y"
 
     local waited=0

@@ -1,6 +1,9 @@
 #include "platform/phonekeytranslator.h"
 
 #include "platform/phonescreen.h"
+#include "platform/util_cst.h"
+#include "platform/zmainwidget.h"
+#include "platform/zpushbutton.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
@@ -24,6 +27,21 @@ const QHash<int, int> &keyMap()
     };
     return map;
 }
+
+bool isRightSoftKey(int qtKey)
+{
+    return qtKey == Qt::Key_Escape || qtKey == Qt::Key_Backspace;
+}
+
+// The right soft key of the frame on the widget's screen, when it can be pressed.
+ZPushButton *rightSoftKey(const QWidget *widget)
+{
+    PhoneScreen *screen = PhoneScreen::of(widget);
+    auto *frame = screen ? qobject_cast<ZMainWidget *>(screen->frame()) : nullptr;
+    auto *bar = frame ? qobject_cast<UTIL_CST *>(frame->getSoftKeyWidget()) : nullptr;
+    ZPushButton *button = bar ? bar->getRightBtn() : nullptr;
+    return button && button->isVisible() && button->isEnabled() ? button : nullptr;
+}
 } // namespace
 
 PhoneKeyTranslator::PhoneKeyTranslator(QObject *parent) : QObject(parent) {}
@@ -45,6 +63,16 @@ bool PhoneKeyTranslator::eventFilter(QObject *watched, QEvent *event)
     // Shifted or controlled letters stay what they are.
     if (key->modifiers() & ~(Qt::KeypadModifier | Qt::NoModifier))
         return false;
+    if (isRightSoftKey(key->key())) {
+        ZPushButton *button = rightSoftKey(widget);
+        if (!button)
+            return false;
+        // Pressed once per press: holding the key must not walk up to Exit.
+        if (type == QEvent::KeyPress && !key->isAutoRepeat())
+            button->click();
+        key->accept();
+        return true;
+    }
     const int phoneKey = translated(key->key());
     if (phoneKey == key->key())
         return false;

@@ -5,6 +5,7 @@
 
 // Gives the phone's screen the keys no desktop keyboard has: a desktop key
 // pressed on the phone is delivered to the same widget as the phone's key.
+// Escape and BackSpace press the right soft key while the frame shows it.
 class PhoneKeyTranslator : public QObject
 {
     Q_OBJECT

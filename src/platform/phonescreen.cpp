@@ -10,7 +10,8 @@
 #include <xcb/xproto.h>
 
 PhoneScreen::PhoneScreen(QWidget *parent)
-    : QWidget(parent), surface(new VideoSurface(this)), darkCover(new QWidget(this))
+    : QWidget(parent), surface(new VideoSurface(this)), blank(new QWidget(this)),
+      darkCover(new QWidget(this))
 {
     setObjectName(QStringLiteral("PhoneScreen"));
     setWindowTitle(QStringLiteral("Movara"));
@@ -20,12 +21,17 @@ PhoneScreen::PhoneScreen(QWidget *parent)
     surface->setGeometry(0, 0, Width, Height);
     surface->hide();
 
+    blank->setGeometry(0, 0, Width, Height);
+    blank->setAutoFillBackground(true);
+    QPalette black = blank->palette();
+    black.setColor(QPalette::Window, Qt::black);
+    blank->setPalette(black);
+    blank->hide();
+
     darkCover->setObjectName(QStringLiteral("LcdDark"));
     darkCover->setGeometry(0, 0, Width, Height);
     darkCover->setAttribute(Qt::WA_NativeWindow); // covers the video surface as well
     darkCover->setAutoFillBackground(true);
-    QPalette black = darkCover->palette();
-    black.setColor(QPalette::Window, Qt::black);
     darkCover->setPalette(black);
     darkCover->hide();
 
@@ -75,9 +81,13 @@ void PhoneScreen::setVideoMode(bool on)
         return;
     // The surface's window has no background of its own: until the engine draws
     // (never, for sound alone) it shows what the screen last put there. That is
-    // the frame as it is now, not the browser it was a moment ago.
-    if (on && isVisible())
-        repaint();
+    // black, so a picture starts on a clean screen and a smaller one has black edges.
+    blank->setVisible(on);
+    if (on) {
+        blank->raise();
+        if (isVisible())
+            repaint();
+    }
     surface->setVisible(on);
     if (on)
         surface->raise();

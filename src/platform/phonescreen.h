@@ -45,6 +45,7 @@ protected:
     void setDark(bool dark);
 
     VideoSurface *surface;
+    QWidget *blank; // black under the surface while it is up
     QWidget *darkCover;
     QPointer<QWidget> hosted;
     QObject *hostedObject = nullptr; // compared only: a frame being deleted is no longer guarded

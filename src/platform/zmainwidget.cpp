@@ -3,6 +3,7 @@
 #include "platform/phonescreen.h"
 #include "platform/qscrollview.h"
 
+#include <QChildEvent>
 #include <QEvent>
 #include <QLabel>
 
@@ -47,8 +48,9 @@ void ZMainWidget::init(const QString &title, bool noTitleBar, const char *name)
     titleText = title;
     setWindowTitle(title);
     withTitleArea = !noTitleBar;
-    // In play mode nothing inside the frame is visible: the frame keeps the keys.
-    setFocusPolicy(Qt::StrongFocus);
+    // When nothing inside the frame takes keys, the frame keeps them; a tap on
+    // the frame or its bars never takes them from the list inside.
+    setFocusPolicy(Qt::TabFocus);
     setAutoFillBackground(true);
     QPalette look = palette();
     look.setColor(QPalette::Window, QColor(0xf4, 0xf6, 0xfa));
@@ -171,14 +173,31 @@ void ZMainWidget::arrange()
         softKeys->setGeometry(0, height() - softKeys->height(), width(), softKeys->height());
 }
 
+bool ZMainWidget::showsOwnWidget() const
+{
+    for (QObject *child : children()) {
+        auto *widget = qobject_cast<QWidget *>(child);
+        if (widget && widget != content && !widget->isWindow() && !widget->isHidden())
+            return true;
+    }
+    return false;
+}
+
 void ZMainWidget::updateVideoMode()
 {
     PhoneScreen *screen = phoneScreen();
     if (!screen)
         return;
-    const bool titleHidden = !titleBar || titleBar->isHidden();
-    const bool softKeysHidden = !softKeys || softKeys->isHidden();
-    screen->setVideoMode(isFullScreenState() && titleHidden && softKeysHidden);
+    // The engine's video is on top only while the frame shows nothing of its
+    // own: no bars and no widget of its own beside the content area.
+    screen->setVideoMode(isFullScreenState() && !showsOwnWidget());
+}
+
+void ZMainWidget::childEvent(QChildEvent *event)
+{
+    QWidget::childEvent(event);
+    if (event->added() && event->child()->isWidgetType())
+        event->child()->installEventFilter(this);
 }
 
 void ZMainWidget::changeEvent(QEvent *event)
@@ -207,7 +226,7 @@ void ZMainWidget::resizeEvent(QResizeEvent *event)
 bool ZMainWidget::eventFilter(QObject *watched, QEvent *event)
 {
     if (event->type() == QEvent::ShowToParent || event->type() == QEvent::HideToParent) {
-        if (watched == titleBar || watched == softKeys)
+        if (watched != content && watched->parent() == this)
             updateVideoMode();
     }
     return QWidget::eventFilter(watched, event);

@@ -38,6 +38,7 @@ public:
 
 protected:
     void changeEvent(QEvent *event) override;
+    void childEvent(QChildEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -45,6 +46,7 @@ protected:
     void take(QWidget *widget);
     void arrange();
     void updateVideoMode();
+    bool showsOwnWidget() const;
     bool isFullScreenState() const { return windowState() & Qt::WindowFullScreen; }
 
     QString titleText;

@@ -535,8 +535,10 @@ void MvPlayerControl::readHeaderLine()
 
     if (outputLine == QLatin1String("Audio file file format detected."))
         restoreDisplay();
-    else if (outputLine.startsWith(QLatin1String("VIDEO:")))
+    else if (outputLine.startsWith(QLatin1String("VIDEO:"))) {
         setVideoDisplay(true);
+        emit videoOutputStarted();
+    }
 
     if (outputLine.contains(QLatin1String("file format detected.")))
         sendCommand(QStringLiteral("get_time_length\n"));

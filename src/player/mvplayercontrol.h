@@ -58,6 +58,8 @@ signals:
     // A medium was skipped because it cannot play: the engine refused it or
     // it did not reach playback in time. endedCurrentMedia() follows.
     void mediumCannotPlay(const QString &path);
+    // The engine reported the current medium's video stream: it draws pictures.
+    void videoOutputStarted();
 
 public slots:
     void slotProcessExited();

@@ -2,15 +2,19 @@
 
 #include "browser/mvfilebrowser.h"
 #include "platform/phonekeys.h"
+#include "platform/qlistbox.h"
 #include "platform/qscrollview.h"
 #include "platform/util_cst.h"
 #include "platform/zmainwidget.h"
 #include "platform/zmessagebox.h"
 #include "platform/zpushbutton.h"
 #include "player/mvplayercontrol.h"
+#include "ui/mvnotice.h"
+#include "ui/mvnowplayingview.h"
 
 #include <QApplication>
 #include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QPixmap>
 
@@ -63,6 +67,13 @@ void Movara::setupWidget()
     setupCST();
     setupTitleBar();
     getContentWidget(true);
+    if (mainWidget && !nowPlaying) {
+        nowPlaying = new MvNowPlayingView(mainWidget);
+        nowPlaying->setElapsedSource(&MvPlayerControl::elapsedTimeText);
+        nowPlaying->hide();
+        notice = new MvNotice(mainWidget);
+        connect(notice, &MvNotice::finished, this, &Movara::updateNowPlaying);
+    }
 }
 
 void Movara::setupCST()
@@ -179,6 +190,8 @@ void Movara::fileChanged(const QString &path)
 {
     std::printf("fileChanged : %s\n", QFile::encodeName(path).constData());
     std::fflush(stdout);
+    // Up before the layout changes: the last medium's picture never shows again.
+    showNowPlaying(path);
     setPlayMode(true);
 
     if (quitRequested) {
@@ -193,8 +206,17 @@ void Movara::fileChanged(const QString &path)
         playerControl = new MvPlayerControl(this, 50, static_cast<int>(mainWidget->winId()));
         connect(playerControl, &MvPlayerControl::processExited, this, &Movara::slotProcessExited);
         connect(playerControl, &MvPlayerControl::endedCurrentMedia, this, &Movara::currentMediaEnd);
+        connect(playerControl, &MvPlayerControl::videoOutputStarted, this, &Movara::pictureStarted);
+        connect(playerControl, &MvPlayerControl::signaTotalTimeLengthChanged, this,
+                [this](float length) {
+                    if (nowPlaying)
+                        nowPlaying->setLength(length);
+                });
+        connect(playerControl, &MvPlayerControl::mediumCannotPlay, this, &Movara::cannotPlay);
     }
     playerControl->playFile(path);
+    if (nowPlaying)
+        nowPlaying->setPaused(MvPlayerControl::isPaused() && MvPlayerControl::isEngineRunning());
 
     // No engine could be started: back to the browser, the next pick tries again.
     if (!playerControl->isEngineRunning())
@@ -215,10 +237,10 @@ void Movara::setPlayMode(bool on)
         playMode = true;
         setFiltering(true);
         // With the list hidden the keys would go nowhere: the frame takes them.
-        if (mainWidget) {
-            mainWidget->setFocusPolicy(Qt::StrongFocus);
+        if (mainWidget)
             mainWidget->setFocus(Qt::OtherFocusReason);
-        }
+        if (nowPlaying && mainWidget)
+            nowPlaying->setGeometry(mainWidget->rect());
     } else {
         showNormalLayout(true, true);
         if (contentWidget) {
@@ -235,7 +257,51 @@ void Movara::setPlayMode(bool on)
         setFiltering(false);
         if (clientWidget)
             clientWidget->setFocus(Qt::OtherFocusReason);
+        // Hidden once the bars are back, so that no picture shows in between.
+        updateNowPlaying();
     }
+}
+
+void Movara::showNowPlaying(const QString &path)
+{
+    if (!nowPlaying || !mainWidget)
+        return;
+    int place = 0;
+    int count = 0;
+    if (auto *box = qobject_cast<QListBox *>(fileBrowser ? fileBrowser->listWidget() : nullptr)) {
+        place = box->currentItem() + 1;
+        count = box->count();
+    }
+    pictureDrawn = false;
+    nowPlaying->setMedium(QFileInfo(path).fileName(), place, count);
+    nowPlaying->setGeometry(mainWidget->rect());
+    nowPlaying->show();
+    nowPlaying->raise();
+    if (notice)
+        notice->raise();
+}
+
+void Movara::pictureStarted()
+{
+    pictureDrawn = true;
+    updateNowPlaying();
+}
+
+// Up in play mode while no picture is drawn, and under a notice, which the
+// picture would hide.
+void Movara::updateNowPlaying()
+{
+    if (nowPlaying)
+        nowPlaying->setVisible(playMode && (!pictureDrawn || (notice && notice->isVisible())));
+}
+
+void Movara::cannotPlay(const QString &path)
+{
+    if (!notice)
+        return;
+    notice->showText(tr("Cannot play %1").arg(notice->fitted(QFileInfo(path).fileName())));
+    updateNowPlaying();
+    notice->raise();
 }
 
 void Movara::slotProcessExited()
@@ -276,6 +342,11 @@ bool Movara::keyPressEvent(QKeyEvent *event)
     if (!playMode || !playerControl)
         return false;
     runKeyAction(key, playerControl->volume);
+    if (nowPlaying) {
+        if (key == PhoneKey::Key_Prior || key == PhoneKey::Key_Next)
+            nowPlaying->showVolume(playerControl->volume);
+        nowPlaying->setPaused(MvPlayerControl::isPaused() && !quitRequested);
+    }
     return active;
 }
 

@@ -5,6 +5,8 @@
 #include <QString>
 
 class MvFileBrowser;
+class MvNotice;
+class MvNowPlayingView;
 class MvPlayerControl;
 
 // The program's one window: the browser in browse mode, full screen with the
@@ -52,6 +54,17 @@ protected:
 
 private:
     void runKeyAction(int key, int volume);
+    void showNowPlaying(const QString &path);
+    void pictureStarted();
+    void updateNowPlaying();
+    void cannotPlay(const QString &path);
+
+    // Program-drawn, in the frame: what plays while the engine draws no
+    // picture, and short notices over whatever shows.
+    MvNowPlayingView *nowPlaying = nullptr;
+    MvNotice *notice = nullptr;
+    // The engine draws the current medium's picture.
+    bool pictureDrawn = false;
 
     // Set while the window waits for an engine it told to quit; a file picked
     // meanwhile is kept and played once that engine has gone.

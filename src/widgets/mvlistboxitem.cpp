@@ -1,6 +1,7 @@
 #include "widgets/mvlistboxitem.h"
 
 #include "app/mvsharepixmap.h"
+#include "platform/qlistbox.h"
 
 #include <QFontMetrics>
 #include <QPainter>
@@ -16,6 +17,7 @@ constexpr int BoxGap = 6;
 constexpr int BoxSize = 18;
 constexpr int IconGap = 5;
 constexpr int TextWidth = 240;
+constexpr int TextRightGap = 3;
 } // namespace
 
 MvListBoxItem::MvListBoxItem(QListBox *box, const QString &text, const QPixmap &pixmap, bool flag)
@@ -74,9 +76,16 @@ void MvListBoxItem::paint(QPainter *painter)
         painter->drawPixmap(x, 0, itemPixmap);
         x += itemPixmap.width() + IconGap;
     }
-    // One line: a name holding a line break must not spill out of its row.
+    // One line: a name holding a line break must not spill out of its row,
+    // and one too long for the row ends in an ellipsis rather than mid-letter.
     const QRect rect(x, lastItemHeight - itemFontHeight - 4, TextWidth, itemFontHeight + 1);
-    painter->drawText(rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, itemText);
+    const QListBox *box = listBox();
+    const int room = (box ? box->viewport()->width() : TextWidth) - x - TextRightGap;
+    QString line = itemText;
+    line.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
+    const QString shown =
+        QFontMetrics(painter->font()).elidedText(line, Qt::ElideRight, std::max(room, 0));
+    painter->drawText(rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
 }
 
 void MvListBoxItem::setCheckable(bool on)

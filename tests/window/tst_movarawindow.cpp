@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -45,6 +46,28 @@ QString videoScript(int statusCount, const QString &extra = QString())
                           "line AO: [null] 44100Hz 2ch s16le\n")
                .arg(loadCommand) +
            extra + QStringLiteral("status %1 100\n").arg(statusCount);
+}
+
+// An audio medium's header, then `statusCount` status outputs 100 ms apart,
+// each a tenth of a second further.
+QString audioScript(int statusCount)
+{
+    return QStringLiteral("line Audio file file format detected.\n"
+                          "line AO: [null] 44100Hz 2ch s16le\nstatus %1 100\n")
+        .arg(statusCount);
+}
+
+// Where the now-playing view draws the name and the time, on the full-screen frame.
+const QRect nameArea(10, 156, 220, 24);
+const QRect timeArea(10, 186, 220, 22);
+
+int brightPixels(const QImage &image, const QRect &area)
+{
+    int n = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            n += qGray(image.pixel(x, y)) > 160;
+    return n;
 }
 
 bool writeFile(const QString &path, const QByteArray &content)
@@ -90,8 +113,13 @@ private slots:
     void endsCleanlyFromOutside_data();
     void endsCleanlyFromOutside();
     void playsRealMediaWithTheRealEngine();
+    void keysWorkAfterGoingBack_data();
+    void keysWorkAfterGoingBack();
+    void nowPlayingAndWakingDuringAudio();
 
 private:
+    // The phone's screen as the X server shows it.
+    QImage phoneScreen(MovaraRun &run);
     MovaraRun *newRun(MovaraRun::Engine engine,
                       const QString &programName = QStringLiteral("movara"));
     QString script(const QString &text);
@@ -582,6 +610,101 @@ void TestMovaraWindow::playsRealMediaWithTheRealEngine()
     run->settle(1500);
     QVERIFY(noKeyTrace(*run, QStringLiteral("Down")));
 
+    goHomeAndQuit(*run);
+}
+
+QImage TestMovaraWindow::phoneScreen(MovaraRun &run)
+{
+    QString geometry;
+    const QString path = work.filePath(QStringLiteral("screen.png"));
+    if (!session.xdotool({QStringLiteral("getwindowgeometry"), QStringLiteral("--shell"),
+                          QString::number(run.window())},
+                         &geometry) ||
+        !session.screenshot(path))
+        return QImage();
+    QPoint at;
+    for (const QString &line : geometry.split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("X=")))
+            at.setX(line.mid(2).toInt());
+        if (line.startsWith(QLatin1String("Y=")))
+            at.setY(line.mid(2).toInt());
+    }
+    return QImage(path).copy(QRect(at, QSize(240, 320)));
+}
+
+void TestMovaraWindow::keysWorkAfterGoingBack_data()
+{
+    QTest::addColumn<QString>("back"); // a key, or "tap" for the right soft key
+    QTest::newRow("Back soft key") << QStringLiteral("tap");
+    QTest::newRow("Escape") << QStringLiteral("Escape");
+    QTest::newRow("BackSpace") << QStringLiteral("BackSpace");
+}
+
+void TestMovaraWindow::keysWorkAfterGoingBack()
+{
+    QFETCH(QString, back);
+    MovaraRun *run = newRun(MovaraRun::Engine::Scripted);
+    QVERIFY(run);
+    script(videoScript(50));
+    QVERIFY(run->start(work.path()));
+    QVERIFY(run->window());
+    QVERIFY(run->tap(rowTextX, firstRowY)); // the video root
+    QTest::qWait(300);
+    QVERIFY(run->tap(rowTextX, firstRowY)); // Clips
+    QTest::qWait(300);
+    QVERIFY(back == QLatin1String("tap") ? run->tap(rightSoftKeyX, softKeyY) : run->key(back));
+    run->settle(400);
+
+    // Up a level, the keys still move and open: Clips again, then its first file.
+    for (const char *key : {"Down", "Return", "Down", "Return"}) {
+        QVERIFY(run->key(QLatin1String(key)));
+        QTest::qWait(200);
+    }
+    QVERIFY(run->waitForLine(
+        QStringLiteral("fileChanged : ") + clipsFolder + QStringLiteral("/a.avi"), 5000));
+    QVERIFY(run->key(QStringLiteral("F2")));
+    QTRY_VERIFY_WITH_TIMEOUT(EngineLog(engineLogPath).texts(QStringLiteral("exit")).size() == 1,
+                             5000);
+    QVERIFY(noKeyTrace(*run, QStringLiteral("Down")));
+    goHomeAndQuit(*run);
+}
+
+void TestMovaraWindow::nowPlayingAndWakingDuringAudio()
+{
+    MovaraRun *run = newRun(MovaraRun::Engine::Scripted);
+    QVERIFY(run);
+    // The configured 600 s of sleep time last 4.8 s.
+    run->setEnvironment(QStringLiteral("MOVARA_LCD_SECOND_MS"), QStringLiteral("8"));
+    script(audioScript(600));
+    QVERIFY(run->start(work.path()));
+    tapIntoClipsAndPlay(*run);
+    EngineLog log(engineLogPath);
+
+    // The name stays, the time moves on.
+    QImage first;
+    QTRY_VERIFY_WITH_TIMEOUT((first = phoneScreen(*run), brightPixels(first, timeArea) > 20), 5000);
+    QVERIFY(brightPixels(first, nameArea) > 40);
+    QImage later;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (later = phoneScreen(*run), later.copy(timeArea) != first.copy(timeArea)), 5000);
+    QCOMPARE(later.copy(nameArea), first.copy(nameArea));
+
+    // After the sleep time the first key lights the screen and does nothing else.
+    QTRY_VERIFY_WITH_TIMEOUT(brightPixels(phoneScreen(*run), QRect(0, 0, 240, 320)) == 0, 15000);
+    const int before = run->lineCount();
+    QVERIFY(run->key(QStringLiteral("Right")));
+    QTRY_VERIFY_WITH_TIMEOUT(brightPixels(phoneScreen(*run), nameArea) > 40, 5000);
+    run->settle(300);
+    QVERIFY(withPrefix(run->lines().mid(before), QStringLiteral("Active : Kp")).isEmpty());
+    QVERIFY(!log.stdinLines().contains(QStringLiteral("seek 15 ")));
+
+    // The next one acts.
+    QVERIFY(run->key(QStringLiteral("Right")));
+    QVERIFY(run->waitForLine(QStringLiteral("Active : Kp 1014"), 3000, before));
+    QTRY_VERIFY_WITH_TIMEOUT(log.stdinLines().contains(QStringLiteral("seek 15 ")), 3000);
+
+    QVERIFY(run->key(QStringLiteral("F2")));
+    QTRY_VERIFY_WITH_TIMEOUT(log.texts(QStringLiteral("exit")).size() == 1, 5000);
     goHomeAndQuit(*run);
 }
 

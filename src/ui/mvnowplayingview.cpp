@@ -1,0 +1,281 @@
+#include "ui/mvnowplayingview.h"
+
+#include <QFontMetrics>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QStringList>
+
+namespace {
+constexpr int Margin = 10;
+constexpr int VolumeShownMs = 1500;
+constexpr int ElapsedReadMs = 500;
+const QRect IconBox(70, 40, 100, 100);
+constexpr int NameTop = 156;
+constexpr int TimeTop = 186;
+constexpr int BarTop = 214;
+constexpr int PlaceTop = 228;
+constexpr int PausedTop = 252;
+constexpr int VolumeTop = 282;
+
+const QColor Accent(0x6f, 0x9b, 0xe0);
+const QColor Dim(0x80, 0x90, 0xa8);
+const QColor Bright(0xc8, 0xd0, 0xe0);
+const QColor Mark(0xff, 0xd8, 0x60);
+
+QFont face(int pixels, bool bold = false)
+{
+    QFont font(QStringLiteral("DejaVu Sans"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
+}
+} // namespace
+
+MvNowPlayingView::MvNowPlayingView(QWidget *parent) : QWidget(parent)
+{
+    setObjectName(QStringLiteral("MvNowPlayingView"));
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setFocusPolicy(Qt::NoFocus);
+    nameFont = face(16, true);
+    timeFont = face(15);
+    smallFont = face(13);
+    markFont = face(14, true);
+    volumeTimer.setSingleShot(true);
+    connect(&volumeTimer, &QTimer::timeout, this, [this] { update(volumeRect()); });
+    elapsedTimer.setInterval(ElapsedReadMs);
+    connect(&elapsedTimer, &QTimer::timeout, this, &MvNowPlayingView::readElapsed);
+}
+
+void MvNowPlayingView::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    elapsedTimer.start();
+}
+
+void MvNowPlayingView::hideEvent(QHideEvent *event)
+{
+    QWidget::hideEvent(event);
+    elapsedTimer.stop();
+}
+
+int MvNowPlayingView::secondsOf(const QString &text)
+{
+    int seconds = 0;
+    int field = 0;
+    int fields = 1;
+    bool digits = false;
+    for (const QChar c : text) {
+        if (c.isDigit() && c.unicode() < 0x80) {
+            if (field > 100000)
+                return -1;
+            field = field * 10 + (c.unicode() - '0');
+            digits = true;
+        } else if (c == QLatin1Char(':') && digits && ++fields <= 3) {
+            seconds = seconds * 60 + field;
+            field = 0;
+            digits = false;
+        } else if (c == QLatin1Char('.') && digits) {
+            break;
+        } else {
+            return -1;
+        }
+    }
+    return digits ? seconds * 60 + field : -1;
+}
+
+QString MvNowPlayingView::clockText(int seconds)
+{
+    const int h = seconds / 3600;
+    const int m = seconds / 60 % 60;
+    const int s = seconds % 60;
+    if (h > 0)
+        return QStringLiteral("%1:%2:%3")
+            .arg(h)
+            .arg(m, 2, 10, QLatin1Char('0'))
+            .arg(s, 2, 10, QLatin1Char('0'));
+    return QStringLiteral("%1:%2").arg(m).arg(s, 2, 10, QLatin1Char('0'));
+}
+
+void MvNowPlayingView::setMedium(const QString &medium, int at, int total)
+{
+    name = medium;
+    place = at;
+    count = total;
+    elapsed = -1;
+    length = -1;
+    paused = false;
+    staleElapsed = elapsedSource ? elapsedSource() : QString();
+    updateName();
+    update();
+}
+
+void MvNowPlayingView::readElapsed()
+{
+    if (!elapsedSource)
+        return;
+    const QString text = elapsedSource();
+    if (text == staleElapsed)
+        return;
+    staleElapsed.clear();
+    const int seconds = secondsOf(text);
+    if (seconds < 0 || seconds == elapsed)
+        return;
+    // Only the digits and the part of the bar that change are repainted.
+    const QFontMetrics metrics(timeFont);
+    const QString before = timeText();
+    const int filled = barFill();
+    elapsed = seconds;
+    const int textWidth =
+        qMax(metrics.horizontalAdvance(before), metrics.horizontalAdvance(timeText())) + 4;
+    update(QRect((width() - textWidth) / 2, TimeTop, textWidth, 22));
+    if (barFill() != filled)
+        update(barRect());
+}
+
+int MvNowPlayingView::barFill() const
+{
+    if (length <= 0 || elapsed <= 0)
+        return 0;
+    return barRect().width() * qMin(elapsed, length) / length;
+}
+
+QRect MvNowPlayingView::barRect() const
+{
+    return QRect(Margin + 10, BarTop, width() - 2 * Margin - 20, 4);
+}
+
+void MvNowPlayingView::setLength(float seconds)
+{
+    const int whole = seconds >= 0 && seconds < 1e7f ? int(seconds) : -1;
+    if (whole == length)
+        return;
+    length = whole;
+    update(timeRect());
+}
+
+void MvNowPlayingView::setPaused(bool on)
+{
+    if (on == paused)
+        return;
+    paused = on;
+    update();
+}
+
+void MvNowPlayingView::showVolume(int v)
+{
+    volume = v;
+    volumeTimer.start(VolumeShownMs);
+    update(volumeRect());
+}
+
+QString MvNowPlayingView::timeText() const
+{
+    const QString now = clockText(elapsed < 0 ? 0 : elapsed);
+    return length > 0 ? now + QStringLiteral(" / ") + clockText(length) : now;
+}
+
+QString MvNowPlayingView::placeText() const
+{
+    return count > 0 && place > 0 ? QStringLiteral("%1 / %2").arg(place).arg(count) : QString();
+}
+
+void MvNowPlayingView::updateName()
+{
+    const QFontMetrics metrics(nameFont);
+    elidedName = metrics.elidedText(name, Qt::ElideRight, width() - 2 * Margin);
+}
+
+void MvNowPlayingView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    updateName();
+}
+
+QRect MvNowPlayingView::timeRect() const
+{
+    return QRect(0, TimeTop, width(), BarTop + 6 - TimeTop);
+}
+
+QRect MvNowPlayingView::volumeRect() const
+{
+    return QRect(0, VolumeTop, width(), 30);
+}
+
+void MvNowPlayingView::paintIcon(QPainter &painter, const QRect &box) const
+{
+    QRadialGradient glow(box.center(), box.width() / 2.0);
+    glow.setColorAt(0, QColor(0x2c, 0x3c, 0x62));
+    glow.setColorAt(1, QColor(0x14, 0x1b, 0x2c));
+    painter.setPen(QPen(QColor(0x4a, 0x5d, 0x86), 2));
+    painter.setBrush(glow);
+    painter.drawEllipse(box.adjusted(1, 1, -1, -1));
+    painter.setPen(Qt::NoPen);
+    const QPoint c = box.center();
+    if (paused) {
+        painter.setBrush(Mark);
+        painter.drawRoundedRect(c.x() - 18, c.y() - 22, 12, 44, 2, 2);
+        painter.drawRoundedRect(c.x() + 6, c.y() - 22, 12, 44, 2, 2);
+        return;
+    }
+    // A pair of quavers: two heads, two stems, one beam.
+    painter.setBrush(Qt::white);
+    painter.drawEllipse(QPoint(c.x() - 14, c.y() + 18), 10, 8);
+    painter.drawEllipse(QPoint(c.x() + 18, c.y() + 12), 10, 8);
+    painter.drawRect(c.x() - 6, c.y() - 22, 4, 40);
+    painter.drawRect(c.x() + 26, c.y() - 28, 4, 40);
+    painter.drawPolygon(QPolygon({QPoint(c.x() - 6, c.y() - 22), QPoint(c.x() + 30, c.y() - 28),
+                                  QPoint(c.x() + 30, c.y() - 18), QPoint(c.x() - 6, c.y() - 12)}));
+}
+
+void MvNowPlayingView::paintEvent(QPaintEvent *event)
+{
+    QPainter painter(this);
+    painter.fillRect(event->rect(), Qt::black);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const int w = width() - 2 * Margin;
+
+    if (event->rect().intersects(IconBox))
+        paintIcon(painter, IconBox);
+
+    // Time passing repaints only the time line and the bar.
+    const QRect nameLine(Margin, NameTop, w, 24);
+    if (event->rect().intersects(nameLine)) {
+        painter.setPen(Qt::white);
+        painter.setFont(nameFont);
+        painter.drawText(nameLine, Qt::AlignCenter | Qt::TextSingleLine, elidedName);
+    }
+
+    painter.setPen(Bright);
+    painter.setFont(timeFont);
+    painter.drawText(QRect(Margin, TimeTop, w, 22), Qt::AlignCenter, timeText());
+
+    // The share played, once the length is known.
+    const QRect bar = barRect();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(bar, QColor(0x30, 0x34, 0x40));
+    painter.fillRect(bar.x(), bar.y(), barFill(), bar.height(), Accent);
+
+    if (event->rect().bottom() < PlaceTop)
+        return;
+
+    painter.setPen(Dim);
+    painter.setFont(smallFont);
+    painter.drawText(QRect(Margin, PlaceTop, w, 20), Qt::AlignCenter, placeText());
+
+    if (paused) {
+        painter.setPen(Mark);
+        painter.setFont(markFont);
+        painter.drawText(QRect(Margin, PausedTop, w, 22), Qt::AlignCenter, tr("Paused"));
+    }
+
+    if (volumeTimer.isActive()) {
+        painter.setPen(Bright);
+        painter.setFont(smallFont);
+        const QRect label(Margin + 10, VolumeTop, 90, 20);
+        painter.drawText(label, Qt::AlignLeft | Qt::AlignVCenter, tr("Volume %1").arg(volume));
+        const QRect level(label.right() + 6, VolumeTop + 7, w - 20 - label.width() - 6, 6);
+        painter.fillRect(level, QColor(0x30, 0x34, 0x40));
+        painter.fillRect(level.x(), level.y(), level.width() * volume / 100, level.height(),
+                         Accent);
+    }
+}

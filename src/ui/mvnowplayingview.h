@@ -1,0 +1,71 @@
+#pragma once
+
+#include <QFont>
+#include <QString>
+#include <QTimer>
+#include <QWidget>
+
+// What plays while the engine draws no picture: the medium's name, elapsed
+// and total time, its place in the folder, a paused mark and, for a moment
+// after a change, the volume. Drawn by the program on black. While shown it
+// reads the elapsed time twice a second and repaints only what changed.
+class MvNowPlayingView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit MvNowPlayingView(QWidget *parent);
+
+    // A new medium: its name, its place (1-based) among `count` entries.
+    void setMedium(const QString &name, int place, int count);
+    // Where the engine's elapsed-time text comes from ("75.4", "01:15.4", "1:01:15.4").
+    void setElapsedSource(QString (*source)()) { elapsedSource = source; }
+    void setLength(float seconds);
+    void setPaused(bool on);
+    void showVolume(int volume);
+
+    // Texts as drawn, for the name line, the time line and the place line.
+    QString nameText() const { return elidedName; }
+    QString timeText() const;
+    QString placeText() const;
+    bool isPausedShown() const { return paused; }
+    bool isVolumeShown() const { return volumeTimer.isActive(); }
+
+    // Seconds in an elapsed-time text, or -1 when it holds none.
+    static int secondsOf(const QString &text);
+    // "m:ss", or "h:mm:ss" from an hour on.
+    static QString clockText(int seconds);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void readElapsed();
+    void updateName();
+    QRect timeRect() const;
+    QRect barRect() const;
+    int barFill() const;
+    QRect volumeRect() const;
+    void paintIcon(QPainter &painter, const QRect &box) const;
+
+    QString name;
+    QString elidedName;
+    int place = 0;
+    int count = 0;
+    int elapsed = -1;
+    int length = -1;
+    int volume = 0;
+    bool paused = false;
+    QFont nameFont;
+    QFont timeFont;
+    QFont smallFont;
+    QFont markFont;
+    QTimer volumeTimer;
+    QTimer elapsedTimer;
+    QString (*elapsedSource)() = nullptr;
+    // The text as the medium started: the last medium's time until the engine says more.
+    QString staleElapsed;
+};

@@ -1,0 +1,85 @@
+// What the window shows in play mode, with the scripted engine: the
+// now-playing view while no picture is drawn, the engine's picture once it
+// reports video, and the "Cannot play" notice.
+
+#include "enginetesthelpers.h"
+
+#include "platform/phonescreen.h"
+#include "platform/zapplication.h"
+#include "platform/zmainwidget.h"
+#include "ui/movara.h"
+#include "ui/mvnotice.h"
+#include "ui/mvnowplayingview.h"
+
+class TestPlayScreen : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void showsWhatPlays();
+};
+
+void TestPlayScreen::showsWhatPlays()
+{
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript(
+        QStringLiteral("on get_time_length => line ANS_LENGTH=180.00\n"
+                       "on loadlist /tmp/movara_curmedia.name => line VIDEO:  [MP4V] 320x240 ;; "
+                       "line VO: [x11] 240x320 ;; status 100 100\n"
+                       "line Audio file file format detected.\nline AO: [null] 44100Hz 2ch s16le\n"
+                       "status 100 100\n"));
+    Movara window("Movara");
+    window.setupWidget();
+    ZApplication::showMainWidget(window.mainWidget);
+    window.setupContent();
+    PhoneScreen *screen = window.mainWidget->phoneScreen();
+    auto *view = window.mainWidget->findChild<MvNowPlayingView *>();
+    auto *notice = window.mainWidget->findChild<MvNotice *>();
+    QVERIFY(screen && view && notice);
+    QVERIFY(QTest::qWaitForWindowExposed(screen));
+
+    // Sound alone: the view, with the name and the time as it passes.
+    window.fileChanged(QStringLiteral("/media/Song one.mp3"));
+    QVERIFY(view->isVisible());
+    QVERIFY(!screen->videoMode());
+    QCOMPARE(view->nameText(), QStringLiteral("Song one.mp3"));
+    QTRY_COMPARE_WITH_TIMEOUT(view->timeText(), QStringLiteral("0:02 / 3:00"), 5000);
+    QTest::keyClick(screen->windowHandle(), Qt::Key_PageUp);
+    QTest::keyClick(screen->windowHandle(), Qt::Key_Return);
+    QVERIFY(view->isVolumeShown());
+    QVERIFY(view->isPausedShown());
+    QTest::keyClick(screen->windowHandle(), Qt::Key_Return);
+    QVERIFY(!view->isPausedShown());
+
+    // A video: a fresh view until the engine reports the picture, then the picture.
+    window.fileChanged(QStringLiteral("/media/Clip.avi"));
+    QVERIFY(view->isVisible());
+    QCOMPARE(view->timeText(), QStringLiteral("0:00"));
+    QVERIFY(!screen->videoMode());
+    QTRY_VERIFY_WITH_TIMEOUT(screen->videoMode(), 5000);
+    QVERIFY(!view->isVisible());
+
+    // A skipped medium is told for a moment, over the view, which input passes by.
+    auto *control = window.findChild<MvPlayerControl *>();
+    QVERIFY(control);
+    emit control->mediumCannotPlay(QStringLiteral("/media/Broken.mp3"));
+    QVERIFY(notice->isVisible());
+    QCOMPARE(notice->text(), QStringLiteral("Cannot play Broken.mp3"));
+    QVERIFY(notice->testAttribute(Qt::WA_TransparentForMouseEvents));
+    QVERIFY(view->isVisible());
+    QVERIFY(!screen->videoMode());
+    QTRY_VERIFY_WITH_TIMEOUT(!notice->isVisible(), 5000);
+    QVERIFY(!view->isVisible());
+    QVERIFY(screen->videoMode());
+
+    // Play mode ends: the browser, without the view or the picture.
+    QTest::keyClick(screen->windowHandle(), Qt::Key_F2);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isPlayMode(), 5000);
+    QVERIFY(!view->isVisible());
+    QVERIFY(!screen->videoMode());
+    window.destroy();
+}
+
+QTEST_MAIN(TestPlayScreen)
+#include "tst_playscreen.moc"
