@@ -15,6 +15,10 @@
         <source>OK</source>
         <translation>OK</translation>
     </message>
+    <message>
+        <source>Cannot play %1</source>
+        <translation>Nicht abspielbar: %1</translation>
+    </message>
 </context>
 <context>
     <name>MvFileBrowser</name>
@@ -33,6 +37,17 @@
     <message>
         <source>Memory card</source>
         <translation>Speicherkarte</translation>
+    </message>
+</context>
+<context>
+    <name>MvNowPlayingView</name>
+    <message>
+        <source>Paused</source>
+        <translation>Pause</translation>
+    </message>
+    <message>
+        <source>Volume %1</source>
+        <translation>Lautstärke %1</translation>
     </message>
 </context>
 <context>

@@ -15,6 +15,10 @@
         <source>OK</source>
         <translation>OK</translation>
     </message>
+    <message>
+        <source>Cannot play %1</source>
+        <translation>Lecture impossible : %1</translation>
+    </message>
 </context>
 <context>
     <name>MvFileBrowser</name>
@@ -33,6 +37,17 @@
     <message>
         <source>Memory card</source>
         <translation>Carte mémoire</translation>
+    </message>
+</context>
+<context>
+    <name>MvNowPlayingView</name>
+    <message>
+        <source>Paused</source>
+        <translation>En pause</translation>
+    </message>
+    <message>
+        <source>Volume %1</source>
+        <translation>Volume %1</translation>
     </message>
 </context>
 <context>
