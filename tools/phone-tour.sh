@@ -71,7 +71,9 @@ tour_fail() {
 tour_report() {
     local out="$tour/movara-output.txt"
     echo "What happened (from movara's output, $out):"
-    grep -F "fileChanged : " "$out" | sed 's/^fileChanged : /  played /'
+    # A file the engine could not play is named as skipped, with its reason.
+    grep -E "^(fileChanged|mediumCannotPlay) : " "$out" |
+        sed -e 's/^fileChanged : /  played /' -e 's/^mediumCannotPlay : .* : \(.*\)$/    could not play it, skipped (\1)/'
     [ "$(tour_count "slotIdleTimerShot")" -ge "$(tour_count "fileChanged : ")" ] &&
         grep -q -F "fileChanged : " "$out" && echo "  the last file ended: MPlayer was told to quit, back to the browser"
     grep -q -F "MvApplication::destroy()" "$out" && echo "  movara closed down (its teardown ran to the end)"
