@@ -425,6 +425,11 @@ void TestPhoneTour::interruptDuringPlaybackLeavesNothing()
     ::kill(pid_t(launcher.processId()), SIGINT);
     QVERIFY(launcher.waitForFinished(10000));
     QCOMPARE(launcher.exitCode(), 130);
+    // Movara itself was asked to end, so its own teardown ran.
+    QFile output(tour + "/movara-output.txt");
+    QVERIFY(output.open(QIODevice::ReadOnly));
+    QVERIFY(output.readAll().endsWith("MvPlayerControl::destroy()\nMovara::destroy()\n"
+                                      "MvSharePixmap::destroy()\nMvApplication::destroy()\n"));
     QTRY_VERIFY_WITH_TIMEOUT(processesWith(marker).isEmpty(), 5000);
     QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(socket), 5000);
 }
