@@ -623,12 +623,17 @@ void MvPlayerControl::slotReadFromStderr()
     if (!process)
         return;
     process->setReadChannel(QProcess::StandardError);
-    while (process->canReadLine()) {
-        errorLine = lineText(process->readLine());
-        noticeRefusal(errorLine);
-    }
-    // Nothing reads the error output: a flood of it is simply dropped.
-    if (process->bytesAvailable() > maxUnreadOutput)
+    // Only a medium that is starting can be refused: once it plays, the
+    // error output is dropped unread, however much of it comes.
+    if (!startDeadline->isActive()) {
         process->readAllStandardError();
+    } else {
+        while (process->canReadLine()) {
+            errorLine = lineText(process->readLine());
+            noticeRefusal(errorLine);
+        }
+        if (process->bytesAvailable() > maxUnreadOutput)
+            process->readAllStandardError();
+    }
     process->setReadChannel(QProcess::StandardOutput);
 }
