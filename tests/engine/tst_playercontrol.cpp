@@ -736,7 +736,8 @@ void TestPlayerControl::destroyWhileRunning()
 {
     EngineFixture engine;
     QVERIFY(engine.installEngine());
-    engine.setScript("line " + audioOut + "\nstatus 1000 20\n");
+    // The engine stays after "quit": only the kill that follows at once ends it.
+    engine.setScript("on quit => line no\nline " + audioOut + "\nstatus 1000 20\n");
     auto control = std::make_unique<ProbeControl>(nullptr, 50, 0);
     int heard = 0;
     QObject listener;
