@@ -1,10 +1,14 @@
+#include "platform/phonegeometry.h"
 #include "platform/phonescreen.h"
 #include "platform/qscrollview.h"
 #include "platform/util_cst.h"
+#include "platform/util_listbox.h"
+#include "platform/util_listboxitem.h"
 #include "platform/zapplication.h"
 #include "platform/zmainwidget.h"
 #include "platform/zpushbutton.h"
 #include "widgets/mvmainwidget.h"
+#include "widgets/mvutil_listbox.h"
 
 #include <QKeyEvent>
 #include <QPointer>
@@ -51,6 +55,8 @@ private slots:
     void keyHooks();
     void keysThroughTheWindowStopAtTheWrapper();
     void destructorDeletesFrame();
+    void tapPoints_data();
+    void tapPoints();
 };
 
 void TestMvMainWidget::constructorsNameTheFrame()
@@ -71,8 +77,6 @@ void TestMvMainWidget::constructorsNameTheFrame()
     QCOMPARE(third.mainWidget->objectName(), QStringLiteral("third"));
     QVERIFY(third.getTitleBarWidget());
 }
-
-
 
 void TestMvMainWidget::layouts_data()
 {
@@ -146,7 +150,6 @@ void TestMvMainWidget::layoutsWithoutBars()
     frame.showTitleBar(true);
     frame.showCST(true);
 }
-
 
 void TestMvMainWidget::softKeyBarMadeOnce()
 {
@@ -292,6 +295,57 @@ void TestMvMainWidget::destructorDeletesFrame()
     delete frame;
     QVERIFY(!shell);
     QVERIFY(!bar);
+}
+
+void TestMvMainWidget::tapPoints_data()
+{
+    using namespace PhoneGeometry;
+    QTest::addColumn<QPoint>("point");
+    QTest::addColumn<QString>("target");
+    QTest::addRow("first row") << QPoint(RowTextX, FirstRowY) << "row 0";
+    QTest::addRow("second row") << QPoint(RowTextX, FirstRowY + RowHeight) << "row 1";
+    QTest::addRow("check box") << QPoint(CheckBoxX, FirstRowY) << "check box 0";
+    QTest::addRow("left soft key") << QPoint(LeftSoftKeyX, SoftKeyY) << "left";
+    QTest::addRow("middle soft key") << QPoint(MiddleSoftKeyX, SoftKeyY) << "middle";
+    QTest::addRow("right soft key") << QPoint(RightSoftKeyX, SoftKeyY) << "right";
+}
+
+// The tap points that scripts and tests use land on what they are named after,
+// on the phone's screen with the phone's list in a frame in its normal layout.
+void TestMvMainWidget::tapPoints()
+{
+    QFETCH(QPoint, point);
+    QFETCH(QString, target);
+    Frame frame("Movara");
+    UTIL_CST *bar = frame.getCSTWidget(true);
+    frame.getTitleBarWidget();
+    auto *view = static_cast<QScrollView *>(frame.getContentWidget(true));
+    auto *list = new UTIL_ListBox(view);
+    for (const char *name : {"MyPhotos", "MyRingTone", "MyPlaylist"})
+        list->insertItem(new UTIL_ListBoxItem(list, QString::fromLatin1(name), false));
+    frame.setClientWidget(list);
+    view->addChild(list, 0, 0);
+    ZApplication::showMainWidget(frame.mainWidget);
+    frame.showNormalLayout(true, true);
+    PhoneScreen *screen = PhoneScreen::of(frame.mainWidget);
+    QVERIFY(screen);
+    QCOMPARE(screen->size(), QSize(PhoneGeometry::ScreenWidth, PhoneGeometry::ScreenHeight));
+
+    QWidget *hit = screen->childAt(point);
+    const QStringList keys = {"left", "middle", "right"};
+    if (keys.contains(target)) {
+        const QList<QWidget *> buttons = {bar->getLeftBtn(), bar->getMidBtn(), bar->getRightBtn()};
+        QCOMPARE(hit, buttons.at(keys.indexOf(target)));
+        return;
+    }
+    QCOMPARE(hit, list->viewport());
+    QCOMPARE(list->itemRect(list->item(0)).height(), PhoneGeometry::RowHeight);
+    const QPoint inList = list->viewport()->mapFrom(screen, point);
+    QCOMPARE(list->index(list->itemAt(inList)), target.back().digitValue());
+    if (target.startsWith("check box")) {
+        QVERIFY(inList.x() >= MvUTIL_ListBox::CheckBandLeft);
+        QVERIFY(inList.x() <= MvUTIL_ListBox::CheckBandRight);
+    }
 }
 
 QTEST_MAIN(TestMvMainWidget)

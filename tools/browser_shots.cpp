@@ -1,6 +1,7 @@
 // Renders the file browser as the phone shows it, for a look by eye.
 #include "app/mvsharepixmap.h"
 #include "browser/mvfilebrowser.h"
+#include "platform/phonegeometry.h"
 #include "platform/qlistbox.h"
 
 #include <QApplication>
@@ -28,10 +29,10 @@ int main(int argc, char **argv)
     sharePixmap = new MvSharePixmap(&app);
 
     QWidget screen;
-    screen.resize(240, 320);
+    screen.resize(PhoneGeometry::ScreenWidth, PhoneGeometry::ScreenHeight);
     auto *browser = new MvFileBrowser(&screen, nullptr);
     auto *list = static_cast<QListBox *>(browser->listWidget());
-    list->setGeometry(0, 0, 240, 320);
+    list->setGeometry(0, 0, PhoneGeometry::ScreenWidth, PhoneGeometry::ScreenHeight);
     screen.show();
     bool ok = save(&screen, out + "/browser-roots.png");
 

@@ -1,6 +1,7 @@
 #include "platform/phonescreen.h"
 
 #include "platform/lcdsleeptimer.h"
+#include "platform/phonegeometry.h"
 #include "platform/videosurface.h"
 
 #include <QChildEvent>
@@ -9,19 +10,23 @@
 
 #include <xcb/xproto.h>
 
+using PhoneGeometry::ScreenHeight;
+using PhoneGeometry::ScreenWidth;
+using PhoneGeometry::StatusHeight;
+
 PhoneScreen::PhoneScreen(QWidget *parent)
     : QWidget(parent), surface(new VideoSurface(this)), blank(new QWidget(this)),
       darkCover(new QWidget(this))
 {
     setObjectName(QStringLiteral("PhoneScreen"));
     setWindowTitle(QStringLiteral("Movara"));
-    setFixedSize(Width, Height);
+    setFixedSize(ScreenWidth, ScreenHeight);
     setAttribute(Qt::WA_OpaquePaintEvent);
 
-    surface->setGeometry(0, 0, Width, Height);
+    surface->setGeometry(0, 0, ScreenWidth, ScreenHeight);
     surface->hide();
 
-    blank->setGeometry(0, 0, Width, Height);
+    blank->setGeometry(0, 0, ScreenWidth, ScreenHeight);
     blank->setAutoFillBackground(true);
     QPalette black = blank->palette();
     black.setColor(QPalette::Window, Qt::black);
@@ -29,7 +34,7 @@ PhoneScreen::PhoneScreen(QWidget *parent)
     blank->hide();
 
     darkCover->setObjectName(QStringLiteral("LcdDark"));
-    darkCover->setGeometry(0, 0, Width, Height);
+    darkCover->setGeometry(0, 0, ScreenWidth, ScreenHeight);
     darkCover->setAttribute(Qt::WA_NativeWindow); // covers the video surface as well
     darkCover->setAutoFillBackground(true);
     darkCover->setPalette(black);
@@ -70,9 +75,9 @@ void PhoneScreen::placeFrame(bool fullScreen)
     if (!hosted)
         return;
     if (fullScreen)
-        hosted->setGeometry(0, 0, Width, Height);
+        hosted->setGeometry(0, 0, ScreenWidth, ScreenHeight);
     else
-        hosted->setGeometry(0, StatusHeight, Width, Height - StatusHeight);
+        hosted->setGeometry(0, StatusHeight, ScreenWidth, PhoneGeometry::NormalFrameHeight);
 }
 
 void PhoneScreen::setVideoMode(bool on)
@@ -152,14 +157,14 @@ void PhoneScreen::paintEvent(QPaintEvent *)
     QLinearGradient shade(0, 0, 0, StatusHeight);
     shade.setColorAt(0, QColor(0x30, 0x30, 0x30));
     shade.setColorAt(1, QColor(0x08, 0x08, 0x08));
-    painter.fillRect(0, 0, Width, StatusHeight, shade);
+    painter.fillRect(0, 0, ScreenWidth, StatusHeight, shade);
     painter.setPen(Qt::NoPen);
     painter.setBrush(QColor(0x9c, 0xd6, 0x4c));
     for (int bar = 0; bar < 5; ++bar)
         painter.drawRect(8 + bar * 6, 26 - bar * 4, 4, 6 + bar * 4);
     painter.setPen(QColor(0xd0, 0xd0, 0xd0));
     painter.setBrush(Qt::NoBrush);
-    painter.drawRect(Width - 36, 14, 24, 14);
-    painter.fillRect(Width - 12, 18, 3, 6, QColor(0xd0, 0xd0, 0xd0));
-    painter.fillRect(Width - 34, 16, 17, 11, QColor(0x9c, 0xd6, 0x4c));
+    painter.drawRect(ScreenWidth - 36, 14, 24, 14);
+    painter.fillRect(ScreenWidth - 12, 18, 3, 6, QColor(0xd0, 0xd0, 0xd0));
+    painter.fillRect(ScreenWidth - 34, 16, 17, 11, QColor(0x9c, 0xd6, 0x4c));
 }

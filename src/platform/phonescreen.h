@@ -13,10 +13,6 @@ class PhoneScreen : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr int Width = 240;
-    static constexpr int Height = 320;
-    static constexpr int StatusHeight = 45;
-
     explicit PhoneScreen(QWidget *parent = nullptr);
 
     // The screen a widget is shown on, or null.

@@ -1,5 +1,6 @@
 #include "platform/util_cst.h"
 
+#include "platform/phonegeometry.h"
 #include "platform/zpushbutton.h"
 
 #include <QHBoxLayout>
@@ -12,7 +13,7 @@ UTIL_CST::UTIL_CST(QWidget *parent, const QString &left, const QString &middle,
       rightBtn(new ZPushButton(right, this))
 {
     setObjectName(QStringLiteral("UTIL_CST"));
-    resize(240, BarHeight);
+    resize(PhoneGeometry::ScreenWidth, PhoneGeometry::SoftKeyBarHeight);
     setStyleSheet(QStringLiteral("ZPushButton { color: white; font-weight: bold; border: none; }"
                                  "ZPushButton:pressed { color: #ffd860; }"
                                  "ZPushButton:disabled { color: #7f8ea8; }"));

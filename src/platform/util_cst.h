@@ -10,8 +10,6 @@ class UTIL_CST : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr int BarHeight = 35;
-
     UTIL_CST(QWidget *parent, const QString &left, const QString &middle, const QString &right);
 
     ZPushButton *getLeftBtn() const { return leftBtn; }

@@ -1,11 +1,14 @@
 #include "platform/zmainwidget.h"
 
+#include "platform/phonegeometry.h"
 #include "platform/phonescreen.h"
 #include "platform/qscrollview.h"
 
 #include <QChildEvent>
 #include <QEvent>
 #include <QLabel>
+
+using PhoneGeometry::TitleBarHeight;
 
 namespace {
 QWidget *hostFor(QWidget *parent)
@@ -55,7 +58,7 @@ void ZMainWidget::init(const QString &title, bool noTitleBar, const char *name)
     QPalette look = palette();
     look.setColor(QPalette::Window, QColor(0xf4, 0xf6, 0xfa));
     setPalette(look);
-    resize(PhoneScreen::Width, PhoneScreen::Height - PhoneScreen::StatusHeight);
+    resize(PhoneGeometry::ScreenWidth, PhoneGeometry::NormalFrameHeight);
     if (withTitleArea) {
         titleBar = makeTitleBar(title, this);
         take(titleBar);
@@ -79,7 +82,7 @@ QWidget *ZMainWidget::getContentWidget(bool create)
 {
     if (!content && create) {
         auto *view = new QScrollView(this);
-        view->resize(width(), height() - TitleBarHeight - 36);
+        view->resize(width(), height() - TitleBarHeight - PhoneGeometry::SoftKeyReserve);
         content = view;
         take(view);
         arrange();

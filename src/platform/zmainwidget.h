@@ -13,8 +13,6 @@ class ZMainWidget : public QWidget
     Q_OBJECT
 
 public:
-    static constexpr int TitleBarHeight = 25;
-
     // noTitleBar: a frame without a title bar area; it gives no title bar and takes none.
     ZMainWidget(const QString &title, bool noTitleBar, QWidget *parent = nullptr,
                 const char *name = nullptr, Qt::WindowFlags flags = {});

@@ -1,5 +1,6 @@
 #include "widgets/mvmainwidget.h"
 
+#include "platform/phonegeometry.h"
 #include "platform/phonekeys.h"
 #include "platform/util_cst.h"
 #include "platform/zmainwidget.h"
@@ -7,13 +8,11 @@
 #include <QKeyEvent>
 
 namespace {
-// Content heights for the phone's display.
-constexpr int FullScreenHeight = 320;
-constexpr int NormalHeight = 275;
-constexpr int TitleBarHeight = 25;
-constexpr int SoftKeyHeight = 36;
-constexpr int FullScreenSoftKeyY = 285;
-constexpr int NormalSoftKeyY = 240;
+// Frame heights of the two layouts; the soft-key bar sits at the frame's bottom.
+constexpr int FullScreenHeight = PhoneGeometry::ScreenHeight;
+constexpr int NormalHeight = PhoneGeometry::NormalFrameHeight;
+constexpr int FullScreenSoftKeyY = FullScreenHeight - PhoneGeometry::SoftKeyBarHeight;
+constexpr int NormalSoftKeyY = NormalHeight - PhoneGeometry::SoftKeyBarHeight;
 } // namespace
 
 MvMainWidget::MvMainWidget(const char *name) : MvObject(nullptr, name)
@@ -165,11 +164,11 @@ void MvMainWidget::applyLayout(int height, int softKeysY, bool withTitleBar, boo
 {
     showTitleBar(withTitleBar);
     showCST(withSoftKeys);
-    clientHeight = withTitleBar ? height - TitleBarHeight : height;
+    clientHeight = withTitleBar ? height - PhoneGeometry::TitleBarHeight : height;
     if (withSoftKeys) {
         if (cst)
             cst->move(0, softKeysY);
-        clientHeight -= SoftKeyHeight;
+        clientHeight -= PhoneGeometry::SoftKeyReserve;
     }
     if (contentWidget)
         contentWidget->resize(clientWidth, clientHeight);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/phonegeometry.h"
 #include "platform/util_cst.h"
 #include "platform/zmainwidget.h"
 #include "widgets/fromutf8text.h"
@@ -55,6 +56,8 @@ protected:
     void applyLayout(int height, int softKeysY, bool withTitleBar, bool withSoftKeys);
     bool handleKey(QKeyEvent *event);
 
-    int clientWidth = 240;
-    int clientHeight = 214;
+    int clientWidth = PhoneGeometry::ScreenWidth;
+    // The normal layout's, with both bars shown.
+    int clientHeight = PhoneGeometry::NormalFrameHeight - PhoneGeometry::TitleBarHeight -
+                       PhoneGeometry::SoftKeyReserve;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/phonegeometry.h"
 #include "widgets/mvobject.h"
 
 #include <QList>
@@ -48,8 +49,8 @@ public:
     static MvListBoxItem *toRow(QListBoxItem *item);
 
     // The tap band over the check box, in the list's x coordinates.
-    static constexpr int CheckBandLeft = 2;
-    static constexpr int CheckBandRight = 20;
+    static constexpr int CheckBandLeft = PhoneGeometry::CheckBandLeft;
+    static constexpr int CheckBandRight = PhoneGeometry::CheckBandRight;
 
     // Guarded: when the list box widget is deleted by its parent first, the
     // operations see it missing instead of touching freed memory.
