@@ -19,7 +19,7 @@ add_dependencies(tst_phonelauncher movara_phone_launcher)
 # The whole program in the launcher: the headless tour, the display's sleep, an interrupt.
 movara_add_qtest(tst_phonetour SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_phonetour.cpp
     LABELS e2e)
-add_dependencies(tst_phonetour movara movara_engine_adapter movara_phone_launcher)
+add_dependencies(tst_phonetour movara movara_engine_adapter movara_geometry movara_phone_launcher)
 find_package(X11)
 if(X11_FOUND)
     target_link_libraries(tst_phonetour PRIVATE X11::X11)

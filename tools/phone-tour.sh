@@ -3,15 +3,22 @@
 # saves a screenshot of each step in $tour and tells what happened from the
 # program's standard output.
 #
-# Uses: $tour (the folder), $sandbox_pid, $me, $DISPLAY.
+# Uses: $tour (the folder), $sandbox_pid, $me, $here, $DISPLAY, and "$1", the program.
 
-# Where things are on the phone's 240 x 320 screen: a 45-pixel status area, the
-# frame's 25-pixel title bar, then the list; the soft keys at the bottom.
-tour_first_row_y=82
-tour_second_row_y=106
-tour_row_text_x=80
-tour_right_key_x=205
-tour_soft_key_y=302
+# Where to tap on the phone's screen (tour_first_row_y, tour_row_text_x,
+# tour_soft_key_y, tour_right_soft_key_x, ...): movara-geometry, built beside
+# the program, prints them. Sourced, "$1" is the launcher's command: the program.
+tour_program_dir=$(dirname "$1")
+tour_geometry() {
+    local tool
+    for tool in "$tour_program_dir/movara-geometry" "$here/movara-geometry"; do
+        if [ -x "$tool" ]; then
+            eval "$("$tool" tour_)" && tour_second_row_y=$((tour_first_row_y + tour_row_height))
+            return
+        fi
+    done
+    return 1
+}
 
 tour_log() { echo "$me: tour: $*" >&2; }
 
@@ -108,13 +115,14 @@ tour_audio() {
     else
         tour_log "the audio root has no file to play"
     fi
-    tour_tap "$tour_right_key_x" "$tour_soft_key_y"
+    tour_tap "$tour_right_soft_key_x" "$tour_soft_key_y"
     sleep 1
 }
 
 run_tour() {
     local played
     tour_log "screenshots go to $tour"
+    tour_geometry || tour_fail "movara-geometry is not built beside movara in $tour_program_dir" || return 1
     tour_find_window || tour_fail "the phone's window did not appear" || return 1
     sleep 1
     tour_shot browser "the browser at the four media roots"
@@ -150,12 +158,12 @@ run_tour() {
     sleep 1.5
     tour_shot browser-again "back in the browser after the last file"
 
-    tour_tap "$tour_right_key_x" "$tour_soft_key_y"
+    tour_tap "$tour_right_soft_key_x" "$tour_soft_key_y"
     sleep 1
     tour_shot roots "Back: the media roots again"
 
     tour_audio || return 1
-    tour_tap "$tour_right_key_x" "$tour_soft_key_y"
+    tour_tap "$tour_right_soft_key_x" "$tour_soft_key_y"
 
     local waited=0
     while tour_alive && [ "$waited" -lt 100 ]; do

@@ -2,6 +2,8 @@
 // real X input: the headless tour plays a folder of coloured clips through,
 // the display sleeps while browsing but not while a video plays, and an
 // interrupt during playback leaves no process behind.
+#include "platform/phonegeometry.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -25,8 +27,9 @@ const QString launcherPath = binDir + "/movara-phone";
 const QString videoRoot = QStringLiteral("/ezxlocal/download/mystuff/MyPhotos/");
 
 // Where the tour and the tests tap on the phone's screen.
-const int rowTextX = 80;
-const int firstRowY = 82;
+using PhoneGeometry::FirstRowY;
+using PhoneGeometry::RowHeight;
+using PhoneGeometry::RowTextX;
 
 // The share of the image's pixels within a small distance of the colour.
 double shareOf(const QImage &image, QRgb colour)
@@ -291,7 +294,7 @@ void TestPhoneTour::tourPlaysTheFolderThrough()
     for (int i = 0; i < 6; ++i) {
         QVERIFY(image[i].load(tour + "/" + names[i]));
         image[i] = image[i].convertToFormat(QImage::Format_RGB32);
-        QCOMPARE(image[i].size(), QSize(240, 320));
+        QCOMPARE(image[i].size(), QSize(PhoneGeometry::ScreenWidth, PhoneGeometry::ScreenHeight));
     }
     QVERIFY2(shareOf(image[2], red) > 0.9, qPrintable(QString::number(shareOf(image[2], red))));
     QVERIFY2(shareOf(image[3], blue) > 0.9, qPrintable(QString::number(shareOf(image[3], blue))));
@@ -335,17 +338,17 @@ void TestPhoneTour::displaySleepsWhileBrowsingOnly()
     // Browsing: lit, then dark after the configured time without input.
     QVERIFY(shareOf(x.screen(), black) < 0.5);
     darkWithin("went dark too early at start-up");
-    x.tap(rowTextX, firstRowY); // wakes the display, nothing else
+    x.tap(RowTextX, FirstRowY); // wakes the display, nothing else
     QTRY_VERIFY(shareOf(x.screen(), black) < 0.5);
     QTest::qWait(800); // a tap sooner would make a double tap of the two
 
     // Playing: the clip runs twice the sleep time without input and the screen stays lit.
     QByteArray out;
     const QImage roots = x.screen();
-    x.tap(rowTextX, firstRowY);
+    x.tap(RowTextX, FirstRowY);
     QTRY_VERIFY(x.screen() != roots);
     QTest::qWait(800); // a second tap sooner would be a double tap
-    x.tap(rowTextX, firstRowY);
+    x.tap(RowTextX, FirstRowY);
     QTRY_VERIFY_WITH_TIMEOUT((out += launcher.readAllStandardOutput()).contains("fileChanged : "),
                              10000);
     QTRY_VERIFY_WITH_TIMEOUT(shareOf(x.screen(), red) > 0.9, 5000);
@@ -381,11 +384,11 @@ void TestPhoneTour::soundAloneShowsTheNowPlayingView()
     QTRY_VERIFY_WITH_TIMEOUT(x.findPhoneWindow(), 20000);
 
     const QImage roots = x.screen();
-    x.tap(rowTextX, firstRowY + 24); // the audio root, the second row
+    x.tap(RowTextX, FirstRowY + RowHeight); // the audio root, the second row
     QTRY_VERIFY(x.screen() != roots);
     QTest::qWait(800); // a second tap sooner would be a double tap
     const QImage folder = x.screen();
-    x.tap(rowTextX, firstRowY);
+    x.tap(RowTextX, FirstRowY);
     QByteArray out;
     QTRY_VERIFY_WITH_TIMEOUT((out += launcher.readAllStandardOutput()).contains("fileChanged : "),
                              10000);
@@ -449,9 +452,9 @@ void TestPhoneTour::closingTheWindowDuringPlaybackEndsCleanly()
                               said.constData(), 20000);
     XDisplay x(displayIn(said));
     QTRY_VERIFY_WITH_TIMEOUT(x.findPhoneWindow(), 20000);
-    x.tap(rowTextX, firstRowY);
+    x.tap(RowTextX, FirstRowY);
     QTest::qWait(800); // a second tap sooner would be a double tap
-    x.tap(rowTextX, firstRowY);
+    x.tap(RowTextX, FirstRowY);
     QTRY_VERIFY_WITH_TIMEOUT(!processesWith("long red " + marker).isEmpty(), 20000);
 
     QVERIFY(closeLikeAWindowManager(x.name, x.window));
