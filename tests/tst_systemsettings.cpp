@@ -29,9 +29,15 @@ void TestSystemSettings::sleepTime_data()
     QTest::addRow("the later line wins")
         << QByteArray("LcdSleepTime = 3\nLcdSleepTime = 0\n") << 30;
     QTest::addRow("index outside the table") << QByteArray("LcdSleepTime = 4\n") << 0;
+    QTest::addRow("index outside the table after a valid one")
+        << QByteArray("LcdSleepTime = 1\nLcdSleepTime = 7\n") << 60;
     QTest::addRow("not a number") << QByteArray("LcdSleepTime = soon\n") << 0;
     QTest::addRow("no sleep line") << QByteArray("Brightness = 60\n") << 0;
-    QTest::addRow("another key ending alike") << QByteArray("MaxLcdSleepTime = 2\n") << 0;
+    // The program reads the same file by the same rule: a line counts when it
+    // contains the setting's name, and a brightness line is nothing else.
+    QTest::addRow("a key containing the name") << QByteArray("MaxLcdSleepTime = 2\n") << 300;
+    QTest::addRow("a brightness line naming the sleep time")
+        << QByteArray("Brightness = 60 LcdSleepTime = 2\n") << 0;
 }
 
 void TestSystemSettings::sleepTime()

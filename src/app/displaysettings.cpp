@@ -2,26 +2,19 @@
 #include "app/displaysettingsseam.h"
 
 #include "platform/powermanagement.h"
+#include "platform/systemsettings.h"
 
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <string>
 #include <sys/ioctl.h>
 #include <unistd.h>
 
 namespace {
-const char systemConfigPath[] = "/ezx_user/download/appwrite/setup/ezx_system.cfg";
-
 // Frame-buffer and keypad-light driver requests.
 const unsigned long FBIO_SET_BRIGHTNESS = 0x461b;
 const unsigned long FBIO_SET_BACKLIGHT = 0x4619;
 const unsigned long KEYLIGHT_ON = 0xf0;
 const unsigned long KEYLIGHT_OFF = 0xf2;
-
-// The file stores an index; the program uses the seconds.
-const int lcdSleepTimes[] = {30, 60, 300, 600};
 } // namespace
 
 static std::string configPath = systemConfigPath;
@@ -31,37 +24,12 @@ static int configLcdSleepTime = 30;
 static bool backlightOn = false;
 static int currentBrightness = 25;
 
-// "<word> = <number>"; the word goes into a 512-byte buffer and is not used.
-static bool parseSetting(const char *line, int *value)
-{
-    char word[512];
-    return std::sscanf(line, "%511s = %d", word, value) == 2;
-}
-
 static void loadDisplaySettings()
 {
     backlightOn = false;
-    configBrightness = 25;
-    configLcdSleepTime = 30;
-
-    if (std::FILE *file = std::fopen(configPath.c_str(), "r")) {
-        char *line = nullptr;
-        size_t capacity = 0;
-        while (getline(&line, &capacity, file) != -1) {
-            int value = 0;
-            if (std::strstr(line, "Brightness = ")) {
-                if (parseSetting(line, &value))
-                    configBrightness = value;
-            } else if (std::strstr(line, "LcdSleepTime = ")) {
-                // An index outside the table keeps the sleep time as it was.
-                if (parseSetting(line, &value) && value >= 0 && value <= 3)
-                    configLcdSleepTime = lcdSleepTimes[value];
-            }
-        }
-        std::free(line);
-        std::fclose(file);
-    }
-
+    const SystemConfiguration config = readSystemConfiguration(configPath.c_str());
+    configBrightness = config.brightness.value_or(25);
+    configLcdSleepTime = config.lcdSleepTime.value_or(30);
     currentBrightness = configBrightness;
     displaySettingsLoaded = true;
 }

@@ -1,25 +1,48 @@
 #include "platform/systemsettings.h"
 
-#include <QByteArray>
-#include <QFile>
-#include <QRegularExpression>
+#include <QtGlobal>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+const int lcdSleepTimes[] = {30, 60, 300, 600};
+
+// "<word> = <number>"; the word goes into a 512-byte buffer and is not used.
+bool parseSetting(const char *line, int *value)
+{
+    char word[512];
+    return std::sscanf(line, "%511s = %d", word, value) == 2;
+}
+} // namespace
+
+SystemConfiguration readSystemConfiguration(const char *configPath)
+{
+    SystemConfiguration config;
+    std::FILE *file = std::fopen(configPath, "r");
+    if (!file)
+        return config;
+    char *line = nullptr;
+    size_t capacity = 0;
+    while (getline(&line, &capacity, file) != -1) {
+        int value = 0;
+        if (std::strstr(line, "Brightness = ")) {
+            if (parseSetting(line, &value))
+                config.brightness = value;
+        } else if (std::strstr(line, "LcdSleepTime = ")) {
+            if (parseSetting(line, &value) && value >= 0 && value <= 3)
+                config.lcdSleepTime = lcdSleepTimes[value];
+        }
+    }
+    std::free(line);
+    std::fclose(file);
+    return config;
+}
 
 int systemLcdSleepTime(const char *configPath)
 {
-    static const int sleepTimes[] = {30, 60, 300, 600};
-    QFile file(QFile::decodeName(configPath));
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return 0;
-    static const QRegularExpression setting(QStringLiteral("^\\s*LcdSleepTime = (\\d+)\\s*$"));
-    int seconds = 0;
-    while (!file.atEnd()) {
-        const QRegularExpressionMatch match = setting.match(QString::fromUtf8(file.readLine()));
-        if (!match.hasMatch())
-            continue;
-        const int index = match.captured(1).toInt();
-        seconds = index >= 0 && index < 4 ? sleepTimes[index] : 0;
-    }
-    return seconds;
+    return readSystemConfiguration(configPath).lcdSleepTime.value_or(0);
 }
 
 int lcdSecondLength()
