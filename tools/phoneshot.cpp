@@ -2,6 +2,7 @@
 // layouts to PNG files, so the look can be checked without a display.
 //   phoneshot [output-directory]
 
+#include "app/trace.h"
 #include "platform/phonescreen.h"
 #include "platform/qscrollview.h"
 #include "platform/util_cst.h"
@@ -14,14 +15,11 @@
 #include <QListWidget>
 #include <QPixmap>
 
-#include <cstdio>
-
 namespace {
 bool save(PhoneScreen *screen, const QString &path)
 {
     const bool saved = screen->grab().save(path, "PNG");
-    std::printf("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
-    std::fflush(stdout);
+    traceLine("%s %s\n", saved ? "wrote" : "could not write", qPrintable(path));
     return saved;
 }
 } // namespace

@@ -2,11 +2,11 @@
 
 #include "app/mvsharepixmap.h"
 #include "app/startup.h"
+#include "app/trace.h"
 #include "ui/movara.h"
 
 #include <QTranslator>
 
-#include <cstdio>
 #include <unistd.h>
 
 MvApplication::MvApplication(int &argc, char **argv)
@@ -29,6 +29,5 @@ MvApplication::~MvApplication()
     if (chdir(startupDir) != 0) {
         // Nothing to be done: the process is about to end.
     }
-    std::puts("MvApplication::destroy()");
-    std::fflush(stdout);
+    traceLine("MvApplication::destroy()\n");
 }

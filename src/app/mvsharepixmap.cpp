@@ -1,7 +1,8 @@
 #include "app/mvsharepixmap.h"
 
+#include "app/trace.h"
+
 #include <QPixmap>
-#include <cstdio>
 
 MvSharePixmap *sharePixmap = nullptr;
 
@@ -77,6 +78,5 @@ MvSharePixmap::~MvSharePixmap()
     uncheckedPixmap = nullptr;
     if (sharePixmap == this)
         sharePixmap = nullptr;
-    std::fputs("MvSharePixmap::destroy()\n", stdout);
-    std::fflush(stdout);
+    traceLine("MvSharePixmap::destroy()\n");
 }

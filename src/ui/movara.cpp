@@ -1,5 +1,6 @@
 #include "ui/movara.h"
 
+#include "app/trace.h"
 #include "browser/mvfilebrowser.h"
 #include "platform/phonekeys.h"
 #include "platform/qlistbox.h"
@@ -17,8 +18,6 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPixmap>
-
-#include <cstdio>
 
 namespace {
 // True while the frame is in the full-screen layout this window asked for.
@@ -45,8 +44,7 @@ void Movara::destroy()
         delete playerControl;
         playerControl = nullptr;
     }
-    std::puts("Movara::destroy()");
-    std::fflush(stdout);
+    traceLine("Movara::destroy()\n");
 }
 
 bool Movara::windowActivateEvent(QEvent *)
@@ -96,8 +94,7 @@ void Movara::setupCST()
 void Movara::setupTitleBar()
 {
     if (!getTitleBarWidget()) {
-        std::puts("No titlebar");
-        std::fflush(stdout);
+        traceLine("No titlebar\n");
     }
 }
 
@@ -188,8 +185,7 @@ void Movara::dirChanged(const QString &)
 
 void Movara::fileChanged(const QString &path)
 {
-    std::printf("fileChanged : %s\n", QFile::encodeName(path).constData());
-    std::fflush(stdout);
+    traceLine("fileChanged : %s\n", QFile::encodeName(path).constData());
     // Up before the layout changes: the last medium's picture never shows again.
     showNowPlaying(path);
     setPlayMode(true);
@@ -201,8 +197,7 @@ void Movara::fileChanged(const QString &path)
     }
 
     if (!playerControl) {
-        std::printf("parent : WID %d\n", static_cast<int>(mainWidget->winId()));
-        std::fflush(stdout);
+        traceLine("parent : WID %d\n", static_cast<int>(mainWidget->winId()));
         playerControl = new MvPlayerControl(this, 50, static_cast<int>(mainWidget->winId()));
         connect(playerControl, &MvPlayerControl::processExited, this, &Movara::slotProcessExited);
         connect(playerControl, &MvPlayerControl::endedCurrentMedia, this, &Movara::currentMediaEnd);
@@ -332,8 +327,7 @@ bool Movara::keyPressEvent(QKeyEvent *event)
 {
     const bool active = mainWidget && mainWidget->isActiveWindow();
     const int key = phoneKeyCode(event);
-    std::printf("%s : Kp %04x\n", active ? "Active" : "Inactive", static_cast<unsigned>(key));
-    std::fflush(stdout);
+    traceLine("%s : Kp %04x\n", active ? "Active" : "Inactive", static_cast<unsigned>(key));
     if (active)
         event->accept();
     else

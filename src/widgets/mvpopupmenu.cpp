@@ -1,11 +1,10 @@
 #include "widgets/mvpopupmenu.h"
 
+#include "app/trace.h"
 #include "platform/qcustommenuitem.h"
 #include "platform/qpopupmenu.h"
 
 #include <QKeyEvent>
-
-#include <cstdio>
 
 MvPopupMenu::MvPopupMenu(QWidget *parent, const char *name)
     : MvObject(parent, name), popupMenu(new QPopupMenu(parent, name))
@@ -36,16 +35,14 @@ int MvPopupMenu::insertItem(QCustomMenuItem *item, int id, int index)
 
 bool MvPopupMenu::mousePressEvent(QMouseEvent *)
 {
-    std::fputs("MvPopupMenu::mousePressEvent\n", stdout);
-    std::fflush(stdout);
+    traceLine("MvPopupMenu::mousePressEvent\n");
     return false;
 }
 
 bool MvPopupMenu::keyPressEvent(QKeyEvent *event)
 {
     event->accept();
-    std::fputs("MvPopupMenu::keyPressEvent\n", stdout);
-    std::fflush(stdout);
+    traceLine("MvPopupMenu::keyPressEvent\n");
     return false;
 }
 
