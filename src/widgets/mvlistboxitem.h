@@ -7,8 +7,8 @@
 
 // One list row: text, icon and a check state (checkable, checked). It
 // measures and paints itself: an optional check box, the icon, the text.
-// The text is the platform row's own; the row holds nothing per row beyond
-// what it shows.
+// A folder can fill a list with a hundred thousand rows, so the text is kept
+// once, in the platform row, and a row is no object of the object tree.
 class MvListBoxItem : public UTIL_ListBoxItem
 {
 public:
