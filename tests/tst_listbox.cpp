@@ -411,7 +411,41 @@ private slots:
         QCOMPARE(row.text(), QString("renamed"));
         QCOMPARE(row.UTIL_ListBoxItem::text(), QString("renamed"));
         QVERIFY(row.pixmap() && row.pixmap()->isNull());
-        QCOMPARE(row.metaObject()->className(), "MvListBoxItem");
+        QCOMPARE(list->index(&row), -1);
+    }
+
+    // Rows keep their own positions: after each change every row and the
+    // current one are where the list says, and Down goes on from there.
+    void indexesFollowChanges_data()
+    {
+        QTest::addColumn<int>("removeAt");
+        QTest::addColumn<int>("insertAt");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("remove above current") << 0 << -2 << "bcde";
+        QTest::newRow("remove below current") << 3 << -2 << "abce";
+        QTest::newRow("insert above current") << -1 << 1 << "anbcde";
+        QTest::newRow("append") << -1 << -1 << "abcden";
+    }
+    void indexesFollowChanges()
+    {
+        QFETCH(int, removeAt);
+        QFETCH(int, insertAt);
+        QFETCH(QString, after);
+        for (const char *name : {"a", "b", "c", "d", "e"})
+            addRow(name);
+        list->setSelected(list->item(2), true);
+        list->removeItem(removeAt);
+        if (insertAt > -2)
+            list->insertItem(new MvListBoxItem(list->listBox, "n", QPixmap(), false), insertAt);
+        QString rows;
+        for (int i = 0; i < list->count(); ++i) {
+            QCOMPARE(list->index(list->item(i)), i);
+            rows += list->item(i)->text();
+        }
+        QCOMPARE(rows, after);
+        QCOMPARE(list->currentItem(), after.indexOf('c'));
+        QTest::keyClick(list->listBox, Qt::Key_Down);
+        QCOMPARE(list->item(list->currentItem())->text(), after.at(after.indexOf('c') + 1));
     }
 
     void icons()

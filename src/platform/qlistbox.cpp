@@ -28,17 +28,19 @@ QListBox::~QListBox()
 
 void QListBox::insertItem(QListBoxItem *item, int index)
 {
-    if (!item || (item->inserted && item->lbox == this))
+    if (!item || (item->at >= 0 && item->lbox == this))
         return;
-    if (item->inserted && item->lbox)
+    if (item->at >= 0 && item->lbox)
         item->lbox->detachItem(item);
     item->lbox = this;
-    item->inserted = true;
     item->selected = false;
-    if (index < 0 || index >= count())
+    if (index < 0 || index >= count()) {
+        item->at = count();
         items.append(item);
-    else
+    } else {
         items.insert(index, item);
+        renumber(index);
+    }
     invalidateLayout();
 }
 
@@ -55,13 +57,14 @@ void QListBox::clear()
 {
     if (items.isEmpty())
         return;
-    const QList<QListBoxItem *> old = items;
-    items.clear();
+    // Swapped out, so that the emptied list gives its array back too.
+    QList<QListBoxItem *> old;
+    old.swap(items);
     current = nullptr;
     hoverKnown = false;
     ++generation;
-    for (QListBoxItem *row : old)
-        row->inserted = false;
+    for (QListBoxItem *row : std::as_const(old))
+        row->at = -1;
     qDeleteAll(old);
     verticalScrollBar()->setValue(0);
     invalidateLayout();
@@ -69,17 +72,26 @@ void QListBox::clear()
 
 void QListBox::detachItem(QListBoxItem *row)
 {
-    const int at = int(items.indexOf(row));
+    const int at = index(row);
     if (at < 0)
         return;
     items.removeAt(at);
-    row->inserted = false;
+    renumber(at);
+    row->at = -1;
     row->selected = false;
     if (current == row)
         current = nullptr;
     hoverKnown = false;
     ++generation;
     invalidateLayout();
+}
+
+// Each row knows its position, so that finding a row's index (several times
+// for every key press) does not search the list.
+void QListBox::renumber(int from)
+{
+    for (int i = from, n = count(); i < n; ++i)
+        items.at(i)->at = i;
 }
 
 QListBoxItem *QListBox::item(int index) const
@@ -89,7 +101,7 @@ QListBoxItem *QListBox::item(int index) const
 
 int QListBox::index(const QListBoxItem *row) const
 {
-    return row ? int(items.indexOf(const_cast<QListBoxItem *>(row))) : -1;
+    return row && row->lbox == this ? row->at : -1;
 }
 
 int QListBox::currentItem() const
@@ -171,11 +183,11 @@ void QListBox::updateItem(int index)
 
 void QListBox::updateItem(QListBoxItem *row)
 {
-    if (!row || !row->inserted || row->lbox != this)
+    const int at = index(row);
+    if (at < 0)
         return;
     // A row whose height changed moves every row below it.
-    const int at = index(row);
-    if (!layoutDirty && at >= 0 && at + 1 < int(tops.size())) {
+    if (!layoutDirty && at + 1 < int(tops.size())) {
         const int h = row->height(this);
         if (varHeight && h != tops[at + 1] - tops[at]) {
             invalidateLayout();
@@ -185,6 +197,13 @@ void QListBox::updateItem(QListBoxItem *row)
     const QRect r = itemRect(row);
     if (!r.isEmpty())
         viewport()->update(r);
+}
+
+int QListBox::lineHeight() const
+{
+    if (fontLine < 0)
+        fontLine = fontMetrics().height();
+    return fontLine;
 }
 
 void QListBox::triggerUpdate()
@@ -209,6 +228,9 @@ void QListBox::ensureLayout() const
     if (!layoutDirty)
         return;
     const int n = count();
+    // A list emptied after a big folder gives that folder's share back.
+    if (tops.capacity() / 2 > size_t(n) + 1)
+        tops = std::vector<int>();
     tops.resize(size_t(n) + 1);
     int y = 0;
     if (varHeight) {
@@ -257,8 +279,10 @@ void QListBox::resizeEvent(QResizeEvent *e)
 
 void QListBox::changeEvent(QEvent *e)
 {
-    if (e->type() == QEvent::FontChange)
+    if (e->type() == QEvent::FontChange) {
+        fontLine = -1;
         invalidateLayout();
+    }
     QAbstractScrollArea::changeEvent(e);
 }
 
@@ -325,7 +349,6 @@ void QListBox::paintEvent(QPaintEvent *e)
         if (top > damage.bottom())
             break;
         QListBoxItem *it = items.at(row);
-        // Asking the row again lets it keep its own measure for painting.
         const int h = std::max(1, it->height(this));
         p.save();
         p.translate(0, top);

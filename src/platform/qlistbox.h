@@ -37,6 +37,8 @@ public:
 
     void setVariableHeight(bool on);
     bool variableHeight() const { return varHeight; }
+    // The line height of the list's font, measured once for each font.
+    int lineHeight() const;
 
     void updateItem(int index);
     void updateItem(QListBoxItem *item);
@@ -81,6 +83,7 @@ protected:
 private:
     friend class QListBoxItem;
     void detachItem(QListBoxItem *item);
+    void renumber(int from);
     void invalidateLayout();
     void ensureLayout() const;
     void updateScrollRange();
@@ -96,6 +99,7 @@ private:
     // row pointers in flight stale, and the emitter stops when this moves.
     quint64 generation = 0;
     bool varHeight = false;
+    mutable int fontLine = -1;
 
     mutable std::vector<int> tops; // row tops in content coordinates, plus the total
     mutable bool layoutDirty = true;

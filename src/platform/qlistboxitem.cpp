@@ -6,20 +6,20 @@
 
 QListBoxItem::~QListBoxItem()
 {
-    if (lbox && inserted)
+    if (lbox && at >= 0)
         lbox->detachItem(this);
 }
 
 void QListBoxItem::setText(const QString &text)
 {
     txt = text;
-    if (lbox && inserted)
+    if (lbox && at >= 0)
         lbox->updateItem(this);
 }
 
 int QListBoxItem::height(const QListBox *box) const
 {
-    return box ? box->fontMetrics().height() + 2 : 0;
+    return box ? box->lineHeight() + 2 : 0;
 }
 
 int QListBoxItem::width(const QListBox *box) const
@@ -31,5 +31,5 @@ void QListBoxItem::paint(QPainter *) {}
 
 bool QListBoxItem::isCurrent() const
 {
-    return lbox && inserted && lbox->currentListItem() == this;
+    return lbox && at >= 0 && lbox->currentListItem() == this;
 }

@@ -9,6 +9,8 @@ class QPixmap;
 // One row of a QListBox. The row measures and paints itself; the list box
 // owns it once inserted and deletes it on clear(), removeItem() or its own
 // destruction. Deleting a row that is still in a list box takes it out first.
+// A folder can give a list a hundred thousand rows, so a row stays small: no
+// object of its own in the object tree, no cached measures.
 class QListBoxItem
 {
 public:
@@ -32,7 +34,8 @@ public:
 protected:
     QString txt;
     QListBox *lbox = nullptr;
-    bool inserted = false;
+    // The row's position in lbox, kept by the list box; -1 while not in it.
+    int at = -1;
     bool selected = false;
 
     friend class QListBox;

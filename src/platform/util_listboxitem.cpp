@@ -27,7 +27,9 @@ QFont UTIL_ListBoxItem::font() const
 
 int UTIL_ListBoxItem::height(const QListBox *box) const
 {
-    const int line = box ? box->fontMetrics().height() : QFontMetrics(font()).height();
+    static const int phoneLine = QFontMetrics(UTIL_ListBox::phoneFont()).height();
+    const QListBox *measure = box ? box : lbox;
+    const int line = measure ? measure->lineHeight() : phoneLine;
     return std::max(MinRowHeight, line + RowPadding);
 }
 

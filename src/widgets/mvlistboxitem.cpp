@@ -1,14 +1,12 @@
 #include "widgets/mvlistboxitem.h"
 
 #include "app/mvsharepixmap.h"
+#include "platform/phonegeometry.h"
 #include "platform/qlistbox.h"
 
 #include <QFontMetrics>
 #include <QPainter>
 #include <algorithm>
-
-int MvListBoxItem::itemFontHeight = 0;
-int MvListBoxItem::lastItemHeight = 0;
 
 namespace {
 constexpr int TextLeft = 3;
@@ -16,33 +14,20 @@ constexpr int BoxTop = 2;
 constexpr int BoxGap = 6;
 constexpr int BoxSize = 18;
 constexpr int IconGap = 5;
-constexpr int TextWidth = 240;
+constexpr int TextWidth = PhoneGeometry::ScreenWidth;
 constexpr int TextRightGap = 3;
 } // namespace
 
 MvListBoxItem::MvListBoxItem(QListBox *box, const QString &text, const QPixmap &pixmap, bool flag)
-    : QObject(nullptr), UTIL_ListBoxItem(box, text, flag), itemText(text), itemPixmap(pixmap)
+    : UTIL_ListBoxItem(box, text, flag), itemPixmap(pixmap)
 {
-    itemFontHeight = QFontMetrics(font()).height();
 }
 
 MvListBoxItem::~MvListBoxItem() = default;
 
-QString MvListBoxItem::text() const
-{
-    return itemText;
-}
-
 const QPixmap *MvListBoxItem::pixmap() const
 {
     return &itemPixmap;
-}
-
-void MvListBoxItem::setText(const QString &text)
-{
-    UTIL_ListBoxItem::setText(text);
-    if (itemText != text)
-        itemText = text;
 }
 
 void MvListBoxItem::setPixmap(const QPixmap &pixmap)
@@ -52,9 +37,7 @@ void MvListBoxItem::setPixmap(const QPixmap &pixmap)
 
 int MvListBoxItem::height(const QListBox *box) const
 {
-    const int h = std::max(UTIL_ListBoxItem::height(box), itemPixmap.height() + 1);
-    lastItemHeight = h;
-    return h;
+    return std::max(UTIL_ListBoxItem::height(box), itemPixmap.height() + 1);
 }
 
 void MvListBoxItem::paint(QPainter *painter)
@@ -78,13 +61,15 @@ void MvListBoxItem::paint(QPainter *painter)
     }
     // One line: a name holding a line break must not spill out of its row,
     // and one too long for the row ends in an ellipsis rather than mid-letter.
-    const QRect rect(x, lastItemHeight - itemFontHeight - 4, TextWidth, itemFontHeight + 1);
+    // The text sits on the row's bottom, measured with the font it is drawn in.
     const QListBox *box = listBox();
+    const QFontMetrics metrics(painter->font());
+    const int fontHeight = metrics.height();
+    const QRect rect(x, height(box) - fontHeight - 4, TextWidth, fontHeight + 1);
     const int room = (box ? box->viewport()->width() : TextWidth) - x - TextRightGap;
-    QString line = itemText;
+    QString line = txt;
     line.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
-    const QString shown =
-        QFontMetrics(painter->font()).elidedText(line, Qt::ElideRight, std::max(room, 0));
+    const QString shown = metrics.elidedText(line, Qt::ElideRight, std::max(room, 0));
     painter->drawText(rect, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, shown);
 }
 

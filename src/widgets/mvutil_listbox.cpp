@@ -3,8 +3,6 @@
 #include "platform/util_listbox.h"
 #include "widgets/mvlistboxitem.h"
 
-#include <QFontMetrics>
-
 MvUTIL_ListBox::MvUTIL_ListBox(const QString &text, QWidget *parent, unsigned int flags)
     : MvObject(parent, text.toLatin1().constData()), listBox(new UTIL_ListBox(text, parent, flags))
 {
@@ -78,7 +76,6 @@ void MvUTIL_ListBox::insertItem(MvListBoxItem *item, int index)
 {
     if (!listBox || !item)
         return;
-    MvListBoxItem::itemFontHeight = QFontMetrics(item->font()).height();
     listBox->insertItem(static_cast<UTIL_ListBoxItem *>(item), index);
 }
 

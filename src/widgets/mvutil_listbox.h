@@ -1,13 +1,13 @@
 #pragma once
 
 #include "platform/phonegeometry.h"
+#include "widgets/mvlistboxitem.h"
 #include "widgets/mvobject.h"
 
 #include <QList>
 #include <QPoint>
 #include <QPointer>
 
-class MvListBoxItem;
 class QListBoxItem;
 class QWidget;
 class UTIL_ListBox;
@@ -15,7 +15,8 @@ class UTIL_ListBoxItem;
 
 // A list of MvListBoxItem rows on the phone's list box. It re-emits the list
 // box's signals with the program's own rows, and turns a tap on a checkable
-// row's check-box band into a change of its check state.
+// row's check-box band into a change of its check state. The row's class is
+// complete here so that its pointer in the signals has a meta type.
 class MvUTIL_ListBox : public MvObject
 {
     Q_OBJECT
