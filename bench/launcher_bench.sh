@@ -1,7 +1,8 @@
 #!/bin/bash
 # What the phone launcher adds to Movara's start, on one private X server:
-#   - start to window on screen, warm: movara alone, then through the launcher,
-#     in interleaved rounds (medians with min and max, and their ratio);
+#   - start to window on screen, warm: movara alone, in the launcher's sandbox
+#     started directly (which parts the sandbox's cost from the launcher's) and
+#     through the launcher, in interleaved rounds (medians with min and max);
 #   - the launcher's own work: from its start to the start of the sandbox
 #     (a stand-in bubblewrap notes the moment and runs nothing).
 # Prints figures; asserts nothing.
@@ -78,23 +79,8 @@ start_to_window() { # start_to_window COMMAND...: ms from the start to Movara's 
     stop "${pids[-1]}"
 }
 
-echo "Warming up ..." >&2
-for _ in 1 2; do
-    start_to_window "$bin/movara" >/dev/null
-    start_to_window "$launcher" --phone "$phone" >/dev/null
-done
-
-echo "Start to window on screen ($rounds interleaved rounds) ..." >&2
-alone=() launched=()
-for _ in $(seq "$rounds"); do
-    alone+=("$(start_to_window "$bin/movara")")
-    sleep 0.3
-    launched+=("$(start_to_window "$launcher" --phone "$phone")")
-    sleep 0.3
-done
-
-# The launcher's own work: a bubblewrap in front of the real one notes when the
-# sandbox would start and stops there; any other use of it goes to the real one.
+# A bubblewrap in front of the real one notes when the launcher would start the
+# sandbox, and with what, and stops there; any other use goes to the real one.
 real_bwrap=$(command -v bwrap)
 mkdir "$work/fake"
 cat >"$work/fake/bwrap" <<EOF
@@ -102,6 +88,7 @@ cat >"$work/fake/bwrap" <<EOF
 if [ "\${1:-}" = --die-with-parent ]; then
     t=\$EPOCHREALTIME
     echo "\${t/./}000" >"$work/sandbox-start"
+    printf '%s\\0' "\$@" >"$work/sandbox-arguments"
     exit 0
 fi
 exec "$real_bwrap" "\$@"
@@ -117,12 +104,31 @@ for _ in $(seq "$rounds"); do
 done
 own_ms=()
 for us in "${own[@]}"; do own_ms+=("$(awk -v us="$us" 'BEGIN { printf "%.1f", us / 1000 }')"); done
+mapfile -d '' -t sandbox <"$work/sandbox-arguments"
+
+echo "Warming up ..." >&2
+for _ in 1 2; do
+    start_to_window "$bin/movara" >/dev/null
+    start_to_window "$launcher" --phone "$phone" >/dev/null
+done
+
+echo "Start to window on screen ($rounds interleaved rounds) ..." >&2
+alone=() sandboxed=() launched=()
+for _ in $(seq "$rounds"); do
+    alone+=("$(start_to_window "$bin/movara")")
+    sleep 0.3
+    sandboxed+=("$(start_to_window bwrap "${sandbox[@]}")")
+    sleep 0.3
+    launched+=("$(start_to_window "$launcher" --phone "$phone")")
+    sleep 0.3
+done
 
 alone_median=$(median "${alone[@]}")
 launched_median=$(median "${launched[@]}")
-printf '%-44s %8s %12s\n' "" median "min-max"
-printf '%-44s %8s %12s\n' "start to window, movara alone (ms)" "$alone_median" "$(spread "${alone[@]}")"
-printf '%-44s %8s %12s\n' "start to window, through the launcher (ms)" "$launched_median" "$(spread "${launched[@]}")"
-printf '%-44s %8s\n' "ratio launcher / alone" \
+printf '%-50s %8s %12s\n' "" median "min-max"
+printf '%-50s %8s %12s\n' "start to window, movara alone (ms)" "$alone_median" "$(spread "${alone[@]}")"
+printf '%-50s %8s %12s\n' "start to window, in the sandbox, no launcher (ms)" "$(median "${sandboxed[@]}")" "$(spread "${sandboxed[@]}")"
+printf '%-50s %8s %12s\n' "start to window, through the launcher (ms)" "$launched_median" "$(spread "${launched[@]}")"
+printf '%-50s %8s\n' "ratio launcher / alone" \
     "$(awk -v a="$alone_median" -v l="$launched_median" 'BEGIN { if (a > 0) printf "%.2f", l / a }')"
-printf '%-44s %8s %12s\n' "launcher's own work to the sandbox (ms)" "$(median "${own_ms[@]}")" "$(spread "${own_ms[@]}")"
+printf '%-50s %8s %12s\n' "launcher's own work to the sandbox (ms)" "$(median "${own_ms[@]}")" "$(spread "${own_ms[@]}")"
