@@ -50,6 +50,17 @@ QList<qint64> processesWith(const QByteArray &text)
     return found;
 }
 
+// The first folder from path up to the root that other users cannot pass, or "".
+QString folderClosedToOthers(const QString &path)
+{
+    for (QDir dir(path);; dir.cdUp()) {
+        if (!(QFile::permissions(dir.path()) & QFile::ExeOther))
+            return dir.path();
+        if (dir.isRoot())
+            return {};
+    }
+}
+
 } // namespace
 
 class TestPhoneLauncher : public QObject
@@ -60,6 +71,8 @@ private slots:
     void initTestCase();
     void phonePathsLeadToThePhoneFolder();
     void ownFoldersAsRoots();
+    void pathsFromTheWorkingFolder_data();
+    void pathsFromTheWorkingFolder();
     void privateDisplayAndExitStatus();
     void failures_data();
     void failures();
@@ -71,6 +84,7 @@ private:
                bool viaLauncher = true);
 
     QTemporaryDir work;
+    QTemporaryDir elsewhere;
     QString phone;
     QByteArray out;
     QByteArray err;
@@ -179,6 +193,42 @@ void TestPhoneLauncher::ownFoldersAsRoots()
     QVERIFY(!out.contains("Test pattern"));
 }
 
+void TestPhoneLauncher::pathsFromTheWorkingFolder_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QByteArray>("expected");
+
+    const QString photos = "/ezxlocal/download/mystuff/MyPhotos";
+    QTest::addRow("relative root")
+        << QStringList{"--video", "Clips/.", "ls", photos} << QByteArray("clip.avi");
+    QTest::addRow("command through a link")
+        << QStringList{"./elsewhere-link/hello"} << QByteArray("hello from elsewhere");
+    QTest::addRow("command on the PATH")
+        << QStringList{"hello"} << QByteArray("hello from elsewhere");
+}
+
+// A relative root and commands from outside the working folder reach the
+// sandbox: the command's own folder is bound, found through a link or the PATH.
+void TestPhoneLauncher::pathsFromTheWorkingFolder()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QByteArray, expected);
+
+    QVERIFY(QDir().mkpath(work.filePath("Clips")));
+    QFile(work.filePath("Clips/clip.avi")).open(QIODevice::WriteOnly);
+    QFile::link(elsewhere.path(), work.filePath("elsewhere-link"));
+    QFile hello(elsewhere.filePath("hello"));
+    QVERIFY(hello.open(QIODevice::WriteOnly));
+    hello.write("#!/bin/sh\necho hello from elsewhere\n");
+    hello.close();
+    hello.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+    QProcessEnvironment extra;
+    extra.insert("PATH", elsewhere.path() + ":" + qEnvironmentVariable("PATH"));
+
+    QCOMPARE(launch(QStringList{"--phone", phone} + args, extra), 0);
+    QVERIFY2(out.contains(expected), (out + err).constData());
+}
+
 void TestPhoneLauncher::privateDisplayAndExitStatus()
 {
     const bool probe = !QStandardPaths::findExecutable("xwininfo").isEmpty();
@@ -218,6 +268,9 @@ void TestPhoneLauncher::failures_data()
                                              << "" << QByteArray("give no command");
     QTest::addRow("sandbox not allowed") << QStringList{"true"} << "PATH"
                                          << "@fakebwrap" << QByteArray("may not create a sandbox");
+    QTest::addRow("sandbox not allowed since the last start")
+        << QStringList{"true"} << "PATH"
+        << "@fakebwrap-replaced" << QByteArray("may not create a sandbox");
     QTest::addRow("own root missing") << QStringList{"--video", "/nonexistent/Videos", "true"} << ""
                                       << "" << QByteArray("no such folder");
 }
@@ -232,16 +285,29 @@ void TestPhoneLauncher::failures()
     args.replaceInStrings("@fresh", work.filePath("fresh-phone"));
     if (!args.contains("--phone"))
         args = QStringList{"--phone", phone} + args;
-    if (value == "@fakebwrap") {
-        // A bubblewrap that is refused its namespaces, as on a locked-down machine.
+    if (value.startsWith("@fakebwrap")) {
         const QString bin = work.filePath("fakebin");
         QVERIFY(QDir().mkpath(bin));
-        QFile fake(bin + "/bwrap");
-        QVERIFY(fake.open(QIODevice::WriteOnly));
-        fake.write("#!/bin/sh\necho 'bwrap: No permissions to create new namespace' >&2\nexit 1\n");
-        fake.close();
-        fake.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
-        value = bin + ":" + qEnvironmentVariable("PATH");
+        const auto writeBwrap = [&](const QByteArray &script) {
+            QFile fake(bin + "/bwrap");
+            fake.remove();
+            QVERIFY(fake.open(QIODevice::WriteOnly));
+            fake.write("#!/bin/sh\n" + script);
+            fake.close();
+            fake.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+        };
+        const QString path = bin + ":" + qEnvironmentVariable("PATH");
+        if (value == "@fakebwrap-replaced") {
+            // First one that works, so that the phone folder notes it may.
+            writeBwrap("exec " + QFile::encodeName(QStandardPaths::findExecutable("bwrap")) +
+                       " \"$@\"\n");
+            QProcessEnvironment first;
+            first.insert("PATH", path);
+            QCOMPARE(launch({"--phone", phone, "true"}, first), 0);
+        }
+        // A bubblewrap that is refused its namespaces, as on a locked-down machine.
+        writeBwrap("echo 'bwrap: No permissions to create new namespace' >&2\nexit 1\n");
+        value = path;
     }
     QProcessEnvironment extra;
     if (!variable.isEmpty())
@@ -283,16 +349,25 @@ void TestPhoneLauncher::worksWithoutRoot()
 {
     if (geteuid() != 0 || QStandardPaths::findExecutable("setpriv").isEmpty())
         QSKIP("needs root to become another user, and setpriv");
-    // An ordinary user with a home of its own.
+    // An ordinary user with a home of its own, running a copy of the launcher:
+    // the build folder may sit where only its owner can enter (a 0700 home).
     QFile::setPermissions(work.path(), QFile::permissions(work.path()) | QFile::ExeOther);
+    const QString closed = folderClosedToOthers(work.path());
+    if (!closed.isEmpty())
+        QSKIP(qPrintable(closed + " holds the temporary folder and other users cannot enter it"));
+    const QString launcher = work.filePath("launcher/movara-phone");
+    QVERIFY(QDir().mkpath(work.filePath("launcher")));
+    QVERIFY(QFile::copy(launcherPath, launcher));
+    QVERIFY(QFile::setPermissions(launcher, QFile::permissions(launcher) | QFile::ReadOther |
+                                                QFile::ExeOther));
     const QString home = work.filePath("home-nobody");
     QVERIFY(QDir().mkpath(home));
     QCOMPARE(::chown(QFile::encodeName(home).constData(), 65534, 65534), 0);
     QProcessEnvironment extra;
     extra.insert("HOME", home);
     const int status =
-        launch({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups",
-                launcherPath, "--", "/bin/sh", "-c",
+        launch({"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups", launcher,
+                "--", "/bin/sh", "-c",
                 "id -u; ls /ezxlocal/download/mystuff/MyRingTone; test -d /mmc/mmca1/Music"},
                extra, false);
     if (err.contains("may not create a sandbox"))
