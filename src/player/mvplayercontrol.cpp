@@ -14,6 +14,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
@@ -59,10 +60,52 @@ const unsigned long MIXER_READ_OUTPUT_STATE = 0x80044DED;
 const unsigned long MIXER_WRITE_OUTSRC = 0xC0044DFA;
 const unsigned long SOUND_MIXER_WRITE_OGAIN = 0xC0044D0D;
 
-// Compiled once.
 const QRegularExpression lengthNumberPattern(QStringLiteral("[0-9]*\\.[0-9]+"));
-const QRegularExpression statusSpanPattern(QStringLiteral("A:\\(*.*[0-9]\\)"));
-const QRegularExpression elapsedTimePattern(QStringLiteral("[(].*[0-9]\\.[0-9]\\)"));
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+const char *find(const char *from, const char *end, char c)
+{
+    return static_cast<const char *>(std::memchr(from, c, size_t(end - from)));
+}
+
+// The elapsed time in the engine's status output, read from the raw bytes
+// (a status output comes every few tens of milliseconds). The status span
+// is the first "A:" that a digit and ")" follow later on its line, cut
+// after the first ")" past the "A:". The time is what lies between the
+// span's first "(" and that ")", which must close a digit, a dot and a
+// digit with at least one character before them. Returns the time, with
+// isTime set; the span when it holds no time; "%1" when there is no span.
+QString statusElapsedText(const QByteArray &bytes, bool *isTime)
+{
+    *isTime = false;
+    const char *const end = bytes.constData() + bytes.size();
+    for (const char *line = bytes.constData(); line < end;) {
+        const char *lineEnd = find(line, end, '\n');
+        if (!lineEnd)
+            lineEnd = end;
+        const char *span = find(line, lineEnd, 'A');
+        while (span && (span + 1 == lineEnd || span[1] != ':'))
+            span = find(span + 1, lineEnd, 'A');
+        const char *const firstClose = span ? find(span + 2, lineEnd, ')') : nullptr;
+        for (const char *close = firstClose; close; close = find(close + 1, lineEnd, ')')) {
+            if (!isDigit(close[-1]))
+                continue;
+            const char *const last = firstClose;
+            const char *open = nullptr;
+            if (last - span >= 4 && isDigit(last[-3]) && last[-2] == '.' && isDigit(last[-1]))
+                open = find(span, last - 3, '(');
+            *isTime = open != nullptr;
+            return open ? QString::fromLocal8Bit(open + 1, last - open - 1)
+                        : QString::fromLocal8Bit(span, last + 1 - span);
+        }
+        line = lineEnd + 1;
+    }
+    return QStringLiteral("%1");
+}
 
 QString lineText(QByteArray line)
 {
@@ -122,7 +165,7 @@ MvPlayerControl::MvPlayerControl(QObject *parent, int volume, int windowId)
     // A coarse timer may fire up to 5% early, which would end a medium
     // that is still playing.
     idleTimer->setTimerType(Qt::PreciseTimer);
-    connect(idleTimer, &QTimer::timeout, this, &MvPlayerControl::slotIdleTimerShot);
+    connect(idleTimer, &QTimer::timeout, this, &MvPlayerControl::idleTimerExpired);
 
     startDeadline = new QTimer(this);
     startDeadline->setSingleShot(true);
@@ -320,6 +363,24 @@ void MvPlayerControl::slotProcessExited()
     emit processExited();
 }
 
+void MvPlayerControl::startIdleTimer()
+{
+    lastOutput.start();
+    idleTimer->start(idleInterval);
+}
+
+// The timer was armed at the start of the silence it measures or earlier;
+// output since then moved lastOutput only. Waits out the rest, rounded up.
+void MvPlayerControl::idleTimerExpired()
+{
+    const qint64 left = qint64(idleInterval) * 1000000 - lastOutput.nsecsElapsed();
+    if (left > 0) {
+        idleTimer->start(int((left + 999999) / 1000000));
+        return;
+    }
+    slotIdleTimerShot();
+}
+
 void MvPlayerControl::slotIdleTimerShot()
 {
     idleTimer->stop();
@@ -370,7 +431,7 @@ void MvPlayerControl::togglePause()
     } else if (startingMedium()) {
         startDeadline->start(startLimit);
     } else {
-        idleTimer->start(idleInterval);
+        startIdleTimer();
     }
     sendCommand(QStringLiteral("pause\n"));
 }
@@ -384,9 +445,9 @@ void MvPlayerControl::seek(int value, int type)
         if (startingMedium())
             startDeadline->start(startLimit);
         else if (engineRunning)
-            idleTimer->start(idleInterval);
+            startIdleTimer();
     } else if (!startingMedium()) {
-        idleTimer->start(idleInterval);
+        startIdleTimer();
     }
     const QString command = QStringLiteral("seek %1 %2\n").arg(qlonglong(value));
     sendCommand(type != 0 ? command.arg(qlonglong(type)) : command.arg(QString()));
@@ -538,7 +599,7 @@ void MvPlayerControl::readHeaderLine()
 
     if (outputLine.startsWith(QLatin1String("VO: ")) ||
         outputLine.startsWith(QLatin1String("AO: "))) {
-        idleTimer->start(idleInterval);
+        startIdleTimer();
         startDeadline->stop();
         mediumStarted = true;
         refusalLine.clear();
@@ -547,11 +608,14 @@ void MvPlayerControl::readHeaderLine()
 
 void MvPlayerControl::readStatusPhase()
 {
-    idleTimer->start(idleInterval);
+    lastOutput.start();
 
     if (process->canReadLine()) {
         // The one reply read here is the medium's length.
-        const QString outputLine = lineText(process->readLine());
+        const QByteArray line = process->readLine();
+        if (!line.contains("ANS_LENGTH="))
+            return;
+        const QString outputLine = lineText(line);
         const int at = outputLine.indexOf(QLatin1String("ANS_LENGTH="));
         if (at < 0)
             return;
@@ -563,24 +627,11 @@ void MvPlayerControl::readStatusPhase()
     }
 
     // Status output, ended by a carriage return: find the elapsed time in
-    // the first status span, then drop the whole buffer.
-    const QString outputLine = QString::fromLocal8Bit(process->peek(process->bytesAvailable()));
-    elapsedText = QStringLiteral("%1");
-    QRegularExpressionMatch match = statusSpanPattern.match(outputLine);
-    if (match.hasMatch()) {
-        elapsedText =
-            elapsedText.arg(outputLine.mid(match.capturedStart(), match.capturedLength()));
-        elapsedText.truncate(elapsedText.indexOf(QLatin1Char(')')) + 1);
-
-        // The span starts at 0 in elapsedText, wherever it began in the buffer.
-        match = elapsedTimePattern.match(elapsedText);
-        if (match.hasMatch()) {
-            elapsedText = elapsedText.mid(match.capturedStart() + 1, match.capturedLength() - 2);
-            emit signalTimeElapse();
-        }
-    }
-    if (process)
-        process->readAllStandardOutput();
+    // the first status span, and drop the whole buffer.
+    bool isTime = false;
+    elapsedText = statusElapsedText(process->readAll(), &isTime);
+    if (isTime)
+        emit signalTimeElapse();
 }
 
 // Bounds what an engine can leave buffered: data with no line end in the
