@@ -35,6 +35,7 @@ public:
 
     // The file through which a new medium is handed to a running engine,
     // unless another is set before the engine gets its first "loadlist".
+    // Its path travels in a command, which carries Latin-1 only.
     static const char defaultCurrentMediaFile[];
     void setCurrentMediaFile(const QString &path) { mediaFilePath = path; }
     QString currentMediaFile() const { return mediaFilePath; }
