@@ -1,27 +1,36 @@
-// What following the engine's output costs: the controller's CPU time per
-// status burst against a plain scan of the same bytes, its share of one
-// core at the engine's real status rate, and the time playFile takes to
-// get the engine process running. Prints figures; asserts nothing.
+// What following the engine's output costs the program. A child writes
+// status lines one at a time at a pace, and the program's side reads them
+// through QProcess and the event loop in two ways, in interleaved rounds:
+// a bare reader that only drains the pipe (the floor any front-end pays),
+// and the player control, which parses every line. CPU time is this
+// process's own, from getrusage. Also the time playFile takes to get the
+// engine process running. Prints figures; asserts nothing.
 
 #include "../tests/engine/enginetesthelpers.h"
 
-#include <QCoreApplication>
+#include "platform/zapplication.h"
+
 #include <QEventLoop>
 #include <QStandardPaths>
 #include <QTimer>
 
 #include <algorithm>
-#include <cstring>
+#include <sys/resource.h>
 #include <time.h>
 
 namespace {
-const double realBurstIntervalMs = 23.0;
+// The real engine's status rate with its SDL audio driver.
+const double engineLineIntervalMs = 23.0;
+const int linesPerRun = 2000;
+const int paceMicros = 2000;
+const int rounds = 5;
 
 double cpuMs()
 {
-    timespec now;
-    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+    rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return (usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) * 1e3 +
+           (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e3;
 }
 
 double wallMs()
@@ -31,20 +40,20 @@ double wallMs()
     return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
 }
 
-// Status output of the real engine playing a generated clip for a few
-// seconds (it plays in real time), if both tools are at hand: one burst per
-// "\r", as the engine writes them, cycled to the size wanted.
-QList<QByteArray> recordStatus(const QString &dir, qint64 wantedBytes)
+// Status lines of the real engine playing a generated clip for a few
+// seconds (it plays in real time), if both tools are at hand; one per "\r",
+// as the engine writes them.
+QList<QByteArray> recordStatus(const QString &dir)
 {
-    QList<QByteArray> bursts;
+    QList<QByteArray> lines;
     const QString ffmpeg = QStandardPaths::findExecutable(QStringLiteral("ffmpeg"));
     const QString mplayer = QStandardPaths::findExecutable(QStringLiteral("mplayer"));
     if (ffmpeg.isEmpty() || mplayer.isEmpty())
-        return bursts;
+        return lines;
     const QString clip = dir + QStringLiteral("/clip.mp3");
     if (QProcess::execute(ffmpeg, {"-loglevel", "error", "-y", "-f", "lavfi", "-i",
                                    "sine=frequency=440:duration=200", "-b:a", "32k", clip}) != 0)
-        return bursts;
+        return lines;
     QProcess engine;
     engine.start(mplayer, {"-slave", "-nortc", "-ao", "null", "-vo", "null", "-endpos", "4", clip});
     engine.closeWriteChannel();
@@ -52,185 +61,153 @@ QList<QByteArray> recordStatus(const QString &dir, qint64 wantedBytes)
         engine.kill();
         engine.waitForFinished();
     }
-    QList<QByteArray> recorded;
     for (const QByteArray &part : engine.readAllStandardOutput().split('\r'))
         if (part.startsWith("A:"))
-            recorded.append(part + '\r');
-    qint64 bytes = 0;
-    for (qsizetype i = 0; !recorded.isEmpty() && bytes < wantedBytes; ++i) {
-        bursts.append(recorded[i % recorded.size()]);
-        bytes += bursts.last().size();
-    }
-    return bursts;
+            lines.append(part + '\r');
+    return lines;
 }
 
 // Lines shaped like the engine's audio status, when it cannot be recorded.
 QList<QByteArray> synthesizeStatus(int count)
 {
-    QList<QByteArray> bursts;
+    QList<QByteArray> lines;
     for (int i = 0; i < count; ++i) {
         const double t = i * 0.026;
         char line[96];
         std::snprintf(line, sizeof line,
                       "A:%6.1f (%02d:%04.1f) of 1000.0 (16:40.0)  0.5%% \033[J\r", t, int(t) / 60,
                       t - (int(t) / 60) * 60);
-        bursts.append(QByteArray(line));
+        lines.append(QByteArray(line));
     }
-    return bursts;
+    return lines;
 }
 
-// The least anyone must do with the bytes: look at each of them once.
-double plainScanMs(const QList<QByteArray> &bursts, int rounds)
+struct Run
 {
-    volatile qsizetype found = 0;
-    const double start = cpuMs();
-    for (int r = 0; r < rounds; ++r)
-        for (const QByteArray &burst : bursts)
-            found = found + (std::memchr(burst.constData(), ')', size_t(burst.size())) != nullptr);
-    return (cpuMs() - start) / rounds;
-}
-
-struct Replay
-{
-    int bursts = 0;
     int notifications = 0;
     int timeSignals = 0;
     double cpuMs = 0;
     double wallMs = 0;
 };
 
-// Plays a status file through the scripted engine and measures this
-// process, which is the controller and its event loop.
-Replay replay(EngineFixture &engine, const QString &fileAndPace, int bursts)
+// Runs the event loop from "go" until the engine has written the status
+// file and then a line on its error output, which ends the loop alike for
+// both readers: what the controller does once, at a medium's end or the
+// engine's exit, stays out of the figures.
+template <typename Go> void measure(Run &run, QProcess *engine, Go go)
 {
-    Replay result;
-    result.bursts = bursts;
-    engine.setScript("line AO: [null] 44100Hz 2ch s16le (2 bytes per sample)\nexpect go\nreplay " +
-                     fileAndPace + "\nline done\n");
-    QFile::remove(engine.logPath);
-    ProbeControl control(nullptr, 50, 0);
-    control.playFile(QStringLiteral("/media/clip.mp3"));
-    QObject::connect(control.engineProcess(), &QProcess::readyReadStandardOutput,
-                     [&] { ++result.notifications; });
-    QObject::connect(&control, &MvPlayerControl::signalTimeElapse, [&] { ++result.timeSignals; });
-    for (int i = 0; i < 100 && !MvPlayerControl::isIdleTimerActive(); ++i)
-        QTest::qWait(20);
-    result.notifications = 0;
-
+    QEventLoop loop;
+    QObject::connect(engine, &QProcess::readyReadStandardError, &loop, &QEventLoop::quit);
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
     const double wallStart = wallMs();
     const double cpuStart = cpuMs();
-    control.sendCommand(QStringLiteral("go\n"));
-    // A plain event loop, as in the program: QTest::qWait would sleep
-    // between its rounds and gather several bursts into one notification.
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (engine.hasEntry(QStringLiteral("out"), QStringLiteral("done\\n")) ||
-            wallMs() - wallStart > 120000)
-            loop.quit();
-    });
-    check.start(250);
+    go();
     loop.exec();
-    result.cpuMs = cpuMs() - cpuStart;
-    result.wallMs = wallMs() - wallStart;
-    control.quitPlayer();
-    return result;
+    run.cpuMs = cpuMs() - cpuStart;
+    run.wallMs = wallMs() - wallStart;
 }
-// The same replay read by a bare process object that only drains its
-// output: the cost of the event loop and the pipe, without the controller.
-Replay bareReplay(EngineFixture &engine, const QString &fileAndPace, int bursts)
+
+const char replayScript[] = "expect go\nreplay status %1\nerr done\n";
+
+// The floor: a process object that only drains its output.
+Run bareRun(EngineFixture &engine)
 {
-    Replay result;
-    result.bursts = bursts;
-    engine.setScript("expect go\nreplay " + fileAndPace + "\nline done\n");
-    QFile::remove(engine.logPath);
+    Run run;
+    engine.setScript(QString::fromLatin1(replayScript).arg(paceMicros));
     QProcess reader;
     QObject::connect(&reader, &QProcess::readyReadStandardOutput, [&] {
-        ++result.notifications;
+        ++run.notifications;
         reader.readAllStandardOutput();
     });
     reader.start(QStringLiteral("./mplayer"), QStringList());
     reader.waitForStarted();
-    const double wallStart = wallMs();
-    const double cpuStart = cpuMs();
-    reader.write("go\n");
-    QEventLoop loop;
-    QTimer check;
-    QObject::connect(&check, &QTimer::timeout, [&] {
-        if (engine.hasEntry(QStringLiteral("out"), QStringLiteral("done\\n")) ||
-            wallMs() - wallStart > 120000)
-            loop.quit();
-    });
-    check.start(250);
-    loop.exec();
-    result.cpuMs = cpuMs() - cpuStart;
-    result.wallMs = wallMs() - wallStart;
+    measure(run, &reader, [&] { reader.write("go\n"); });
     reader.write("quit\n");
     reader.waitForFinished(2000);
-    return result;
+    return run;
+}
+
+// The player control, in its status phase, following the same lines.
+Run controlRun(EngineFixture &engine)
+{
+    Run run;
+    engine.setScript("line AO: [null] 44100Hz 2ch s16le (2 bytes per sample)\n" +
+                     QString::fromLatin1(replayScript).arg(paceMicros));
+    ProbeControl control(nullptr, 50, 0);
+    control.playFile(QStringLiteral("/media/clip.mp3"));
+    for (int i = 0; i < 100 && !MvPlayerControl::isIdleTimerActive(); ++i)
+        QTest::qWait(20);
+    QProcess *process = control.engineProcess();
+    QObject::connect(process, &QProcess::readyReadStandardOutput, [&] { ++run.notifications; });
+    QObject::connect(&control, &MvPlayerControl::signalTimeElapse, [&] { ++run.timeSignals; });
+    measure(run, process, [&] { control.sendCommand(QStringLiteral("go\n")); });
+    return run;
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values[values.size() / 2];
+}
+
+void printPerLine(const char *name, const QList<double> &perLineUs, double floorUs)
+{
+    const auto [least, most] = std::minmax_element(perLineUs.begin(), perLineUs.end());
+    const double perMinute = median(perLineUs) * (60000.0 / engineLineIntervalMs) / 1000.0;
+    std::printf("%-12s %7.2f us per line (min %.2f, max %.2f), %.2f x the floor; "
+                "%.0f ms CPU per minute at one line per %.0f ms\n",
+                name, median(perLineUs), *least, *most, median(perLineUs) / floorUs, perMinute,
+                engineLineIntervalMs);
 }
 } // namespace
 
 int main(int argc, char **argv)
 {
-    QCoreApplication app(argc, argv);
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The program's own application object, with its application-wide filters.
+    ZApplication app(argc, argv);
     EngineFixture engine;
     if (!engine.installEngine()) {
         std::printf("cannot place the scripted engine\n");
         return 1;
     }
 
-    QList<QByteArray> bursts = recordStatus(engine.dirPath, 1 << 20);
-    const bool recorded = !bursts.isEmpty();
-    if (!recorded)
-        bursts = synthesizeStatus(24000);
+    QList<QByteArray> recorded = recordStatus(engine.dirPath);
+    const bool real = !recorded.isEmpty();
+    if (!real)
+        recorded = synthesizeStatus(linesPerRun);
     QFile statusFile(engine.dirPath + QStringLiteral("/status"));
     qint64 bytes = 0;
     if (statusFile.open(QIODevice::WriteOnly)) {
-        for (const QByteArray &burst : bursts)
-            bytes += statusFile.write(burst);
+        for (int i = 0; i < linesPerRun; ++i)
+            bytes += statusFile.write(recorded[i % recorded.size()]);
         statusFile.close();
     }
-    std::printf("status output: %s, %lld bursts, %lld bytes (%.0f bytes per burst)\n",
-                recorded ? "recorded from the real engine, cycled" : "synthesized",
-                qlonglong(bursts.size()), qlonglong(bytes), double(bytes) / bursts.size());
+    std::printf("status lines: %s, %d per run, %.0f bytes each, one write every %d us; "
+                "%d interleaved rounds\n",
+                real ? "recorded from the real engine" : "synthesized", linesPerRun,
+                double(bytes) / linesPerRun, paceMicros, rounds);
 
-    QFile sampleFile(engine.dirPath + QStringLiteral("/sample"));
-    if (sampleFile.open(QIODevice::WriteOnly)) {
-        for (int i = 0; i < 1000 && i < bursts.size(); ++i)
-            sampleFile.write(bursts[i]);
-        sampleFile.close();
+    QList<double> bareUs;
+    QList<double> controlUs;
+    QList<double> excessUs;
+    for (int round = 0; round < rounds; ++round) {
+        const Run bare = bareRun(engine);
+        const Run control = controlRun(engine);
+        bareUs.append(bare.cpuMs * 1000.0 / linesPerRun);
+        controlUs.append(control.cpuMs * 1000.0 / linesPerRun);
+        excessUs.append(controlUs.last() - bareUs.last());
+        std::printf("round %d: bare %d notifications, %.1f ms CPU, %.0f ms wall; control %d "
+                    "notifications, %.1f ms CPU, %.0f ms wall, %d elapsed-time signals\n",
+                    round + 1, bare.notifications, bare.cpuMs, bare.wallMs, control.notifications,
+                    control.cpuMs, control.wallMs, control.timeSignals);
     }
-    const double scanUs = plainScanMs(bursts, 50) * 1000.0 / bursts.size();
-    std::printf("plain scan of the same bytes: %.4f us per burst\n", scanUs);
-
-    // The whole megabyte back to back, then a thousand bursts spaced so that
-    // each arrives on its own, as at the engine's real rate.
-    const Replay bulk = replay(engine, QStringLiteral("status 100"), int(bursts.size()));
-    const Replay spaced =
-        replay(engine, QStringLiteral("sample 4000"), qMin(1000, int(bursts.size())));
-    for (const Replay *run : {&bulk, &spaced}) {
-        const double perBurstUs = run->cpuMs * 1000.0 / run->bursts;
-        const double perNotificationUs = run->cpuMs * 1000.0 / qMax(1, run->notifications);
-        std::printf("%s: %d bursts in %d notifications, %.0f ms wall, %.1f ms CPU, %d "
-                    "elapsed-time signals\n",
-                    run == &bulk ? "back to back" : "spaced 4 ms", run->bursts, run->notifications,
-                    run->wallMs, run->cpuMs, run->timeSignals);
-        std::printf("  controller CPU per burst %.2f us, per notification %.2f us; "
-                    "ratio to the plain scan %.0f : 1\n",
-                    perBurstUs, perNotificationUs, perBurstUs / qMax(scanUs, 1e-6));
-    }
-    const Replay bare =
-        bareReplay(engine, QStringLiteral("sample 4000"), qMin(1000, int(bursts.size())));
-    const double realUs = spaced.cpuMs * 1000.0 / qMax(1, spaced.notifications);
-    const double bareUs = bare.cpuMs * 1000.0 / qMax(1, bare.notifications);
-    std::printf("bare reader, spaced 4 ms: %d notifications, %.2f us each (event loop and pipe "
-                "alone)\n",
-                bare.notifications, bareUs);
-    std::printf("share of one core at one burst per %.0f ms: %.3f %% in all, %.3f %% of it "
-                "the controller's own\n",
-                realBurstIntervalMs, realUs / (realBurstIntervalMs * 10.0),
-                (realUs - bareUs) / (realBurstIntervalMs * 10.0));
+    const double floorUs = median(bareUs);
+    printPerLine("bare reader", bareUs, floorUs);
+    printPerLine("control", controlUs, floorUs);
+    std::printf("the control's own share: %.2f us per line (median of the rounds' differences)\n",
+                median(excessUs));
 
     // From playFile to a running engine process: fork, exec, the start report.
     QList<double> launches;

@@ -89,10 +89,11 @@ void LcdSleepTimer::setDark(bool on)
     emit darkChanged(dark);
 }
 
-bool LcdSleepTimer::eventFilter(QObject *watched, QEvent *event)
+// Sees every event of the application: all but input leave at the first test.
+bool LcdSleepTimer::eventFilter(QObject *, QEvent *event)
 {
     if (!isInput(event->type()))
-        return QObject::eventFilter(watched, event);
+        return false;
     if (dark && wakes(event->type())) {
         setDark(false);
         restart();

@@ -10,15 +10,18 @@
 #include <QTimer>
 #include <QTimerEvent>
 
+#include <algorithm>
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <stdlib.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 const int idleInterval = 1200;
@@ -57,10 +60,52 @@ const unsigned long MIXER_READ_OUTPUT_STATE = 0x80044DED;
 const unsigned long MIXER_WRITE_OUTSRC = 0xC0044DFA;
 const unsigned long SOUND_MIXER_WRITE_OGAIN = 0xC0044D0D;
 
-// Compiled once; the parser's one pattern object takes them in turn.
 const QRegularExpression lengthNumberPattern(QStringLiteral("[0-9]*\\.[0-9]+"));
-const QRegularExpression statusSpanPattern(QStringLiteral("A:\\(*.*[0-9]\\)"));
-const QRegularExpression elapsedTimePattern(QStringLiteral("[(].*[0-9]\\.[0-9]\\)"));
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+const char *find(const char *from, const char *end, char c)
+{
+    return static_cast<const char *>(std::memchr(from, c, size_t(end - from)));
+}
+
+// The elapsed time in the engine's status output, read from the raw bytes
+// (a status output comes every few tens of milliseconds). The status span
+// is the first "A:" that a digit and ")" follow later on its line, cut
+// after the first ")" past the "A:". The time is what lies between the
+// span's first "(" and that ")", which must close a digit, a dot and a
+// digit with at least one character before them. Returns the time, with
+// isTime set; the span when it holds no time; "%1" when there is no span.
+QString statusElapsedText(const QByteArray &bytes, bool *isTime)
+{
+    *isTime = false;
+    const char *const end = bytes.constData() + bytes.size();
+    for (const char *line = bytes.constData(); line < end;) {
+        const char *lineEnd = find(line, end, '\n');
+        if (!lineEnd)
+            lineEnd = end;
+        const char *span = find(line, lineEnd, 'A');
+        while (span && (span + 1 == lineEnd || span[1] != ':'))
+            span = find(span + 1, lineEnd, 'A');
+        const char *const firstClose = span ? find(span + 2, lineEnd, ')') : nullptr;
+        for (const char *close = firstClose; close; close = find(close + 1, lineEnd, ')')) {
+            if (!isDigit(close[-1]))
+                continue;
+            const char *const last = firstClose;
+            const char *open = nullptr;
+            if (last - span >= 4 && isDigit(last[-3]) && last[-2] == '.' && isDigit(last[-1]))
+                open = find(span, last - 3, '(');
+            *isTime = open != nullptr;
+            return open ? QString::fromLocal8Bit(open + 1, last - open - 1)
+                        : QString::fromLocal8Bit(span, last + 1 - span);
+        }
+        line = lineEnd + 1;
+    }
+    return QStringLiteral("%1");
+}
 
 QString lineText(QByteArray line)
 {
@@ -78,30 +123,35 @@ void trace(const char *text)
 }
 } // namespace
 
-// One engine for the whole program: its timer, flags and parser state.
-static QTimer *idleTimer = nullptr;
-// Runs while the current medium has yet to reach playback.
-static QTimer *startDeadline = nullptr;
-static bool engineRunning = false;
-// The current medium, and whether it has reached playback.
-static QString currentMedium;
-static bool mediumStarted = false;
-// The engine's line that ended the latest medium as unplayable.
-static QString refusalLine;
-// A medium to start on a new engine once the running one has gone.
-static QString pendingLaunch;
-// The engine that has been told to quit and will be ended if it does not.
-static QProcess *stoppingEngine = nullptr;
-static bool paused = true;
-static QString outputLine;
-static QString errorLine;
-static QString elapsedText = QStringLiteral("%1");
-static QRegularExpression outputPattern;
-static int matchPos = 0;
-static int matchLength = 0;
-static QString commandText;
+namespace {
+// The controllers that exist, oldest first: the static views answer for the last.
+std::vector<const MvPlayerControl *> liveControllers;
+} // namespace
 
-const char MvPlayerControl::currentMediaFile[] = "/tmp/movara_curmedia.name";
+const char MvPlayerControl::defaultCurrentMediaFile[] = "/tmp/movara_curmedia.name";
+
+QStringList MvPlayerControl::engineArguments(const QString &path)
+{
+    return {
+        QStringLiteral("-slave"),
+        QStringLiteral("-nortc"),
+        QStringLiteral("-utf8"),
+        QStringLiteral("-mixer"),
+        QStringLiteral("/dev/mixer"),
+        QStringLiteral("-vf"),
+        QStringLiteral("rotate=10,expand=0:0:::1,scale=-2:320,crop=240:320"),
+        QStringLiteral("-af"),
+        QStringLiteral("channels=2,resample=44100:0:0"),
+        QStringLiteral("-sws"),
+        QStringLiteral("0"),
+        QStringLiteral("-subrotate"),
+        QStringLiteral("2"),
+        QStringLiteral("-framedrop"),
+        QStringLiteral("-fs"),
+        QStringLiteral("-idle"),
+        path,
+    };
+}
 
 MvPlayerControl::MvPlayerControl(QObject *parent, int volume, int windowId)
     : QObject(parent), process(nullptr), playing(false), menuShown(false), volumeLimit(100),
@@ -115,11 +165,13 @@ MvPlayerControl::MvPlayerControl(QObject *parent, int volume, int windowId)
     // A coarse timer may fire up to 5% early, which would end a medium
     // that is still playing.
     idleTimer->setTimerType(Qt::PreciseTimer);
-    connect(idleTimer, &QTimer::timeout, this, &MvPlayerControl::slotIdleTimerShot);
+    connect(idleTimer, &QTimer::timeout, this, &MvPlayerControl::idleTimerExpired);
 
     startDeadline = new QTimer(this);
     startDeadline->setSingleShot(true);
     connect(startDeadline, &QTimer::timeout, this, &MvPlayerControl::cannotPlayCurrentMedium);
+
+    liveControllers.push_back(this);
 }
 
 MvPlayerControl::~MvPlayerControl()
@@ -142,39 +194,44 @@ MvPlayerControl::~MvPlayerControl()
     }
     trace("MvPlayerControl::destroy()\n");
 
-    // The engine is gone and the timers go with the controller.
-    engineRunning = false;
-    paused = true;
-    mediumStarted = false;
-    pendingLaunch.clear();
-    stoppingEngine = nullptr;
-    idleTimer = nullptr;
-    startDeadline = nullptr;
+    liveControllers.erase(std::find(liveControllers.begin(), liveControllers.end(), this));
 }
+
+namespace {
+const MvPlayerControl *liveController()
+{
+    return liveControllers.empty() ? nullptr : liveControllers.back();
+}
+} // namespace
 
 bool MvPlayerControl::isEngineRunning()
 {
-    return engineRunning;
+    const MvPlayerControl *live = liveController();
+    return live && live->engineRunning;
 }
 
 bool MvPlayerControl::isPaused()
 {
-    return paused;
+    const MvPlayerControl *live = liveController();
+    return !live || live->paused;
 }
 
 bool MvPlayerControl::isIdleTimerActive()
 {
-    return idleTimer && idleTimer->isActive();
+    const MvPlayerControl *live = liveController();
+    return live && live->idleTimer->isActive();
 }
 
 QString MvPlayerControl::elapsedTimeText()
 {
-    return elapsedText;
+    const MvPlayerControl *live = liveController();
+    return live ? live->elapsedText : QStringLiteral("%1");
 }
 
 QString MvPlayerControl::cannotPlayText()
 {
-    return refusalLine;
+    const MvPlayerControl *live = liveController();
+    return live ? live->refusalLine : QString();
 }
 
 void MvPlayerControl::playFile(const QString &path)
@@ -201,8 +258,7 @@ void MvPlayerControl::playFile(const QString &path)
     process->readAllStandardOutput();
     process->readAllStandardError();
     beginMedium(path);
-    commandText = QStringLiteral("loadlist %1\n");
-    sendCommand(commandText.arg(QLatin1String(currentMediaFile)));
+    sendCommand(QStringLiteral("loadlist %1\n").arg(mediaFilePath));
     setVolume(volume);
 }
 
@@ -245,7 +301,7 @@ void MvPlayerControl::noticeRefusal(const QString &line)
         startDeadline->start(refusalSettle);
 }
 
-bool MvPlayerControl::startingMedium()
+bool MvPlayerControl::startingMedium() const
 {
     return engineRunning && !mediumStarted;
 }
@@ -258,25 +314,6 @@ int MvPlayerControl::launchPlayer(const QString &path)
         return -1;
 
     auto *next = new QProcess(this);
-    const QStringList arguments = {
-        QStringLiteral("-slave"),
-        QStringLiteral("-nortc"),
-        QStringLiteral("-utf8"),
-        QStringLiteral("-mixer"),
-        QStringLiteral("/dev/mixer"),
-        QStringLiteral("-vf"),
-        QStringLiteral("rotate=10,expand=0:0:::1,scale=-2:320,crop=240:320"),
-        QStringLiteral("-af"),
-        QStringLiteral("channels=2,resample=44100:0:0"),
-        QStringLiteral("-sws"),
-        QStringLiteral("0"),
-        QStringLiteral("-subrotate"),
-        QStringLiteral("2"),
-        QStringLiteral("-framedrop"),
-        QStringLiteral("-fs"),
-        QStringLiteral("-idle"),
-        path,
-    };
     connect(next, &QProcess::finished, this, &MvPlayerControl::slotProcessExited);
     connect(next, &QProcess::readyReadStandardOutput, this, &MvPlayerControl::slotReadFromStdout);
     connect(next, &QProcess::readyReadStandardError, this, &MvPlayerControl::slotReadFromStderr);
@@ -288,7 +325,7 @@ int MvPlayerControl::launchPlayer(const QString &path)
             ::_exit(127);
     });
 
-    next->start(QStringLiteral("./mplayer"), arguments);
+    next->start(QStringLiteral("./mplayer"), engineArguments(path));
     if (!next->waitForStarted()) {
         // A process that never started never reports finished(): drop it.
         delete next;
@@ -324,6 +361,24 @@ void MvPlayerControl::slotProcessExited()
         reportCannotPlay(path, QStringLiteral("no engine"));
     }
     emit processExited();
+}
+
+void MvPlayerControl::startIdleTimer()
+{
+    lastOutput.start();
+    idleTimer->start(idleInterval);
+}
+
+// The timer was armed at the start of the silence it measures or earlier;
+// output since then moved lastOutput only. Waits out the rest, rounded up.
+void MvPlayerControl::idleTimerExpired()
+{
+    const qint64 left = qint64(idleInterval) * 1000000 - lastOutput.nsecsElapsed();
+    if (left > 0) {
+        idleTimer->start(int((left + 999999) / 1000000));
+        return;
+    }
+    slotIdleTimerShot();
 }
 
 void MvPlayerControl::slotIdleTimerShot()
@@ -376,7 +431,7 @@ void MvPlayerControl::togglePause()
     } else if (startingMedium()) {
         startDeadline->start(startLimit);
     } else {
-        idleTimer->start(idleInterval);
+        startIdleTimer();
     }
     sendCommand(QStringLiteral("pause\n"));
 }
@@ -390,13 +445,12 @@ void MvPlayerControl::seek(int value, int type)
         if (startingMedium())
             startDeadline->start(startLimit);
         else if (engineRunning)
-            idleTimer->start(idleInterval);
+            startIdleTimer();
     } else if (!startingMedium()) {
-        idleTimer->start(idleInterval);
+        startIdleTimer();
     }
-    commandText = QStringLiteral("seek %1 %2\n").arg(qlonglong(value));
-    commandText = type != 0 ? commandText.arg(qlonglong(type)) : commandText.arg(QString());
-    sendCommand(commandText);
+    const QString command = QStringLiteral("seek %1 %2\n").arg(qlonglong(value));
+    sendCommand(type != 0 ? command.arg(qlonglong(type)) : command.arg(QString()));
 }
 
 void MvPlayerControl::toggleFullScreen()
@@ -412,8 +466,7 @@ void MvPlayerControl::toggleMute()
 
 void MvPlayerControl::sendKeyDownEvent(int key)
 {
-    commandText = QStringLiteral("key_down_event %1\n");
-    sendCommand(commandText.arg(qlonglong(key)));
+    sendCommand(QStringLiteral("key_down_event %1\n").arg(qlonglong(key)));
 }
 
 void MvPlayerControl::showMenu(bool show)
@@ -435,8 +488,7 @@ void MvPlayerControl::setVolume(int v)
     if (v < 0)
         v = 0;
     volume = v;
-    commandText = QStringLiteral("volume %1 100\n");
-    sendCommand(commandText.arg(qlonglong(v)));
+    sendCommand(QStringLiteral("volume %1 100\n").arg(qlonglong(v)));
 }
 
 void MvPlayerControl::setVolumeLimit(int limit)
@@ -475,11 +527,13 @@ bool MvPlayerControl::writeCurrentMediaFile(const QString &path)
         return false;
     content.append('\n');
 
-    // /tmp is shared: write a private file and rename it over the name,
-    // which replaces whatever sits there (a planted link included)
+    // /tmp is shared: write a private file beside it and rename it over the
+    // name, which replaces whatever sits there (a planted link included)
     // instead of writing through it.
-    char temporaryName[] = "/tmp/movara_curmedia.XXXXXX";
-    const int fd = ::mkostemp(temporaryName, O_CLOEXEC);
+    const QByteArray target = QFile::encodeName(mediaFilePath);
+    QByteArray temporaryName = QFile::encodeName(QFileInfo(mediaFilePath).path());
+    temporaryName.append("/movara_curmedia.XXXXXX");
+    const int fd = ::mkostemp(temporaryName.data(), O_CLOEXEC);
     if (fd < 0)
         return false;
     bool written = ::fchmod(fd, 0644) == 0;
@@ -498,10 +552,10 @@ bool MvPlayerControl::writeCurrentMediaFile(const QString &path)
     }
     if (::close(fd) != 0)
         written = false;
-    if (written && ::rename(temporaryName, currentMediaFile) != 0)
+    if (written && ::rename(temporaryName.constData(), target.constData()) != 0)
         written = false;
     if (!written)
-        ::unlink(temporaryName);
+        ::unlink(temporaryName.constData());
     return written;
 }
 
@@ -527,7 +581,7 @@ void MvPlayerControl::slotReadFromStdout()
 
 void MvPlayerControl::readHeaderLine()
 {
-    outputLine = lineText(process->readLine());
+    QString outputLine = lineText(process->readLine());
     // Status output of the previous medium may run into this line: a line
     // starts after the last carriage return, as on a terminal.
     outputLine.remove(0, outputLine.lastIndexOf(QLatin1Char('\r')) + 1);
@@ -545,7 +599,7 @@ void MvPlayerControl::readHeaderLine()
 
     if (outputLine.startsWith(QLatin1String("VO: ")) ||
         outputLine.startsWith(QLatin1String("AO: "))) {
-        idleTimer->start(idleInterval);
+        startIdleTimer();
         startDeadline->stop();
         mediumStarted = true;
         refusalLine.clear();
@@ -554,16 +608,18 @@ void MvPlayerControl::readHeaderLine()
 
 void MvPlayerControl::readStatusPhase()
 {
-    idleTimer->start(idleInterval);
+    lastOutput.start();
 
     if (process->canReadLine()) {
         // The one reply read here is the medium's length.
-        outputLine = lineText(process->readLine());
+        const QByteArray line = process->readLine();
+        if (!line.contains("ANS_LENGTH="))
+            return;
+        const QString outputLine = lineText(line);
         const int at = outputLine.indexOf(QLatin1String("ANS_LENGTH="));
         if (at < 0)
             return;
-        outputPattern = lengthNumberPattern;
-        const QRegularExpressionMatch number = outputPattern.match(outputLine.mid(at + 10));
+        const QRegularExpressionMatch number = lengthNumberPattern.match(outputLine.mid(at + 10));
         if (!number.hasMatch())
             return;
         emit signaTotalTimeLengthChanged(number.captured().toFloat());
@@ -571,29 +627,11 @@ void MvPlayerControl::readStatusPhase()
     }
 
     // Status output, ended by a carriage return: find the elapsed time in
-    // the first status span, then drop the whole buffer.
-    outputLine = QString::fromLocal8Bit(process->peek(process->bytesAvailable()));
-    elapsedText = QStringLiteral("%1");
-    outputPattern = statusSpanPattern;
-    QRegularExpressionMatch match = outputPattern.match(outputLine);
-    if (match.hasMatch()) {
-        matchPos = int(match.capturedStart());
-        matchLength = int(match.capturedLength());
-        elapsedText = elapsedText.arg(outputLine.mid(matchPos, matchLength));
-        elapsedText.truncate(elapsedText.indexOf(QLatin1Char(')')) + 1);
-
-        // The span starts at 0 in elapsedText, wherever it began in the buffer.
-        outputPattern = elapsedTimePattern;
-        match = outputPattern.match(elapsedText);
-        if (match.hasMatch()) {
-            matchPos = int(match.capturedStart());
-            matchLength = int(match.capturedLength());
-            elapsedText = elapsedText.mid(matchPos + 1, matchLength - 2);
-            emit signalTimeElapse();
-        }
-    }
-    if (process)
-        process->readAllStandardOutput();
+    // the first status span, and drop the whole buffer.
+    bool isTime = false;
+    elapsedText = statusElapsedText(process->readAll(), &isTime);
+    if (isTime)
+        emit signalTimeElapse();
 }
 
 // Bounds what an engine can leave buffered: data with no line end in the
@@ -628,10 +666,8 @@ void MvPlayerControl::slotReadFromStderr()
     if (!startDeadline->isActive()) {
         process->readAllStandardError();
     } else {
-        while (process->canReadLine()) {
-            errorLine = lineText(process->readLine());
-            noticeRefusal(errorLine);
-        }
+        while (process->canReadLine())
+            noticeRefusal(lineText(process->readLine()));
         if (process->bytesAvailable() > maxUnreadOutput)
             process->readAllStandardError();
     }

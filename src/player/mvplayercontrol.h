@@ -1,14 +1,19 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 
 class QProcess;
+class QTimer;
 class QTimerEvent;
 
 // The program's one link to the media engine: runs "./mplayer" in slave
 // mode, writes its commands and follows its output to learn when a medium
-// has started, how long it is and when it has stopped advancing.
+// has started, how long it is and when it has stopped advancing. Each
+// controller has its own engine, timers and parser state; the static views
+// answer for the most recently made controller that still exists.
 class MvPlayerControl : public QObject
 {
     Q_OBJECT
@@ -28,8 +33,15 @@ public:
     void setVolume(int volume);
     void setVolumeLimit(int limit);
 
-    // The file through which a new medium is handed to a running engine.
-    static const char currentMediaFile[];
+    // The file through which a new medium is handed to a running engine,
+    // unless another is set before the engine gets its first "loadlist".
+    // Its path travels in a command, which carries Latin-1 only.
+    static const char defaultCurrentMediaFile[];
+    void setCurrentMediaFile(const QString &path) { mediaFilePath = path; }
+    QString currentMediaFile() const { return mediaFilePath; }
+
+    // The engine's command line after the program name, the medium last.
+    static QStringList engineArguments(const QString &path);
 
     // Read-only views of the controller's state.
     bool isPlaying() const { return playing; }
@@ -90,11 +102,34 @@ protected:
 private:
     void beginMedium(const QString &path);
     void cannotPlayCurrentMedium();
+    void startIdleTimer();
+    void idleTimerExpired();
     void reportCannotPlay(const QString &path, const QString &reason);
     void noticeRefusal(const QString &line);
-    static bool startingMedium();
+    bool startingMedium() const;
     void stopEngine(QProcess *engine);
     void readStatusPhase();
     void readHeaderLine();
     void trimUnreadOutput();
+
+    // The end-of-medium watchdog. It runs from the first "AO: " or "VO: "
+    // line on; output only moves lastOutput, and the timer, when it fires,
+    // waits out what is left of the silence from there.
+    QTimer *idleTimer;
+    QElapsedTimer lastOutput;
+    // Runs while the current medium has yet to reach playback.
+    QTimer *startDeadline;
+    bool engineRunning = false;
+    bool paused = true;
+    // The current medium, and whether it has reached playback.
+    QString currentMedium;
+    bool mediumStarted = false;
+    // The engine's line that ended the latest medium as unplayable.
+    QString refusalLine;
+    // A medium to start on a new engine once the running one has gone.
+    QString pendingLaunch;
+    // The engine that has been told to quit and will be ended if it does not.
+    QProcess *stoppingEngine = nullptr;
+    QString elapsedText = QStringLiteral("%1");
+    QString mediaFilePath = QString::fromLatin1(defaultCurrentMediaFile);
 };

@@ -1,7 +1,7 @@
 // The engine adapter against the machine's real MPlayer, headless: what the
 // front-end reads, what it can make the engine do, and that no engine process
 // outlives the adapter.
-#include "frontendarguments.h"
+#include "player/mvplayercontrol.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -143,7 +143,7 @@ void TestAdapterEngine::start(const QString &path, const QProcessEnvironment &ex
     adapter = new QProcess;
     adapter->setProcessEnvironment(environment);
     adapter->setWorkingDirectory(media.path());
-    adapter->start(adapterPath, frontEndArguments(path));
+    adapter->start(adapterPath, MvPlayerControl::engineArguments(path));
     QVERIFY2(adapter->waitForStarted(), qPrintable(adapter->errorString()));
 }
 

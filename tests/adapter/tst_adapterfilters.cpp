@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <QTest>
 
-#include "frontendarguments.h"
+#include "player/mvplayercontrol.h"
 
 namespace {
 
@@ -28,7 +28,6 @@ QStringList toList(const std::vector<std::string> &args)
         list << QString::fromStdString(arg);
     return list;
 }
-
 
 } // namespace
 
@@ -215,7 +214,7 @@ void TestAdapterFilters::arguments()
     environment.display = display.toStdString();
     environment.screenWindow = window.toStdString();
     environment.soundServer = soundServer;
-    const QStringList given = frontEndArguments(QStringLiteral("/media/a b.mp3"));
+    const QStringList given = MvPlayerControl::engineArguments(QStringLiteral("/media/a b.mp3"));
     std::vector<std::string> front;
     for (const QString &arg : given)
         front.push_back(arg.toStdString());

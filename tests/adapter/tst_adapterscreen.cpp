@@ -1,6 +1,6 @@
 // The engine adapter under X: with the phone screen's window id it draws video
 // into that window and opens no window of its own, for video or for sound.
-#include "frontendarguments.h"
+#include "player/mvplayercontrol.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -151,7 +151,7 @@ void TestAdapterScreen::drawsIntoThePhoneScreen()
     QProcessEnvironment environment = xEnvironment();
     environment.insert("MOVARA_SCREEN_WID", QString::number(screenWindow));
     adapter.setProcessEnvironment(environment);
-    adapter.start(adapterPath, frontEndArguments(media.filePath(file)));
+    adapter.start(adapterPath, MvPlayerControl::engineArguments(media.filePath(file)));
     QVERIFY(adapter.waitForStarted());
     QByteArray out;
     QElapsedTimer clock;

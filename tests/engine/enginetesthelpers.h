@@ -3,8 +3,8 @@
 // Shared by the engine control's tests: a temporary program directory with
 // the scripted engine as "./mplayer", its log, and stdout capture.
 
-#include "player/mvplayercontrol.h"
 #include "../support/enginelog.h"
+#include "player/mvplayercontrol.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -21,11 +21,17 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-// Reaches what the tests look at but the program does not offer.
+// Reaches what the tests look at but the program does not offer. Its
+// current-media file lies in the working directory, which an EngineFixture
+// makes private to the test.
 class ProbeControl : public MvPlayerControl
 {
 public:
-    using MvPlayerControl::MvPlayerControl;
+    ProbeControl(QObject *parent, int volume, int windowId)
+        : MvPlayerControl(parent, volume, windowId)
+    {
+        setCurrentMediaFile(QDir::currentPath() + QStringLiteral("/curmedia.name"));
+    }
     using MvPlayerControl::sendCommand;
     QProcess *engineProcess() const { return process; }
     // What an object timer of the controller does when it fires.
@@ -67,6 +73,9 @@ public:
         if (file.open(QIODevice::WriteOnly | QIODevice::Truncate))
             file.write(script.toUtf8());
     }
+
+    // Where a ProbeControl made in the fixture keeps its current-media file.
+    QString mediaFile() const { return dirPath + QStringLiteral("/curmedia.name"); }
 
     QVector<EngineLogEntry> log() const { return EngineLog(logPath).read(); }
 
@@ -135,8 +144,8 @@ private:
     int saved = -1;
 };
 
-inline QByteArray currentMediaFileContent()
+inline QByteArray currentMediaFileContent(const MvPlayerControl &control)
 {
-    QFile file(QString::fromLatin1(MvPlayerControl::currentMediaFile));
+    QFile file(control.currentMediaFile());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }

@@ -16,7 +16,8 @@
 
 namespace {
 const QString audioOut = QStringLiteral("AO: [null] 44100Hz 2ch s16le (2 bytes per sample)");
-const QString loadList = QStringLiteral("loadlist /tmp/movara_curmedia.name");
+// The current-media file, named without the fixture's directory.
+const QString loadList = QStringLiteral("loadlist curmedia.name");
 
 qint64 monotonicMs()
 {
@@ -31,7 +32,7 @@ QStringList commandsAfterLaunch(const EngineFixture &engine)
     QStringList lines = engine.stdinLines();
     if (!lines.isEmpty() && lines.first() == QLatin1String("volume 50 100"))
         lines.removeFirst();
-    return lines;
+    return lines.replaceInStrings(engine.dirPath + QLatin1Char('/'), QString());
 }
 } // namespace
 
@@ -68,6 +69,8 @@ private slots:
     void nameThePlaylistCannotCarry();
     void silentEngineIsReplaced();
     void destroyWhileRunning();
+    void twoControllers_data();
+    void twoControllers();
 };
 
 void TestPlayerControl::init()
@@ -131,18 +134,17 @@ void TestPlayerControl::secondFileGoesToRunningEngine()
         control.playFile(second);
         traced = capture.finish();
     }
-    QCOMPARE(traced, QByteArray("CMD:: loadlist /tmp/movara_curmedia.name\n"));
-    QCOMPARE(currentMediaFileContent(), QFile::encodeName(second) + '\n');
+    QCOMPARE(traced, "CMD:: loadlist " + QFile::encodeName(engine.mediaFile()) + '\n');
+    QCOMPARE(currentMediaFileContent(control), QFile::encodeName(second) + '\n');
 
     QTRY_COMPARE(engine.stdinLines(),
-                 (QStringList{QStringLiteral("volume 50 100"),
-                              QStringLiteral("loadlist /tmp/movara_curmedia.name"),
+                 (QStringList{QStringLiteral("volume 50 100"), "loadlist " + engine.mediaFile(),
                               QStringLiteral("volume 50 100")}));
     QCOMPARE(engine.entries(QStringLiteral("start")).size(), 1);
 
     // A third file replaces the second: still one line.
     control.playFile(QStringLiteral("/media/third.mp3"));
-    QCOMPARE(currentMediaFileContent(), QByteArray("/media/third.mp3\n"));
+    QCOMPARE(currentMediaFileContent(control), QByteArray("/media/third.mp3\n"));
 }
 
 void TestPlayerControl::missingEngineIsRetried_data()
@@ -656,9 +658,8 @@ void TestPlayerControl::currentMediaFileIsNotFollowedThroughLink()
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("precious\n");
     }
-    const QByteArray name(MvPlayerControl::currentMediaFile);
-    ::unlink(name.constData());
-    QVERIFY(QFile::link(victim, QString::fromLatin1(name)));
+    const QByteArray name = QFile::encodeName(engine.mediaFile());
+    QVERIFY(QFile::link(victim, engine.mediaFile()));
 
     ProbeControl control(nullptr, 50, 0);
     control.playFile(QStringLiteral("/media/a.mp3"));
@@ -670,8 +671,8 @@ void TestPlayerControl::currentMediaFileIsNotFollowedThroughLink()
     struct stat info;
     QCOMPARE(::lstat(name.constData(), &info), 0);
     QVERIFY(S_ISREG(info.st_mode));
-    QCOMPARE(currentMediaFileContent(), QByteArray("/media/b.mp3\n"));
-    QTRY_VERIFY(engine.stdinLines().contains(QStringLiteral("loadlist /tmp/movara_curmedia.name")));
+    QCOMPARE(currentMediaFileContent(control), QByteArray("/media/b.mp3\n"));
+    QTRY_VERIFY(engine.stdinLines().contains("loadlist " + engine.mediaFile()));
     QVERIFY(!engine.stdinLines().contains(QStringLiteral("quit")));
 }
 
@@ -692,9 +693,8 @@ void TestPlayerControl::nameThePlaylistCannotCarry()
     QSignalSpy exited(&control, &MvPlayerControl::processExited);
     control.playFile(QStringLiteral("/media/a.mp3"));
     QTRY_COMPARE(engine.stdinLines().size(), 1);
-    const QByteArray file(MvPlayerControl::currentMediaFile);
+    const QByteArray file = QFile::encodeName(engine.mediaFile());
     if (name.isEmpty()) {
-        ::unlink(file.constData());
         QCOMPARE(::mkdir(file.constData(), 0755), 0);
         name = QStringLiteral("/media/b.mp3");
     }
@@ -764,6 +764,58 @@ void TestPlayerControl::destroyWhileRunning()
     QVERIFY(!engine.entries(QStringLiteral("exit")).size());
     QVERIFY(!MvPlayerControl::isEngineRunning());
     QVERIFY(!MvPlayerControl::isIdleTimerActive());
+}
+
+void TestPlayerControl::twoControllers_data()
+{
+    QTest::addColumn<bool>("firstGoesFirst");
+    QTest::addRow("first deleted first") << true;
+    QTest::addRow("second deleted first") << false;
+}
+
+void TestPlayerControl::twoControllers()
+{
+    QFETCH(bool, firstGoesFirst);
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript("line " + audioOut + "\nstatus 1000 20\n");
+    auto first = std::make_unique<ProbeControl>(nullptr, 50, 0);
+    first->playFile(QStringLiteral("/media/a.mp3"));
+    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+    auto second = std::make_unique<ProbeControl>(nullptr, 50, 0);
+    // The newest controller answers the static views: it has not played yet.
+    QVERIFY(!MvPlayerControl::isEngineRunning());
+    second->playFile(QStringLiteral("/media/b.mp3"));
+    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+
+    std::unique_ptr<ProbeControl> &gone = firstGoesFirst ? first : second;
+    std::unique_ptr<ProbeControl> &stays = firstGoesFirst ? second : first;
+    const qint64 gonePid = gone->engineProcess()->processId();
+    const qint64 staysPid = stays->engineProcess()->processId();
+    QVERIFY(gonePid > 0 && staysPid > 0 && gonePid != staysPid);
+    gone.reset();
+    errno = 0;
+    QCOMPARE(::kill(pid_t(gonePid), 0), -1);
+    QCOMPARE(errno, ESRCH);
+
+    // The other plays on with its own engine, fed by its own output.
+    QVERIFY(MvPlayerControl::isEngineRunning());
+    QTest::qWait(1300);
+    QVERIFY(MvPlayerControl::isIdleTimerActive());
+    stays->togglePause();
+    QVERIFY(MvPlayerControl::isPaused());
+    QVERIFY(!MvPlayerControl::isIdleTimerActive());
+    auto paused = [&] {
+        for (const EngineLogEntry &entry : engine.log())
+            if (entry.pid == staysPid && entry.kind == QLatin1String("in") &&
+                entry.text == QLatin1String("pause"))
+                return true;
+        return false;
+    };
+    QTRY_VERIFY(paused());
+    stays.reset();
+    QVERIFY(!MvPlayerControl::isEngineRunning());
+    QVERIFY(MvPlayerControl::isPaused());
 }
 
 QTEST_GUILESS_MAIN(TestPlayerControl)

@@ -55,6 +55,7 @@ void TestRealEngine::playsTwoMediaAndQuits()
                         engine.dirPath + QStringLiteral("/mplayer")));
 
     MvPlayerControl control(nullptr, 50, 0);
+    control.setCurrentMediaFile(engine.mediaFile());
     QSignalSpy length(&control, &MvPlayerControl::signaTotalTimeLengthChanged);
     QSignalSpy elapsed(&control, &MvPlayerControl::signalTimeElapse);
     QSignalSpy ended(&control, &MvPlayerControl::endedCurrentMedia);
