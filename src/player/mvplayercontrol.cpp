@@ -1,6 +1,7 @@
 #include "player/mvplayercontrol.h"
 
 #include "app/displaysettings.h"
+#include "app/trace.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,7 +14,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
-#include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <stdlib.h>
@@ -115,12 +115,6 @@ QString lineText(QByteArray line)
         line.chop(1);
     return QString::fromLocal8Bit(line);
 }
-
-void trace(const char *text)
-{
-    std::fputs(text, stdout);
-    std::fflush(stdout);
-}
 } // namespace
 
 namespace {
@@ -192,7 +186,7 @@ MvPlayerControl::~MvPlayerControl()
         delete process;
         process = nullptr;
     }
-    trace("MvPlayerControl::destroy()\n");
+    traceLine("MvPlayerControl::destroy()\n");
 
     liveControllers.erase(std::find(liveControllers.begin(), liveControllers.end(), this));
 }
@@ -286,9 +280,8 @@ void MvPlayerControl::cannotPlayCurrentMedium()
 
 void MvPlayerControl::reportCannotPlay(const QString &path, const QString &reason)
 {
-    std::printf("mediumCannotPlay : %s : %s\n", QFile::encodeName(path).constData(),
-                reason.toLocal8Bit().constData());
-    std::fflush(stdout);
+    traceLine("mediumCannotPlay : %s : %s\n", QFile::encodeName(path).constData(),
+              reason.toLocal8Bit().constData());
     emit mediumCannotPlay(path);
 }
 
@@ -384,7 +377,7 @@ void MvPlayerControl::idleTimerExpired()
 void MvPlayerControl::slotIdleTimerShot()
 {
     idleTimer->stop();
-    trace("slotIdleTimerShot :: Shot\n");
+    traceLine("slotIdleTimerShot :: Shot\n");
     emit endedCurrentMedia();
 }
 
@@ -395,8 +388,7 @@ void MvPlayerControl::sendCommand(const QString &line)
     const QByteArray bytes = QString::fromLatin1(line.toLatin1()).toLocal8Bit();
     process->write(bytes);
     if (line.startsWith(QLatin1String("load"))) {
-        std::printf("CMD:: %s", bytes.constData());
-        std::fflush(stdout);
+        traceLine("CMD:: %s", bytes.constData());
     }
 }
 
