@@ -91,7 +91,7 @@ void OutputFilter::takeSegment(std::string segment, std::string &out)
     const std::string_view text = withoutEnd(segment);
 
     if (isLine && text == "Audio only file format detected.") {
-        emit(std::string(audioHeader) + '\n', out);
+        passOn(std::string(audioHeader) + '\n', out);
         return;
     }
     if (isLine && endsWith(text, " file format detected.")) {
@@ -100,10 +100,10 @@ void OutputFilter::takeSegment(std::string segment, std::string &out)
         held.push_back(std::move(segment));
         return;
     }
-    emit(std::move(segment), out);
+    passOn(std::move(segment), out);
 }
 
-void OutputFilter::emit(std::string segment, std::string &out)
+void OutputFilter::passOn(std::string segment, std::string &out)
 {
     if (held.empty()) {
         out += segment;

@@ -31,7 +31,7 @@ public:
 
 protected:
     void takeSegment(std::string segment, std::string &out);
-    void emit(std::string segment, std::string &out);
+    void passOn(std::string segment, std::string &out);
     std::string joinHeld();
 
     std::string pending;
