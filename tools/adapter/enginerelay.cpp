@@ -222,12 +222,15 @@ int EngineRelay::run()
             if (n > 0) {
                 const bool wasHolding = output.holding();
                 relayed.clear();
-                const bool notOnlyStatus = output.feed(std::string_view(buffer, n), relayed);
+                const bool moreThanStatus = output.feed(std::string_view(buffer, n), relayed);
                 writeAll(STDOUT_FILENO, relayed);
                 const Clock::time_point now = Clock::now();
                 if (!wasHolding && output.holding())
                     holdDeadline = now + holdLimit;
-                if (!notOnlyStatus && !output.holding() && now >= eagerUntil)
+                // A full buffer is a flood (the null audio driver's, at a file's end):
+                // waiting would only stall the engine.
+                const bool flood = size_t(n) == sizeof buffer;
+                if (!moreThanStatus && !flood && !output.holding() && now >= eagerUntil)
                     nextRead = now + statusPace;
             } else if (n == 0 || errno != EINTR) {
                 closeFd(engineOutput);
