@@ -6,7 +6,7 @@
 //
 // The engine starts at the first mouse press in the window (with --now: at
 // once). An argument "%WID%" becomes the X id of the window's video area, a
-// native child that Qt never paints. The window is titled "Floor"; it closes
+// native child that Qt never paints, shown from then on. The window is titled "Floor"; it closes
 // when the engine exits.
 #include <QApplication>
 #include <QLabel>
@@ -35,6 +35,7 @@ public:
         video.setAttribute(Qt::WA_NativeWindow);
         video.setAttribute(Qt::WA_PaintOnScreen);
         video.setAttribute(Qt::WA_NoSystemBackground);
+        video.hide();
         connect(&engine, &QProcess::readyReadStandardOutput, this,
                 [this] { engine.readAllStandardOutput(); });
         connect(&engine, &QProcess::readyReadStandardError, this,
@@ -53,6 +54,7 @@ public:
     {
         if (engine.state() != QProcess::NotRunning || command.isEmpty())
             return;
+        video.show();
         QStringList arguments = command.mid(1);
         arguments.replaceInStrings(QStringLiteral("%WID%"), QString::number(video.winId()));
         engine.start(command.first(), arguments);
