@@ -13,12 +13,12 @@
 # Each measurement starts a fresh instance; rounds are interleaved. Figures:
 # start to window on screen; tap to first video frame (floor and Movara), start
 # with the clip to first frame (floor and SMPlayer); CPU time (all threads, from
-# /proc) per minute of video and of mp3 playback, the front-end's and Movara's
+# /proc, in nanoseconds) per minute of video and of mp3 playback, the front-end's and Movara's
 # engine adapter's; resident memory idle and playing. Each is a median with min
 # and max, and its ratio to the floor in the same run. Prints figures; asserts
 # nothing. Installs smplayer with apt-get when missing.
 #   bench/phone_bench.sh [BUILD_DIR] [--quick] [--rounds N] [--seconds S]
-# Full run: 3 rounds of 60 s samples, about 25 minutes. --quick: 1 round of
+# Full run: 3 rounds of 60 s samples, about 20 minutes. --quick: 1 round of
 # 10 s samples, about 2 minutes, for trying it.
 set -u
 
@@ -125,28 +125,39 @@ start_bg() { # start_bg COMMAND...: runs it in the background; its pid in $start
 # --- Measurements ----------------------------------------------------------------
 
 now_ns() { date +%s%N; }
-ticks=$(getconf CLK_TCK)
 rss_kib() { awk '/^VmRSS:/ { print $2 }' "/proc/$1/status" 2>/dev/null; }
-# CPU so far: "nanoseconds ticks threads". The nanoseconds sum the live threads'
-# run time; the ticks (utime + stime) also count threads that have ended.
-cpu_snapshot() {
-    local tids ns t
-    tids=$(ls "/proc/$1/task" 2>/dev/null | sort -n | tr '\n' ,)
-    ns=$(cat "/proc/$1/task/"*/schedstat 2>/dev/null | awk '{ s += $1 } END { printf "%d", s }')
-    t=$(sed 's/^.*) //' "/proc/$1/stat" 2>/dev/null | awk '{ print $12 + $13 }')
-    echo "${ns:-0} ${t:-0} ${tids:-none}"
-}
-# Milliseconds of CPU per minute between two snapshots SECONDS apart: from the
-# nanoseconds while the threads stayed the same, else from the ticks.
-cpu_per_minute() { # cpu_per_minute "BEFORE" "AFTER" SECONDS
-    local ns0 t0 tids0 ns1 t1 tids1
-    read -r ns0 t0 tids0 <<<"$1"
-    read -r ns1 t1 tids1 <<<"$2"
-    if [ "$tids0" = "$tids1" ]; then
-        echo $(((ns1 - ns0) * 60 / $3 / 1000000))
-    else
-        echo $(((t1 - t0) * 60000 / ticks / $3))
-    fi
+# CPU time per minute of each process (all its threads) over SECONDS: each
+# thread's run time in nanoseconds from /proc, read every second, so that a
+# thread that ends in between (a thread pool's idle one) counts up to its last
+# second. Prints one figure in milliseconds per process, "-" for one that ended.
+cpu_per_minute() { # cpu_per_minute SECONDS PID...
+    local -A first=() last=()
+    local tick pid file tid ns t0 t1 sum key
+    for ((tick = 0; tick <= $1; tick++)); do
+        [ "$tick" -gt 0 ] && sleep 1
+        [ "$tick" -eq "$1" ] && t1=$(now_ns)
+        for pid in "${@:2}"; do
+            for file in "/proc/$pid/task/"*/schedstat; do
+                { read -r ns _ <"$file"; } 2>/dev/null || continue
+                tid=${file#/proc/"$pid"/task/}
+                key=$pid:${tid%/schedstat}
+                [ "$tick" -eq 0 ] && first[$key]=$ns
+                last[$key]=$ns
+            done
+        done
+        [ "$tick" -eq 0 ] && t0=$(now_ns)
+    done
+    for pid in "${@:2}"; do
+        if ! alive "$pid"; then
+            echo -
+            continue
+        fi
+        sum=0
+        for key in "${!last[@]}"; do
+            [ "${key%%:*}" = "$pid" ] && sum=$((sum + last[$key] - ${first[$key]:-0}))
+        done
+        echo $((sum * 60000 / (t1 - t0)))
+    done
 }
 
 declare -A results
@@ -276,24 +287,15 @@ startup() { # startup KEY NAME COMMAND...
 
 # Playback: CPU per minute over $seconds, the memory at the end.
 sample() { # sample KIND KEY FRONT_PID [ADAPTER_PID]
-    local kind=$1 key=$2 b0 b1 a0 a1 f a
+    local kind=$1 key=$2 figures
     sleep 3
-    b0=$(cpu_snapshot "$3")
-    [ -n "${4:-}" ] && a0=$(cpu_snapshot "$4")
-    sleep "$seconds"
-    if ! alive "$3" || { [ -n "${4:-}" ] && ! alive "$4"; }; then
-        record "$kind:$key" -
-        return
-    fi
-    b1=$(cpu_snapshot "$3")
-    [ -n "${4:-}" ] && a1=$(cpu_snapshot "$4")
-    f=$(cpu_per_minute "$b0" "$b1" "$seconds")
-    record "$kind:$key" "$f"
-    [ "$kind" = video ] && record "playing:$key" "$(rss_kib "$3")"
+    mapfile -t figures < <(cpu_per_minute "$seconds" "${@:3}")
+    record "$kind:$key" "${figures[0]:--}"
+    [ "$kind" = video ] && record "playing:$key" "$(rss_kib "$3" || echo -)"
     if [ -n "${4:-}" ]; then
-        a=$(cpu_per_minute "$a0" "$a1" "$seconds")
-        record "$kind:adapter" "$a"
-        record "$kind:movara+adapter" "$((f + a))"
+        record "$kind:adapter" "${figures[1]:--}"
+        [ "${figures[0]:--}" != - ] && [ "${figures[1]:--}" != - ] &&
+            record "$kind:movara+adapter" "$((figures[0] + figures[1]))"
     fi
 }
 
