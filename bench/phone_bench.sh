@@ -400,7 +400,7 @@ row() { # row WHAT KEY LABEL: median, min, max, tries, ratio to the floor's medi
 }
 echo
 echo "Movara beside the floor and SMPlayer $(dpkg-query -W -f='${Version}' smplayer 2>/dev/null)," \
-    "same MPlayer ($(/usr/bin/mplayer -V 2>/dev/null | head -n1 | cut -d' ' -f2)), -ao sdl," \
+    "same MPlayer ($(dpkg-query -W -f='${Version}' mplayer 2>/dev/null)), -ao sdl," \
     "$rounds round(s), ${seconds} s samples"
 printf '%-40s %-18s %8s %8s %8s %6s %9s\n' "" "" median min max tries "x floor"
 row "start to window on screen (ms)" start floor floor
