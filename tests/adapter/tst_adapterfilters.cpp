@@ -40,6 +40,8 @@ private slots:
     void output();
     void outputUnfinishedLineWaits();
     void heldHeaderIsReleasedOnTimeout();
+    void statusRuns_data();
+    void statusRuns();
     void commands_data();
     void commands();
     void commandSplitAcrossChunks();
@@ -53,10 +55,8 @@ void TestAdapterFilters::output_data()
     QTest::addColumn<QByteArray>("expected");
 
     QTest::addRow("audio status keeps its carriage return, loses the escape")
-        << QByteArray("A:   2.0 (02.0) of 3.0 (03.0)  0.2% \x1b[J\rA:   2.1 (02.0) of 3.0 "
-                      "(03.0)  0.2% \x1b[J\r")
-        << QByteArray(
-               "A:   2.0 (02.0) of 3.0 (03.0)  0.2% \rA:   2.1 (02.0) of 3.0 (03.0)  0.2% \r");
+        << QByteArray("A:   2.0 (02.0) of 3.0 (03.0)  0.2% \x1b[J\rANS_LENGTH=3.00\n")
+        << QByteArray("A:   2.0 (02.0) of 3.0 (03.0)  0.2% \rANS_LENGTH=3.00\n");
     QTest::addRow("on-screen message after cursor movement")
         << QByteArray("A:   0.5 (00.4) of 3.0 (03.0) \x1b[J\r\n\x1b[A\r\x1b[KVolume: 60 %\n")
         << QByteArray("A:   0.5 (00.4) of 3.0 (03.0) \r\nVolume: 60 %\n");
@@ -115,6 +115,43 @@ void TestAdapterFilters::heldHeaderIsReleasedOnTimeout()
              QByteArray("libavformat file format detected.\nx\n"));
     QVERIFY(!filter.holding());
     QCOMPARE(QByteArray::fromStdString(filter.feed("y\n")), QByteArray("y\n"));
+}
+
+void TestAdapterFilters::statusRuns_data()
+{
+    QTest::addColumn<QByteArrayList>("chunks");
+    QTest::addColumn<QByteArray>("expected");
+    QTest::addColumn<bool>("lastOnlyStatus");
+
+    QTest::addRow("a run in one chunk: its last piece")
+        << QByteArrayList{"A: 1.0\rA: 1.1\rA: 1.2\r"} << QByteArray("A: 1.2\r") << true;
+    QTest::addRow("the last piece of each chunk")
+        << QByteArrayList{"A: 1.0\rA: 1.1\r", "A: 1.2\rA: 1.3\r"} << QByteArray("A: 1.1\rA: 1.3\r")
+        << true;
+    QTest::addRow("the piece before a line, the line, the piece after")
+        << QByteArrayList{"A: 1.0\rA: 1.1\rANS_LENGTH=3.0\nA: 1.2\r"}
+        << QByteArray("A: 1.1\rANS_LENGTH=3.0\nA: 1.2\r") << false;
+    QTest::addRow("cursor movements do not end a run")
+        << QByteArrayList{"A: 1.0 \x1b[J\r\x1b[A\rA: 1.1 \x1b[J\r"} << QByteArray("A: 1.1 \r")
+        << true;
+    QTest::addRow("a piece cut by the chunk's end")
+        << QByteArrayList{"A: 1.0\rA: 1", ".1\rA: 1.2\r"} << QByteArray("A: 1.0\rA: 1.2\r") << true;
+    QTest::addRow("a line cut by the chunk's end")
+        << QByteArrayList{"A: 1.0\rExiting... (Qu"} << QByteArray("A: 1.0\r") << false;
+}
+
+void TestAdapterFilters::statusRuns()
+{
+    QFETCH(QByteArrayList, chunks);
+    QFETCH(QByteArray, expected);
+    QFETCH(bool, lastOnlyStatus);
+    OutputFilter filter;
+    std::string out;
+    bool notOnlyStatus = true;
+    for (const QByteArray &chunk : chunks)
+        notOnlyStatus = filter.feed({chunk.constData(), size_t(chunk.size())}, out);
+    QCOMPARE(QByteArray::fromStdString(out), expected);
+    QCOMPARE(!notOnlyStatus, lastOnlyStatus);
 }
 
 void TestAdapterFilters::commands_data()

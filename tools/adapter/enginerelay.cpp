@@ -26,6 +26,14 @@ constexpr milliseconds holdLimit{2000};
 constexpr milliseconds quitLimit{3000};
 // How long the engine's output may stay open after the engine itself has exited.
 constexpr milliseconds drainLimit{500};
+// While the engine writes nothing but its status (every 23 to 40 ms while a
+// medium plays), its output is read at most this often: the pieces that came
+// in between are passed on as one, the latest, and the front-end's silence
+// watchdog still sees output several times a second.
+constexpr milliseconds statusPace{100};
+// After a command, the engine's output is read as it comes for this long, so
+// that its reply is not kept waiting.
+constexpr milliseconds replyWindow{300};
 
 volatile sig_atomic_t signalledEngine = 0;
 int wakeRead = -1;
@@ -43,7 +51,7 @@ void onSignal(int signal)
 
 // Writes all of data, waiting while a non-blocking descriptor is full.
 // Returns false when the reader has gone.
-bool writeAll(int fd, const std::string &data)
+bool writeAll(int fd, std::string_view data)
 {
     size_t done = 0;
     while (done < data.size()) {
@@ -159,15 +167,18 @@ int EngineRelay::run()
     bool exited = false;
     int status = 0;
     Clock::time_point holdDeadline, killDeadline, drainDeadline;
+    Clock::time_point nextRead, eagerUntil; // the engine's output is not read before nextRead
     bool killArmed = false;
     char buffer[65536];
+    std::string relayed;
 
     while (engineOutput >= 0 || !exited) {
         pollfd fds[3];
         nfds_t count = 0;
         fds[count++] = {wakeRead, POLLIN, 0};
-        const nfds_t outputIndex = engineOutput >= 0 ? count : 99;
-        if (engineOutput >= 0)
+        const bool paced = !exited && Clock::now() < nextRead;
+        const nfds_t outputIndex = engineOutput >= 0 && !paced ? count : 99;
+        if (outputIndex < 99)
             fds[count++] = {engineOutput, POLLIN, 0};
         const nfds_t inputIndex = inputOpen ? count : 99;
         if (inputOpen)
@@ -184,6 +195,8 @@ int EngineRelay::run()
             limitTo(killDeadline);
         if (exited)
             limitTo(drainDeadline);
+        if (paced && engineOutput >= 0)
+            limitTo(nextRead);
 
         if (poll(fds, count, timeout) < 0 && errno != EINTR) {
             std::perror("mplayer: poll");
@@ -208,9 +221,17 @@ int EngineRelay::run()
             const ssize_t n = read(engineOutput, buffer, sizeof buffer);
             if (n > 0) {
                 const bool wasHolding = output.holding();
-                writeAll(STDOUT_FILENO, output.feed(std::string_view(buffer, n)));
+                relayed.clear();
+                const bool moreThanStatus = output.feed(std::string_view(buffer, n), relayed);
+                writeAll(STDOUT_FILENO, relayed);
+                const Clock::time_point now = Clock::now();
                 if (!wasHolding && output.holding())
-                    holdDeadline = Clock::now() + holdLimit;
+                    holdDeadline = now + holdLimit;
+                // A full buffer is a flood (the null audio driver's, at a file's end):
+                // waiting would only stall the engine.
+                const bool flood = size_t(n) == sizeof buffer;
+                if (!moreThanStatus && !flood && !output.holding() && now >= eagerUntil)
+                    nextRead = now + statusPace;
             } else if (n == 0 || errno != EINTR) {
                 closeFd(engineOutput);
             }
@@ -220,6 +241,8 @@ int EngineRelay::run()
             const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
             if (n > 0) {
                 sendToEngine(commands.feed(std::string_view(buffer, n)));
+                nextRead = Clock::now();
+                eagerUntil = nextRead + replyWindow;
             } else if (n == 0 || errno != EINTR) {
                 // The front-end has gone: the engine quits, and is killed if it does not.
                 inputOpen = false;

@@ -26,7 +26,13 @@ std::string_view withoutEnd(std::string_view segment)
 std::string stripTerminalEscapes(std::string_view text)
 {
     std::string out;
-    out.reserve(text.size());
+    stripTerminalEscapes(text, out);
+    return out;
+}
+
+void stripTerminalEscapes(std::string_view text, std::string &out)
+{
+    out.reserve(out.size() + text.size());
     for (size_t i = 0; i < text.size(); ++i) {
         if (text[i] != '\x1b') {
             out += text[i];
@@ -48,22 +54,39 @@ std::string stripTerminalEscapes(std::string_view text)
             ++i; // two-byte escape
         }
     }
-    return out;
 }
 
 std::string OutputFilter::feed(std::string_view chunk)
 {
     std::string out;
-    pending.append(chunk);
-    size_t start = 0;
-    for (size_t i = 0; i < pending.size(); ++i) {
-        if (pending[i] == '\n' || pending[i] == '\r') {
-            takeSegment(pending.substr(start, i + 1 - start), out);
-            start = i + 1;
-        }
-    }
-    pending.erase(0, start);
+    feed(chunk, out);
     return out;
+}
+
+bool OutputFilter::feed(std::string_view chunk, std::string &out)
+{
+    bool lineSeen = false;
+    size_t start = 0;
+    if (!pending.empty()) {
+        // The piece the last chunk ended in the middle of.
+        const size_t end = chunk.find_first_of("\n\r");
+        if (end == std::string_view::npos) {
+            pending.append(chunk);
+            return true;
+        }
+        pending.append(chunk.substr(0, end + 1));
+        lineSeen = takePiece(pending, out);
+        pending.clear();
+        start = end + 1;
+    }
+    for (size_t end = chunk.find_first_of("\n\r", start); end != std::string_view::npos;
+         end = chunk.find_first_of("\n\r", start)) {
+        lineSeen = takePiece(chunk.substr(start, end + 1 - start), out) || lineSeen;
+        start = end + 1;
+    }
+    pending.assign(chunk.substr(start));
+    passOnStatus(out);
+    return lineSeen || !pending.empty();
 }
 
 std::string OutputFilter::release()
@@ -74,48 +97,67 @@ std::string OutputFilter::release()
 std::string OutputFilter::finish()
 {
     std::string out = joinHeld();
-    if (!pending.empty())
-        out += stripTerminalEscapes(pending);
+    stripTerminalEscapes(pending, out);
     pending.clear();
     return out;
 }
 
-void OutputFilter::takeSegment(std::string segment, std::string &out)
+// Returns true for a line, false for a status piece or a bare carriage return.
+bool OutputFilter::takePiece(std::string_view piece, std::string &out)
 {
-    segment = stripTerminalEscapes(segment);
-    // A bare carriage return only moved the terminal's cursor.
-    if (segment == "\r")
-        return;
-
-    const bool isLine = segment.back() == '\n';
-    const std::string_view text = withoutEnd(segment);
-
-    if (isLine && text == "Audio only file format detected.") {
-        emit(std::string(audioHeader) + '\n', out);
-        return;
+    if (piece.find('\x1b') != std::string_view::npos) {
+        scratch.clear();
+        stripTerminalEscapes(piece, scratch);
+        piece = scratch;
     }
-    if (isLine && endsWith(text, " file format detected.")) {
-        // A header of a container that may or may not carry video.
-        out += joinHeld();
-        held.push_back(std::move(segment));
-        return;
+    if (piece.back() == '\r') {
+        // A bare carriage return only moved the terminal's cursor.
+        if (piece.size() > 1)
+            status.assign(piece);
+        return false;
     }
-    emit(std::move(segment), out);
+    passOnStatus(out);
+    takeLine(piece, out);
+    return true;
 }
 
-void OutputFilter::emit(std::string segment, std::string &out)
+void OutputFilter::takeLine(std::string_view line, std::string &out)
 {
-    if (held.empty()) {
-        out += segment;
+    const std::string_view text = withoutEnd(line);
+    if (text == "Audio only file format detected.") {
+        passOn(std::string(audioHeader) + '\n', out);
         return;
     }
-    const std::string_view text = withoutEnd(segment);
-    const bool isLine = segment.back() == '\n';
+    if (endsWith(text, " file format detected.")) {
+        // A header of a container that may or may not carry video.
+        out += joinHeld();
+        held.emplace_back(line);
+        return;
+    }
+    passOn(line, out);
+}
+
+void OutputFilter::passOnStatus(std::string &out)
+{
+    if (status.empty())
+        return;
+    passOn(status, out);
+    status.clear();
+}
+
+void OutputFilter::passOn(std::string_view piece, std::string &out)
+{
+    if (held.empty()) {
+        out += piece;
+        return;
+    }
+    const std::string_view text = withoutEnd(piece);
+    const bool isLine = piece.back() == '\n';
     const bool video = isLine && startsWith(text, "VIDEO:");
     const bool audioOnly = isLine && (text == "Video: no video" || startsWith(text, "AO: ") ||
                                       text == "Starting playback...");
     const bool givenUp = !isLine || startsWith(text, "Playing ") || startsWith(text, "Exiting...");
-    held.push_back(std::move(segment));
+    held.emplace_back(piece);
     if (audioOnly)
         held.front() = std::string(audioHeader) + '\n';
     if (video || audioOnly || givenUp)
@@ -125,8 +167,8 @@ void OutputFilter::emit(std::string segment, std::string &out)
 std::string OutputFilter::joinHeld()
 {
     std::string out;
-    for (const std::string &segment : held)
-        out += segment;
+    for (const std::string &piece : held)
+        out += piece;
     held.clear();
     return out;
 }

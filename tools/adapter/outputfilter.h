@@ -9,6 +9,11 @@
 // removed, and the header of a file without video is told as
 // "Audio file file format detected.".
 //
+// Pieces ended by a carriage return are the engine's status, each one
+// overwriting the last on a terminal: of those that follow one another in a
+// chunk, only the last is passed on. Every line, and the status piece before
+// it, is passed on.
+//
 // A demuxer line such as "libavformat file format detected." does not say
 // whether the file has video; it is held back, with the lines after it, until
 // the engine shows which it is.
@@ -17,6 +22,10 @@ class OutputFilter
 public:
     // Takes a chunk as read from the engine; returns what is ready to pass on.
     std::string feed(std::string_view chunk);
+
+    // The same, appending to out. Returns false when the chunk held nothing
+    // but status pieces, so that nothing but status is on its way.
+    bool feed(std::string_view chunk, std::string &out);
 
     // True while a header line waits for the engine to show whether there is video.
     bool holding() const { return !held.empty(); }
@@ -30,13 +39,20 @@ public:
     static const char *const audioHeader;
 
 protected:
-    void takeSegment(std::string segment, std::string &out);
-    void emit(std::string segment, std::string &out);
+    bool takePiece(std::string_view piece, std::string &out);
+    void takeLine(std::string_view line, std::string &out);
+    void passOn(std::string_view piece, std::string &out);
+    void passOnStatus(std::string &out);
     std::string joinHeld();
 
     std::string pending;
     std::vector<std::string> held;
+    std::string status; // the chunk's latest status piece, not yet passed on
+    std::string scratch;
 };
 
 // Removes ANSI terminal control sequences (ESC [ ... final byte, ESC x) from text.
 std::string stripTerminalEscapes(std::string_view text);
+
+// The same, appending the result to out.
+void stripTerminalEscapes(std::string_view text, std::string &out);
