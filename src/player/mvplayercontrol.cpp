@@ -115,11 +115,14 @@ QString lineText(QByteArray line)
         line.chop(1);
     return QString::fromLocal8Bit(line);
 }
-} // namespace
 
-namespace {
 // The controllers that exist, oldest first: the static views answer for the last.
 std::vector<const MvPlayerControl *> liveControllers;
+
+const MvPlayerControl *liveController()
+{
+    return liveControllers.empty() ? nullptr : liveControllers.back();
+}
 } // namespace
 
 const char MvPlayerControl::defaultCurrentMediaFile[] = "/tmp/movara_curmedia.name";
@@ -190,13 +193,6 @@ MvPlayerControl::~MvPlayerControl()
 
     liveControllers.erase(std::find(liveControllers.begin(), liveControllers.end(), this));
 }
-
-namespace {
-const MvPlayerControl *liveController()
-{
-    return liveControllers.empty() ? nullptr : liveControllers.back();
-}
-} // namespace
 
 bool MvPlayerControl::isEngineRunning()
 {
