@@ -3,8 +3,8 @@
 // Shared by the engine control's tests: a temporary program directory with
 // the scripted engine as "./mplayer", its log, and stdout capture.
 
-#include "player/mvplayercontrol.h"
 #include "../support/enginelog.h"
+#include "player/mvplayercontrol.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -115,6 +115,13 @@ public:
     QByteArray finish()
     {
         restore();
+        return text();
+    }
+
+    // What was written so far.
+    QByteArray text() const
+    {
+        std::fflush(stdout);
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
@@ -128,6 +135,9 @@ private:
         ::dup2(saved, 1);
         ::close(saved);
         saved = -1;
+        // The test's own report of a failure went here too: pass it on.
+        if (QTest::currentTestFailed())
+            std::fputs(text().constData(), stdout);
     }
 
     QTemporaryDir dir;
