@@ -7,12 +7,9 @@ if(MOVARA_SANITIZE)
     target_link_options(movara_cwdprobe PRIVATE -fno-sanitize=all)
 endif()
 
-add_executable(tst_movarawindow
-    ${CMAKE_CURRENT_SOURCE_DIR}/window/tst_movarawindow.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/support/movararun.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/support/xsession.cpp)
+add_executable(tst_movarawindow ${CMAKE_CURRENT_SOURCE_DIR}/window/tst_movarawindow.cpp)
 target_include_directories(tst_movarawindow PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(tst_movarawindow PRIVATE Qt6::Core Qt6::Gui Qt6::Test)
+target_link_libraries(tst_movarawindow PRIVATE movara_testsupport Qt6::Test)
 target_compile_definitions(tst_movarawindow PRIVATE
     MOVARA_BIN_DIR="${PROJECT_BINARY_DIR}/bin"
     MOVARA_LIB_DIR="${PROJECT_BINARY_DIR}/lib")

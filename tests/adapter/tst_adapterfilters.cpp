@@ -29,7 +29,6 @@ QStringList toList(const std::vector<std::string> &args)
     return list;
 }
 
-
 } // namespace
 
 class TestAdapterFilters : public QObject

@@ -1,5 +1,7 @@
 // The engine adapter under X: with the phone screen's window id it draws video
 // into that window and opens no window of its own, for video or for sound.
+#include "support/requiredtools.h"
+
 #include "frontendarguments.h"
 
 #include <QElapsedTimer>
@@ -43,10 +45,7 @@ private:
 
 void TestAdapterScreen::initTestCase()
 {
-    for (const char *tool : {"Xvfb", "xev", "xwininfo", "import", "ffmpeg", "mplayer"}) {
-        if (QStandardPaths::findExecutable(tool).isEmpty())
-            QSKIP(qPrintable(QString("%1 is not installed").arg(tool)));
-    }
+    MOVARA_REQUIRE_TOOLS("Xvfb", "xev", "xwininfo", "import", "ffmpeg", "mplayer");
     QVERIFY(media.isValid());
     const QString sine = "sine=frequency=440:duration=3";
     QCOMPARE(QProcess::execute("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", sine,

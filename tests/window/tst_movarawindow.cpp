@@ -3,6 +3,8 @@
 // program shows (X input routing, the program's start and end, the real
 // engine). The window's own logic is tested in process (tst_movaralogic).
 
+#include "support/requiredtools.h"
+
 #include "support/enginelog.h"
 #include "support/movararun.h"
 #include "support/xsession.h"
@@ -128,9 +130,7 @@ void WindowJourney::initTestCase()
 {
     if (!QFileInfo::exists(videoRoot))
         QSKIP("needs the phone's media roots (run through phone-sandbox.sh)");
-    if (QStandardPaths::findExecutable(QStringLiteral("Xvfb")).isEmpty() ||
-        QStandardPaths::findExecutable(QStringLiteral("xdotool")).isEmpty())
-        QSKIP("needs Xvfb and xdotool");
+    MOVARA_REQUIRE_TOOLS(QStringLiteral("Xvfb"), QStringLiteral("xdotool"));
     QVERIFY(session.start());
     QVERIFY(work.isValid());
 
@@ -400,9 +400,7 @@ void TestMovaraWindow::endsCleanlyFromOutside()
 
 void TestMovaraRealEngine::playsRealMediaWithTheRealEngine()
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty() ||
-        !QFileInfo::exists(QStringLiteral("/usr/bin/mplayer")))
-        QSKIP("needs ffmpeg and mplayer");
+    MOVARA_REQUIRE_TOOLS(QStringLiteral("ffmpeg"), QStringLiteral("/usr/bin/mplayer"));
     const QString realFolder = videoRoot + QStringLiteral("/Real");
     QVERIFY(QDir().mkpath(realFolder));
     for (const char *name : {"one.avi", "p cut.mkv", "p cut.mp4", "q empty.mp3", "r zero.mp4",
