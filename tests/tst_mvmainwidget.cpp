@@ -72,8 +72,6 @@ void TestMvMainWidget::constructorsNameTheFrame()
     QVERIFY(third.getTitleBarWidget());
 }
 
-
-
 void TestMvMainWidget::layouts_data()
 {
     QTest::addColumn<bool>("fullScreen");
@@ -146,7 +144,6 @@ void TestMvMainWidget::layoutsWithoutBars()
     frame.showTitleBar(true);
     frame.showCST(true);
 }
-
 
 void TestMvMainWidget::softKeyBarMadeOnce()
 {
