@@ -10,6 +10,7 @@ add_dependencies(tst_adapterengine movara_engine_adapter)
 movara_add_qtest(tst_adapterscreen SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_adapterscreen.cpp
     LABELS e2e)
 add_dependencies(tst_adapterscreen movara_engine_adapter)
+target_link_libraries(tst_adapterscreen PRIVATE movara_testsupport)
 
 # The phone launcher's sandbox, with a private Xvfb.
 movara_add_qtest(tst_phonelauncher SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_phonelauncher.cpp
