@@ -32,15 +32,7 @@ endforeach()
 
 # The window's own logic in process, offscreen, with the scripted engine, in a
 # private root that has the phone's media folders.
-add_executable(tst_movaralogic
-    ${CMAKE_CURRENT_SOURCE_DIR}/window/tst_movaralogic.cpp ${MOVARA_ENGINE_TEST_HELPERS})
-target_include_directories(tst_movaralogic PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(tst_movaralogic PRIVATE movara_core Qt6::Test)
-target_compile_definitions(tst_movaralogic PRIVATE MOVARA_BIN_DIR="${PROJECT_BINARY_DIR}/bin")
+movara_add_qtest(tst_movaralogic
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/window/tst_movaralogic.cpp ${MOVARA_ENGINE_TEST_HELPERS}
+    LABELS window SANDBOX)
 add_dependencies(tst_movaralogic movara_scripted_engine)
-add_test(NAME tst_movaralogic
-    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/phone-sandbox.sh
-        --bind ${PROJECT_SOURCE_DIR} --bind ${PROJECT_BINARY_DIR}
-        -- $<TARGET_FILE:tst_movaralogic>)
-set_tests_properties(tst_movaralogic PROPERTIES
-    ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 300 LABELS window)
