@@ -6,7 +6,6 @@
 #include "engine/enginetesthelpers.h"
 
 #include "browser/mvfilebrowser.h"
-#include "platform/lcdsleeptimer.h"
 #include "platform/phonescreen.h"
 #include "platform/powermanagement.h"
 #include "platform/util_cst.h"
@@ -134,6 +133,8 @@ void TestMovaraLogic::init()
 
 void TestMovaraLogic::cleanup()
 {
+    qunsetenv("MOVARA_LCD_SECOND_MS");
+    PM_setupLcdSleepTime(0);
     window->destroy();
     // The frame goes with the window, then the screen that showed it.
     delete window;
@@ -165,7 +166,7 @@ bool TestMovaraLogic::keysGoToTheList()
     const int before = int(trace().size());
     key(Qt::Key_Down);
     const QStringList after = trace().mid(before - 1);
-    return !after.filter(QStringLiteral(": Kp ")).size() && !window->isPlayMode();
+    return after.filter(QStringLiteral(": Kp ")).isEmpty() && !window->isPlayMode();
 }
 
 bool TestMovaraLogic::quitsOn(const std::function<void()> &action)
@@ -246,7 +247,8 @@ void TestMovaraLogic::playsTheFolderThrough()
     // Each medium a few status outputs long; later ones come through "loadlist".
     playFirstClip(
         QStringLiteral("on %1 => line VO: [x11] 240x320 ;; status 3 30\n").arg(loadCommand) +
-        header + QStringLiteral("status 3 30\n"));
+        header + QStringLiteral("status 20 30\n"));
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("get_time_length")));
     key(Qt::Key_PageUp);
     QTRY_VERIFY_WITH_TIMEOUT(trace().contains(played("c.avi")), 10000);
     QVERIFY(window->isPlayMode());
@@ -409,13 +411,12 @@ void TestMovaraLogic::wakingKeyDoesNothingElse()
     key(Qt::Key_Right);
     QVERIFY(!screen->isDark());
     QVERIFY(trace().mid(before - 1).filter(QStringLiteral(": Kp ")).isEmpty());
-    // The next key acts.
+    // The next key acts (with the display kept lit, however long the test takes).
+    PM_setupLcdSleepTime(0);
     key(Qt::Key_Right);
     QVERIFY(trace().contains(QStringLiteral("Active : Kp 1014")));
     QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 15 ")));
     QCOMPARE(engine->stdinLines().count(QStringLiteral("seek 15 ")), 1);
-    PM_setupLcdSleepTime(0);
-    qunsetenv("MOVARA_LCD_SECOND_MS");
 }
 
 int main(int argc, char **argv)
