@@ -450,13 +450,17 @@ void TestMovaraRealEngine::playsRealMediaWithTheRealEngine()
     QVERIFY(run->key(QStringLiteral("Return")));
     QTest::qWait(300);
     QVERIFY(run->tap(rowTextX, firstRowY)); // one.avi
-    QVERIFY(run->waitForLine(QStringLiteral("fileChanged : ") + realFolder +
-                             QStringLiteral("/one.avi")));
-    QVERIFY(run->waitForLine(QStringLiteral("slotIdleTimerShot :: Shot"), 15000));
+    QVERIFY2(run->waitForLine(QStringLiteral("fileChanged : ") + realFolder +
+                              QStringLiteral("/one.avi")),
+             qPrintable(run->account()));
+    QVERIFY2(run->waitForLine(QStringLiteral("slotIdleTimerShot :: Shot"), 15000),
+             qPrintable(run->account()));
     // Each is skipped within the start-up deadline (5 s); the name with a
     // trailing space plays.
-    QVERIFY(run->waitForLine(
-        QStringLiteral("fileChanged : ") + realFolder + QStringLiteral("/two.mp3"), 8 * 5000));
+    QVERIFY2(
+        run->waitForLine(QStringLiteral("fileChanged : ") + realFolder + QStringLiteral("/two.mp3"),
+                         8 * 5000),
+        qPrintable(run->account()));
     const QString prefix = QStringLiteral("mediumCannotPlay : ") + realFolder + QLatin1Char('/');
     const QStringList reasons = withPrefix(run->lines(), prefix);
     QCOMPARE(reasons.size(), skipped.size());
@@ -464,7 +468,8 @@ void TestMovaraRealEngine::playsRealMediaWithTheRealEngine()
         QVERIFY2(reasons[i].startsWith(prefix + skipped[i].section(QStringLiteral(" : "), 0, 0)) &&
                      reasons[i].endsWith(skipped[i].section(QStringLiteral(" : "), 1)),
                  qPrintable(reasons[i]));
-    QVERIFY(run->waitForLine(QStringLiteral("CMD:: ") + loadCommand, 3000));
+    QVERIFY2(run->waitForLine(QStringLiteral("CMD:: ") + loadCommand, 3000),
+             qPrintable(run->account()));
     // The second medium ends as well; it is the last, so the engine quits and
     // the browser has the keys again.
     const int shots = countOf(run->lines(), QStringLiteral("slotIdleTimerShot :: Shot"));
