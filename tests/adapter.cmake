@@ -10,21 +10,19 @@ add_dependencies(tst_adapterengine movara_engine_adapter)
 movara_add_qtest(tst_adapterscreen SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_adapterscreen.cpp
     LABELS e2e)
 add_dependencies(tst_adapterscreen movara_engine_adapter)
+target_link_libraries(tst_adapterscreen PRIVATE movara_testsupport)
 
 # The phone launcher's sandbox, with a private Xvfb.
 movara_add_qtest(tst_phonelauncher SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_phonelauncher.cpp
     LABELS e2e)
-add_dependencies(tst_phonelauncher movara_phone_launcher)
+add_dependencies(tst_phonelauncher movara movara_engine_adapter movara_phone_launcher)
+target_link_libraries(tst_phonelauncher PRIVATE movara_testsupport)
 
 # The whole program in the launcher: the headless tour, the display's sleep, an interrupt.
 movara_add_qtest(tst_phonetour SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_phonetour.cpp
     LABELS e2e)
 add_dependencies(tst_phonetour movara movara_engine_adapter movara_geometry movara_phone_launcher)
-find_package(X11)
-if(X11_FOUND)
-    target_link_libraries(tst_phonetour PRIVATE X11::X11)
-    target_compile_definitions(tst_phonetour PRIVATE MOVARA_HAVE_XLIB)
-endif()
+target_link_libraries(tst_phonetour PRIVATE movara_testsupport)
 
 # cmake --install into a staging folder: what a desktop user would find.
 add_test(NAME install_layout

@@ -14,14 +14,15 @@ endif()
 
 set(MOVARA_ENGINE_TEST_HELPERS ${CMAKE_CURRENT_SOURCE_DIR}/engine/enginetesthelpers.h)
 
+# They run in a sandbox: the current-media file in /tmp is then their own.
 movara_add_qtest(tst_playercontrol
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/engine/tst_playercontrol.cpp ${MOVARA_ENGINE_TEST_HELPERS}
-    LABELS engine)
+    LABELS engine SANDBOX)
 add_dependencies(tst_playercontrol movara_scripted_engine)
 
 movara_add_qtest(tst_enginedevices
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/engine/tst_enginedevices.cpp ${MOVARA_ENGINE_TEST_HELPERS}
-    LABELS engine
+    LABELS engine SANDBOX
     ENVIRONMENT
         LD_PRELOAD=$<TARGET_FILE:movara_devicefake>
         ASAN_OPTIONS=detect_leaks=0:abort_on_error=1:verify_asan_link_order=0)
@@ -30,11 +31,11 @@ add_dependencies(tst_enginedevices movara_scripted_engine movara_devicefake)
 # The same control with the real engine behind the adapter.
 movara_add_qtest(tst_realengine
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/engine/tst_realengine.cpp ${MOVARA_ENGINE_TEST_HELPERS}
-    LABELS "engine;e2e")
+    LABELS "engine;e2e" SANDBOX)
 add_dependencies(tst_realengine movara_engine_adapter)
 
 # What the window shows while playing, with the scripted engine.
 movara_add_qtest(tst_playscreen
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/engine/tst_playscreen.cpp ${MOVARA_ENGINE_TEST_HELPERS}
-    LABELS "engine;window")
+    LABELS "engine;window" SANDBOX)
 add_dependencies(tst_playscreen movara_scripted_engine)

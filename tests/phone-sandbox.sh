@@ -1,8 +1,9 @@
 #!/bin/bash
 # Runs a command in a private root that has the phone's fixed folders:
 #   phone-sandbox.sh [--phone DIR] [--bind DIR]... [--] command [args...]
-# The root is a tmpfs holding the host's /usr, /etc, /lib* links, /tmp, /proc,
-# /dev and the given --bind folders (read-write, same path). DIR is a folder
+# The root is a tmpfs holding the host's /usr, /etc, /lib* links, /proc, /dev,
+# a /tmp of its own (so that what the program keeps in /tmp is not shared with
+# tests that run beside it) and the given --bind folders (read-write, same path). DIR is a folder
 # laid out like the phone's root: its ezxlocal, mmc and ezx_user sub-folders
 # appear as /ezxlocal, /mmc and /ezx_user. Without --phone a fresh temporary
 # DIR with empty media roots is made and removed afterwards. Nothing is
@@ -48,7 +49,7 @@ for top in /bin /sbin /lib /lib32 /lib64 /libx32; do
         args+=(--ro-bind "$top" "$top")
     fi
 done
-args+=(--bind /tmp /tmp --proc /proc --dev /dev)
+args+=(--tmpfs /tmp --proc /proc --dev /dev)
 for extra in /var/cache/fontconfig /run/user; do
     if [ -d "$extra" ]; then
         args+=(--ro-bind "$extra" "$extra")
@@ -70,7 +71,7 @@ fi
 # Stay in the current folder when the private root has it.
 here=$(pwd)
 inside=/
-for dir in /tmp "${binds[@]}"; do
+for dir in "${binds[@]}"; do
     dir=$(cd "$dir" && pwd)
     case "$here/" in "$dir"/*) inside=$here ;; esac
 done

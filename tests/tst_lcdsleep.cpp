@@ -2,10 +2,16 @@
 #include "platform/phonescreen.h"
 #include "platform/powermanagement.h"
 
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QTest>
 
 namespace {
+// One second of the sleep time lasts this long here (the program's knob for tests).
+constexpr int secondMs = 40;
+// A coarse timer may fire up to 5% early.
+constexpr qint64 shortestDark = secondMs * 9 / 10;
+
 class KeyCounter : public QWidget
 {
 public:
@@ -23,6 +29,7 @@ class TestLcdSleep : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
     void darkAfterIdleAndLitByInput();
@@ -30,9 +37,23 @@ private slots:
     void zeroKeepsLit();
 
 private:
+    // Sets the sleep time; from now on each dark is timed from the last input.
+    void setSleepTime(int seconds);
+    void tap();
+
     PhoneScreen *screen = nullptr;
     KeyCounter *focus = nullptr;
+    QElapsedTimer clock;
+    qint64 lastInput = 0;
+    // For each time the display went dark: how long after the last input.
+    QList<qint64> darkAfter;
 };
+
+void TestLcdSleep::initTestCase()
+{
+    qputenv("MOVARA_LCD_SECOND_MS", QByteArray::number(secondMs));
+    clock.start();
+}
 
 void TestLcdSleep::init()
 {
@@ -45,6 +66,11 @@ void TestLcdSleep::init()
     screen->show();
     QVERIFY(QTest::qWaitForWindowActive(screen));
     focus->setFocus();
+    darkAfter.clear();
+    connect(LcdSleepTimer::instance(), &LcdSleepTimer::darkChanged, screen, [this](bool dark) {
+        if (dark)
+            darkAfter.append(clock.elapsed() - lastInput);
+    });
 }
 
 void TestLcdSleep::cleanup()
@@ -53,42 +79,62 @@ void TestLcdSleep::cleanup()
     delete screen;
 }
 
+void TestLcdSleep::setSleepTime(int seconds)
+{
+    // A new setting counts as input.
+    lastInput = clock.elapsed();
+    PM_setupLcdSleepTime(seconds);
+}
+
+void TestLcdSleep::tap()
+{
+    lastInput = clock.elapsed();
+    QTest::mouseClick(screen->windowHandle(), Qt::LeftButton, {}, QPoint(10, 10));
+}
+
 void TestLcdSleep::darkAfterIdleAndLitByInput()
 {
-    PM_setupLcdSleepTime(1);
-    QVERIFY(!screen->isDark());
-    QTest::qWait(600);
+    setSleepTime(1);
     QVERIFY(!screen->isDark());
     QTRY_VERIFY_WITH_TIMEOUT(screen->isDark(), 2000);
     QCOMPARE(screen->childAt(120, 160)->objectName(), QStringLiteral("LcdDark"));
 
+    lastInput = clock.elapsed();
     QTest::keyClick(screen->windowHandle(), Qt::Key_Left);
     QVERIFY(!screen->isDark());
     QCOMPARE(focus->presses, 0); // the waking key is swallowed
+    lastInput = clock.elapsed();
     QTest::keyClick(screen->windowHandle(), Qt::Key_Left);
     QCOMPARE(focus->presses, 1);
     QTRY_VERIFY_WITH_TIMEOUT(screen->isDark(), 2000);
+    // Never before the sleep time has passed without input.
+    QCOMPARE(darkAfter.size(), 2);
+    for (qint64 ms : darkAfter)
+        QVERIFY2(ms >= shortestDark, qPrintable(QString::number(ms)));
 }
 
 void TestLcdSleep::inputPostponesTheDark()
 {
-    PM_setupLcdSleepTime(1);
-    for (int step = 0; step < 3; ++step) {
-        QTest::qWait(500);
-        QTest::mouseClick(screen->windowHandle(), Qt::LeftButton, {}, QPoint(10, 10));
+    setSleepTime(2);
+    // Taps closer together than the sleep time, over several times its length.
+    for (int step = 0; step < 8; ++step) {
+        QTest::qWait(secondMs);
+        tap();
     }
-    QVERIFY(!screen->isDark());
-    QCOMPARE(LcdSleepTimer::instance()->sleepTime(), 1);
+    QTRY_VERIFY_WITH_TIMEOUT(screen->isDark(), 2000);
+    for (qint64 ms : darkAfter)
+        QVERIFY2(ms >= 2 * shortestDark, qPrintable(QString::number(ms)));
+    QCOMPARE(LcdSleepTimer::instance()->sleepTime(), 2);
 }
 
 void TestLcdSleep::zeroKeepsLit()
 {
-    PM_setupLcdSleepTime(1);
+    setSleepTime(1);
     QTRY_VERIFY_WITH_TIMEOUT(screen->isDark(), 2000);
     // A new setting lights the display; 0 keeps it lit.
-    PM_setupLcdSleepTime(0);
+    setSleepTime(0);
     QVERIFY(!screen->isDark());
-    QTest::qWait(1300);
+    QTest::qWait(10 * secondMs);
     QVERIFY(!screen->isDark());
 }
 

@@ -59,7 +59,6 @@ void TestZPlatform::resourceLabels()
     QCOMPARE(later.resourceID(), given);
 }
 
-
 void TestZPlatform::frameLivesOnItsPhoneScreen()
 {
     QPointer<PhoneScreen> screen;

@@ -7,19 +7,32 @@ if(MOVARA_SANITIZE)
     target_link_options(movara_cwdprobe PRIVATE -fno-sanitize=all)
 endif()
 
-add_executable(tst_movarawindow
-    ${CMAKE_CURRENT_SOURCE_DIR}/window/tst_movarawindow.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/support/movararun.cpp
-    ${CMAKE_CURRENT_SOURCE_DIR}/support/xsession.cpp)
+add_executable(tst_movarawindow ${CMAKE_CURRENT_SOURCE_DIR}/window/tst_movarawindow.cpp)
 target_include_directories(tst_movarawindow PRIVATE ${CMAKE_CURRENT_SOURCE_DIR})
-target_link_libraries(tst_movarawindow PRIVATE Qt6::Core Qt6::Gui Qt6::Test)
+target_link_libraries(tst_movarawindow PRIVATE movara_testsupport Qt6::Test)
 target_compile_definitions(tst_movarawindow PRIVATE
     MOVARA_BIN_DIR="${PROJECT_BINARY_DIR}/bin"
     MOVARA_LIB_DIR="${PROJECT_BINARY_DIR}/lib")
 add_dependencies(tst_movarawindow movara movara_engine_adapter movara_scripted_engine movara_cwdprobe)
-add_test(NAME tst_movarawindow
-    COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/phone-sandbox.sh
-        --bind ${PROJECT_SOURCE_DIR} --bind ${PROJECT_BINARY_DIR}
-        -- $<TARGET_FILE:tst_movarawindow>)
-set_tests_properties(tst_movarawindow PROPERTIES
-    TIMEOUT 600 LABELS "window;e2e" RESOURCE_LOCK movara_curmedia)
+# The real engine's journey runs as a test of its own, beside the others.
+foreach(journey window realengine)
+    set(name tst_movarawindow)
+    set(args)
+    if(journey STREQUAL realengine)
+        set(name tst_movarawindow_realengine)
+        set(args realengine)
+    endif()
+    add_test(NAME ${name}
+        COMMAND ${CMAKE_CURRENT_SOURCE_DIR}/phone-sandbox.sh
+            --bind ${PROJECT_SOURCE_DIR} --bind ${PROJECT_BINARY_DIR}
+            -- $<TARGET_FILE:tst_movarawindow> ${args})
+    set_tests_properties(${name} PROPERTIES
+        TIMEOUT 600 LABELS "window;e2e")
+endforeach()
+
+# The window's own logic in process, offscreen, with the scripted engine, in a
+# private root that has the phone's media folders.
+movara_add_qtest(tst_movaralogic
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/window/tst_movaralogic.cpp ${MOVARA_ENGINE_TEST_HELPERS}
+    LABELS window SANDBOX)
+add_dependencies(tst_movaralogic movara_scripted_engine)

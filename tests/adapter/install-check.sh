@@ -70,8 +70,16 @@ said=$("$root/bin/movara-phone" --version 2>&1) || fail "--version failed: $said
 [ "$said" = "movara-phone (Movara) $version" ] || fail "--version said: $said"
 "$root/bin/movara-phone" --help 2>&1 | grep -q '^Usage: movara-phone' || fail "--help gives no usage"
 
-# The installed launcher, called through its link, runs the installed program.
-env -u DISPLAY "$root/bin/movara-phone" --headless --phone "$stage/phone" --tour "$stage/tour" \
+# The installed launcher, called through its link, runs the installed program,
+# on a phone folder with one short clip (the demo media the launcher makes on
+# first use are the phone launcher test's).
+phone=$stage/phone
+mkdir -p "$phone/video" "$phone/audio" "$phone/playlist" "$phone/card" || fail "cannot make $phone"
+printf '[SYS_SETUP]\nBrightness = 60\nLcdSleepTime = 1\n' >"$phone/ezx_system.cfg"
+touch "$phone/.demo-made"
+ffmpeg -nostdin -v error -y -f lavfi -i "testsrc=size=320x240:rate=10:duration=3" -c:v mpeg4 \
+    "$phone/video/Clip.avi" || fail "ffmpeg could not make a clip"
+env -u DISPLAY "$root/bin/movara-phone" --headless --phone "$phone" --tour "$stage/tour" \
     >"$stage/tour.log" 2>&1 || fail "the installed tour failed: $(tail -n5 "$stage/tour.log")"
 grep -q 'movara closed down' "$stage/tour.log" || fail "the tour did not end: $(cat "$stage/tour.log")"
 [ "$(find "$stage/tour" -name '*.png' | wc -l)" -ge 5 ] || fail "the tour saved too few screenshots"

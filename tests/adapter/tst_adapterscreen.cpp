@@ -1,6 +1,8 @@
 // The engine adapter under X: with the phone screen's window id it draws video
 // into that window and opens no window of its own, for video or for sound.
 #include "player/mvplayercontrol.h"
+#include "support/requiredtools.h"
+#include "support/xsession.h"
 
 #include <QElapsedTimer>
 #include <QImage>
@@ -34,7 +36,7 @@ private:
     QImage grabScreen();
 
     QTemporaryDir media;
-    QProcess server;
+    XSession server;
     QProcess screen;
     QProcess adapter;
     QString display;
@@ -43,10 +45,7 @@ private:
 
 void TestAdapterScreen::initTestCase()
 {
-    for (const char *tool : {"Xvfb", "xev", "xwininfo", "import", "ffmpeg", "mplayer"}) {
-        if (QStandardPaths::findExecutable(tool).isEmpty())
-            QSKIP(qPrintable(QString("%1 is not installed").arg(tool)));
-    }
+    MOVARA_REQUIRE_TOOLS("Xvfb", "xev", "xwininfo", "import", "ffmpeg", "mplayer");
     QVERIFY(media.isValid());
     const QString sine = "sine=frequency=440:duration=3";
     QCOMPARE(QProcess::execute("ffmpeg", {"-v", "error", "-y", "-f", "lavfi", "-i", sine,
@@ -58,11 +57,8 @@ void TestAdapterScreen::initTestCase()
                                           media.filePath("v.avi")}),
              0);
 
-    // A private X server; it names its display once it is ready.
-    server.start("Xvfb", {"-displayfd", "1", "-screen", "0", "640x480x24", "-nolisten", "tcp"});
-    QVERIFY(server.waitForStarted());
-    QTRY_VERIFY_WITH_TIMEOUT(server.canReadLine(), 10000);
-    display = ":" + QString::fromLatin1(server.readLine().trimmed());
+    QVERIFY(server.start("640x480x24"));
+    display = server.display();
 
     // A 240 x 320 window stands in for the phone's screen.
     screen.setProcessEnvironment(xEnvironment());
@@ -78,12 +74,11 @@ void TestAdapterScreen::initTestCase()
 
 void TestAdapterScreen::cleanupTestCase()
 {
-    for (QProcess *process : {&screen, &server}) {
-        if (process->state() != QProcess::NotRunning) {
-            process->kill();
-            process->waitForFinished(2000);
-        }
+    if (screen.state() != QProcess::NotRunning) {
+        screen.kill();
+        screen.waitForFinished(2000);
     }
+    server.stop();
 }
 
 void TestAdapterScreen::cleanup()

@@ -1,6 +1,9 @@
 // The phone launcher: the phone's paths exist inside its sandbox and lead to
 // the phone folder, the machine's real root stays as it was, failures are told
 // in one line, and an interrupt leaves no process behind.
+#include "support/processes.h"
+#include "support/requiredtools.h"
+
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -26,28 +29,6 @@ QStringList rootEntries()
 {
     return QDir("/").entryList(QDir::AllEntries | QDir::Hidden | QDir::System |
                                QDir::NoDotAndDotDot);
-}
-
-// Live processes whose command line contains text.
-QList<qint64> processesWith(const QByteArray &text)
-{
-    QList<qint64> found;
-    const QStringList entries = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries) {
-        bool numeric = false;
-        const qint64 pid = entry.toLongLong(&numeric);
-        if (!numeric)
-            continue;
-        QFile cmdline("/proc/" + entry + "/cmdline");
-        QFile stat("/proc/" + entry + "/stat");
-        if (!cmdline.open(QIODevice::ReadOnly) || !stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray status = stat.readAll();
-        const QByteArray state = status.mid(status.lastIndexOf(')') + 2, 1);
-        if (state != "Z" && cmdline.readAll().contains(text))
-            found << pid;
-    }
-    return found;
 }
 
 // The first folder from path up to the root that other users cannot pass, or "".
@@ -92,12 +73,7 @@ private:
 
 void TestPhoneLauncher::initTestCase()
 {
-    for (const char *tool : {"bwrap", "ffmpeg", "Xvfb"}) {
-        if (QStandardPaths::findExecutable(tool).isEmpty())
-            QSKIP(qPrintable(QString("%1 is not installed").arg(tool)));
-    }
-    if (!QFile::exists("/usr/bin/mplayer"))
-        QSKIP("MPlayer is not installed");
+    MOVARA_REQUIRE_TOOLS("bwrap", "ffmpeg", "Xvfb", "/usr/bin/mplayer");
     QVERIFY(work.isValid());
     phone = work.filePath("phone");
 }

@@ -3,6 +3,9 @@
 // the display sleeps while browsing but not while a video plays, and an
 // interrupt during playback leaves no process behind.
 #include "platform/phonegeometry.h"
+#include "support/processes.h"
+#include "support/requiredtools.h"
+#include "support/xsession.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -13,10 +16,6 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
-
-#ifdef MOVARA_HAVE_XLIB
-#include <X11/Xlib.h>
-#endif
 
 #include <csignal>
 
@@ -53,26 +52,6 @@ const QRgb red = qRgb(255, 0, 0);
 const QRgb blue = qRgb(0, 0, 255);
 const QRgb black = qRgb(0, 0, 0);
 
-// Live processes whose command line contains text.
-QList<qint64> processesWith(const QByteArray &text)
-{
-    QList<qint64> found;
-    const QStringList entries = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries) {
-        bool numeric = false;
-        const qint64 pid = entry.toLongLong(&numeric);
-        QFile cmdline("/proc/" + entry + "/cmdline");
-        QFile stat("/proc/" + entry + "/stat");
-        if (!numeric || !cmdline.open(QIODevice::ReadOnly) || !stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray status = stat.readAll();
-        const QByteArray state = status.mid(status.lastIndexOf(')') + 2, 1);
-        if (state != "Z" && cmdline.readAll().contains(text))
-            found << pid;
-    }
-    return found;
-}
-
 // The X display the launcher reports on its standard error, e.g. ":3".
 QString displayIn(const QByteArray &said)
 {
@@ -80,87 +59,25 @@ QString displayIn(const QByteArray &said)
     return at < 0 ? QString() : QString::fromLatin1(said.mid(at + 5).split(' ').first());
 }
 
-// Asks a window to close the way a window manager's close button does.
-bool closeLikeAWindowManager(const QString &display, const QByteArray &window)
-{
-#ifndef MOVARA_HAVE_XLIB
-    Q_UNUSED(display);
-    Q_UNUSED(window);
-    return false;
-#else
-    Display *connection = XOpenDisplay(display.toLatin1().constData());
-    if (!connection)
-        return false;
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window.toULong();
-    event.xclient.message_type = XInternAtom(connection, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = long(XInternAtom(connection, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    const bool sent = XSendEvent(connection, event.xclient.window, False, NoEventMask, &event);
-    XCloseDisplay(connection);
-    return sent;
-#endif
-}
-
-// A program against one X display.
-class XDisplay
+// The launcher's X server, and where the phone's window sits on it.
+class PhoneDisplay : public XSession
 {
 public:
-    explicit XDisplay(const QString &name) : name(name) {}
-
-    QByteArray run(const QString &program, const QStringList &args) const
-    {
-        QProcess process;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("DISPLAY", name);
-        process.setProcessEnvironment(environment);
-        process.start(program, args);
-        if (!process.waitForFinished(10000))
-            process.kill();
-        process.waitForFinished();
-        return process.readAllStandardOutput();
-    }
+    using XSession::XSession;
 
     bool findPhoneWindow()
     {
-        window = run("xdotool", {"search", "--onlyvisible", "--name", "^Movara$"})
-                     .split('\n')
-                     .first()
-                     .trimmed();
-        if (window.isEmpty())
-            return false;
-        const QByteArray geometry = run("xdotool", {"getwindowgeometry", "--shell", window});
-        for (const QByteArray &line : geometry.split('\n')) {
-            if (line.startsWith("X="))
-                x = line.mid(2).toInt();
-            else if (line.startsWith("Y="))
-                y = line.mid(2).toInt();
-        }
-        return true;
+        window = findWindow(QStringLiteral("^Movara$"), 0);
+        if (window)
+            at = position(window);
+        return window != 0;
     }
-
     // The phone's 240 x 320 screen as it is on the X server now.
-    QImage screen() const
-    {
-        return QImage::fromData(
-                   run("import", {"-silent", "-window", "root", "-crop",
-                                  QString("240x320+%1+%2").arg(x).arg(y), "+repage", "png:-"}),
-                   "PNG")
-            .convertToFormat(QImage::Format_RGB32);
-    }
+    QImage screen() const { return grab(QRect(at, QSize(240, 320))); }
+    void tap(int x, int y) const { click(window, x, y); }
 
-    void tap(int tx, int ty) const
-    {
-        run("xdotool", {"mousemove", "--window", QString::fromLatin1(window), QString::number(tx),
-                        QString::number(ty), "click", "1"});
-    }
-
-    QString name;
-    QByteArray window;
-    int x = 0;
-    int y = 0;
+    qulonglong window = 0;
+    QPoint at;
 };
 
 } // namespace
@@ -191,12 +108,7 @@ private:
 
 void TestPhoneTour::initTestCase()
 {
-    for (const char *tool : {"bwrap", "ffmpeg", "Xvfb", "xdotool", "import"}) {
-        if (QStandardPaths::findExecutable(tool).isEmpty())
-            QSKIP(qPrintable(QString("%1 is not installed").arg(tool)));
-    }
-    if (!QFile::exists("/usr/bin/mplayer"))
-        QSKIP("MPlayer is not installed");
+    MOVARA_REQUIRE_TOOLS("bwrap", "ffmpeg", "Xvfb", "xdotool", "import", "/usr/bin/mplayer");
     QVERIFY(QFile::exists(binDir + "/movara") && QFile::exists(binDir + "/mplayer"));
     QVERIFY(work.isValid());
 
@@ -324,7 +236,7 @@ void TestPhoneTour::displaySleepsWhileBrowsingOnly()
     QByteArray said;
     QTRY_VERIFY2_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(),
                               said.constData(), 20000);
-    XDisplay x(displayIn(said));
+    PhoneDisplay x(displayIn(said));
     QTRY_VERIFY_WITH_TIMEOUT(x.findPhoneWindow(), 20000);
     QElapsedTimer idle;
     idle.start();
@@ -380,7 +292,7 @@ void TestPhoneTour::soundAloneShowsTheNowPlayingView()
     QByteArray said;
     QTRY_VERIFY2_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(),
                               said.constData(), 20000);
-    XDisplay x(displayIn(said));
+    PhoneDisplay x(displayIn(said));
     QTRY_VERIFY_WITH_TIMEOUT(x.findPhoneWindow(), 20000);
 
     const QImage roots = x.screen();
@@ -402,7 +314,7 @@ void TestPhoneTour::soundAloneShowsTheNowPlayingView()
     QTRY_VERIFY_WITH_TIMEOUT(view(playing = x.screen()), 5000);
     QVERIFY(playing != folder);
     QVERIFY(!(out += launcher.readAllStandardOutput()).contains("slotIdleTimerShot"));
-    QVERIFY(x.run("xdotool", {"search", "--onlyvisible", "--name", "MPlayer"}).trimmed().isEmpty());
+    QCOMPARE(x.findWindow("MPlayer", 0), 0ull);
 
     launcher.terminate();
     QVERIFY(launcher.waitForFinished(10000));
@@ -439,9 +351,6 @@ void TestPhoneTour::interruptDuringPlaybackLeavesNothing()
 
 void TestPhoneTour::closingTheWindowDuringPlaybackEndsCleanly()
 {
-#ifndef MOVARA_HAVE_XLIB
-    QSKIP("built without Xlib's headers (libx11-dev)");
-#endif
     const QString m = QString::fromLatin1(marker);
     QProcess launcher;
     startLauncher(launcher, {"--video", work.filePath("long " + m), "--", binDir + "/movara"},
@@ -450,14 +359,14 @@ void TestPhoneTour::closingTheWindowDuringPlaybackEndsCleanly()
     QByteArray said;
     QTRY_VERIFY2_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(),
                               said.constData(), 20000);
-    XDisplay x(displayIn(said));
+    PhoneDisplay x(displayIn(said));
     QTRY_VERIFY_WITH_TIMEOUT(x.findPhoneWindow(), 20000);
     x.tap(RowTextX, FirstRowY);
     QTest::qWait(800); // a second tap sooner would be a double tap
     x.tap(RowTextX, FirstRowY);
     QTRY_VERIFY_WITH_TIMEOUT(!processesWith("long red " + marker).isEmpty(), 20000);
 
-    QVERIFY(closeLikeAWindowManager(x.name, x.window));
+    QVERIFY(x.closeWindow(x.window));
     QVERIFY(launcher.waitForFinished(10000));
     QCOMPARE(launcher.exitStatus(), QProcess::NormalExit);
     QCOMPARE(launcher.exitCode(), 0);

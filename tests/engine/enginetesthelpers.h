@@ -124,6 +124,13 @@ public:
     QByteArray finish()
     {
         restore();
+        return text();
+    }
+
+    // What was written so far.
+    QByteArray text() const
+    {
+        std::fflush(stdout);
         QFile file(path);
         return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
     }
@@ -137,6 +144,9 @@ private:
         ::dup2(saved, 1);
         ::close(saved);
         saved = -1;
+        // The test's own report of a failure went here too: pass it on.
+        if (QTest::currentTestFailed())
+            std::fputs(text().constData(), stdout);
     }
 
     QTemporaryDir dir;

@@ -1,6 +1,8 @@
 // The engine control with Debian's MPlayer behind the engine adapter, on
 // media made by ffmpeg for the test.
 
+#include "support/requiredtools.h"
+
 #include "enginetesthelpers.h"
 
 #include <QSignalSpy>
@@ -38,9 +40,7 @@ bool TestRealEngine::makeMedium(const QString &path, bool withVideo)
 
 void TestRealEngine::initTestCase()
 {
-    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty() ||
-        !QFileInfo::exists(QStringLiteral("/usr/bin/mplayer")))
-        QSKIP("needs ffmpeg and mplayer");
+    MOVARA_REQUIRE_TOOLS(QStringLiteral("ffmpeg"), QStringLiteral("/usr/bin/mplayer"));
     // Headless: the adapter picks drivers that play in real time without a
     // display or a sound card.
     qunsetenv("DISPLAY");

@@ -123,3 +123,15 @@ int MovaraRun::finish(int timeoutMs)
     }
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
+
+QString MovaraRun::account()
+{
+    readOutput();
+    QString ended = QStringLiteral("still running");
+    if (!isRunning())
+        ended = process.exitStatus() == QProcess::NormalExit
+                    ? QStringLiteral("exited with status %1").arg(process.exitCode())
+                    : QStringLiteral("ended by a signal (crash or kill)");
+    return QStringLiteral("movara %1; its last lines:\n").arg(ended) +
+           output.mid(qMax(0, int(output.size()) - 15)).join(QLatin1Char('\n'));
+}

@@ -43,6 +43,8 @@ public:
     // Waits for the program to end; its exit code, or -1.
     int finish(int timeoutMs = 10000);
     bool isRunning() const { return process.state() != QProcess::NotRunning; }
+    // For a failure's message: whether and how the program ended, and its last lines.
+    QString account();
 
     QString programDir;
     QString programPath;

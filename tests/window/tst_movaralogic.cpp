@@ -1,0 +1,430 @@
+// The window's own logic in process, offscreen, with the scripted engine and
+// the phone's media roots of a private root (phone-sandbox.sh): browse and play
+// mode, the keys while playing, the soft keys, a folder played through, an
+// engine that dies or is missing, a file picked while the engine quits.
+
+#include "engine/enginetesthelpers.h"
+
+#include "browser/mvfilebrowser.h"
+#include "platform/phonegeometry.h"
+#include "platform/phonescreen.h"
+#include "platform/powermanagement.h"
+#include "platform/util_cst.h"
+#include "platform/zapplication.h"
+#include "platform/zmainwidget.h"
+#include "platform/zpushbutton.h"
+#include "ui/movara.h"
+
+#include <QEvent>
+#include <QTimer>
+
+#include <functional>
+
+namespace {
+constexpr int softKeyY = PhoneGeometry::SoftKeyY;
+constexpr int middleSoftKeyX = PhoneGeometry::MiddleSoftKeyX;
+constexpr int rightSoftKeyX = PhoneGeometry::RightSoftKeyX;
+
+const QString videoRoot = QStringLiteral("/ezxlocal/download/mystuff/MyPhotos");
+const QString clipsFolder = videoRoot + QStringLiteral("/Clips");
+const QString loadCommand = QStringLiteral("loadlist /tmp/movara_curmedia.name");
+const QString header = QStringLiteral("line VIDEO:  [H264]  240x320  24bpp  25.000 fps\n"
+                                      "line libavformat file format detected.\n"
+                                      "line VO: [x11] 240x320 => 240x320 Planar YV12\n");
+
+QString played(const char *name)
+{
+    return QStringLiteral("fileChanged : ") + clipsFolder + QLatin1Char('/') + QLatin1String(name);
+}
+
+// Ends the event loop on the application's quit, and takes the quit.
+class QuitCatcher : public QObject
+{
+public:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched != qApp || event->type() != QEvent::Quit)
+            return false;
+        QCoreApplication::exit(0);
+        return true;
+    }
+};
+
+// Reaches the window's parts the tests look at.
+class ProbeWindow : public Movara
+{
+public:
+    using Movara::fileBrowser;
+    using Movara::Movara;
+};
+} // namespace
+
+class TestMovaraLogic : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void keysWhilePlaying_data();
+    void keysWhilePlaying();
+    void previousAndNextEntry();
+    void playsTheFolderThrough();
+    void softKeys_data();
+    void softKeys();
+    void keysAfterGoingBack_data();
+    void keysAfterGoingBack();
+    void pickWhileTheEngineQuits();
+    void engineDies_data();
+    void engineDies();
+    void noEngine();
+    void wakingKeyDoesNothingElse();
+
+private:
+    // Opens the first row of the list, `times` over: the video root, Clips,
+    // then its first file.
+    void openFirstRow(int times);
+    void playFirstClip(const QString &script);
+    void key(Qt::Key key) { QTest::keyClick(screen->windowHandle(), key); }
+    void tap(int x, int y)
+    {
+        QTest::mouseClick(screen->windowHandle(), Qt::LeftButton, {}, QPoint(x, y));
+    }
+    QStringList trace() { return QString::fromUtf8(capture->text()).split(QLatin1Char('\n')); }
+    // Whether the next key reaches the list rather than the playing window.
+    bool keysGoToTheList();
+    // Whether the application quit within a short wait after `action`.
+    bool quitsOn(const std::function<void()> &action);
+    QString rightKeyResource() const { return cst()->getRightBtn()->resourceID(); }
+    UTIL_CST *cst() const { return window->getCSTWidget(false); }
+
+    EngineFixture *engine = nullptr;
+    ProbeWindow *window = nullptr;
+    PhoneScreen *screen = nullptr;
+    StdoutCapture *capture = nullptr;
+};
+
+void TestMovaraLogic::initTestCase()
+{
+    if (!QFileInfo::exists(videoRoot))
+        QSKIP("needs the phone's media roots (run through phone-sandbox.sh)");
+    // Folders first, then files by name: Clips is the first row of the video root.
+    QVERIFY(QDir().mkpath(clipsFolder));
+    for (const char *name : {"/Clips/a.avi", "/Clips/b.avi", "/Clips/c.avi", "/zz.avi"}) {
+        QFile file(videoRoot + QLatin1String(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+}
+
+void TestMovaraLogic::init()
+{
+    engine = new EngineFixture;
+    capture = new StdoutCapture;
+    window = new ProbeWindow("Movara");
+    window->setupWidget();
+    ZApplication::showMainWidget(window->mainWidget);
+    window->setupContent();
+    screen = PhoneScreen::of(window->mainWidget);
+    QVERIFY(screen);
+    QVERIFY(QTest::qWaitForWindowActive(screen));
+}
+
+void TestMovaraLogic::cleanup()
+{
+    qunsetenv("MOVARA_LCD_SECOND_MS");
+    PM_setupLcdSleepTime(0);
+    window->destroy();
+    // The frame goes with the window, then the screen that showed it.
+    delete window;
+    delete screen;
+    delete capture;
+    delete engine;
+}
+
+void TestMovaraLogic::playFirstClip(const QString &script)
+{
+    QVERIFY(engine->installEngine());
+    engine->setScript(script);
+    openFirstRow(3);
+    QVERIFY(window->isPlayMode());
+    QVERIFY(trace().contains(played("a.avi")));
+}
+
+void TestMovaraLogic::openFirstRow(int times)
+{
+    // A listing starts with no current row: Down makes the first one current.
+    for (int i = 0; i < times; ++i) {
+        key(Qt::Key_Down);
+        key(Qt::Key_Return);
+    }
+}
+
+bool TestMovaraLogic::keysGoToTheList()
+{
+    const int before = int(trace().size());
+    key(Qt::Key_Down);
+    const QStringList after = trace().mid(before - 1);
+    return after.filter(QStringLiteral(": Kp ")).isEmpty() && !window->isPlayMode();
+}
+
+bool TestMovaraLogic::quitsOn(const std::function<void()> &action)
+{
+    // The application's quit, taken before it closes the windows the test still uses.
+    QuitCatcher catcher;
+    qApp->installEventFilter(&catcher);
+    QTimer::singleShot(0, this, action);
+    QTimer::singleShot(3000, this, [] { QCoreApplication::exit(1); });
+    const bool quit = QCoreApplication::exec() == 0;
+    qApp->removeEventFilter(&catcher);
+    return quit;
+}
+
+void TestMovaraLogic::keysWhilePlaying_data()
+{
+    QTest::addColumn<int>("key");
+    QTest::addColumn<QString>("traceLine");
+    QTest::addColumn<QStringList>("commands");
+
+    QTest::newRow("Left: back 15 s")
+        << int(Qt::Key_Left) << "Active : Kp 1012" << QStringList{"seek -15 "};
+    QTest::newRow("Right: on 15 s")
+        << int(Qt::Key_Right) << "Active : Kp 1014" << QStringList{"seek 15 "};
+    QTest::newRow("Page Up: louder")
+        << int(Qt::Key_PageUp) << "Active : Kp 1016" << QStringList{"volume 55 100"};
+    QTest::newRow("Page Down: softer")
+        << int(Qt::Key_PageDown) << "Active : Kp 1017" << QStringList{"volume 45 100"};
+    QTest::newRow("Up: the engine's full screen")
+        << int(Qt::Key_Up) << "Active : Kp 1013" << QStringList{"vo_fullscreen"};
+    QTest::newRow("Return: pause")
+        << int(Qt::Key_Return) << "Active : Kp 1004" << QStringList{"pause"};
+    QTest::newRow("Space is F26: pause")
+        << int(Qt::Key_Space) << "Active : Kp 1049" << QStringList{"pause"};
+    QTest::newRow("Down: nothing") << int(Qt::Key_Down) << "Active : Kp 1015" << QStringList{};
+    QTest::newRow("P is F28, on the first entry: nothing")
+        << int(Qt::Key_P) << "Active : Kp 104b" << QStringList{};
+}
+
+void TestMovaraLogic::keysWhilePlaying()
+{
+    QFETCH(int, key);
+    QFETCH(QString, traceLine);
+    QFETCH(QStringList, commands);
+    // The engine takes a moment to quit, as a real one does.
+    playFirstClip(QStringLiteral("on quit => sleep 200 ;; exit 0\n") + header +
+                  QStringLiteral("status 100 100\n"));
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("get_time_length")));
+
+    this->key(Qt::Key(key));
+    QTRY_VERIFY(trace().contains(traceLine));
+    // F2 quits; the window stays in play mode until the engine has gone.
+    this->key(Qt::Key_F2);
+    QVERIFY(trace().contains(QStringLiteral("Active : Kp 1031")));
+    QVERIFY(window->isPlayMode());
+    QTRY_VERIFY(!window->isPlayMode());
+    QCOMPARE(engine->stdinLines(),
+             QStringList({"volume 50 100", "get_time_length"}) + commands + QStringList{"quit"});
+    QCOMPARE(trace().filter(QStringLiteral("fileChanged : ")), QStringList{played("a.avi")});
+}
+
+void TestMovaraLogic::previousAndNextEntry()
+{
+    playFirstClip(header + QStringLiteral("status 100 100\n"));
+    // N is F29, P is F28; on the last entry N does nothing.
+    for (Qt::Key k : {Qt::Key_N, Qt::Key_N, Qt::Key_N, Qt::Key_P})
+        key(k);
+    QCOMPARE(trace().filter(QStringLiteral("fileChanged : ")),
+             QStringList({played("a.avi"), played("b.avi"), played("c.avi"), played("b.avi")}));
+    QVERIFY(window->isPlayMode());
+    QTRY_COMPARE(engine->stdinLines().count(loadCommand), 3);
+    QCOMPARE(engine->entries(QStringLiteral("start")).size(), 1);
+    QCOMPARE(currentMediaFileContent(), QFile::encodeName(clipsFolder + "/b.avi\n"));
+}
+
+void TestMovaraLogic::playsTheFolderThrough()
+{
+    // Each medium a few status outputs long; later ones come through "loadlist".
+    playFirstClip(
+        QStringLiteral("on %1 => line VO: [x11] 240x320 ;; status 3 30\n").arg(loadCommand) +
+        header + QStringLiteral("status 20 30\n"));
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("get_time_length")));
+    key(Qt::Key_PageUp);
+    QTRY_VERIFY_WITH_TIMEOUT(trace().contains(played("c.avi")), 10000);
+    QVERIFY(window->isPlayMode());
+    // After the last entry the engine is told to quit and the browser is back.
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isPlayMode(), 10000);
+    QCOMPARE(engine->stdinLines(),
+             QStringList({"volume 50 100", "get_time_length", "volume 55 100", loadCommand,
+                          "volume 55 100", loadCommand, "volume 55 100", "quit"}));
+    QCOMPARE(trace().count(QStringLiteral("slotIdleTimerShot :: Shot")), 3);
+    QCOMPARE(trace().filter(QStringLiteral("parent : WID ")).size(), 1);
+    QCOMPARE(trace().filter(QStringLiteral("fileChanged : ")).size(), 3);
+    QVERIFY(keysGoToTheList());
+}
+
+void TestMovaraLogic::softKeys_data()
+{
+    QTest::addColumn<QList<int>>("softKeys");
+    // From two levels down: the right key goes back until the roots, where it quits.
+    QTest::newRow("back, back, exit") << QList<int>{rightSoftKeyX, rightSoftKeyX, rightSoftKeyX};
+    QTest::newRow("main page, exit") << QList<int>{middleSoftKeyX, rightSoftKeyX};
+    QTest::newRow("back, main page, exit")
+        << QList<int>{rightSoftKeyX, middleSoftKeyX, rightSoftKeyX};
+}
+
+void TestMovaraLogic::softKeys()
+{
+    QFETCH(QList<int>, softKeys);
+    QCOMPARE(rightKeyResource(), QStringLiteral("CST_Exit"));
+    QVERIFY(!cst()->getMidBtn()->isEnabled());
+    openFirstRow(2);
+    QCOMPARE(window->fileBrowser->depth, 2);
+    QCOMPARE(rightKeyResource(), QStringLiteral("CST_Back"));
+    QVERIFY(cst()->getMidBtn()->isEnabled());
+
+    for (int i = 0; i + 1 < softKeys.size(); ++i) {
+        const int depth = window->fileBrowser->depth;
+        tap(softKeys.at(i), softKeyY);
+        QCOMPARE(window->fileBrowser->depth, softKeys.at(i) == rightSoftKeyX ? depth - 1 : 0);
+        const bool belowRoots = window->fileBrowser->depth != 0;
+        QCOMPARE(rightKeyResource(),
+                 belowRoots ? QStringLiteral("CST_Back") : QStringLiteral("CST_Exit"));
+        QCOMPARE(cst()->getMidBtn()->isEnabled(), belowRoots);
+    }
+    QVERIFY(quitsOn([this, softKeys] { tap(softKeys.last(), softKeyY); }));
+}
+
+void TestMovaraLogic::keysAfterGoingBack_data()
+{
+    QTest::addColumn<int>("back"); // a key, or 0 for a tap on the right soft key
+    QTest::newRow("Back soft key") << 0;
+    QTest::newRow("Escape") << int(Qt::Key_Escape);
+    QTest::newRow("BackSpace") << int(Qt::Key_Backspace);
+}
+
+void TestMovaraLogic::keysAfterGoingBack()
+{
+    QFETCH(int, back);
+    QVERIFY(engine->installEngine());
+    engine->setScript(header + QStringLiteral("status 100 100\n"));
+    openFirstRow(2);
+    QCOMPARE(window->fileBrowser->depth, 2);
+    if (back)
+        key(Qt::Key(back));
+    else
+        tap(rightSoftKeyX, softKeyY);
+    QCOMPARE(window->fileBrowser->depth, 1);
+
+    // Up a level, the keys still move and open: Clips again, then its first file.
+    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Return, Qt::Key_Down, Qt::Key_Return})
+        key(k);
+    QVERIFY(trace().contains(played("a.avi")));
+    QVERIFY(window->isPlayMode());
+}
+
+void TestMovaraLogic::pickWhileTheEngineQuits()
+{
+    // The engine takes its time to quit, within the grace it is given.
+    playFirstClip(QStringLiteral("on quit => sleep 300 ;; exit 0\n") + header +
+                  QStringLiteral("status 100 100\n"));
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("get_time_length")));
+
+    // Quit twice, then the next entry while the engine is still on its way out.
+    for (Qt::Key k : {Qt::Key_F2, Qt::Key_F2, Qt::Key_N})
+        key(k);
+    QVERIFY(trace().contains(played("b.avi")));
+
+    // The pick is not lost: once the old engine is gone, a new one plays it.
+    QTRY_COMPARE(engine->entries(QStringLiteral("start")).size(), 2);
+    QVERIFY(window->isPlayMode());
+    QCOMPARE(engine->entries(QStringLiteral("arg")).last(),
+             QStringLiteral("17 ") + clipsFolder + QStringLiteral("/b.avi"));
+    QCOMPARE(engine->stdinLines().count(QStringLiteral("quit")), 2);
+    QVERIFY(!engine->stdinLines().contains(loadCommand));
+}
+
+void TestMovaraLogic::engineDies_data()
+{
+    QTest::addColumn<QString>("extraScript");
+    QTest::addColumn<QList<int>>("keys");
+
+    QTest::newRow("mid-file") << QStringLiteral("status 5 20\nkill 11\n") << QList<int>{};
+    QTest::newRow("during a pause")
+        << QStringLiteral("on pause => kill 9\n") << QList<int>{Qt::Key_Space};
+    // The second "next" arrives while the engine still handles the first.
+    QTest::newRow("during the last file")
+        << QStringLiteral("on %1 => sleep 300 ;; kill 6\n").arg(loadCommand)
+        << QList<int>{Qt::Key_N, Qt::Key_N};
+}
+
+void TestMovaraLogic::engineDies()
+{
+    QFETCH(QString, extraScript);
+    QFETCH(QList<int>, keys);
+    playFirstClip(QStringLiteral("line VO: [x11] 240x320\n") + extraScript +
+                  QStringLiteral("status 100 100\n"));
+    for (int k : keys)
+        key(Qt::Key(k));
+
+    QTRY_VERIFY_WITH_TIMEOUT(!engine->entries(QStringLiteral("signal")).isEmpty(), 5000);
+    QTRY_VERIFY(!window->isPlayMode());
+    QVERIFY(keysGoToTheList());
+
+    // Back in the browser: the list has the keys, and a pick starts a new engine.
+    const int before = int(trace().size());
+    key(Qt::Key_Home);
+    key(Qt::Key_Return);
+    QVERIFY(trace().mid(before - 1).contains(played("a.avi")));
+    QTRY_COMPARE(engine->entries(QStringLiteral("start")).size(), 2);
+    QVERIFY(window->isPlayMode());
+}
+
+void TestMovaraLogic::noEngine()
+{
+    // No engine beside the program: play mode is left at once.
+    openFirstRow(3);
+    QVERIFY(trace().contains(played("a.avi")));
+    QVERIFY(!window->isPlayMode());
+    QVERIFY(keysGoToTheList());
+
+    // The list has the keys again, and the next pick tries again.
+    key(Qt::Key_Up);
+    key(Qt::Key_Return);
+    QCOMPARE(trace().filter(QStringLiteral("fileChanged : ")),
+             QStringList({played("a.avi"), played("a.avi")}));
+    QCOMPARE(trace().filter(QStringLiteral("parent : WID ")).size(), 1);
+    QVERIFY(!window->isPlayMode());
+}
+
+void TestMovaraLogic::wakingKeyDoesNothingElse()
+{
+    playFirstClip(QStringLiteral("line Audio file file format detected.\n"
+                                 "line AO: [null] 44100Hz 2ch s16le\nstatus 200 50\n"));
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("get_time_length")));
+    // Sound alone lets the display sleep; here a second of sleep time lasts 20 ms.
+    qputenv("MOVARA_LCD_SECOND_MS", "20");
+    PM_setupLcdSleepTime(1);
+    QTRY_VERIFY(screen->isDark());
+
+    const int before = int(trace().size());
+    key(Qt::Key_Right);
+    QVERIFY(!screen->isDark());
+    QVERIFY(trace().mid(before - 1).filter(QStringLiteral(": Kp ")).isEmpty());
+    // The next key acts (with the display kept lit, however long the test takes).
+    PM_setupLcdSleepTime(0);
+    key(Qt::Key_Right);
+    QVERIFY(trace().contains(QStringLiteral("Active : Kp 1014")));
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 15 ")));
+    QCOMPARE(engine->stdinLines().count(QStringLiteral("seek 15 ")), 1);
+}
+
+int main(int argc, char **argv)
+{
+    // The phone's application object gives the keys no keyboard has.
+    ZApplication app(argc, argv);
+    TestMovaraLogic test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_movaralogic.moc"
