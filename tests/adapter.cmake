@@ -6,6 +6,7 @@ target_link_libraries(tst_adapterfilters PRIVATE movara_adapter)
 movara_add_qtest(tst_adapterengine SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_adapterengine.cpp
     LABELS e2e)
 add_dependencies(tst_adapterengine movara_engine_adapter)
+target_link_libraries(tst_adapterengine PRIVATE movara_testsupport)
 
 movara_add_qtest(tst_adapterscreen SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_adapterscreen.cpp
     LABELS e2e)

@@ -2,6 +2,7 @@
 // front-end reads, what it can make the engine do, and that no engine process
 // outlives the adapter.
 #include "player/mvplayercontrol.h"
+#include "support/processes.h"
 #include "support/requiredtools.h"
 
 #include <QDir>
@@ -17,27 +18,6 @@
 namespace {
 
 const QString adapterPath = QStringLiteral(MOVARA_BIN_DIR "/mplayer");
-
-// Processes whose parent is pid, from /proc.
-QList<qint64> childrenOf(qint64 pid)
-{
-    QList<qint64> children;
-    const QStringList entries = QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-    for (const QString &entry : entries) {
-        bool numeric = false;
-        const qint64 candidate = entry.toLongLong(&numeric);
-        if (!numeric)
-            continue;
-        QFile stat("/proc/" + entry + "/stat");
-        if (!stat.open(QIODevice::ReadOnly))
-            continue;
-        const QByteArray text = stat.readAll();
-        const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
-        if (fields.size() > 1 && fields.at(1).toLongLong() == pid)
-            children << candidate;
-    }
-    return children;
-}
 
 // Gone, or dead and waiting to be reaped.
 bool processGone(qint64 pid)
