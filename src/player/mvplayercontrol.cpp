@@ -25,17 +25,6 @@
 
 namespace {
 const int idleInterval = 1200;
-// A medium that has not reached playback (its first "AO: " or "VO: " line)
-// this long after it was handed to the engine cannot play. Good media start
-// in under half a second on a desktop, cold caches and big files included.
-const int startLimit = 5000;
-// Once the engine has said it cannot play the medium: time for it to finish
-// saying so, or to start it after all with another demuxer.
-const int refusalSettle = 1000;
-// After "quit": how long the engine has to go, then how long after SIGTERM
-// before SIGKILL.
-const int quitGrace = 1000;
-const int terminateGrace = 1000;
 
 // What the engine prints when it cannot play a medium, on standard output or
 // standard error.
@@ -260,7 +249,7 @@ void MvPlayerControl::beginMedium(const QString &path)
     refusalLine.clear();
     playing = true;
     paused = false;
-    startDeadline->start(startLimit);
+    startDeadline->start(deadlines.start);
 }
 
 void MvPlayerControl::cannotPlayCurrentMedium()
@@ -286,8 +275,10 @@ void MvPlayerControl::noticeRefusal(const QString &line)
     if (!startDeadline->isActive() || !refusalLine.isEmpty() || !isCannotPlayText(line))
         return;
     refusalLine = line;
-    if (startDeadline->remainingTime() > refusalSettle)
-        startDeadline->start(refusalSettle);
+    // Time for the engine to finish saying so, or to start the medium after
+    // all with another demuxer.
+    if (startDeadline->remainingTime() > deadlines.refusalSettle)
+        startDeadline->start(deadlines.refusalSettle);
 }
 
 bool MvPlayerControl::startingMedium() const
@@ -403,7 +394,8 @@ void MvPlayerControl::quitPlayer()
 void MvPlayerControl::stopEngine(QProcess *engine)
 {
     stoppingEngine = engine;
-    QTimer::singleShot(quitGrace, engine, [engine] {
+    const int terminateGrace = deadlines.terminateGrace;
+    QTimer::singleShot(deadlines.quitGrace, engine, [engine, terminateGrace] {
         engine->terminate();
         QTimer::singleShot(terminateGrace, engine, [engine] { engine->kill(); });
     });
@@ -417,7 +409,7 @@ void MvPlayerControl::togglePause()
         idleTimer->stop();
         startDeadline->stop();
     } else if (startingMedium()) {
-        startDeadline->start(startLimit);
+        startDeadline->start(deadlines.start);
     } else {
         startIdleTimer();
     }
@@ -431,7 +423,7 @@ void MvPlayerControl::seek(int value, int type)
         playing = !playing;
         paused = !paused;
         if (startingMedium())
-            startDeadline->start(startLimit);
+            startDeadline->start(deadlines.start);
         else if (engineRunning)
             startIdleTimer();
     } else if (!startingMedium()) {

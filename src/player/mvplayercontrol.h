@@ -40,6 +40,19 @@ public:
     void setCurrentMediaFile(const QString &path) { mediaFilePath = path; }
     QString currentMediaFile() const { return mediaFilePath; }
 
+    // How long a medium may take to reach playback, how long once the engine
+    // has refused it, and how long a stopping engine gets before SIGTERM and
+    // then SIGKILL. Good media start in under half a second on a desktop,
+    // cold caches and big files included.
+    struct Deadlines
+    {
+        int start = 5000;
+        int refusalSettle = 1000;
+        int quitGrace = 1000;
+        int terminateGrace = 1000;
+    };
+    void setDeadlines(const Deadlines &next) { deadlines = next; }
+
     // The engine's command line after the program name, the medium last.
     static QStringList engineArguments(const QString &path);
 
@@ -132,4 +145,5 @@ private:
     QProcess *stoppingEngine = nullptr;
     QString elapsedText = QStringLiteral("%1");
     QString mediaFilePath = QString::fromLatin1(defaultCurrentMediaFile);
+    Deadlines deadlines;
 };

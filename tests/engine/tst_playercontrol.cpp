@@ -18,6 +18,8 @@ namespace {
 const QString audioOut = QStringLiteral("AO: [null] 44100Hz 2ch s16le (2 bytes per sample)");
 // The current-media file, named without the fixture's directory.
 const QString loadList = QStringLiteral("loadlist curmedia.name");
+// An engine that does not quit is ended in the same steps, sooner.
+const MvPlayerControl::Deadlines quickStop = {5000, 1000, 250, 250};
 
 qint64 monotonicMs()
 {
@@ -224,6 +226,7 @@ void TestPlayerControl::engineDeath()
     QVERIFY(engine.installEngine());
     engine.setScript(script);
     ProbeControl control(nullptr, 50, 0);
+    control.setDeadlines(quickStop);
     QSignalSpy exited(&control, &MvPlayerControl::processExited);
 
     control.playFile(QStringLiteral("/media/a.mp3"));
@@ -717,6 +720,8 @@ void TestPlayerControl::silentEngineIsReplaced()
     QVERIFY(engine.installEngine());
     engine.setScript("ignore 15\non quit => line no\nline " + audioOut + "\n");
     ProbeControl control(nullptr, 50, 0);
+    // Long enough for a scripted engine to start under a sanitizer.
+    control.setDeadlines({1500, 1000, quickStop.quitGrace, quickStop.terminateGrace});
     QSignalSpy cannotPlay(&control, &MvPlayerControl::mediumCannotPlay);
     QSignalSpy ended(&control, &MvPlayerControl::endedCurrentMedia);
     control.playFile(QStringLiteral("/media/a.mp3"));
