@@ -2,6 +2,7 @@
 // media made by ffmpeg for the test.
 
 #include "support/requiredtools.h"
+#include "support/testmedia.h"
 
 #include "enginetesthelpers.h"
 
@@ -17,26 +18,8 @@ private slots:
     void playsTwoMediaAndQuits();
 
 private:
-    bool makeMedium(const QString &path, bool withVideo);
     QTemporaryDir media;
 };
-
-bool TestRealEngine::makeMedium(const QString &path, bool withVideo)
-{
-    QStringList args = {QStringLiteral("-v"),
-                        QStringLiteral("error"),
-                        QStringLiteral("-y"),
-                        QStringLiteral("-f"),
-                        QStringLiteral("lavfi"),
-                        QStringLiteral("-i"),
-                        QStringLiteral("sine=frequency=330:duration=3")};
-    if (withVideo)
-        args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
-             << QStringLiteral("testsrc=size=160x120:rate=10:duration=3") << QStringLiteral("-c:v")
-             << QStringLiteral("mpeg4") << QStringLiteral("-shortest");
-    args << path;
-    return QProcess::execute(QStringLiteral("ffmpeg"), args) == 0;
-}
 
 void TestRealEngine::initTestCase()
 {
@@ -44,8 +27,8 @@ void TestRealEngine::initTestCase()
     // Headless: the adapter picks drivers that play in real time without a
     // display or a sound card.
     qunsetenv("DISPLAY");
-    QVERIFY(makeMedium(media.filePath(QStringLiteral("song.mp3")), false));
-    QVERIFY(makeMedium(media.filePath(QStringLiteral("clip.avi")), true));
+    QVERIFY(makeTestMedium(media.filePath(QStringLiteral("song.mp3")), false));
+    QVERIFY(makeTestMedium(media.filePath(QStringLiteral("clip.avi")), true));
 }
 
 void TestRealEngine::playsTwoMediaAndQuits()

@@ -8,6 +8,7 @@
 #include "support/enginelog.h"
 #include "support/movararun.h"
 #include "support/requiredtools.h"
+#include "support/testmedia.h"
 #include "support/xsession.h"
 
 #include <QDebug>
@@ -403,24 +404,10 @@ void TestMovaraRealEngine::playsRealMediaWithTheRealEngine()
     MOVARA_REQUIRE_TOOLS(QStringLiteral("ffmpeg"), QStringLiteral("/usr/bin/mplayer"));
     const QString realFolder = videoRoot + QStringLiteral("/Real");
     QVERIFY(QDir().mkpath(realFolder));
-    for (const char *name : {"one.avi", "p cut.mkv", "p cut.mp4", "q empty.mp3", "r zero.mp4",
-                             "t cut.mp3", "two.mp3"}) {
-        const bool video = !QByteArray(name).endsWith(".mp3");
-        QStringList args = {QStringLiteral("-v"),
-                            QStringLiteral("error"),
-                            QStringLiteral("-y"),
-                            QStringLiteral("-f"),
-                            QStringLiteral("lavfi"),
-                            QStringLiteral("-i"),
-                            QStringLiteral("sine=frequency=440:duration=3")};
-        // Long enough for the start-up lines to be read before the medium ends.
-        if (video)
-            args << QStringLiteral("-f") << QStringLiteral("lavfi") << QStringLiteral("-i")
-                 << QStringLiteral("testsrc=size=160x120:rate=10:duration=3")
-                 << QStringLiteral("-c:v") << QStringLiteral("mpeg4");
-        args << realFolder + QLatin1Char('/') + QLatin1String(name);
-        QCOMPARE(QProcess::execute(QStringLiteral("ffmpeg"), args), 0);
-    }
+    for (const char *name :
+         {"one.avi", "p cut.mkv", "p cut.mp4", "q empty.mp3", "r zero.mp4", "t cut.mp3", "two.mp3"})
+        QVERIFY(makeTestMedium(realFolder + QLatin1Char('/') + QLatin1String(name),
+                               !QByteArray(name).endsWith(".mp3")));
     // Between the good ones, files the engine cannot play, and what ends each.
     for (const auto &cut : QList<QPair<QString, int>>{{"p cut.mkv", 3000},
                                                       {"p cut.mp4", 2000},
