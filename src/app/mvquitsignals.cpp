@@ -10,15 +10,29 @@
 
 namespace {
 const int quitSignals[] = {SIGTERM, SIGINT, SIGHUP};
-// One pair for the process: a handler cannot be told which object it serves.
+// One pair for the process, made once and never closed: a handler that is
+// still running as its object goes must not write to a closed or reused
+// descriptor. A handler cannot be told which object it serves.
 int signalSocket[2] = {-1, -1};
+const MvQuitSignals *listening = nullptr;
+
+bool haveSocketPair()
+{
+    static const bool made =
+        socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, signalSocket) == 0;
+    return made;
+}
 } // namespace
 
 MvQuitSignals::MvQuitSignals(QObject *parent) : QObject(parent)
 {
-    if (signalSocket[0] >= 0 ||
-        socketpair(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0, signalSocket) != 0)
+    if (listening || !haveSocketPair())
         return;
+    listening = this;
+    // A signal that reached an object gone before was that object's.
+    unsigned char stale = 0;
+    while (read(signalSocket[0], &stale, 1) == 1) {
+    }
     notifier = new QSocketNotifier(signalSocket[0], QSocketNotifier::Read, this);
     connect(notifier, &QSocketNotifier::activated, this, &MvQuitSignals::readSignals);
 
@@ -38,7 +52,6 @@ MvQuitSignals::~MvQuitSignals()
 {
     if (!notifier)
         return;
-    // Default handling first, so that no handler writes to a closed socket.
     for (int signal : quitSignals) {
         struct sigaction current = {};
         if (sigaction(signal, nullptr, &current) == 0 &&
@@ -46,10 +59,7 @@ MvQuitSignals::~MvQuitSignals()
             std::signal(signal, SIG_DFL);
     }
     delete notifier;
-    for (int &fd : signalSocket) {
-        close(fd);
-        fd = -1;
-    }
+    listening = nullptr;
 }
 
 void MvQuitSignals::handle(int signal)
