@@ -30,10 +30,14 @@ int main(int argc, char **argv)
         programPath.isEmpty() ? programFile.absolutePath() : QFileInfo(programPath).absolutePath();
 
     // From here on the process's argument 0 reads as the bare base name; the
-    // base name is part of argv[0] and always fits.
+    // base name is part of argv[0] and always fits. The rest of the old text
+    // is cleared, or ps would show its tail after the name.
     const QByteArray baseName = QFile::encodeName(appBaseName);
-    if (!baseName.isNull() && baseName.size() <= static_cast<qsizetype>(std::strlen(argv[0])))
-        std::strcpy(argv[0], baseName.constData());
+    const size_t oldLength = std::strlen(argv[0]);
+    if (!baseName.isNull() && size_t(baseName.size()) <= oldLength) {
+        std::memcpy(argv[0], baseName.constData(), size_t(baseName.size()));
+        std::memset(argv[0] + baseName.size(), 0, oldLength - size_t(baseName.size()));
+    }
 
     // The translation and "./mplayer" are found beside the program.
     if (chdir(QFile::encodeName(appDir).constData()) != 0) {
