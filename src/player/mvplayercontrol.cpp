@@ -183,34 +183,39 @@ MvPlayerControl::~MvPlayerControl()
     liveControllers.erase(std::find(liveControllers.begin(), liveControllers.end(), this));
 }
 
+bool MvPlayerControl::ownIdleTimerActive() const
+{
+    return idleTimer->isActive();
+}
+
 bool MvPlayerControl::isEngineRunning()
 {
     const MvPlayerControl *live = liveController();
-    return live && live->engineRunning;
+    return live && live->ownEngineRunning();
 }
 
 bool MvPlayerControl::isPaused()
 {
     const MvPlayerControl *live = liveController();
-    return !live || live->paused;
+    return !live || live->ownPaused();
 }
 
 bool MvPlayerControl::isIdleTimerActive()
 {
     const MvPlayerControl *live = liveController();
-    return live && live->idleTimer->isActive();
+    return live && live->ownIdleTimerActive();
 }
 
 QString MvPlayerControl::elapsedTimeText()
 {
     const MvPlayerControl *live = liveController();
-    return live ? live->elapsedText : QStringLiteral("%1");
+    return live ? live->ownElapsedTimeText() : QStringLiteral("%1");
 }
 
 QString MvPlayerControl::cannotPlayText()
 {
     const MvPlayerControl *live = liveController();
-    return live ? live->refusalLine : QString();
+    return live ? live->ownCannotPlayText() : QString();
 }
 
 void MvPlayerControl::playFile(const QString &path)

@@ -62,6 +62,12 @@ public:
     bool isMenuShown() const { return menuShown; }
     int currentVolumeLimit() const { return volumeLimit; }
     int windowIdentifier() const { return windowId; }
+    bool ownEngineRunning() const { return engineRunning; }
+    bool ownPaused() const { return paused; }
+    bool ownIdleTimerActive() const;
+    QString ownElapsedTimeText() const { return elapsedText; }
+    QString ownCannotPlayText() const { return refusalLine; }
+    // The same for the newest controller, for callers that hold none.
     static bool isEngineRunning();
     static bool isPaused();
     static bool isIdleTimerActive();

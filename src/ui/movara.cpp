@@ -67,7 +67,9 @@ void Movara::setupWidget()
     getContentWidget(true);
     if (mainWidget && !nowPlaying) {
         nowPlaying = new MvNowPlayingView(mainWidget);
-        nowPlaying->setElapsedSource(&MvPlayerControl::elapsedTimeText);
+        nowPlaying->setElapsedSource([this] {
+            return playerControl ? playerControl->ownElapsedTimeText() : QStringLiteral("%1");
+        });
         nowPlaying->hide();
         notice = new MvNotice(mainWidget);
         connect(notice, &MvNotice::finished, this, &Movara::updateNowPlaying);
@@ -211,10 +213,10 @@ void Movara::fileChanged(const QString &path)
     }
     playerControl->playFile(path);
     if (nowPlaying)
-        nowPlaying->setPaused(MvPlayerControl::isPaused() && MvPlayerControl::isEngineRunning());
+        nowPlaying->setPaused(playerControl->ownPaused() && playerControl->ownEngineRunning());
 
     // No engine could be started: back to the browser, the next pick tries again.
-    if (!playerControl->isEngineRunning())
+    if (!playerControl->ownEngineRunning())
         setPlayMode(false);
 }
 
@@ -306,7 +308,7 @@ void Movara::slotProcessExited()
         const QString path = pendingFile;
         pendingFile.clear();
         playerControl->playFile(path);
-        if (playerControl->isEngineRunning())
+        if (playerControl->ownEngineRunning())
             return;
     }
     setPlayMode(false);
@@ -319,7 +321,7 @@ void Movara::currentMediaEnd()
         return;
     if (!fileBrowser->selectNext()) {
         playerControl->quitPlayer();
-        quitRequested = playerControl->isEngineRunning();
+        quitRequested = playerControl->ownEngineRunning();
     }
 }
 
@@ -339,7 +341,7 @@ bool Movara::keyPressEvent(QKeyEvent *event)
     if (nowPlaying) {
         if (key == PhoneKey::Key_Prior || key == PhoneKey::Key_Next)
             nowPlaying->showVolume(playerControl->volume);
-        nowPlaying->setPaused(MvPlayerControl::isPaused() && !quitRequested);
+        nowPlaying->setPaused(playerControl->ownPaused() && !quitRequested);
     }
     return active;
 }
@@ -349,7 +351,7 @@ void Movara::runKeyAction(int key, int volume)
     switch (key) {
     case PhoneKey::Key_F2:
         playerControl->quitPlayer();
-        quitRequested = playerControl->isEngineRunning();
+        quitRequested = playerControl->ownEngineRunning();
         break;
     case PhoneKey::Key_F26:
     case PhoneKey::Key_Return:

@@ -5,6 +5,8 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
+
 // What plays while the engine draws no picture: the medium's name, elapsed
 // and total time, its place in the folder, a paused mark and, for a moment
 // after a change, the volume. Drawn by the program on black. While shown it
@@ -19,7 +21,7 @@ public:
     // A new medium: its name, its place (1-based) among `count` entries.
     void setMedium(const QString &name, int place, int count);
     // Where the engine's elapsed-time text comes from ("75.4", "01:15.4", "1:01:15.4").
-    void setElapsedSource(QString (*source)()) { elapsedSource = source; }
+    void setElapsedSource(std::function<QString()> source) { elapsedSource = std::move(source); }
     void setLength(float seconds);
     void setPaused(bool on);
     void showVolume(int volume);
@@ -65,7 +67,7 @@ private:
     QFont markFont;
     QTimer volumeTimer;
     QTimer elapsedTimer;
-    QString (*elapsedSource)() = nullptr;
+    std::function<QString()> elapsedSource;
     // The text as the medium started: the last medium's time until the engine says more.
     QString staleElapsed;
 };

@@ -17,6 +17,7 @@ class TestPlayScreen : public QObject
 
 private slots:
     void showsWhatPlays();
+    void asksItsOwnController();
 };
 
 void TestPlayScreen::showsWhatPlays()
@@ -78,6 +79,33 @@ void TestPlayScreen::showsWhatPlays()
     QTRY_VERIFY_WITH_TIMEOUT(!window.isPlayMode(), 5000);
     QVERIFY(!view->isVisible());
     QVERIFY(!screen->videoMode());
+    window.destroy();
+}
+
+void TestPlayScreen::asksItsOwnController()
+{
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript("line Audio file file format detected.\nline AO: [null] 44100Hz 2ch s16le\n"
+                     "status 100 100\n");
+    Movara window("Movara");
+    window.setupWidget();
+    ZApplication::showMainWidget(window.mainWidget);
+    window.setupContent();
+    PhoneScreen *screen = window.mainWidget->phoneScreen();
+    auto *view = window.mainWidget->findChild<MvNowPlayingView *>();
+    QVERIFY(screen && view);
+    QVERIFY(QTest::qWaitForWindowExposed(screen));
+    window.fileChanged(QStringLiteral("/media/Song one.mp3"));
+    QTRY_COMPARE_WITH_TIMEOUT(view->timeText(), QStringLiteral("0:01"), 5000);
+
+    // A newer controller, idle and paused, is not the one the window plays with.
+    MvPlayerControl other(nullptr, 50, 0);
+    QTest::keyClick(screen->windowHandle(), Qt::Key_PageUp);
+    QVERIFY(!view->isPausedShown());
+    QTRY_COMPARE_WITH_TIMEOUT(view->timeText(), QStringLiteral("0:03"), 5000);
+    window.fileChanged(QStringLiteral("/media/Song two.mp3"));
+    QVERIFY(window.isPlayMode());
     window.destroy();
 }
 
