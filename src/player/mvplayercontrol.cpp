@@ -112,6 +112,15 @@ const MvPlayerControl *liveController()
 {
     return liveControllers.empty() ? nullptr : liveControllers.back();
 }
+
+bool readWhole(int fd, void *data, size_t size)
+{
+    ssize_t n;
+    do
+        n = ::read(fd, data, size);
+    while (n < 0 && errno == EINTR);
+    return n == ssize_t(size);
+}
 } // namespace
 
 const char MvPlayerControl::defaultCurrentMediaFile[] = "/tmp/movara_curmedia.name";
@@ -298,20 +307,51 @@ int MvPlayerControl::launchPlayer(const QString &path)
     if (!engine.isFile() || !engine.isExecutable())
         return -1;
 
+    // The child runs the engine itself and reports a failed exec through a
+    // pipe of ours: QProcess keeps one of its own pipes open for good after
+    // a failed exec (a missing interpreter, a file that is no program).
+    int execReport[2];
+    if (::pipe2(execReport, O_CLOEXEC) != 0)
+        return -1;
+    const QStringList arguments = engineArguments(path);
+    std::vector<QByteArray> argumentBytes{QByteArrayLiteral("./mplayer")};
+    for (const QString &argument : arguments)
+        argumentBytes.push_back(QFile::encodeName(argument));
+    std::vector<char *> argv;
+    for (QByteArray &argument : argumentBytes)
+        argv.push_back(argument.data());
+    argv.push_back(nullptr);
+
     auto *next = new QProcess(this);
     connect(next, &QProcess::finished, this, &MvPlayerControl::slotProcessExited);
     connect(next, &QProcess::readyReadStandardOutput, this, &MvPlayerControl::slotReadFromStdout);
     connect(next, &QProcess::readyReadStandardError, this, &MvPlayerControl::slotReadFromStderr);
     const pid_t program = ::getpid();
-    next->setChildProcessModifier([program] {
+    char *const *engineArgv = argv.data();
+    const int reportFd = execReport[1];
+    next->setChildProcessModifier([program, engineArgv, reportFd] {
         // The engine dies with the program, even when the program is killed.
         ::prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (::getppid() != program)
             ::_exit(127);
+        ::execv(engineArgv[0], engineArgv);
+        const int error = errno;
+        [[maybe_unused]] const ssize_t written = ::write(reportFd, &error, sizeof error);
+        ::_exit(127);
     });
 
-    next->start(QStringLiteral("./mplayer"), engineArguments(path));
-    if (!next->waitForStarted()) {
+    next->start(QStringLiteral("./mplayer"), arguments);
+    ::close(execReport[1]);
+    bool started = next->waitForStarted();
+    int execError = 0;
+    if (started && readWhole(execReport[0], &execError, sizeof execError)) {
+        // Gone already: reap it without a word to the owner.
+        disconnect(next, nullptr, this, nullptr);
+        next->waitForFinished();
+        started = false;
+    }
+    ::close(execReport[0]);
+    if (!started) {
         // A process that never started never reports finished(): drop it.
         delete next;
         return -1;

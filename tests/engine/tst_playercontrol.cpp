@@ -155,6 +155,9 @@ void TestPlayerControl::missingEngineIsRetried_data()
     QTest::addRow("missing") << "";
     QTest::addRow("not executable") << "file";
     QTest::addRow("a directory") << "dir";
+    QTest::addRow("a script whose interpreter is missing") << "#!/nonexistent/sh\nexit 0\n";
+    QTest::addRow("a file that is no program") << "\x7f"
+                                                  "ELF garbage";
 }
 
 void TestPlayerControl::missingEngineIsRetried()
@@ -168,13 +171,20 @@ void TestPlayerControl::missingEngineIsRetried()
         plain.write("#!/bin/sh\nexit 0\n");
         plain.close();
         QVERIFY(plain.setPermissions(QFile::ReadOwner | QFile::WriteOwner));
+    } else if (present.size() > 4) {
+        // Executable, yet no exec succeeds.
+        QFile program(engine.dirPath + QStringLiteral("/mplayer"));
+        QVERIFY(program.open(QIODevice::WriteOnly));
+        program.write(present.toLatin1());
+        program.close();
+        QVERIFY(program.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
     }
     ProbeControl control(nullptr, 50, 0);
     QSignalSpy exited(&control, &MvPlayerControl::processExited);
 
     // Failed starts leave no descriptor open.
     const uint descriptors = QDir(QStringLiteral("/proc/self/fd")).count();
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 200; ++i)
         control.playFile(QStringLiteral("/media/a.mp3"));
     QCOMPARE(QDir(QStringLiteral("/proc/self/fd")).count(), descriptors);
     QVERIFY(!MvPlayerControl::isEngineRunning());
