@@ -17,6 +17,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <stdlib.h>
+#include <sys/file.h>
 #include <sys/ioctl.h>
 #include <sys/prctl.h>
 #include <sys/stat.h>
@@ -113,6 +114,9 @@ const MvPlayerControl *liveController()
     return liveControllers.empty() ? nullptr : liveControllers.back();
 }
 
+// Controllers of this process that use a hand-off file of their own.
+int ownMediaFiles = 0;
+
 bool readWhole(int fd, void *data, size_t size)
 {
     ssize_t n;
@@ -166,7 +170,29 @@ MvPlayerControl::MvPlayerControl(QObject *parent, int volume, int windowId)
     startDeadline->setSingleShot(true);
     connect(startDeadline, &QTimer::timeout, this, &MvPlayerControl::cannotPlayCurrentMedium);
 
+    claimCurrentMediaFile();
     liveControllers.push_back(this);
+}
+
+void MvPlayerControl::claimCurrentMediaFile()
+{
+    // Held while the controller lives; the engine does not inherit it.
+    const QByteArray lockName = QByteArray(defaultCurrentMediaFile) + ".lock";
+    int fd = ::open(lockName.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EACCES)
+        fd = ::open(lockName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        mediaFileLock = fd;
+        return;
+    }
+    if (fd >= 0)
+        ::close(fd);
+    const int serial = ++ownMediaFiles;
+    QString id = QString::number(::getpid());
+    if (serial > 1)
+        id += QLatin1Char('-') + QString::number(serial);
+    ownMediaFile = QStringLiteral("/tmp/movara_curmedia.%1.name").arg(id);
+    mediaFilePath = ownMediaFile;
 }
 
 MvPlayerControl::~MvPlayerControl()
@@ -189,6 +215,10 @@ MvPlayerControl::~MvPlayerControl()
     }
     traceLine("MvPlayerControl::destroy()\n");
 
+    if (!ownMediaFile.isEmpty())
+        ::unlink(QFile::encodeName(ownMediaFile).constData());
+    if (mediaFileLock >= 0)
+        ::close(mediaFileLock);
     liveControllers.erase(std::find(liveControllers.begin(), liveControllers.end(), this));
 }
 

@@ -35,7 +35,10 @@ public:
 
     // The file through which a new medium is handed to a running engine,
     // unless another is set before the engine gets its first "loadlist".
-    // Its path travels in a command, which carries Latin-1 only.
+    // Its path travels in a command, which carries Latin-1 only. The default
+    // belongs to the controller that holds the lock file beside it; any other
+    // controller, of this program or another on the same /tmp, uses a name
+    // of its own there, removed when it goes.
     static const char defaultCurrentMediaFile[];
     void setCurrentMediaFile(const QString &path) { mediaFilePath = path; }
     QString currentMediaFile() const { return mediaFilePath; }
@@ -130,6 +133,7 @@ private:
     void readStatusPhase();
     void readHeaderLine();
     void trimUnreadOutput();
+    void claimCurrentMediaFile();
 
     // The end-of-medium watchdog. It runs from the first "AO: " or "VO: "
     // line on; output only moves lastOutput, and the timer, when it fires,
@@ -151,5 +155,9 @@ private:
     QProcess *stoppingEngine = nullptr;
     QString elapsedText = QStringLiteral("%1");
     QString mediaFilePath = QString::fromLatin1(defaultCurrentMediaFile);
+    // The lock that makes the default hand-off file this controller's, or
+    // the name of its own that it uses instead.
+    int mediaFileLock = -1;
+    QString ownMediaFile;
     Deadlines deadlines;
 };

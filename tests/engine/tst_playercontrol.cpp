@@ -73,6 +73,7 @@ private slots:
     void destroyWhileRunning();
     void twoControllers_data();
     void twoControllers();
+    void twoControllersHandOffTheirOwnMedia();
 };
 
 void TestPlayerControl::init()
@@ -831,6 +832,47 @@ void TestPlayerControl::twoControllers()
     stays.reset();
     QVERIFY(!MvPlayerControl::isEngineRunning());
     QVERIFY(MvPlayerControl::isPaused());
+}
+
+void TestPlayerControl::twoControllersHandOffTheirOwnMedia()
+{
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    const QString defaultName = QString::fromLatin1(MvPlayerControl::defaultCurrentMediaFile);
+    auto first = std::make_unique<MvPlayerControl>(nullptr, 50, 0);
+    auto second = std::make_unique<MvPlayerControl>(nullptr, 50, 0);
+    QCOMPARE(first->currentMediaFile(), defaultName);
+    QVERIFY(second->currentMediaFile() != defaultName);
+    first->playFile(QStringLiteral("/media/first.mp3"));
+    second->playFile(QStringLiteral("/media/second.mp3"));
+    first->playFile(QStringLiteral("/media/a.mp3"));
+    second->playFile(QStringLiteral("/media/b.mp3"));
+
+    // Each engine is named a file that holds its own controller's medium.
+    const QHash<QString, QByteArray> handedTo = {{"17 /media/first.mp3", "/media/a.mp3\n"},
+                                                 {"17 /media/second.mp3", "/media/b.mp3\n"}};
+    auto loadLists = [&] { return engine.stdinLines().filter(QStringLiteral("loadlist ")); };
+    QTRY_COMPARE(loadLists().size(), 2);
+    const QVector<EngineLogEntry> log = engine.log();
+    for (const EngineLogEntry &load : log) {
+        if (load.kind != QLatin1String("in") || !load.text.startsWith(QLatin1String("loadlist ")))
+            continue;
+        QString started;
+        for (const EngineLogEntry &arg : log)
+            if (arg.pid == load.pid && arg.kind == QLatin1String("arg") &&
+                arg.text.startsWith(QLatin1String("17 ")))
+                started = arg.text;
+        QFile named(load.text.mid(9));
+        QVERIFY(named.open(QIODevice::ReadOnly));
+        QCOMPARE(named.readAll(), handedTo.value(started));
+    }
+
+    // The default goes with its holder; a controller's own name goes with it.
+    const QString ownName = second->currentMediaFile();
+    second.reset();
+    QVERIFY(!QFile::exists(ownName));
+    first.reset();
+    QCOMPARE(MvPlayerControl(nullptr, 50, 0).currentMediaFile(), defaultName);
 }
 
 QTEST_GUILESS_MAIN(TestPlayerControl)
