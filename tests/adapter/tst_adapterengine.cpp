@@ -64,6 +64,8 @@ private slots:
     void standardErrorStaysApart();
     void exitStatus_data();
     void exitStatus();
+    void quitBeforeTheEngineStarts_data();
+    void quitBeforeTheEngineStarts();
 
 private:
     void start(const QString &media, const QProcessEnvironment &extra = {});
@@ -333,6 +335,45 @@ void TestAdapterEngine::exitStatus()
         QCOMPARE(adapter->exitCode(), code);
     if (engine.isEmpty())
         QVERIFY(adapter->readAllStandardError().contains(QFile::encodeName(script)));
+}
+
+void TestAdapterEngine::quitBeforeTheEngineStarts_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::addRow("SIGTERM") << int(SIGTERM);
+    QTest::addRow("SIGINT") << int(SIGINT);
+}
+
+// A quit that comes as the adapter starts, before there is an engine to pass
+// it to: the engine is never started and the adapter ends as the signal asks.
+void TestAdapterEngine::quitBeforeTheEngineStarts()
+{
+    QFETCH(int, signal);
+    const QString started = media.filePath("engine-started");
+    QFile::remove(started);
+    const QString script = media.filePath("slow-engine.sh");
+    QFile file(script);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write("#!/bin/sh\n: >'" + QFile::encodeName(started) + "'\nexec sleep 30\n");
+    file.close();
+    file.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
+
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("MOVARA_MPLAYER", script);
+    QProcess quitting;
+    quitting.setProcessEnvironment(environment);
+    // Sent before the exec and held pending: the adapter meets it at its start.
+    quitting.setChildProcessModifier([signal] {
+        sigset_t set;
+        sigemptyset(&set);
+        sigaddset(&set, signal);
+        sigprocmask(SIG_BLOCK, &set, nullptr);
+        raise(signal);
+    });
+    quitting.start(adapterPath, MvPlayerControl::engineArguments(media.filePath("a.mp3")));
+    QVERIFY(quitting.waitForFinished(5000));
+    QCOMPARE(quitting.exitStatus(), QProcess::CrashExit);
+    QVERIFY(!QFile::exists(started));
 }
 
 QTEST_MAIN(TestAdapterEngine)
