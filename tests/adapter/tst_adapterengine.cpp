@@ -64,11 +64,9 @@ private slots:
     void standardErrorStaysApart();
     void exitStatus_data();
     void exitStatus();
-    void quitBeforeTheEngineStarts_data();
-    void quitBeforeTheEngineStarts();
 
 private:
-    void start(const QString &media, const QProcessEnvironment &extra = {});
+    void start(const QString &media, const QProcessEnvironment &extra = {}, int pendingSignal = 0);
     bool waitFor(const QByteArray &needle, qsizetype from, int timeoutMs);
     void collect(int ms);
     void send(const QByteArray &command) { adapter->write(command); }
@@ -114,7 +112,9 @@ void TestAdapterEngine::cleanup()
     }
 }
 
-void TestAdapterEngine::start(const QString &path, const QProcessEnvironment &extra)
+// With pendingSignal, the adapter meets that signal, held pending, at its start.
+void TestAdapterEngine::start(const QString &path, const QProcessEnvironment &extra,
+                              int pendingSignal)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("DISPLAY");
@@ -124,6 +124,15 @@ void TestAdapterEngine::start(const QString &path, const QProcessEnvironment &ex
     adapter = new QProcess;
     adapter->setProcessEnvironment(environment);
     adapter->setWorkingDirectory(media.path());
+    if (pendingSignal) {
+        adapter->setChildProcessModifier([pendingSignal] {
+            sigset_t set;
+            sigemptyset(&set);
+            sigaddset(&set, pendingSignal);
+            sigprocmask(SIG_BLOCK, &set, nullptr);
+            raise(pendingSignal);
+        });
+    }
     adapter->start(adapterPath, MvPlayerControl::engineArguments(path));
     QVERIFY2(adapter->waitForStarted(), qPrintable(adapter->errorString()));
 }
@@ -305,10 +314,15 @@ void TestAdapterEngine::exitStatus_data()
     QTest::addColumn<QByteArray>("engine");
     QTest::addColumn<bool>("crashed");
     QTest::addColumn<int>("code");
+    QTest::addColumn<int>("pendingSignal");
 
-    QTest::addRow("engine exits with a status") << QByteArray("exit 5") << false << 5;
-    QTest::addRow("engine killed") << QByteArray("kill -TERM $$") << true << 0;
-    QTest::addRow("engine missing") << QByteArray() << false << 127;
+    QTest::addRow("engine exits with a status") << QByteArray("exit 5") << false << 5 << 0;
+    QTest::addRow("engine killed") << QByteArray("kill -TERM $$") << true << 0 << 0;
+    QTest::addRow("engine missing") << QByteArray() << false << 127 << 0;
+    // The engine is never started: it would leave a mark.
+    const QByteArray marking = ": >engine-started; exec sleep 30";
+    QTest::addRow("SIGTERM at the start") << marking << true << 0 << int(SIGTERM);
+    QTest::addRow("SIGINT at the start") << marking << true << 0 << int(SIGINT);
 }
 
 void TestAdapterEngine::exitStatus()
@@ -316,9 +330,11 @@ void TestAdapterEngine::exitStatus()
     QFETCH(QByteArray, engine);
     QFETCH(bool, crashed);
     QFETCH(int, code);
+    QFETCH(int, pendingSignal);
 
     const QString script = media.filePath("engine.sh");
     QFile::remove(script);
+    QFile::remove(media.filePath("engine-started"));
     if (!engine.isEmpty()) {
         QFile file(script);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -328,52 +344,14 @@ void TestAdapterEngine::exitStatus()
     }
     QProcessEnvironment extra;
     extra.insert("MOVARA_MPLAYER", script);
-    start(media.filePath("a.mp3"), extra);
+    start(media.filePath("a.mp3"), extra, pendingSignal);
     QVERIFY(adapter->waitForFinished(3000));
+    QVERIFY(!QFile::exists(media.filePath("engine-started")));
     QCOMPARE(adapter->exitStatus(), crashed ? QProcess::CrashExit : QProcess::NormalExit);
     if (!crashed)
         QCOMPARE(adapter->exitCode(), code);
     if (engine.isEmpty())
         QVERIFY(adapter->readAllStandardError().contains(QFile::encodeName(script)));
-}
-
-void TestAdapterEngine::quitBeforeTheEngineStarts_data()
-{
-    QTest::addColumn<int>("signal");
-    QTest::addRow("SIGTERM") << int(SIGTERM);
-    QTest::addRow("SIGINT") << int(SIGINT);
-}
-
-// A quit that comes as the adapter starts, before there is an engine to pass
-// it to: the engine is never started and the adapter ends as the signal asks.
-void TestAdapterEngine::quitBeforeTheEngineStarts()
-{
-    QFETCH(int, signal);
-    const QString started = media.filePath("engine-started");
-    QFile::remove(started);
-    const QString script = media.filePath("slow-engine.sh");
-    QFile file(script);
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write("#!/bin/sh\n: >'" + QFile::encodeName(started) + "'\nexec sleep 30\n");
-    file.close();
-    file.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
-
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("MOVARA_MPLAYER", script);
-    QProcess quitting;
-    quitting.setProcessEnvironment(environment);
-    // Sent before the exec and held pending: the adapter meets it at its start.
-    quitting.setChildProcessModifier([signal] {
-        sigset_t set;
-        sigemptyset(&set);
-        sigaddset(&set, signal);
-        sigprocmask(SIG_BLOCK, &set, nullptr);
-        raise(signal);
-    });
-    quitting.start(adapterPath, MvPlayerControl::engineArguments(media.filePath("a.mp3")));
-    QVERIFY(quitting.waitForFinished(5000));
-    QCOMPARE(quitting.exitStatus(), QProcess::CrashExit);
-    QVERIFY(!QFile::exists(started));
 }
 
 QTEST_MAIN(TestAdapterEngine)

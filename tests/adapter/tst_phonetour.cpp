@@ -362,11 +362,8 @@ void TestPhoneTour::interruptDuringPlaybackLeavesNothing()
     QTRY_VERIFY_WITH_TIMEOUT(!processesWith(clip).isEmpty(), 20000);
     QVERIFY(QFileInfo::exists(socket));
 
-    qint64 target = launcher.processId();
-    if (toProgram) {
-        target = programBelow(target);
-        QVERIFY(target > 0);
-    }
+    const qint64 target = toProgram ? programBelow(launcher.processId()) : launcher.processId();
+    QVERIFY(target > 0);
     ::kill(pid_t(target), SIGINT);
     QVERIFY(launcher.waitForFinished(10000));
     QCOMPARE(launcher.exitCode(), exitCode);
