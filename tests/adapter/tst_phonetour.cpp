@@ -265,14 +265,14 @@ void TestPhoneTour::displaySleepsWhileBrowsingOnly()
     QVERIFY(shareOf(x.screen(), black) < 0.5);
     darkWithin("went dark too early at start-up");
     x.tap(RowTextX, FirstRowY); // wakes the display, nothing else
-    QTRY_VERIFY(shareOf(x.screen(), black) < 0.5);
+    QTRY_VERIFY_WITH_TIMEOUT(shareOf(x.screen(), black) < 0.5, 20000);
     QTest::qWait(800); // a tap sooner would make a double tap of the two
 
     // Playing: the clip runs twice the sleep time without input and the screen stays lit.
     QByteArray out;
     const QImage roots = x.screen();
     x.tap(RowTextX, FirstRowY);
-    QTRY_VERIFY(x.screen() != roots);
+    QTRY_VERIFY_WITH_TIMEOUT(x.screen() != roots, 20000);
     QTest::qWait(800); // a second tap sooner would be a double tap
     x.tap(RowTextX, FirstRowY);
     QTRY_VERIFY_WITH_TIMEOUT((out += launcher.readAllStandardOutput()).contains("fileChanged : "),
@@ -311,7 +311,7 @@ void TestPhoneTour::soundAloneShowsTheNowPlayingView()
 
     const QImage roots = x.screen();
     x.tap(RowTextX, FirstRowY + RowHeight); // the audio root, the second row
-    QTRY_VERIFY(x.screen() != roots);
+    QTRY_VERIFY_WITH_TIMEOUT(x.screen() != roots, 20000);
     QTest::qWait(800); // a second tap sooner would be a double tap
     const QImage folder = x.screen();
     x.tap(RowTextX, FirstRowY);
