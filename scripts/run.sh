@@ -17,5 +17,6 @@ done
 if [ ! -x "$BUILD/bin/movara" ] || [ ! -x "$BUILD/bin/mplayer" ]; then
     cmake -S "$ROOT" -B "$BUILD" >/dev/null
 fi
-cmake --build "$BUILD" -j"$(nproc)" --target movara movara_engine_adapter >/dev/null
+# The program, its engine adapter and what the launcher's tour needs beside them.
+cmake --build "$BUILD" -j"$(nproc)" --target phone >/dev/null
 exec "$ROOT/tools/movara-phone" --build "$BUILD" "$@"

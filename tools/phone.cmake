@@ -30,3 +30,7 @@ install(CODE "
     file(CREATE_LINK \"\${movara_link}\" \"\${movara_bin}/movara-phone\" SYMBOLIC)
     list(APPEND CMAKE_INSTALL_MANIFEST_FILES \"\${movara_bin}/movara-phone\")
 ")
+
+# Everything the launcher and its tour run from a build: "scripts/run.sh" builds this.
+add_custom_target(phone)
+add_dependencies(phone movara movara_engine_adapter movara_geometry movara_phone_launcher)

@@ -66,7 +66,7 @@ private slots:
     void exitStatus();
 
 private:
-    void start(const QString &media, const QProcessEnvironment &extra = {});
+    void start(const QString &media, const QProcessEnvironment &extra = {}, int pendingSignal = 0);
     bool waitFor(const QByteArray &needle, qsizetype from, int timeoutMs);
     void collect(int ms);
     void send(const QByteArray &command) { adapter->write(command); }
@@ -112,7 +112,9 @@ void TestAdapterEngine::cleanup()
     }
 }
 
-void TestAdapterEngine::start(const QString &path, const QProcessEnvironment &extra)
+// With pendingSignal, the adapter meets that signal, held pending, at its start.
+void TestAdapterEngine::start(const QString &path, const QProcessEnvironment &extra,
+                              int pendingSignal)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("DISPLAY");
@@ -122,6 +124,15 @@ void TestAdapterEngine::start(const QString &path, const QProcessEnvironment &ex
     adapter = new QProcess;
     adapter->setProcessEnvironment(environment);
     adapter->setWorkingDirectory(media.path());
+    if (pendingSignal) {
+        adapter->setChildProcessModifier([pendingSignal] {
+            sigset_t set;
+            sigemptyset(&set);
+            sigaddset(&set, pendingSignal);
+            sigprocmask(SIG_BLOCK, &set, nullptr);
+            raise(pendingSignal);
+        });
+    }
     adapter->start(adapterPath, MvPlayerControl::engineArguments(path));
     QVERIFY2(adapter->waitForStarted(), qPrintable(adapter->errorString()));
 }
@@ -303,10 +314,15 @@ void TestAdapterEngine::exitStatus_data()
     QTest::addColumn<QByteArray>("engine");
     QTest::addColumn<bool>("crashed");
     QTest::addColumn<int>("code");
+    QTest::addColumn<int>("pendingSignal");
 
-    QTest::addRow("engine exits with a status") << QByteArray("exit 5") << false << 5;
-    QTest::addRow("engine killed") << QByteArray("kill -TERM $$") << true << 0;
-    QTest::addRow("engine missing") << QByteArray() << false << 127;
+    QTest::addRow("engine exits with a status") << QByteArray("exit 5") << false << 5 << 0;
+    QTest::addRow("engine killed") << QByteArray("kill -TERM $$") << true << 0 << 0;
+    QTest::addRow("engine missing") << QByteArray() << false << 127 << 0;
+    // The engine is never started: it would leave a mark.
+    const QByteArray marking = ": >engine-started; exec sleep 30";
+    QTest::addRow("SIGTERM at the start") << marking << true << 0 << int(SIGTERM);
+    QTest::addRow("SIGINT at the start") << marking << true << 0 << int(SIGINT);
 }
 
 void TestAdapterEngine::exitStatus()
@@ -314,9 +330,11 @@ void TestAdapterEngine::exitStatus()
     QFETCH(QByteArray, engine);
     QFETCH(bool, crashed);
     QFETCH(int, code);
+    QFETCH(int, pendingSignal);
 
     const QString script = media.filePath("engine.sh");
     QFile::remove(script);
+    QFile::remove(media.filePath("engine-started"));
     if (!engine.isEmpty()) {
         QFile file(script);
         QVERIFY(file.open(QIODevice::WriteOnly));
@@ -326,8 +344,9 @@ void TestAdapterEngine::exitStatus()
     }
     QProcessEnvironment extra;
     extra.insert("MOVARA_MPLAYER", script);
-    start(media.filePath("a.mp3"), extra);
+    start(media.filePath("a.mp3"), extra, pendingSignal);
     QVERIFY(adapter->waitForFinished(3000));
+    QVERIFY(!QFile::exists(media.filePath("engine-started")));
     QCOMPARE(adapter->exitStatus(), crashed ? QProcess::CrashExit : QProcess::NormalExit);
     if (!crashed)
         QCOMPARE(adapter->exitCode(), code);

@@ -138,6 +138,15 @@ void TestAdapterFilters::statusRuns_data()
         << QByteArrayList{"A: 1.0\rA: 1", ".1\rA: 1.2\r"} << QByteArray("A: 1.0\rA: 1.2\r") << true;
     QTest::addRow("a line cut by the chunk's end")
         << QByteArrayList{"A: 1.0\rExiting... (Qu"} << QByteArray("A: 1.0\r") << false;
+    // A megabyte without a line end: only the newest bytes are kept.
+    const QByteArray chunk(64 * 1024, 'x');
+    const QByteArray kept(int(OutputFilter::maxPending), 'x');
+    QTest::addRow("an endless piece, chunk by chunk")
+        << (QByteArrayList{} << QList<QByteArray>(16, chunk) << "A: 9.9\r") << kept + "A: 9.9\r"
+        << true;
+    QTest::addRow("an endless piece in one chunk")
+        << QByteArrayList{"A: 1.0\r" + chunk.repeated(16), "A: 9.9\r"}
+        << "A: 1.0\r" + kept + "A: 9.9\r" << true;
 }
 
 void TestAdapterFilters::statusRuns()

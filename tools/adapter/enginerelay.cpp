@@ -36,14 +36,20 @@ constexpr milliseconds statusPace{100};
 constexpr milliseconds replyWindow{300};
 
 volatile sig_atomic_t signalledEngine = 0;
+volatile sig_atomic_t quitRequested = 0;
 int wakeRead = -1;
 int wakeWrite = -1;
+
+const int handledSignals[] = {SIGCHLD, SIGTERM, SIGINT, SIGHUP, SIGQUIT};
 
 void onSignal(int signal)
 {
     const int savedErrno = errno;
-    if (signal != SIGCHLD && signalledEngine > 0)
-        kill(static_cast<pid_t>(signalledEngine), signal);
+    if (signal != SIGCHLD) {
+        quitRequested = signal;
+        if (signalledEngine > 0)
+            kill(static_cast<pid_t>(signalledEngine), signal);
+    }
     const char byte = static_cast<char>(signal);
     [[maybe_unused]] ssize_t written = write(wakeWrite, &byte, 1);
     errno = savedErrno;
@@ -111,13 +117,32 @@ bool EngineRelay::start()
     wakeRead = wake[0];
     wakeWrite = wake[1];
 
+    // Held back until the engine's pid is known, so that a quit asked for
+    // meanwhile reaches the engine, or keeps it from being started at all.
+    sigset_t handled, previous, pending;
+    sigemptyset(&handled);
+    for (int signal : handledSignals)
+        sigaddset(&handled, signal);
+    sigprocmask(SIG_BLOCK, &handled, &previous);
+
     struct sigaction action = {};
     action.sa_handler = onSignal;
     sigemptyset(&action.sa_mask);
     action.sa_flags = SA_RESTART | SA_NOCLDSTOP;
-    for (int signal : {SIGCHLD, SIGTERM, SIGINT, SIGHUP, SIGQUIT})
+    for (int signal : handledSignals)
         sigaction(signal, &action, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
+
+    sigpending(&pending);
+    bool quitPending = false;
+    for (int signal : handledSignals)
+        quitPending = quitPending || (signal != SIGCHLD && sigismember(&pending, signal));
+    if (quitPending) {
+        for (int fd : {input[0], input[1], output[0], output[1]})
+            close(fd);
+        sigprocmask(SIG_UNBLOCK, &handled, nullptr);
+        return false;
+    }
 
     std::vector<char *> argv;
     argv.push_back(const_cast<char *>(enginePath.c_str()));
@@ -129,16 +154,21 @@ bool EngineRelay::start()
     const pid_t pid = fork();
     if (pid < 0) {
         std::fprintf(stderr, "mplayer: cannot start the engine: %s\n", std::strerror(errno));
+        sigprocmask(SIG_UNBLOCK, &handled, nullptr);
         return false;
     }
     if (pid == 0) {
+        // A signal before the exec must end the child, not run the relay's handler.
+        for (int signal : handledSignals)
+            std::signal(signal, SIG_DFL);
+        std::signal(SIGPIPE, SIG_DFL);
+        sigprocmask(SIG_SETMASK, &previous, nullptr);
         // The engine must not outlive the relay, however the relay ends.
         prctl(PR_SET_PDEATHSIG, SIGKILL);
         if (getppid() != parent)
             _exit(127);
         dup2(input[0], STDIN_FILENO);
         dup2(output[1], STDOUT_FILENO);
-        std::signal(SIGPIPE, SIG_DFL);
         execv(enginePath.c_str(), argv.data());
         std::fprintf(stderr, "mplayer: cannot run the engine %s: %s\n", enginePath.c_str(),
                      std::strerror(errno));
@@ -150,7 +180,13 @@ bool EngineRelay::start()
     close(output[1]);
     engineInput = input[1];
     engineOutput = output[0];
+    sigprocmask(SIG_UNBLOCK, &handled, nullptr);
     return true;
+}
+
+int EngineRelay::quitSignal()
+{
+    return quitRequested;
 }
 
 void EngineRelay::sendToEngine(const std::string &commands)
@@ -169,6 +205,7 @@ int EngineRelay::run()
     Clock::time_point holdDeadline, killDeadline, drainDeadline;
     Clock::time_point nextRead, eagerUntil; // the engine's output is not read before nextRead
     bool killArmed = false;
+    bool quitSeen = false;
     char buffer[65536];
     std::string relayed;
 
@@ -214,6 +251,12 @@ int EngineRelay::run()
                 killArmed = false;
                 drainDeadline = Clock::now() + drainLimit;
                 closeFd(engineInput);
+            }
+            // The engine was passed the quit; it is killed if it does not heed it.
+            if (quitRequested && !exited && !quitSeen) {
+                quitSeen = true;
+                killArmed = true;
+                killDeadline = Clock::now() + quitLimit;
             }
         }
 

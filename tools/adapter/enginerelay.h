@@ -18,8 +18,12 @@ public:
     EngineRelay(const EngineRelay &) = delete;
     EngineRelay &operator=(const EngineRelay &) = delete;
 
-    // Starts the engine; false, with a message on standard error, when it cannot.
+    // Starts the engine; false, with a message on standard error, when it cannot,
+    // and false without one when a quit signal came first (see quitSignal()).
     bool start();
+
+    // The last SIGTERM, SIGINT, SIGHUP or SIGQUIT the relay was sent, or 0.
+    static int quitSignal();
 
     // Relays until the engine has exited and its output is passed on; returns
     // the engine's wait status.

@@ -23,6 +23,14 @@ bool isThisProgram(const char *path)
            std::string(engine) == self;
 }
 
+// Ends this process the way the signal would have, had it not been caught.
+int endBy(int signal)
+{
+    std::signal(signal, SIG_DFL);
+    raise(signal);
+    return 128 + signal;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -41,13 +49,10 @@ int main(int argc, char **argv)
     EngineRelay relay(enginePath,
                       engineArguments(frontEndArguments, engineEnvironmentFromProcess()));
     if (!relay.start())
-        return 127;
+        return EngineRelay::quitSignal() ? endBy(EngineRelay::quitSignal()) : 127;
     const int status = relay.run();
-    if (WIFSIGNALED(status)) {
-        // End the way the engine ended, so that the front-end sees the crash too.
-        std::signal(WTERMSIG(status), SIG_DFL);
-        raise(WTERMSIG(status));
-        return 128 + WTERMSIG(status);
-    }
+    // End the way the engine ended, so that the front-end sees the crash too.
+    if (WIFSIGNALED(status))
+        return endBy(WTERMSIG(status));
     return WIFEXITED(status) ? WEXITSTATUS(status) : 1;
 }

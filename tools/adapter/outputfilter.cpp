@@ -72,6 +72,7 @@ bool OutputFilter::feed(std::string_view chunk, std::string &out)
         const size_t end = chunk.find_first_of("\n\r");
         if (end == std::string_view::npos) {
             pending.append(chunk);
+            keepNewestPending();
             return true;
         }
         pending.append(chunk.substr(0, end + 1));
@@ -85,8 +86,16 @@ bool OutputFilter::feed(std::string_view chunk, std::string &out)
         start = end + 1;
     }
     pending.assign(chunk.substr(start));
+    keepNewestPending();
     passOnStatus(out);
     return lineSeen || !pending.empty();
+}
+
+// Pending text has no line end to cut at: its oldest bytes go.
+void OutputFilter::keepNewestPending()
+{
+    if (pending.size() > maxPending)
+        pending.erase(0, pending.size() - maxPending);
 }
 
 std::string OutputFilter::release()

@@ -38,12 +38,17 @@ public:
 
     static const char *const audioHeader;
 
+    // The most kept of a piece the engine has not ended yet, as the front-end
+    // keeps at most this much unread: the newest bytes stay.
+    static constexpr size_t maxPending = 64 * 1024;
+
 protected:
     bool takePiece(std::string_view piece, std::string &out);
     void takeLine(std::string_view line, std::string &out);
     void passOn(std::string_view piece, std::string &out);
     void passOnStatus(std::string &out);
     std::string joinHeld();
+    void keepNewestPending();
 
     std::string pending;
     std::vector<std::string> held;
