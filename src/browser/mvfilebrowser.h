@@ -60,4 +60,5 @@ private:
     QString entryPath(const QString &name) const;
     void listRoots();
     void listFolder(const QString &folder, bool up);
+    void removeRow(int index);
 };

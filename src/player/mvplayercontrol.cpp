@@ -1,6 +1,7 @@
 #include "player/mvplayercontrol.h"
 
 #include "app/displaysettings.h"
+#include "app/rawfilename.h"
 #include "app/trace.h"
 
 #include <QFile>
@@ -265,7 +266,7 @@ void MvPlayerControl::cannotPlayCurrentMedium()
 
 void MvPlayerControl::reportCannotPlay(const QString &path, const QString &reason)
 {
-    traceLine("mediumCannotPlay : %s : %s\n", QFile::encodeName(path).constData(),
+    traceLine("mediumCannotPlay : %s : %s\n", rawFileName(path).constData(),
               reason.toLocal8Bit().constData());
     emit mediumCannotPlay(path);
 }
@@ -305,7 +306,14 @@ int MvPlayerControl::launchPlayer(const QString &path)
             ::_exit(127);
     });
 
-    next->start(QStringLiteral("./mplayer"), engineArguments(path));
+    QStringList arguments = engineArguments(path);
+    // A command line carries text only: a name that is not UTF-8 goes by
+    // the playlist file, which holds its bytes.
+    if (hasRawBytes(path) && writeCurrentMediaFile(path)) {
+        arguments.removeLast();
+        arguments << QStringLiteral("-playlist") << mediaFilePath;
+    }
+    next->start(QStringLiteral("./mplayer"), arguments);
     if (!next->waitForStarted()) {
         // A process that never started never reports finished(): drop it.
         delete next;
@@ -502,7 +510,7 @@ bool MvPlayerControl::writeCurrentMediaFile(const QString &path)
 {
     // The engine reads the file as a playlist: one path, one line, with white
     // space trimmed from its ends.
-    QByteArray content = QFile::encodeName(path);
+    QByteArray content = rawFileName(path);
     if (content.contains('\n') || content.contains('\r') || content.trimmed() != content)
         return false;
     content.append('\n');

@@ -1,5 +1,6 @@
 #include "ui/movara.h"
 
+#include "app/rawfilename.h"
 #include "app/trace.h"
 #include "browser/mvfilebrowser.h"
 #include "platform/phonekeys.h"
@@ -185,7 +186,7 @@ void Movara::dirChanged(const QString &)
 
 void Movara::fileChanged(const QString &path)
 {
-    traceLine("fileChanged : %s\n", QFile::encodeName(path).constData());
+    traceLine("fileChanged : %s\n", rawFileName(path).constData());
     // Up before the layout changes: the last medium's picture never shows again.
     showNowPlaying(path);
     setPlayMode(true);
@@ -268,7 +269,7 @@ void Movara::showNowPlaying(const QString &path)
         count = box->count();
     }
     pictureDrawn = false;
-    nowPlaying->setMedium(QFileInfo(path).fileName(), place, count);
+    nowPlaying->setMedium(displayFileName(QFileInfo(path).fileName()), place, count);
     nowPlaying->setGeometry(mainWidget->rect());
     nowPlaying->show();
     nowPlaying->raise();
@@ -294,7 +295,8 @@ void Movara::cannotPlay(const QString &path)
 {
     if (!notice)
         return;
-    notice->showText(tr("Cannot play %1").arg(notice->fitted(QFileInfo(path).fileName())));
+    notice->showText(
+        tr("Cannot play %1").arg(notice->fitted(displayFileName(QFileInfo(path).fileName()))));
     updateNowPlaying();
     notice->raise();
 }
