@@ -130,6 +130,7 @@ void MvFileBrowser::listFolder(const QString &folder, bool up)
     const bool entered = !target.isEmpty() && pathType(target) == PathType::Folder;
     currentPath = target;
     list->clear();
+    folderRows = 0;
     if (!entered)
         return;
 
@@ -146,6 +147,8 @@ void MvFileBrowser::listFolder(const QString &folder, bool up)
         MvListBoxItem *row = hasRawBytes(entry.name)
                                  ? new RawNameRow(list->listBox, entry.name, icon)
                                  : new MvListBoxItem(list->listBox, entry.name, icon, false);
+        if (entry.dir)
+            ++folderRows;
         row->setCheckable(true);
         list->insertItem(row, -1);
         list->setChecked(row, true);
@@ -262,5 +265,31 @@ bool MvFileBrowser::selectNext()
 
 void MvFileBrowser::removeRow(int index)
 {
+    // Folders are listed first.
+    if (index >= 0 && index < folderRows)
+        --folderRows;
     list->removeItem(index);
+}
+
+int MvFileBrowser::filePlace() const
+{
+    if (!list || depth == 0)
+        return 0;
+    const int c = list->currentItem();
+    return c < folderRows ? 0 : c - folderRows + 1;
+}
+
+int MvFileBrowser::fileCount() const
+{
+    return list && depth != 0 ? list->count() - folderRows : 0;
+}
+
+void MvFileBrowser::showCurrent()
+{
+    if (!list)
+        return;
+    if (MvListBoxItem *row = MvUTIL_ListBox::toRow(list->item(list->currentItem()))) {
+        list->setSelected(row, true);
+        list->listBox->ensureCurrentVisible();
+    }
 }

@@ -4,7 +4,6 @@
 #include "app/trace.h"
 #include "browser/mvfilebrowser.h"
 #include "platform/phonekeys.h"
-#include "platform/qlistbox.h"
 #include "platform/qscrollview.h"
 #include "platform/util_cst.h"
 #include "platform/zmainwidget.h"
@@ -253,6 +252,9 @@ void Movara::setPlayMode(bool on)
         setFiltering(false);
         if (clientWidget)
             clientWidget->setFocus(Qt::OtherFocusReason);
+        // The row of the medium played last, at the list's own size again.
+        if (fileBrowser)
+            fileBrowser->showCurrent();
         // Hidden once the bars are back, so that no picture shows in between.
         updateNowPlaying();
     }
@@ -262,12 +264,8 @@ void Movara::showNowPlaying(const QString &path)
 {
     if (!nowPlaying || !mainWidget)
         return;
-    int place = 0;
-    int count = 0;
-    if (auto *box = qobject_cast<QListBox *>(fileBrowser ? fileBrowser->listWidget() : nullptr)) {
-        place = box->currentItem() + 1;
-        count = box->count();
-    }
+    const int place = fileBrowser ? fileBrowser->filePlace() : 0;
+    const int count = fileBrowser ? fileBrowser->fileCount() : 0;
     pictureDrawn = false;
     nowPlaying->setMedium(displayFileName(QFileInfo(path).fileName()), place, count);
     nowPlaying->setGeometry(mainWidget->rect());

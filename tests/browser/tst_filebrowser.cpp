@@ -338,6 +338,44 @@ private slots:
         QCOMPARE(browser->path(), Card + "/Clips");
     }
 
+    // Folders have no place among the media.
+    void filePlace()
+    {
+        tap(3);
+        QCOMPARE(browser->fileCount(), 8);
+        const QList<QPair<QString, int>> places{
+            {"Clips", 0}, {"sub", 0}, {"B.avi", 1}, {"a.mp3", 2}, {"voice.wma", 8}};
+        for (const auto &[name, place] : places) {
+            box()->setCurrentItem(rowOf(name));
+            QCOMPARE(browser->filePlace(), place);
+        }
+    }
+
+    // Played through while hidden at the full screen's size, the list shows
+    // the last medium's row where it can be seen.
+    void currentAfterPlayThrough()
+    {
+        const QString folder = Card + "/Many";
+        QStringList names;
+        for (int i = 0; i < 40; ++i)
+            names << QString::asprintf("clip %02d.avi", i);
+        makeFiles(folder, names);
+        open({"Many"});
+        QWidget *list = browser->listWidget();
+        list->hide();
+        list->setGeometry(0, 0, 240, 320);
+        while (browser->selectNext()) {
+        }
+        list->setGeometry(0, 0, 240, 200);
+        list->show();
+        browser->showCurrent();
+        QCOMPARE(box()->currentItem(), 39);
+        QVERIFY(box()->isSelected(39));
+        const QRect shown = box()->itemRect(box()->item(39));
+        QVERIFY(box()->viewport()->rect().contains(shown));
+        QVERIFY(QDir(folder).removeRecursively());
+    }
+
     void emptyFolder()
     {
         open({"Empty"});
