@@ -84,6 +84,9 @@ constexpr MediaExtension mediaExtensions[] = {
     {"webm", MediaKind::Video},
     {"wmv", MediaKind::Video},
     {"xvid", MediaKind::Video},
+    // Lists of media, which the engine reads and plays.
+    {"m3u", MediaKind::Video},
+    {"m3u8", MediaKind::Video},
 };
 
 } // namespace
