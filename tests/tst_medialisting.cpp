@@ -75,6 +75,8 @@ private slots:
         QTest::addRow("overlong") << QByteArray("\xc0\xaf") << QString::fromUtf8("À¯");
         QTest::addRow("encoded surrogate")
             << QByteArray("\xed\xb2\x80") << QString::fromUtf8("í²€");
+        QTest::addRow("beyond Unicode")
+            << QByteArray("\xf4\x90\x80\x80") << QString::fromUtf8("ô\u0090€€");
         QTest::addRow("cut at end") << QByteArray("a\xe2\x82") << QString::fromUtf8("aâ‚");
     }
     // Every name turns back into its very bytes; UTF-8 names stay plain text.

@@ -1,6 +1,7 @@
 #include "app/rawfilename.h"
 
 #include <QFile>
+#include <QUtf8StringView>
 
 namespace {
 
@@ -59,6 +60,8 @@ constexpr char16_t Cp1252High[32] = {
 
 QString fileNameFromRaw(const QByteArray &bytes)
 {
+    if (QUtf8StringView(bytes).isValidUtf8())
+        return QString::fromUtf8(bytes);
     const auto *begin = reinterpret_cast<const unsigned char *>(bytes.constData());
     const auto *end = begin + bytes.size();
     QString text;
@@ -73,8 +76,6 @@ QString fileNameFromRaw(const QByteArray &bytes)
         text += QChar(char16_t(RawBase + *p));
         run = ++p;
     }
-    if (run == begin)
-        return QString::fromUtf8(bytes);
     text += QString::fromUtf8(reinterpret_cast<const char *>(run), end - run);
     return text;
 }
