@@ -1,48 +1,132 @@
 #include "browser/medialisting.h"
 
-#include <QFile>
-#include <QUtf8StringView>
+#include "app/rawfilename.h"
 
 #include <algorithm>
 #include <cstring>
 #include <dirent.h>
 #include <sys/stat.h>
 
-bool matchesWildcard(QStringView name, QStringView pattern)
+namespace {
+
+struct MediaExtension
 {
-    // Greedy matching with one backtrack point: enough for '*' and '?'.
-    qsizetype n = 0, p = 0, starP = -1, starN = 0;
-    while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == u'?' || pattern[p] == name[n])) {
-            ++n;
-            ++p;
-        } else if (p < pattern.size() && pattern[p] == u'*') {
-            starP = p++;
-            starN = n;
-        } else if (starP >= 0) {
-            p = starP + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
+    const char *suffix; // lower case, without the dot
+    MediaKind kind;
+};
+
+// Every extension the browser lists as media: what the engine plays.
+constexpr MediaExtension mediaExtensions[] = {
+    // Sound.
+    {"aac", MediaKind::Audio},
+    {"ac3", MediaKind::Audio},
+    {"aif", MediaKind::Audio},
+    {"aifc", MediaKind::Audio},
+    {"aiff", MediaKind::Audio},
+    {"amr", MediaKind::Audio},
+    {"ape", MediaKind::Audio},
+    {"au", MediaKind::Audio},
+    {"awb", MediaKind::Audio},
+    {"dts", MediaKind::Audio},
+    {"flac", MediaKind::Audio},
+    {"m4a", MediaKind::Audio},
+    {"m4b", MediaKind::Audio},
+    {"mka", MediaKind::Audio},
+    {"mp1", MediaKind::Audio},
+    {"mp2", MediaKind::Audio},
+    {"mp3", MediaKind::Audio},
+    {"mpa", MediaKind::Audio},
+    {"mpc", MediaKind::Audio},
+    {"oga", MediaKind::Audio},
+    {"ogg", MediaKind::Audio},
+    {"opus", MediaKind::Audio},
+    {"ra", MediaKind::Audio},
+    {"spx", MediaKind::Audio},
+    {"tta", MediaKind::Audio},
+    {"voc", MediaKind::Audio},
+    {"wav", MediaKind::Audio},
+    {"wma", MediaKind::Audio},
+    {"wv", MediaKind::Audio},
+    // Pictures, with or without sound.
+    {"3g2", MediaKind::Video},
+    {"3gp", MediaKind::Video},
+    {"3gpp", MediaKind::Video},
+    {"asf", MediaKind::Video},
+    {"avi", MediaKind::Video},
+    {"dat", MediaKind::Video},
+    {"divx", MediaKind::Video},
+    {"dv", MediaKind::Video},
+    {"f4v", MediaKind::Video},
+    {"flv", MediaKind::Video},
+    {"m1v", MediaKind::Video},
+    {"m2t", MediaKind::Video},
+    {"m2ts", MediaKind::Video},
+    {"m2v", MediaKind::Video},
+    {"m4v", MediaKind::Video},
+    {"mjpeg", MediaKind::Video},
+    {"mjpg", MediaKind::Video},
+    {"mkv", MediaKind::Video},
+    {"mov", MediaKind::Video},
+    {"mp4", MediaKind::Video},
+    {"mpe", MediaKind::Video},
+    {"mpeg", MediaKind::Video},
+    {"mpg", MediaKind::Video},
+    {"mts", MediaKind::Video},
+    {"mxf", MediaKind::Video},
+    {"nut", MediaKind::Video},
+    {"ogm", MediaKind::Video},
+    {"ogv", MediaKind::Video},
+    {"qt", MediaKind::Video},
+    {"rm", MediaKind::Video},
+    {"rmvb", MediaKind::Video},
+    {"ts", MediaKind::Video},
+    {"vob", MediaKind::Video},
+    {"webm", MediaKind::Video},
+    {"wmv", MediaKind::Video},
+    {"xvid", MediaKind::Video},
+    // Lists of media, which the engine reads and plays.
+    {"m3u", MediaKind::Video},
+    {"m3u8", MediaKind::Video},
+};
+
+} // namespace
+
+MediaKind mediaKindOf(QStringView name)
+{
+    // Copies leave names with spaces at the end: "song.mp3 " is a song still.
+    while (name.endsWith(u' '))
+        name.chop(1);
+    const qsizetype dot = name.lastIndexOf(u'.');
+    if (dot <= 0)
+        return MediaKind::None;
+    // Lower-cased into a small buffer: one pass over the table per name.
+    char suffix[8];
+    const QStringView tail = name.mid(dot + 1);
+    if (tail.isEmpty() || tail.size() >= qsizetype(sizeof suffix))
+        return MediaKind::None;
+    for (qsizetype i = 0; i < tail.size(); ++i) {
+        const char16_t c = tail[i].unicode();
+        if (c >= 0x80)
+            return MediaKind::None;
+        suffix[i] = char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
     }
-    while (p < pattern.size() && pattern[p] == u'*')
-        ++p;
-    return p == pattern.size();
+    suffix[tail.size()] = '\0';
+    for (const MediaExtension &e : mediaExtensions) {
+        if (std::strcmp(suffix, e.suffix) == 0)
+            return e.kind;
+    }
+    return MediaKind::None;
 }
 
-bool listMediaFolder(const QString &folder, const QStringList &patterns, QList<MediaEntry> *entries)
+bool listMediaFolder(const QString &folder, QList<MediaEntry> *entries)
 {
     entries->clear();
-    DIR *dir = opendir(QFile::encodeName(folder).constData());
+    DIR *dir = opendir(rawFileName(folder).constData());
     if (!dir)
         return false;
     while (const dirent *e = readdir(dir)) {
         const char *raw = e->d_name;
         if (raw[0] == '.')
-            continue;
-        const qsizetype length = qsizetype(std::strlen(raw));
-        if (!QUtf8StringView(raw, length).isValidUtf8())
             continue;
         bool isDir = e->d_type == DT_DIR;
         if (e->d_type == DT_LNK || e->d_type == DT_UNKNOWN) {
@@ -56,11 +140,11 @@ bool listMediaFolder(const QString &folder, const QStringList &patterns, QList<M
         } else if (e->d_type != DT_DIR && e->d_type != DT_REG) {
             continue;
         }
-        QString name = QString::fromUtf8(raw, length);
-        if (!isDir && std::none_of(patterns.begin(), patterns.end(),
-                                   [&](const QString &p) { return matchesWildcard(name, p); }))
+        QString name = fileNameFromRaw(QByteArray::fromRawData(raw, qsizetype(std::strlen(raw))));
+        const MediaKind kind = isDir ? MediaKind::None : mediaKindOf(name);
+        if (!isDir && kind == MediaKind::None)
             continue;
-        entries->append({std::move(name), isDir});
+        entries->append({std::move(name), isDir, kind});
     }
     closedir(dir);
     std::sort(entries->begin(), entries->end(), [](const MediaEntry &a, const MediaEntry &b) {

@@ -2,24 +2,27 @@
 
 #include <QList>
 #include <QString>
-#include <QStringList>
+#include <QStringView>
 
-// One entry of a media folder listing.
+// What a file is to the browser, by its extension.
+enum class MediaKind { None, Audio, Video };
+
+// The kind of a file name: by the text after its last dot, in any case, as
+// the extension table says. Names without a known extension are None.
+MediaKind mediaKindOf(QStringView name);
+
+// One entry of a media folder listing. The name is the file's own, bytes
+// that are not UTF-8 included (app/rawfilename.h).
 struct MediaEntry
 {
     QString name;
     bool dir = false;
+    MediaKind kind = MediaKind::None;
 };
 
 // Lists a folder the way the browser shows it: sub-folders (whatever their
-// names) first, then the files matching one of the wildcard patterns ('*' and
-// '?'), each group sorted by name with capitals first. Hidden entries, "."
-// and "..", broken links, devices, pipes and sockets are left out, and so are
-// names that are not valid UTF-8: no path string could name them. Links count
-// as what they point to. Returns false when the folder cannot be read.
-bool listMediaFolder(const QString &folder, const QStringList &patterns,
-                     QList<MediaEntry> *entries);
-
-// Whether name matches a wildcard pattern of '*' (any run) and '?' (any one
-// character), case-sensitively, as a whole.
-bool matchesWildcard(QStringView name, QStringView pattern);
+// names) first, then the media files, each group sorted by name with capitals
+// first. Hidden entries, "." and "..", broken links, devices, pipes and
+// sockets are left out. Links count as what they point to. Returns false when
+// the folder cannot be read.
+bool listMediaFolder(const QString &folder, QList<MediaEntry> *entries);

@@ -1,5 +1,6 @@
 #include "browser/mvfilebrowser.h"
 
+#include "app/rawfilename.h"
 #include "browser/medialisting.h"
 
 #include "platform/res_icon_reader.h"
@@ -8,9 +9,8 @@
 #include "widgets/mvutil_listbox.h"
 
 #include <QDir>
-#include <QFileInfo>
-#include <QStringList>
 #include <algorithm>
+#include <sys/stat.h>
 
 const MvFileBrowser::MediaRoot MvFileBrowser::mediaRoots[4] = {
     {QT_TRANSLATE_NOOP("MvFileBrowser", "MyVideo"), "FMMS_Folder_Video_S.gif",
@@ -23,16 +23,39 @@ const MvFileBrowser::MediaRoot MvFileBrowser::mediaRoots[4] = {
 };
 
 namespace {
-const char *const NameFilter = "*.m* *.ogg *.avi *.rm* *.qt *.3* *.asf *.w* *.dat";
 const char *const FolderIcon = "FMMS_Personal_Folder_S.g";
 const char *const AudioIcon = "FMMS_File_Audio_S.g";
 const char *const VideoIcon = "FMMS_File_Video_S.g";
 const char *const TopLevelPath = "BASEPATH";
 
-bool isAudioPath(const QString &path)
+// A row whose name is not UTF-8: it shows the name as best it decodes and
+// keeps the name itself for the path.
+class RawNameRow : public MvListBoxItem
 {
-    const QStringView tail = QStringView(path).right(4);
-    return tail == u".wav" || tail == u".mp3" || tail == u".ogg" || tail == u".wma";
+public:
+    RawNameRow(QListBox *box, const QString &name, const QPixmap &icon)
+        : MvListBoxItem(box, displayFileName(name), icon, false), fileName(name)
+    {
+    }
+    const QString fileName;
+};
+
+QString rowName(const MvListBoxItem *row)
+{
+    const auto *raw = dynamic_cast<const RawNameRow *>(row);
+    return raw ? raw->fileName : row->text();
+}
+
+// By the path's bytes: QFileInfo would lose those that are not UTF-8.
+enum class PathType { Missing, Folder, Other };
+PathType pathType(const QString &path)
+{
+    const QByteArray raw = rawFileName(path);
+    struct stat st;
+    if (::stat(raw.constData(), &st) == 0)
+        return S_ISDIR(st.st_mode) ? PathType::Folder : PathType::Other;
+    // A broken link is still there to be tried.
+    return ::lstat(raw.constData(), &st) == 0 ? PathType::Other : PathType::Missing;
 }
 } // namespace
 
@@ -104,23 +127,28 @@ void MvFileBrowser::listFolder(const QString &folder, bool up)
         target = QDir::current().absoluteFilePath(folder);
         target = QDir::cleanPath(up ? target + QStringLiteral("/..") : target);
     }
-    const bool entered = !target.isEmpty() && QFileInfo(target).isDir();
+    const bool entered = !target.isEmpty() && pathType(target) == PathType::Folder;
     currentPath = target;
     list->clear();
+    folderRows = 0;
     if (!entered)
         return;
 
     QList<MediaEntry> entries;
-    if (!listMediaFolder(currentPath, QString::fromLatin1(NameFilter).split(QLatin1Char(' ')),
-                         &entries))
+    if (!listMediaFolder(currentPath, &entries))
         return;
     const QPixmap folderIcon = icons.getIcon(FolderIcon, false);
     const QPixmap audioIcon = icons.getIcon(AudioIcon, false);
     const QPixmap videoIcon = icons.getIcon(VideoIcon, false);
     for (const MediaEntry &entry : entries) {
-        const QPixmap &icon =
-            entry.dir ? folderIcon : (isAudioPath(entry.name) ? audioIcon : videoIcon);
-        auto *row = new MvListBoxItem(list->listBox, entry.name, icon, false);
+        const QPixmap &icon = entry.dir                        ? folderIcon
+                              : entry.kind == MediaKind::Audio ? audioIcon
+                                                               : videoIcon;
+        MvListBoxItem *row = hasRawBytes(entry.name)
+                                 ? new RawNameRow(list->listBox, entry.name, icon)
+                                 : new MvListBoxItem(list->listBox, entry.name, icon, false);
+        if (entry.dir)
+            ++folderRows;
         row->setCheckable(true);
         list->insertItem(row, -1);
         list->setChecked(row, true);
@@ -162,9 +190,9 @@ MvFileBrowser::Activation MvFileBrowser::activate(MvListBoxItem *item)
         emit dirPicked(currentPath);
         return Activation::Opened;
     }
-    const QString full = entryPath(item->text());
-    const QFileInfo info(full);
-    if (info.isDir()) {
+    const QString full = entryPath(rowName(item));
+    const PathType type = pathType(full);
+    if (type == PathType::Folder) {
         ++depth;
         listDir(full, false);
         emit dirPicked(currentPath);
@@ -172,8 +200,8 @@ MvFileBrowser::Activation MvFileBrowser::activate(MvListBoxItem *item)
     }
     // A file deleted since the listing leaves the list instead of being
     // handed on as if it could be played.
-    if (!info.exists() && !info.isSymLink()) {
-        list->removeItem(list->index(item));
+    if (type == PathType::Missing) {
+        removeRow(list->index(item));
         return Activation::Vanished;
     }
     emit filePicked(full);
@@ -184,8 +212,7 @@ bool MvFileBrowser::isVanished(MvListBoxItem *item) const
 {
     if (depth == 0 || !item)
         return false;
-    const QFileInfo info(entryPath(item->text()));
-    return !info.exists() && !info.isSymLink();
+    return pathType(entryPath(rowName(item))) == PathType::Missing;
 }
 
 QString MvFileBrowser::entryPath(const QString &name) const
@@ -204,7 +231,7 @@ bool MvFileBrowser::selectAt(int index, int step)
         if (!row)
             return false;
         if (isVanished(row)) {
-            list->removeItem(index);
+            removeRow(index);
             if (step < 0)
                 --index;
             continue;
@@ -234,4 +261,35 @@ bool MvFileBrowser::selectNext()
     if (c == list->count() - 1)
         return false;
     return selectAt(c + 1, +1);
+}
+
+void MvFileBrowser::removeRow(int index)
+{
+    // Folders are listed first.
+    if (index >= 0 && index < folderRows)
+        --folderRows;
+    list->removeItem(index);
+}
+
+int MvFileBrowser::filePlace() const
+{
+    if (!list || depth == 0)
+        return 0;
+    const int c = list->currentItem();
+    return c < folderRows ? 0 : c - folderRows + 1;
+}
+
+int MvFileBrowser::fileCount() const
+{
+    return list && depth != 0 ? list->count() - folderRows : 0;
+}
+
+void MvFileBrowser::showCurrent()
+{
+    if (!list)
+        return;
+    if (MvListBoxItem *row = MvUTIL_ListBox::toRow(list->item(list->currentItem()))) {
+        list->setSelected(row, true);
+        list->listBox->ensureCurrentVisible();
+    }
 }

@@ -30,6 +30,13 @@ public:
     void goToLevel(int level);
     bool selectPrevious();
     bool selectNext();
+    // The current row's place among the file rows (from 1; 0 when it is no
+    // file) and how many file rows there are: folders do not count.
+    int filePlace() const;
+    int fileCount() const;
+    // Selects the current row again and scrolls it into view: the list may
+    // have moved while hidden, at another size.
+    void showCurrent();
 
     struct MediaRoot
     {
@@ -60,4 +67,8 @@ private:
     QString entryPath(const QString &name) const;
     void listRoots();
     void listFolder(const QString &folder, bool up);
+    void removeRow(int index);
+
+    // The folder rows, at the top of a folder's listing.
+    int folderRows = 0;
 };

@@ -1,6 +1,7 @@
 #include "player/mvplayercontrol.h"
 
 #include "app/displaysettings.h"
+#include "app/rawfilename.h"
 #include "app/trace.h"
 
 #include <QFile>
@@ -309,7 +310,7 @@ void MvPlayerControl::cannotPlayCurrentMedium()
 
 void MvPlayerControl::reportCannotPlay(const QString &path, const QString &reason)
 {
-    traceLine("mediumCannotPlay : %s : %s\n", QFile::encodeName(path).constData(),
+    traceLine("mediumCannotPlay : %s : %s\n", rawFileName(path).constData(),
               reason.toLocal8Bit().constData());
     emit mediumCannotPlay(path);
 }
@@ -343,7 +344,13 @@ int MvPlayerControl::launchPlayer(const QString &path)
     int execReport[2];
     if (::pipe2(execReport, O_CLOEXEC) != 0)
         return -1;
-    const QStringList arguments = engineArguments(path);
+    QStringList arguments = engineArguments(path);
+    // A command line carries text only: a name that is not UTF-8 goes by
+    // the playlist file, which holds its bytes.
+    if (hasRawBytes(path) && writeCurrentMediaFile(path)) {
+        arguments.removeLast();
+        arguments << QStringLiteral("-playlist") << mediaFilePath;
+    }
     std::vector<QByteArray> argumentBytes{QByteArrayLiteral("./mplayer")};
     for (const QString &argument : arguments)
         argumentBytes.push_back(QFile::encodeName(argument));
@@ -577,7 +584,7 @@ bool MvPlayerControl::writeCurrentMediaFile(const QString &path)
 {
     // The engine reads the file as a playlist: one path, one line, with white
     // space trimmed from its ends.
-    QByteArray content = QFile::encodeName(path);
+    QByteArray content = rawFileName(path);
     if (content.contains('\n') || content.contains('\r') || content.trimmed() != content)
         return false;
     content.append('\n');

@@ -1,9 +1,9 @@
 #include "ui/movara.h"
 
+#include "app/rawfilename.h"
 #include "app/trace.h"
 #include "browser/mvfilebrowser.h"
 #include "platform/phonekeys.h"
-#include "platform/qlistbox.h"
 #include "platform/qscrollview.h"
 #include "platform/util_cst.h"
 #include "platform/zmainwidget.h"
@@ -187,7 +187,7 @@ void Movara::dirChanged(const QString &)
 
 void Movara::fileChanged(const QString &path)
 {
-    traceLine("fileChanged : %s\n", QFile::encodeName(path).constData());
+    traceLine("fileChanged : %s\n", rawFileName(path).constData());
     // Up before the layout changes: the last medium's picture never shows again.
     showNowPlaying(path);
     setPlayMode(true);
@@ -254,6 +254,9 @@ void Movara::setPlayMode(bool on)
         setFiltering(false);
         if (clientWidget)
             clientWidget->setFocus(Qt::OtherFocusReason);
+        // The row of the medium played last, at the list's own size again.
+        if (fileBrowser)
+            fileBrowser->showCurrent();
         // Hidden once the bars are back, so that no picture shows in between.
         updateNowPlaying();
     }
@@ -263,14 +266,10 @@ void Movara::showNowPlaying(const QString &path)
 {
     if (!nowPlaying || !mainWidget)
         return;
-    int place = 0;
-    int count = 0;
-    if (auto *box = qobject_cast<QListBox *>(fileBrowser ? fileBrowser->listWidget() : nullptr)) {
-        place = box->currentItem() + 1;
-        count = box->count();
-    }
+    const int place = fileBrowser ? fileBrowser->filePlace() : 0;
+    const int count = fileBrowser ? fileBrowser->fileCount() : 0;
     pictureDrawn = false;
-    nowPlaying->setMedium(QFileInfo(path).fileName(), place, count);
+    nowPlaying->setMedium(displayFileName(QFileInfo(path).fileName()), place, count);
     nowPlaying->setGeometry(mainWidget->rect());
     nowPlaying->show();
     nowPlaying->raise();
@@ -296,7 +295,8 @@ void Movara::cannotPlay(const QString &path)
 {
     if (!notice)
         return;
-    notice->showText(tr("Cannot play %1").arg(notice->fitted(QFileInfo(path).fileName())));
+    notice->showText(
+        tr("Cannot play %1").arg(notice->fitted(displayFileName(QFileInfo(path).fileName()))));
     updateNowPlaying();
     notice->raise();
 }

@@ -7,7 +7,7 @@ namespace {
 constexpr int Width = 216;
 constexpr int Padding = 10;
 constexpr int MaxLines = 3;
-constexpr int BottomGap = 24;
+constexpr int TopGap = 12;
 } // namespace
 
 MvNotice::MvNotice(QWidget *parent) : QWidget(parent)
@@ -36,9 +36,9 @@ void MvNotice::showText(const QString &text)
     const int height = qMin(needed.height(), MaxLines * metrics.lineSpacing()) + 2 * Padding;
     const QWidget *area = parentWidget();
     const int areaWidth = area ? area->width() : Width;
-    const int areaHeight = area ? area->height() : height;
-    // Low on the screen: over the now-playing view it leaves name and time clear.
-    setGeometry((areaWidth - Width) / 2, areaHeight - height - BottomGap, Width, height);
+    // High on the screen, over the now-playing view's picture: its name, time,
+    // place, paused mark and volume stay clear whatever the notice's lines.
+    setGeometry((areaWidth - Width) / 2, TopGap, Width, height);
     raise();
     show();
     update();

@@ -201,6 +201,11 @@ QRect MvNowPlayingView::volumeRect() const
     return QRect(0, VolumeTop, width(), 30);
 }
 
+QRect MvNowPlayingView::textArea() const
+{
+    return QRect(0, NameTop, width(), volumeRect().bottom() + 1 - NameTop);
+}
+
 void MvNowPlayingView::paintIcon(QPainter &painter, const QRect &box) const
 {
     QRadialGradient glow(box.center(), box.width() / 2.0);

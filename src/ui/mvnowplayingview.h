@@ -32,6 +32,8 @@ public:
     QString placeText() const;
     bool isPausedShown() const { return paused; }
     bool isVolumeShown() const { return volumeTimer.isActive(); }
+    // Where the name, time, bar, place, paused mark and volume are drawn.
+    QRect textArea() const;
 
     // Seconds in an elapsed-time text, or -1 when it holds none.
     static int secondsOf(const QString &text);

@@ -3,6 +3,7 @@
 
 #include "enginetesthelpers.h"
 
+#include "app/rawfilename.h"
 #include "platform/powermanagement.h"
 
 #include <QSignalSpy>
@@ -67,6 +68,7 @@ private slots:
     void unreadOutputStaysBounded_data();
     void unreadOutputStaysBounded();
     void currentMediaFileIsNotFollowedThroughLink();
+    void nameThatIsNotUtf8();
     void nameThePlaylistCannotCarry_data();
     void nameThePlaylistCannotCarry();
     void silentEngineIsReplaced();
@@ -688,6 +690,27 @@ void TestPlayerControl::currentMediaFileIsNotFollowedThroughLink()
     QCOMPARE(currentMediaFileContent(control), QByteArray("/media/b.mp3\n"));
     QTRY_VERIFY(engine.stdinLines().contains("loadlist " + engine.mediaFile()));
     QVERIFY(!engine.stdinLines().contains(QStringLiteral("quit")));
+}
+
+// Such a name reaches the engine byte for byte: a fresh engine's command line
+// carries text only, so it gets the name through the playlist file too.
+void TestPlayerControl::nameThatIsNotUtf8()
+{
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    ProbeControl control(nullptr, 50, 0);
+    const QByteArray first("/media/caf\xe9 \x92.mp3");
+    control.playFile(fileNameFromRaw(first));
+    QTRY_COMPARE(engine.stdinLines().size(), 1);
+    QCOMPARE(engine.entries(QStringLiteral("arg")).mid(17),
+             (QStringList{"17 -playlist", "18 " + engine.mediaFile()}));
+    QCOMPARE(currentMediaFileContent(control), first + '\n');
+
+    const QByteArray second("/media/\xe9t\xe9.ogg");
+    control.playFile(fileNameFromRaw(second));
+    QCOMPARE(currentMediaFileContent(control), second + '\n');
+    QTRY_COMPARE(engine.stdinLines().mid(1, 1), QStringList{"loadlist " + engine.mediaFile()});
+    QCOMPARE(engine.entries(QStringLiteral("start")).size(), 1);
 }
 
 void TestPlayerControl::nameThePlaylistCannotCarry_data()

@@ -67,6 +67,10 @@ void TestPlayScreen::showsWhatPlays()
     emit control->mediumCannotPlay(QStringLiteral("/media/Broken.mp3"));
     QVERIFY(notice->isVisible());
     QCOMPARE(notice->text(), QStringLiteral("Cannot play Broken.mp3"));
+    QVERIFY(!notice->geometry().intersects(view->textArea()));
+    emit control->mediumCannotPlay(QStringLiteral("/media/") + QString(80, u'n') + ".mp3");
+    QVERIFY(notice->height() > 2 * notice->fontMetrics().lineSpacing()); // two lines
+    QVERIFY(!notice->geometry().intersects(view->textArea()));
     QVERIFY(notice->testAttribute(Qt::WA_TransparentForMouseEvents));
     QVERIFY(view->isVisible());
     QVERIFY(!screen->videoMode());
