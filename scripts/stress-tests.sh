@@ -3,7 +3,8 @@
 # cores loaded: a test that waits on time rather than on what it checks fails
 # here first.
 #   scripts/stress-tests.sh [-n RUNS] [-l LOADERS] [-j JOBS] [-R REGEX] [BUILD_DIR]
-# Each run's ctest output goes to BUILD_DIR/stress/run-N.log.
+# The tests must be built in BUILD_DIR (default: build); each run's ctest
+# output goes to BUILD_DIR/stress/run-N.log.
 set -u
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 RUNS=20

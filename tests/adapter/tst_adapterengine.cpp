@@ -281,8 +281,8 @@ void TestAdapterEngine::noEngineOutlivesTheAdapter()
         ::kill(pid_t(adapter->processId()), how);
     else
         adapter->closeWriteChannel();
-    QVERIFY(adapter->waitForFinished(3000));
-    QTRY_VERIFY_WITH_TIMEOUT(processGone(engines.first()), 3000);
+    QVERIFY(adapter->waitForFinished(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(processGone(engines.first()), 10000);
     if (!how) {
         QCOMPARE(adapter->exitStatus(), QProcess::NormalExit);
         QCOMPARE(adapter->exitCode(), 0);
@@ -300,7 +300,7 @@ void TestAdapterEngine::standardErrorStaysApart()
     // Still idle, waiting for commands.
     QCOMPARE(adapter->state(), QProcess::Running);
     send("quit 3\n");
-    QVERIFY(adapter->waitForFinished(2000));
+    QVERIFY(adapter->waitForFinished(10000));
     QCOMPARE(adapter->exitStatus(), QProcess::NormalExit);
     QCOMPARE(adapter->exitCode(), 3);
 }
@@ -334,7 +334,7 @@ void TestAdapterEngine::exitStatus()
     QProcessEnvironment extra;
     extra.insert("MOVARA_MPLAYER", script);
     start(media.filePath("a.mp3"), extra);
-    QVERIFY(adapter->waitForFinished(3000));
+    QVERIFY(adapter->waitForFinished(10000));
     QCOMPARE(adapter->exitStatus(), crashed ? QProcess::CrashExit : QProcess::NormalExit);
     if (!crashed)
         QCOMPARE(adapter->exitCode(), code);
