@@ -255,7 +255,7 @@ void TestEngineDevices::engineOutputDrivesDisplay()
     control.sendCommand(QStringLiteral("next\n"));
     QTRY_COMPARE(sleepTimes, (QList<int>{0, 600}));
     control.sendCommand(QStringLiteral("next\n"));
-    QVERIFY(exited.wait(3000));
+    QVERIFY(exited.wait(10000));
     QCOMPARE(sleepTimes, (QList<int>{0, 600, 600}));
 }
 

@@ -61,7 +61,7 @@ void TestRealEngine::playsTwoMediaAndQuits()
     QCOMPARE(exited.size(), 0);
 
     control.quitPlayer();
-    QVERIFY(exited.wait(3000));
+    QVERIFY(exited.wait(10000));
     QCOMPARE(exited.size(), 1);
     QVERIFY(!MvPlayerControl::isEngineRunning());
 }

@@ -75,22 +75,31 @@ std::string escaped(const std::string &text, size_t limit = 400)
     return out;
 }
 
-void logEntry(const char *kind, const std::string &text)
+std::string entryText(const char *kind, const std::string &text)
 {
-    if (logPath.empty())
-        return;
     const long long us = nowMicros();
     char head[96];
     std::snprintf(head, sizeof head, "%lld.%03lld %d %s ", us / 1000, us % 1000, int(getpid()),
                   kind);
-    const std::string entry = head + escaped(text) + "\n";
+    return head + escaped(text) + "\n";
+}
+
+// One write per call keeps entries of several engines whole.
+void appendToLog(const std::string &entries)
+{
+    if (logPath.empty())
+        return;
     const int fd = open(logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0)
         return;
-    // One write per entry keeps entries of several engines whole.
-    ssize_t ignored = write(fd, entry.data(), entry.size());
+    ssize_t ignored = write(fd, entries.data(), entries.size());
     (void)ignored;
     close(fd);
+}
+
+void logEntry(const char *kind, const std::string &text)
+{
+    appendToLog(entryText(kind, text));
 }
 
 std::string unescape(const std::string &text)
@@ -335,15 +344,18 @@ int main(int argc, char **argv)
     if (const char *log = std::getenv("MOVARA_ENGINE_LOG"))
         logPath = log;
 
-    logEntry("start", std::to_string(argc));
+    // The start block goes out in one write, "deathsig" last: readers take
+    // an engine's start as whole once that entry is there.
+    std::string start = entryText("start", std::to_string(argc));
     for (int i = 0; i < argc; ++i)
-        logEntry("arg", std::to_string(i) + " " + argv[i]);
+        start += entryText("arg", std::to_string(i) + " " + argv[i]);
     char cwd[4096];
     if (getcwd(cwd, sizeof cwd))
-        logEntry("cwd", cwd);
+        start += entryText("cwd", cwd);
     int deathSignal = 0;
     prctl(PR_GET_PDEATHSIG, &deathSignal);
-    logEntry("deathsig", std::to_string(deathSignal));
+    start += entryText("deathsig", std::to_string(deathSignal));
+    appendToLog(start);
 
     if (const char *scriptPath = std::getenv("MOVARA_SCRIPT")) {
         if (FILE *script = std::fopen(scriptPath, "r")) {

@@ -95,7 +95,7 @@ private:
     QStringList trace() { return QString::fromUtf8(capture->text()).split(QLatin1Char('\n')); }
     // Whether the next key reaches the list rather than the playing window.
     bool keysGoToTheList();
-    // Whether the application quit within a short wait after `action`.
+    // Whether the application quit within a generous wait after `action`.
     bool quitsOn(const std::function<void()> &action);
     QString rightKeyResource() const { return cst()->getRightBtn()->resourceID(); }
     UTIL_CST *cst() const { return window->getCSTWidget(false); }
@@ -175,7 +175,7 @@ bool TestMovaraLogic::quitsOn(const std::function<void()> &action)
     QuitCatcher catcher;
     qApp->installEventFilter(&catcher);
     QTimer::singleShot(0, this, action);
-    QTimer::singleShot(3000, this, [] { QCoreApplication::exit(1); });
+    QTimer::singleShot(10000, this, [] { QCoreApplication::exit(1); });
     const bool quit = QCoreApplication::exec() == 0;
     qApp->removeEventFilter(&catcher);
     return quit;
