@@ -26,8 +26,9 @@
 
 namespace {
 const int idleInterval = 1200;
-// Least time from one "loadlist" to the next.
-const int loadSpacing = 100;
+// Least time from one "loadlist" to the next: about what the engine takes to
+// close one medium and open the next.
+const int loadSpacing = 200;
 
 // What the engine prints when it cannot play a medium, on standard output or
 // standard error.
