@@ -328,7 +328,9 @@ void Movara::cannotPlay(const QString &path)
     skipping = true;
     if (!notice)
         return;
-    MvNotice *shown = pictureDrawn && overPicture() ? pictureNotice : notice;
+    MvNotice *shown = pictureDrawn ? overPicture() : nullptr;
+    if (!shown)
+        shown = notice;
     shown->showText(tr("Cannot play %1").arg(shown->fitted(QFileInfo(path).fileName())));
     updateNowPlaying();
 }

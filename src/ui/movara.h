@@ -2,6 +2,7 @@
 
 #include "widgets/mvmainwidget.h"
 
+#include <QPointer>
 #include <QString>
 
 class MvFileBrowser;
@@ -65,7 +66,8 @@ private:
     // picture, and short notices over whatever shows.
     MvNowPlayingView *nowPlaying = nullptr;
     MvNotice *notice = nullptr;
-    MvNotice *pictureNotice = nullptr;
+    // The notice over the engine's picture; the screen owns it.
+    QPointer<MvNotice> pictureNotice;
     // The engine draws the current medium's picture.
     bool pictureDrawn = false;
 

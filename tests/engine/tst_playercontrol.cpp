@@ -295,6 +295,8 @@ void TestPlayerControl::headerLine_data()
 
     QTest::addRow("video output") << "VO: [x11] 240x320 => 240x320 Planar YV12" << false << true;
     QTest::addRow("audio output") << audioOut << false << true;
+    // Named, but nothing drawn until playback starts.
+    QTest::addRow("video stream") << "VIDEO:  [mp4v]  160x120  24bpp" << false << false;
     QTest::addRow("VO without space") << "VO:[x11] 240x320" << false << false;
     QTest::addRow("AO in the middle") << "  AO: [null]" << false << false;
     QTest::addRow("file recognised") << "libavformat file format detected." << true << false;
@@ -316,6 +318,7 @@ void TestPlayerControl::headerLine()
     engine.setScript((noLineEnd ? "raw " : "line ") + line + "\nsleep 100\nline sync\n");
     ProbeControl control(nullptr, 50, 0);
     QSignalSpy length(&control, &MvPlayerControl::signaTotalTimeLengthChanged);
+    QSignalSpy picture(&control, &MvPlayerControl::videoOutputStarted);
     control.playFile(QStringLiteral("/media/a.mp3"));
 
     QTRY_VERIFY(engine.hasEntry(QStringLiteral("out"), QStringLiteral("sync\\n")));
@@ -323,6 +326,7 @@ void TestPlayerControl::headerLine()
     QCOMPARE(engine.stdinLines().contains(QStringLiteral("get_time_length")), asksLength);
     QCOMPARE(MvPlayerControl::isIdleTimerActive(), startsWatchdog);
     QCOMPARE(length.count(), 0);
+    QCOMPARE(picture.count(), line.startsWith(QLatin1String("VO: ")) ? 1 : 0);
 }
 
 void TestPlayerControl::lengthReply_data()
