@@ -350,8 +350,8 @@ void Movara::slotProcessExited()
 
 void Movara::currentMediaEnd()
 {
-    // A medium that ends after the user asked to quit does not move on.
     const bool skipped = std::exchange(skipping, false);
+    // A medium that ends after the user asked to quit does not move on.
     if (quitRequested || !fileBrowser || !playerControl)
         return;
     // A medium that cannot play is skipped the way the user last moved; one

@@ -797,17 +797,10 @@ void TestPlayerControl::picksWhileTheEngineOpensAMedium()
     control.playFile(QStringLiteral("/media/a.mp3"));
     QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
 
-    QByteArray traced;
-    {
-        StdoutCapture capture;
-        for (int i = 0; i < 200; ++i)
-            control.playFile(QStringLiteral("/media/%1.mp3").arg(i));
-        if (quit)
-            control.quitPlayer();
-        traced = capture.finish();
-    }
-    // The first pick goes at once, as a single one does.
-    QCOMPARE(traced, "CMD:: loadlist " + QFile::encodeName(engine.mediaFile()) + '\n');
+    for (int i = 0; i < 200; ++i)
+        control.playFile(QStringLiteral("/media/%1.mp3").arg(i));
+    if (quit)
+        control.quitPlayer();
     QTRY_COMPARE_WITH_TIMEOUT(commandsAfterLaunch(engine), written, 5000);
     QTRY_COMPARE(engine.entries(QStringLiteral("start")).size(), starts);
     if (!quit)
