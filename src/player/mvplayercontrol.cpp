@@ -23,10 +23,14 @@
 #include <sys/prctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 namespace {
 const int idleInterval = 1200;
+// Least time from one "loadlist" to the next: about what the engine takes to
+// close one medium and open the next.
+const int loadSpacing = 200;
 
 // What the engine prints when it cannot play a medium, on standard output or
 // standard error.
@@ -167,6 +171,10 @@ MvPlayerControl::MvPlayerControl(QObject *parent, int volume, int windowId)
     idleTimer->setTimerType(Qt::PreciseTimer);
     connect(idleTimer, &QTimer::timeout, this, &MvPlayerControl::idleTimerExpired);
 
+    heldPickTimer = new QTimer(this);
+    heldPickTimer->setSingleShot(true);
+    connect(heldPickTimer, &QTimer::timeout, this, &MvPlayerControl::releaseHeldPick);
+
     startDeadline = new QTimer(this);
     startDeadline->setSingleShot(true);
     connect(startDeadline, &QTimer::timeout, this, &MvPlayerControl::cannotPlayCurrentMedium);
@@ -237,7 +245,7 @@ bool MvPlayerControl::isEngineRunning()
 bool MvPlayerControl::isPaused()
 {
     const MvPlayerControl *live = liveController();
-    return !live || live->ownPaused();
+    return live && live->ownPaused();
 }
 
 bool MvPlayerControl::isIdleTimerActive()
@@ -260,6 +268,15 @@ QString MvPlayerControl::cannotPlayText()
 
 void MvPlayerControl::playFile(const QString &path)
 {
+    if (engineRunning && stoppingEngine != process && (!tookMedium() || loadSpacingLeft() > 0)) {
+        // Commands queue up in an engine that is still opening a medium: only
+        // the newest pick goes, once it has taken this one.
+        heldPick = path;
+        releaseHeldPick();
+        return;
+    }
+    heldPick.clear();
+    heldPickTimer->stop();
     idleTimer->stop();
     startDeadline->stop();
     if (!pendingLaunch.isEmpty() || (engineRunning && stoppingEngine == process)) {
@@ -283,6 +300,7 @@ void MvPlayerControl::playFile(const QString &path)
     process->readAllStandardError();
     beginMedium(path);
     sendCommand(QStringLiteral("loadlist %1\n").arg(mediaFilePath));
+    sinceLoad.start();
     setVolume(volume);
 }
 
@@ -291,15 +309,62 @@ void MvPlayerControl::beginMedium(const QString &path)
 {
     currentMedium = path;
     mediumStarted = false;
+    videoStream = false;
     refusalLine.clear();
     playing = true;
-    paused = false;
+    setPaused(false);
     startDeadline->start(deadlines.start);
+}
+
+void MvPlayerControl::setPaused(bool on)
+{
+    if (on == paused)
+        return;
+    paused = on;
+    emit pauseChanged(on);
+}
+
+// Running and not told to quit.
+bool MvPlayerControl::takesCommands() const
+{
+    return engineRunning && process && stoppingEngine != process;
+}
+
+// The engine has opened the current medium, or said that it cannot.
+bool MvPlayerControl::tookMedium() const
+{
+    return mediumStarted || !refusalLine.isEmpty();
+}
+
+// Output of the medium before may follow a "loadlist" for a moment, until
+// the engine reads it: a start seen that soon may not be this medium's.
+qint64 MvPlayerControl::loadSpacingLeft() const
+{
+    return sinceLoad.isValid() ? loadSpacing - sinceLoad.elapsed() : 0;
+}
+
+void MvPlayerControl::releaseHeldPick()
+{
+    if (heldPick.isEmpty() || !tookMedium())
+        return;
+    const qint64 wait = loadSpacingLeft();
+    if (wait <= 0)
+        playFile(std::exchange(heldPick, QString()));
+    else if (!heldPickTimer->isActive())
+        heldPickTimer->start(int(wait));
 }
 
 void MvPlayerControl::cannotPlayCurrentMedium()
 {
     const bool refused = !refusalLine.isEmpty();
+    if (!refused && !heldPick.isEmpty()) {
+        // Stuck in a medium the user has already left: the newest pick starts
+        // on a new engine, and nothing ends.
+        const QString next = std::exchange(heldPick, QString());
+        quitPlayer();
+        pendingLaunch = next;
+        return;
+    }
     reportCannotPlay(currentMedium, refused ? refusalLine : QStringLiteral("no playback in time"));
     // An engine that said nothing for the whole deadline may be stuck in the
     // medium, deaf to commands: the next medium starts on a new one.
@@ -402,6 +467,7 @@ int MvPlayerControl::launchPlayer(const QString &path)
     process = next;
     stoppingEngine = nullptr;
     engineRunning = true;
+    sinceLoad.invalidate();
     beginMedium(path);
     setVolume(volume);
     return 1;
@@ -413,7 +479,9 @@ void MvPlayerControl::slotProcessExited()
     startDeadline->stop();
     playing = false;
     engineRunning = false;
-    paused = true;
+    heldPick.clear();
+    heldPickTimer->stop();
+    setPaused(false);
     restoreDisplay();
     if (!pendingLaunch.isEmpty()) {
         const QString path = pendingLaunch;
@@ -464,10 +532,11 @@ void MvPlayerControl::sendCommand(const QString &line)
 void MvPlayerControl::quitPlayer()
 {
     pendingLaunch.clear();
+    heldPick.clear();
+    heldPickTimer->stop();
     startDeadline->stop();
     sendCommand(QStringLiteral("quit\n"));
     playing = false;
-    paused = true;
     if (engineRunning && process && stoppingEngine != process)
         stopEngine(process);
 }
@@ -485,8 +554,10 @@ void MvPlayerControl::stopEngine(QProcess *engine)
 
 void MvPlayerControl::togglePause()
 {
+    if (!takesCommands())
+        return;
     playing = !playing;
-    paused = !paused;
+    setPaused(!paused);
     if (paused) {
         idleTimer->stop();
         startDeadline->stop();
@@ -500,13 +571,15 @@ void MvPlayerControl::togglePause()
 
 void MvPlayerControl::seek(int value, int type)
 {
+    if (!takesCommands())
+        return;
     if (paused) {
         // The seek ends the engine's pause.
-        playing = !playing;
-        paused = !paused;
+        playing = true;
+        setPaused(false);
         if (startingMedium())
             startDeadline->start(deadlines.start);
-        else if (engineRunning)
+        else
             startIdleTimer();
     } else if (!startingMedium()) {
         startIdleTimer();
@@ -626,8 +699,9 @@ void MvPlayerControl::slotReadFromStdout()
     if (!process)
         return;
     process->setReadChannel(QProcess::StandardOutput);
-    // While paused the output stays unread for later.
-    if (!paused) {
+    // While paused the output stays unread for later; a quitting engine's is
+    // never read.
+    if (!paused && stoppingEngine != process) {
         if (!idleTimer->isActive()) {
             // Every line that is there: what follows may be a long silence or
             // a flood that would push the "AO: " or "VO: " line out.
@@ -639,6 +713,7 @@ void MvPlayerControl::slotReadFromStdout()
     }
     if (process)
         trimUnreadOutput();
+    releaseHeldPick();
 }
 
 void MvPlayerControl::readHeaderLine()
@@ -653,7 +728,7 @@ void MvPlayerControl::readHeaderLine()
         restoreDisplay();
     else if (outputLine.startsWith(QLatin1String("VIDEO:"))) {
         setVideoDisplay(true);
-        emit videoOutputStarted();
+        videoStream = true;
     }
 
     if (outputLine.contains(QLatin1String("file format detected.")))
@@ -665,6 +740,10 @@ void MvPlayerControl::readHeaderLine()
         startDeadline->stop();
         mediumStarted = true;
         refusalLine.clear();
+        // A stream the engine cannot decode is named all the same: it draws
+        // only once playback starts.
+        if (videoStream || outputLine.startsWith(QLatin1String("VO: ")))
+            emit videoOutputStarted();
     }
 }
 
@@ -734,4 +813,5 @@ void MvPlayerControl::slotReadFromStderr()
             process->readAllStandardError();
     }
     process->setReadChannel(QProcess::StandardOutput);
+    releaseHeldPick();
 }

@@ -92,8 +92,11 @@ signals:
     // A medium was skipped because it cannot play: the engine refused it or
     // it did not reach playback in time. endedCurrentMedia() follows.
     void mediumCannotPlay(const QString &path);
-    // The engine reported the current medium's video stream: it draws pictures.
+    // The current medium, which has a video stream, has started playing: the
+    // engine draws its pictures.
     void videoOutputStarted();
+    // The engine took a pause, or left one (by a command, a new medium or its end).
+    void pauseChanged(bool paused);
 
 public slots:
     void slotProcessExited();
@@ -123,6 +126,11 @@ protected:
 
 private:
     void beginMedium(const QString &path);
+    void setPaused(bool on);
+    bool takesCommands() const;
+    bool tookMedium() const;
+    qint64 loadSpacingLeft() const;
+    void releaseHeldPick();
     void cannotPlayCurrentMedium();
     void startIdleTimer();
     void idleTimerExpired();
@@ -143,14 +151,21 @@ private:
     // Runs while the current medium has yet to reach playback.
     QTimer *startDeadline;
     bool engineRunning = false;
-    bool paused = true;
+    // The engine holds a pause it was sent.
+    bool paused = false;
     // The current medium, and whether it has reached playback.
     QString currentMedium;
     bool mediumStarted = false;
+    // The engine named a video stream in the current medium.
+    bool videoStream = false;
     // The engine's line that ended the latest medium as unplayable.
     QString refusalLine;
     // A medium to start on a new engine once the running one has gone.
     QString pendingLaunch;
+    // The newest pick made while the engine had yet to take the last one.
+    QString heldPick;
+    QTimer *heldPickTimer;
+    QElapsedTimer sinceLoad;
     // The engine that has been told to quit and will be ended if it does not.
     QProcess *stoppingEngine = nullptr;
     QString elapsedText = QStringLiteral("%1");

@@ -4,6 +4,7 @@
 #include "app/trace.h"
 #include "browser/mvfilebrowser.h"
 #include "platform/phonekeys.h"
+#include "platform/phonescreen.h"
 #include "platform/qscrollview.h"
 #include "platform/util_cst.h"
 #include "platform/zmainwidget.h"
@@ -18,6 +19,8 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPixmap>
+
+#include <utility>
 
 namespace {
 // True while the frame is in the full-screen layout this window asked for.
@@ -188,6 +191,10 @@ void Movara::dirChanged(const QString &)
 void Movara::fileChanged(const QString &path)
 {
     traceLine("fileChanged : %s\n", rawFileName(path).constData());
+    skipping = false;
+    // A pick from the browser moves forward.
+    if (!playMode)
+        movingBack = false;
     // Up before the layout changes: the last medium's picture never shows again.
     showNowPlaying(path);
     setPlayMode(true);
@@ -210,10 +217,12 @@ void Movara::fileChanged(const QString &path)
                         nowPlaying->setLength(length);
                 });
         connect(playerControl, &MvPlayerControl::mediumCannotPlay, this, &Movara::cannotPlay);
+        connect(playerControl, &MvPlayerControl::pauseChanged, this, [this](bool paused) {
+            if (nowPlaying)
+                nowPlaying->setPaused(paused);
+        });
     }
     playerControl->playFile(path);
-    if (nowPlaying)
-        nowPlaying->setPaused(playerControl->ownPaused() && playerControl->ownEngineRunning());
 
     // No engine could be started: back to the browser, the next pick tries again.
     if (!playerControl->ownEngineRunning())
@@ -252,6 +261,7 @@ void Movara::setPlayMode(bool on)
         fullScreenLayout = false;
         playMode = false;
         setFiltering(false);
+        moveNotice(pictureNotice, notice);
         if (clientWidget)
             clientWidget->setFocus(Qt::OtherFocusReason);
         // The row of the medium played last, at the list's own size again.
@@ -269,6 +279,7 @@ void Movara::showNowPlaying(const QString &path)
     const int place = fileBrowser ? fileBrowser->filePlace() : 0;
     const int count = fileBrowser ? fileBrowser->fileCount() : 0;
     pictureDrawn = false;
+    moveNotice(pictureNotice, notice);
     nowPlaying->setMedium(displayFileName(QFileInfo(path).fileName()), place, count);
     nowPlaying->setGeometry(mainWidget->rect());
     nowPlaying->show();
@@ -280,7 +291,29 @@ void Movara::showNowPlaying(const QString &path)
 void Movara::pictureStarted()
 {
     pictureDrawn = true;
+    // A notice still up goes over the picture rather than holding it back.
+    if (notice && notice->isVisible())
+        moveNotice(notice, overPicture());
     updateNowPlaying();
+}
+
+// The notice the engine's picture cannot cover: a window of its own on the
+// surface the engine draws on.
+MvNotice *Movara::overPicture()
+{
+    if (!pictureNotice && mainWidget && mainWidget->phoneScreen()) {
+        pictureNotice = new MvNotice(mainWidget->phoneScreen()->videoSurface());
+        pictureNotice->setAttribute(Qt::WA_NativeWindow);
+    }
+    return pictureNotice;
+}
+
+void Movara::moveNotice(MvNotice *from, MvNotice *to)
+{
+    if (!from || !to || from->isHidden())
+        return;
+    to->showText(from->text());
+    from->hide();
 }
 
 // Up in play mode while no picture is drawn, and under a notice, which the
@@ -293,12 +326,15 @@ void Movara::updateNowPlaying()
 
 void Movara::cannotPlay(const QString &path)
 {
+    skipping = true;
     if (!notice)
         return;
-    notice->showText(
-        tr("Cannot play %1").arg(notice->fitted(displayFileName(QFileInfo(path).fileName()))));
+    MvNotice *shown = pictureDrawn ? overPicture() : nullptr;
+    if (!shown)
+        shown = notice;
+    shown->showText(
+        tr("Cannot play %1").arg(shown->fitted(displayFileName(QFileInfo(path).fileName()))));
     updateNowPlaying();
-    notice->raise();
 }
 
 void Movara::slotProcessExited()
@@ -316,10 +352,15 @@ void Movara::slotProcessExited()
 
 void Movara::currentMediaEnd()
 {
+    const bool skipped = std::exchange(skipping, false);
     // A medium that ends after the user asked to quit does not move on.
     if (quitRequested || !fileBrowser || !playerControl)
         return;
-    if (!fileBrowser->selectNext()) {
+    // A medium that cannot play is skipped the way the user last moved; one
+    // that played through goes on forward.
+    if (!skipped)
+        movingBack = false;
+    if (!(movingBack ? fileBrowser->selectPrevious() : fileBrowser->selectNext())) {
         playerControl->quitPlayer();
         quitRequested = playerControl->ownEngineRunning();
     }
@@ -338,11 +379,8 @@ bool Movara::keyPressEvent(QKeyEvent *event)
     if (!playMode || !playerControl)
         return false;
     runKeyAction(key, playerControl->volume);
-    if (nowPlaying) {
-        if (key == PhoneKey::Key_Prior || key == PhoneKey::Key_Next)
-            nowPlaying->showVolume(playerControl->volume);
-        nowPlaying->setPaused(playerControl->ownPaused() && !quitRequested);
-    }
+    if (nowPlaying && (key == PhoneKey::Key_Prior || key == PhoneKey::Key_Next))
+        nowPlaying->showVolume(playerControl->volume);
     return active;
 }
 
@@ -373,10 +411,12 @@ void Movara::runKeyAction(int key, int volume)
         playerControl->toggleFullScreen();
         break;
     case PhoneKey::Key_F28:
+        movingBack = true;
         if (fileBrowser)
             fileBrowser->selectPrevious();
         break;
     case PhoneKey::Key_F29:
+        movingBack = false;
         if (fileBrowser)
             fileBrowser->selectNext();
         break;

@@ -2,6 +2,7 @@
 
 #include "widgets/mvmainwidget.h"
 
+#include <QPointer>
 #include <QString>
 
 class MvFileBrowser;
@@ -58,11 +59,15 @@ private:
     void pictureStarted();
     void updateNowPlaying();
     void cannotPlay(const QString &path);
+    MvNotice *overPicture();
+    void moveNotice(MvNotice *from, MvNotice *to);
 
     // Program-drawn, in the frame: what plays while the engine draws no
     // picture, and short notices over whatever shows.
     MvNowPlayingView *nowPlaying = nullptr;
     MvNotice *notice = nullptr;
+    // The notice over the engine's picture; the screen owns it.
+    QPointer<MvNotice> pictureNotice;
     // The engine draws the current medium's picture.
     bool pictureDrawn = false;
 
@@ -70,6 +75,10 @@ private:
     // meanwhile is kept and played once that engine has gone.
     bool quitRequested = false;
     QString pendingFile;
+    // The user's last move through the folder was Previous.
+    bool movingBack = false;
+    // The current medium was found unplayable; its end is a skip.
+    bool skipping = false;
 };
 
 bool isFullScreenLayout();

@@ -72,6 +72,8 @@ private slots:
     void nameThePlaylistCannotCarry_data();
     void nameThePlaylistCannotCarry();
     void silentEngineIsReplaced();
+    void picksWhileTheEngineOpensAMedium_data();
+    void picksWhileTheEngineOpensAMedium();
     void destroyWhileRunning();
     void twoControllers_data();
     void twoControllers();
@@ -128,9 +130,11 @@ void TestPlayerControl::secondFileGoesToRunningEngine()
 {
     EngineFixture engine;
     QVERIFY(engine.installEngine());
+    engine.setScript("line " + audioOut + "\non loadlist " + engine.mediaFile() + " => line " +
+                     audioOut + "\n");
     ProbeControl control(nullptr, 50, 0);
     control.playFile(QStringLiteral("/media/first.mp3"));
-    QTRY_COMPARE(engine.stdinLines().size(), 1);
+    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
 
     const QString second = QStringLiteral("/media/zweite Datei – ä.ogg");
     QByteArray traced;
@@ -149,7 +153,7 @@ void TestPlayerControl::secondFileGoesToRunningEngine()
 
     // A third file replaces the second: still one line.
     control.playFile(QStringLiteral("/media/third.mp3"));
-    QCOMPARE(currentMediaFileContent(control), QByteArray("/media/third.mp3\n"));
+    QTRY_COMPARE(currentMediaFileContent(control), QByteArray("/media/third.mp3\n"));
 }
 
 void TestPlayerControl::missingEngineIsRetried_data()
@@ -192,7 +196,7 @@ void TestPlayerControl::missingEngineIsRetried()
     QCOMPARE(QDir(QStringLiteral("/proc/self/fd")).count(), descriptors);
     QVERIFY(!MvPlayerControl::isEngineRunning());
     QVERIFY(!control.isPlaying());
-    QVERIFY(MvPlayerControl::isPaused());
+    QVERIFY(!MvPlayerControl::isPaused());
     QCOMPARE(control.engineProcess(), nullptr);
     QTest::qWait(50);
     QCOMPARE(exited.count(), 0);
@@ -256,7 +260,8 @@ void TestPlayerControl::engineDeath()
     QTest::qWait(50);
     QCOMPARE(exited.count(), 1);
     QVERIFY(!MvPlayerControl::isEngineRunning());
-    QVERIFY(MvPlayerControl::isPaused());
+    // A pause ends with the engine that took it.
+    QVERIFY(!MvPlayerControl::isPaused());
     QVERIFY(!MvPlayerControl::isIdleTimerActive());
     QVERIFY(!control.isPlaying());
     QCOMPARE(PM_lcdSleepTime(), 30);
@@ -303,6 +308,8 @@ void TestPlayerControl::headerLine_data()
 
     QTest::addRow("video output") << "VO: [x11] 240x320 => 240x320 Planar YV12" << false << true;
     QTest::addRow("audio output") << audioOut << false << true;
+    // Named, but nothing drawn until playback starts.
+    QTest::addRow("video stream") << "VIDEO:  [mp4v]  160x120  24bpp" << false << false;
     QTest::addRow("VO without space") << "VO:[x11] 240x320" << false << false;
     QTest::addRow("AO in the middle") << "  AO: [null]" << false << false;
     QTest::addRow("file recognised") << "libavformat file format detected." << true << false;
@@ -324,6 +331,7 @@ void TestPlayerControl::headerLine()
     engine.setScript((noLineEnd ? "raw " : "line ") + line + "\nsleep 100\nline sync\n");
     ProbeControl control(nullptr, 50, 0);
     QSignalSpy length(&control, &MvPlayerControl::signaTotalTimeLengthChanged);
+    QSignalSpy picture(&control, &MvPlayerControl::videoOutputStarted);
     control.playFile(QStringLiteral("/media/a.mp3"));
 
     QTRY_VERIFY(engine.hasEntry(QStringLiteral("out"), QStringLiteral("sync\\n")));
@@ -334,6 +342,7 @@ void TestPlayerControl::headerLine()
     QCOMPARE(engine.stdinLines().contains(QStringLiteral("get_time_length")), asksLength);
     QCOMPARE(MvPlayerControl::isIdleTimerActive(), startsWatchdog);
     QCOMPARE(length.count(), 0);
+    QCOMPARE(picture.count(), line.startsWith(QLatin1String("VO: ")) ? 1 : 0);
 }
 
 void TestPlayerControl::lengthReply_data()
@@ -468,8 +477,12 @@ void TestPlayerControl::pauseAndSeekFlags_data()
         << true << QStringList{"seek -30 2"} << true << false << true << QStringList{"seek -30 2"};
     QTest::addRow("seek while paused") << true << QStringList{"pause", "seek -15 0"} << true
                                        << false << true << QStringList{"pause", "seek -15 "};
+    // Only a pause the engine took counts: quitting is none.
     QTest::addRow("quit keeps watchdog")
-        << true << QStringList{"quit"} << false << true << true << QStringList{"quit"};
+        << true << QStringList{"quit"} << false << false << true << QStringList{"quit"};
+    QTest::addRow("quit, then pause and seek go nowhere")
+        << true << QStringList{"quit", "pause", "seek 15 0"} << false << false << true
+        << QStringList{"quit"};
     QTest::addRow("menu, keys, full screen, position")
         << true << QStringList{"menu 1", "menu 0", "key 4148", "fullscreen", "tick"} << true
         << false << true
@@ -484,9 +497,9 @@ void TestPlayerControl::pauseAndSeekFlags_data()
         << true << QStringList{"pause", "next", "pause"} << false << true << false
         << QStringList{"pause", loadList, "volume 50 100", "pause"};
     QTest::addRow("no engine: pause")
-        << false << QStringList{"pause"} << true << false << true << none;
+        << false << QStringList{"pause"} << false << false << false << none;
     QTest::addRow("no engine: seek")
-        << false << QStringList{"seek 15 0"} << true << false << false << none;
+        << false << QStringList{"seek 15 0"} << false << false << false << none;
 }
 
 void TestPlayerControl::pauseAndSeekFlags()
@@ -683,8 +696,10 @@ void TestPlayerControl::currentMediaFileIsNotFollowedThroughLink()
     const QByteArray name = QFile::encodeName(engine.mediaFile());
     QVERIFY(QFile::link(victim, engine.mediaFile()));
 
+    engine.setScript("line " + audioOut + "\n");
     ProbeControl control(nullptr, 50, 0);
     control.playFile(QStringLiteral("/media/a.mp3"));
+    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
     control.playFile(QStringLiteral("/media/b.mp3"));
 
     QFile file(victim);
@@ -732,9 +747,12 @@ void TestPlayerControl::nameThePlaylistCannotCarry()
     QFETCH(QString, name);
     EngineFixture engine;
     QVERIFY(engine.installEngine());
+    engine.setScript("line " + audioOut + "\nexpect volume 50 100\nstatus 1000 20\n");
     ProbeControl control(nullptr, 50, 0);
     QSignalSpy exited(&control, &MvPlayerControl::processExited);
+    QSignalSpy pauses(&control, &MvPlayerControl::pauseChanged);
     control.playFile(QStringLiteral("/media/a.mp3"));
+    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
     QTRY_COMPARE(engine.stdinLines().size(), 1);
     const QByteArray file = QFile::encodeName(engine.mediaFile());
     if (name.isEmpty()) {
@@ -750,6 +768,14 @@ void TestPlayerControl::nameThePlaylistCannotCarry()
     QCOMPARE(engine.entries(QStringLiteral("arg")).last(),
              "17 " + name.replace(QLatin1Char('\n'), QLatin1String("\\n")));
     QCOMPARE(exited.count(), 0);
+
+    // The new engine plays: nothing was paused, and the first pause is the engine's.
+    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+    QVERIFY(!MvPlayerControl::isPaused());
+    control.togglePause();
+    QVERIFY(MvPlayerControl::isPaused());
+    QCOMPARE(pauses.count(), 1);
+    QTRY_COMPARE(engine.stdinLines().mid(1), (QStringList{"quit", "volume 50 100", "pause"}));
 }
 
 // An engine that neither plays the next medium nor answers "quit" in time is
@@ -775,6 +801,53 @@ void TestPlayerControl::silentEngineIsReplaced()
     QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("17 /media/c.mp3"));
     QVERIFY(MvPlayerControl::isEngineRunning());
     QVERIFY(!MvPlayerControl::isPaused());
+}
+
+void TestPlayerControl::picksWhileTheEngineOpensAMedium_data()
+{
+    QTest::addColumn<bool>("answers"); // the engine reports each medium it opens
+    QTest::addColumn<bool>("quit");    // F2 right after the burst
+    QTest::addColumn<QStringList>("written");
+    QTest::addColumn<int>("starts");
+
+    const QString vol = QStringLiteral("volume 50 100");
+    // Only the newest pick follows, once the engine has opened the one before.
+    QTest::addRow("burst") << true << false << QStringList{loadList, vol, loadList, vol} << 1;
+    QTest::addRow("burst, then quit") << true << true << QStringList{loadList, vol, "quit"} << 1;
+    // Stuck in the medium: the newest pick starts a new engine.
+    QTest::addRow("engine stuck") << false << false << QStringList{loadList, vol, "quit", vol} << 2;
+}
+
+void TestPlayerControl::picksWhileTheEngineOpensAMedium()
+{
+    QFETCH(bool, answers);
+    QFETCH(bool, quit);
+    QFETCH(QStringList, written);
+    QFETCH(int, starts);
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript(
+        "line " + audioOut + "\n" +
+        (answers ? "on loadlist " + engine.mediaFile() + " => sleep 200 ;; line " + audioOut + "\n"
+                 : QString()));
+    ProbeControl control(nullptr, 50, 0);
+    control.setDeadlines({1500, 1000, quickStop.quitGrace, quickStop.terminateGrace});
+    QSignalSpy cannotPlay(&control, &MvPlayerControl::mediumCannotPlay);
+    QSignalSpy ended(&control, &MvPlayerControl::endedCurrentMedia);
+    control.playFile(QStringLiteral("/media/a.mp3"));
+    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+
+    for (int i = 0; i < 200; ++i)
+        control.playFile(QStringLiteral("/media/%1.mp3").arg(i));
+    if (quit)
+        control.quitPlayer();
+    QTRY_COMPARE_WITH_TIMEOUT(commandsAfterLaunch(engine), written, 5000);
+    QTRY_COMPARE(engine.entries(QStringLiteral("start")).size(), starts);
+    if (!quit)
+        QTRY_VERIFY(engine.entries(QStringLiteral("arg")).last().endsWith("/media/199.mp3") ||
+                    currentMediaFileContent(control) == "/media/199.mp3\n");
+    QCOMPARE(cannotPlay.count(), 0);
+    QCOMPARE(ended.count(), 0);
 }
 
 void TestPlayerControl::destroyWhileRunning()
@@ -860,7 +933,7 @@ void TestPlayerControl::twoControllers()
     QTRY_VERIFY(paused());
     stays.reset();
     QVERIFY(!MvPlayerControl::isEngineRunning());
-    QVERIFY(MvPlayerControl::isPaused());
+    QVERIFY(!MvPlayerControl::isPaused());
 }
 
 void TestPlayerControl::twoControllersHandOffTheirOwnMedia()

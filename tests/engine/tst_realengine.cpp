@@ -6,8 +6,24 @@
 
 #include "enginetesthelpers.h"
 
+#include "platform/phonescreen.h"
+#include "platform/zapplication.h"
+#include "platform/zmainwidget.h"
+#include "ui/movara.h"
+#include "ui/mvnowplayingview.h"
+
 #include <QSignalSpy>
 #include <QStandardPaths>
+
+namespace {
+const QString videoRoot = QStringLiteral("/ezxlocal/download/mystuff/MyPhotos");
+const QString flowFolder = videoRoot + QStringLiteral("/Flow/");
+
+int elapsedSeconds()
+{
+    return MvNowPlayingView::secondsOf(MvPlayerControl::elapsedTimeText());
+}
+} // namespace
 
 class TestRealEngine : public QObject
 {
@@ -16,6 +32,7 @@ class TestRealEngine : public QObject
 private slots:
     void initTestCase();
     void playsTwoMediaAndQuits();
+    void windowAcrossBrokenMediaAndANewEngine();
 
 private:
     QTemporaryDir media;
@@ -64,6 +81,79 @@ void TestRealEngine::playsTwoMediaAndQuits()
     QVERIFY(exited.wait(10000));
     QCOMPARE(exited.size(), 1);
     QVERIFY(!MvPlayerControl::isEngineRunning());
+}
+
+// The whole window on the phone's video root: Previous past a file that
+// cannot play, then a file only a new engine can take, paused at once.
+void TestRealEngine::windowAcrossBrokenMediaAndANewEngine()
+{
+    if (!QFileInfo::exists(videoRoot))
+        QSKIP("needs the phone's media roots (run through phone-sandbox.sh)");
+    QVERIFY(QDir().mkpath(flowFolder));
+    // Long enough not to end under the test; the trailing space keeps the
+    // last one out of the hand-off file.
+    for (const char *name : {"a one.mp3", "b cut.mp3", "c two.mp3"})
+        QVERIFY(makeTestMedium(flowFolder + QLatin1String(name), false, 30));
+    QVERIFY(QFile::resize(flowFolder + QStringLiteral("b cut.mp3"), 100));
+    QVERIFY(QFile::copy(flowFolder + QStringLiteral("c two.mp3"),
+                        flowFolder + QStringLiteral("d three.mp3 ")));
+
+    EngineFixture engine;
+    QVERIFY(QFile::link(QStringLiteral(MOVARA_BIN_DIR "/mplayer"),
+                        engine.dirPath + QStringLiteral("/mplayer")));
+    StdoutCapture capture;
+    auto played = [&] {
+        QStringList names;
+        for (const QByteArray &line : capture.text().split('\n'))
+            if (line.startsWith("fileChanged : "))
+                names.append(QFileInfo(QString::fromUtf8(line)).fileName());
+        return names;
+    };
+    Movara window("Movara");
+    window.setupWidget();
+    ZApplication::showMainWidget(window.mainWidget);
+    window.setupContent();
+    PhoneScreen *screen = window.mainWidget->phoneScreen();
+    auto *view = window.mainWidget->findChild<MvNowPlayingView *>();
+    QVERIFY(screen && view);
+    QVERIFY(QTest::qWaitForWindowExposed(screen));
+    auto press = [&](Qt::Key key) { QTest::keyClick(screen->windowHandle(), key); };
+
+    // The video root, Flow, then its third file.
+    for (Qt::Key key : {Qt::Key_Down, Qt::Key_Return, Qt::Key_Down, Qt::Key_Return, Qt::Key_Down,
+                        Qt::Key_Down, Qt::Key_Down, Qt::Key_Return})
+        press(key);
+    QCOMPARE(played(), QStringList{QStringLiteral("c two.mp3")});
+    QTRY_VERIFY_WITH_TIMEOUT(MvPlayerControl::isIdleTimerActive(), 10000);
+
+    // Previous reaches the broken file, and past it the one before.
+    press(Qt::Key_F28);
+    QTRY_COMPARE_WITH_TIMEOUT(played().size(), 3, 10000);
+    QCOMPARE(played().mid(1), (QStringList{"b cut.mp3", "a one.mp3"}));
+    QTRY_VERIFY_WITH_TIMEOUT(MvPlayerControl::isIdleTimerActive(), 10000);
+
+    // Next skips it forwards; the file after needs a new engine.
+    press(Qt::Key_F29);
+    QTRY_COMPARE_WITH_TIMEOUT(played().size(), 5, 10000);
+    QCOMPARE(played().mid(3), (QStringList{"b cut.mp3", "c two.mp3"}));
+    QTRY_VERIFY_WITH_TIMEOUT(MvPlayerControl::isIdleTimerActive(), 10000);
+    press(Qt::Key_F29);
+    QCOMPARE(played().last(), QStringLiteral("d three.mp3 "));
+    QTRY_VERIFY_WITH_TIMEOUT(elapsedSeconds() >= 2, 15000);
+    QVERIFY(!view->isPausedShown());
+
+    // Return pauses at once, and the view says so; again, and it plays on.
+    press(Qt::Key_Return);
+    QVERIFY(MvPlayerControl::isPaused());
+    QVERIFY(view->isPausedShown());
+    const int pausedAt = elapsedSeconds();
+    press(Qt::Key_Return);
+    QVERIFY(!view->isPausedShown());
+    QTRY_VERIFY_WITH_TIMEOUT(elapsedSeconds() >= pausedAt + 2, 10000);
+
+    press(Qt::Key_F2);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.isPlayMode(), 5000);
+    window.destroy();
 }
 
 QTEST_MAIN(TestRealEngine)

@@ -230,14 +230,20 @@ void TestMovaraLogic::keysWhilePlaying()
 
 void TestMovaraLogic::previousAndNextEntry()
 {
-    playFirstClip(header + QStringLiteral("status 100 100\n"));
+    // The engine takes a moment to open each medium.
+    playFirstClip(
+        QStringLiteral("on %1 => sleep 100 ;; line VO: [x11] 240x320\n").arg(loadCommand) + header +
+        QStringLiteral("status 100 100\n"));
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("get_time_length")));
     // N is F29, P is F28; on the last entry N does nothing.
     for (Qt::Key k : {Qt::Key_N, Qt::Key_N, Qt::Key_N, Qt::Key_P})
         key(k);
     QCOMPARE(trace().filter(QStringLiteral("fileChanged : ")),
              QStringList({played("a.avi"), played("b.avi"), played("c.avi"), played("b.avi")}));
     QVERIFY(window->isPlayMode());
-    QTRY_COMPARE(engine->stdinLines().count(loadCommand), 3);
+    // The first goes at once; of those made while the engine opens it, the last follows.
+    QCOMPARE(trace().filter(QStringLiteral("CMD:: ")).size(), 1);
+    QTRY_COMPARE(engine->stdinLines().count(loadCommand), 2);
     QCOMPARE(engine->entries(QStringLiteral("start")).size(), 1);
     // The window's controller keeps the file at its default place, in this test's own /tmp.
     QFile handedOver(QLatin1String(MvPlayerControl::defaultCurrentMediaFile));
