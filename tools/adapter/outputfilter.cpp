@@ -1,5 +1,9 @@
 #include "outputfilter.h"
 
+#include "mpegaudiolength.h"
+
+#include <cstdio>
+
 const char *const OutputFilter::audioHeader = "Audio file file format detected.";
 
 namespace {
@@ -121,10 +125,35 @@ bool OutputFilter::takePiece(std::string_view piece, std::string &out)
     return true;
 }
 
+void OutputFilter::setMedium(std::string path)
+{
+    medium = std::move(path);
+    lengthCounted = false;
+    ownAudioDemuxer = false;
+}
+
 void OutputFilter::takeLine(std::string_view line, std::string &out)
 {
     const std::string_view text = withoutEnd(line);
+    // The engine's verbose level, there for its end-of-file line, also lists its config lookups.
+    if (startsWith(text, "get_path("))
+        return;
+    if (startsWith(text, "Playing "))
+        ownAudioDemuxer = false;
+    if (startsWith(text, "ANS_LENGTH=") && ownAudioDemuxer && !medium.empty()) {
+        if (!lengthCounted) {
+            mediumLength = mpegAudioLength(medium);
+            lengthCounted = true;
+        }
+        if (mediumLength > 0) {
+            char reply[64];
+            std::snprintf(reply, sizeof reply, "ANS_LENGTH=%.2f\n", mediumLength);
+            passOn(reply, out);
+            return;
+        }
+    }
     if (text == "Audio only file format detected.") {
+        ownAudioDemuxer = true;
         passOn(std::string(audioHeader) + '\n', out);
         return;
     }

@@ -36,6 +36,12 @@ public:
     // At the end of the engine's output: everything that is left, unchanged.
     std::string finish();
 
+    // The medium the engine has been given last. The engine guesses the
+    // length of an MPEG audio file that it reads itself from its first frames
+    // and keeps the guess: its "ANS_LENGTH=" replies for one get the length
+    // counted from the file's frames instead.
+    void setMedium(std::string path);
+
     static const char *const audioHeader;
 
 protected:
@@ -49,6 +55,10 @@ protected:
     std::vector<std::string> held;
     std::string status; // the chunk's latest status piece, not yet passed on
     std::string scratch;
+    std::string medium;
+    double mediumLength = 0; // seconds, negative when not MPEG audio
+    bool lengthCounted = false;
+    bool ownAudioDemuxer = false; // the engine's "Audio only" header came for the medium
 };
 
 // Removes ANSI terminal control sequences (ESC [ ... final byte, ESC x) from text.
