@@ -96,6 +96,25 @@ QString statusElapsedText(const QByteArray &bytes, bool *isTime)
     return QStringLiteral("%1");
 }
 
+// The engine's own word that the medium has ended ("EOF code: 1"), which it
+// prints at a raised message level. Other codes are a medium replaced or a quit.
+bool isEndLine(const QByteArray &line)
+{
+    QByteArray text = line;
+    while (text.endsWith('\n') || text.endsWith('\r'))
+        text.chop(1);
+    return text.mid(text.lastIndexOf('\r') + 1).trimmed() == "EOF code: 1";
+}
+
+// Seconds in an elapsed time such as "02.0", "01:15.4" or "1:01:15.4".
+double clockSeconds(const QString &text)
+{
+    double seconds = 0;
+    for (const QStringView part : QStringView(text).split(QLatin1Char(':')))
+        seconds = seconds * 60 + part.toDouble();
+    return seconds;
+}
+
 QString lineText(QByteArray line)
 {
     if (line.endsWith('\n'))
@@ -249,6 +268,8 @@ void MvPlayerControl::beginMedium(const QString &path)
     refusalLine.clear();
     playing = true;
     paused = false;
+    knownLength = -1;
+    lengthAskedAt = -1;
     startDeadline->start(deadlines.start);
 }
 
@@ -590,28 +611,49 @@ void MvPlayerControl::readStatusPhase()
 {
     lastOutput.start();
 
-    if (process->canReadLine()) {
-        // The one reply read here is the medium's length.
+    while (process->canReadLine()) {
         const QByteArray line = process->readLine();
-        if (!line.contains("ANS_LENGTH="))
+        if (isEndLine(line)) {
+            // The engine said the medium has ended: no need to wait out the silence.
+            slotIdleTimerShot();
             return;
-        const QString outputLine = lineText(line);
-        const int at = outputLine.indexOf(QLatin1String("ANS_LENGTH="));
-        if (at < 0)
-            return;
-        const QRegularExpressionMatch number = lengthNumberPattern.match(outputLine.mid(at + 10));
-        if (!number.hasMatch())
-            return;
-        emit signaTotalTimeLengthChanged(number.captured().toFloat());
-        return;
+        }
+        readLengthReply(line);
     }
+    if (process->bytesAvailable() == 0)
+        return;
 
     // Status output, ended by a carriage return: find the elapsed time in
     // the first status span, and drop the whole buffer.
     bool isTime = false;
     elapsedText = statusElapsedText(process->readAll(), &isTime);
-    if (isTime)
-        emit signalTimeElapse();
+    if (!isTime)
+        return;
+    // An engine guesses the length of some media from their first part: once
+    // the time has run past the guess, it is asked again.
+    if (knownLength > 0) {
+        const double seconds = clockSeconds(elapsedText);
+        if (seconds > knownLength + 1 && seconds >= lengthAskedAt + 5) {
+            lengthAskedAt = seconds;
+            sendCommand(QStringLiteral("get_time_length\n"));
+        }
+    }
+    emit signalTimeElapse();
+}
+
+void MvPlayerControl::readLengthReply(const QByteArray &line)
+{
+    if (!line.contains("ANS_LENGTH="))
+        return;
+    const QString outputLine = lineText(line);
+    const int at = outputLine.indexOf(QLatin1String("ANS_LENGTH="));
+    if (at < 0)
+        return;
+    const QRegularExpressionMatch number = lengthNumberPattern.match(outputLine.mid(at + 10));
+    if (!number.hasMatch())
+        return;
+    knownLength = number.captured().toFloat();
+    emit signaTotalTimeLengthChanged(knownLength);
 }
 
 // Bounds what an engine can leave buffered: data with no line end in the

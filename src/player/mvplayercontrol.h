@@ -123,6 +123,7 @@ private:
     void stopEngine(QProcess *engine);
     void readStatusPhase();
     void readHeaderLine();
+    void readLengthReply(const QByteArray &line);
     void trimUnreadOutput();
 
     // The end-of-medium watchdog. It runs from the first "AO: " or "VO: "
@@ -144,6 +145,10 @@ private:
     // The engine that has been told to quit and will be ended if it does not.
     QProcess *stoppingEngine = nullptr;
     QString elapsedText = QStringLiteral("%1");
+    // The current medium's length as the engine last gave it, and the elapsed
+    // seconds when it was last asked again.
+    float knownLength = -1;
+    double lengthAskedAt = -1;
     QString mediaFilePath = QString::fromLatin1(defaultCurrentMediaFile);
     Deadlines deadlines;
 };
