@@ -572,6 +572,9 @@ void MvPlayerControl::slotReadFromStdout()
             // a flood that would push the "AO: " or "VO: " line out.
             while (!idleTimer->isActive() && process->canReadLine())
                 readHeaderLine();
+            // The first status often comes with the header: its time shows now.
+            if (idleTimer->isActive() && process->bytesAvailable() > 0)
+                readStatusPhase();
         } else {
             readStatusPhase();
         }
@@ -613,6 +616,11 @@ void MvPlayerControl::readStatusPhase()
 
     while (process->canReadLine()) {
         const QByteArray line = process->readLine();
+        // Status that came just before the line: the latest time, the last
+        // one of a medium that has ended.
+        const qsizetype statusEnd = line.size() > 2 ? line.lastIndexOf('\r', line.size() - 3) : -1;
+        if (statusEnd >= 0)
+            readStatus(line.left(statusEnd + 1), false);
         if (isEndLine(line)) {
             // The engine said the medium has ended: no need to wait out the silence.
             slotIdleTimerShot();
@@ -620,13 +628,19 @@ void MvPlayerControl::readStatusPhase()
         }
         readLengthReply(line);
     }
-    if (process->bytesAvailable() == 0)
-        return;
+    // Status output, ended by a carriage return: the whole buffer.
+    if (process->bytesAvailable() > 0)
+        readStatus(process->readAll(), true);
+}
 
-    // Status output, ended by a carriage return: find the elapsed time in
-    // the first status span, and drop the whole buffer.
+// Finds the elapsed time in the first status span; without one, the span
+// or "%1" stands in for it when always is set.
+void MvPlayerControl::readStatus(const QByteArray &bytes, bool always)
+{
     bool isTime = false;
-    elapsedText = statusElapsedText(process->readAll(), &isTime);
+    const QString text = statusElapsedText(bytes, &isTime);
+    if (always || isTime)
+        elapsedText = text;
     if (!isTime)
         return;
     // An engine guesses the length of some media from their first part: once

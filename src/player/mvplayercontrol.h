@@ -123,6 +123,7 @@ private:
     void stopEngine(QProcess *engine);
     void readStatusPhase();
     void readHeaderLine();
+    void readStatus(const QByteArray &bytes, bool always);
     void readLengthReply(const QByteArray &line);
     void trimUnreadOutput();
 

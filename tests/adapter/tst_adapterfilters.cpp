@@ -43,6 +43,8 @@ private slots:
     void outputUnfinishedLineWaits();
     void lengthFromFrames_data();
     void lengthFromFrames();
+    void nearEnd_data();
+    void nearEnd();
     void heldHeaderIsReleasedOnTimeout();
     void statusRuns_data();
     void statusRuns();
@@ -155,6 +157,29 @@ void TestAdapterFilters::lengthFromFrames()
     filter.setMedium(QFile::encodeName(medium.fileName()).toStdString());
     const QByteArray out = feedAll(filter, "Playing a.mp3.\n" + header + "ANS_LENGTH=4.00\n", 4096);
     QCOMPARE(out.split('\n').at(out.count('\n') - 1), reply);
+}
+
+void TestAdapterFilters::nearEnd_data()
+{
+    QTest::addColumn<QByteArray>("status");
+    QTest::addColumn<bool>("nearEnd");
+
+    QTest::addRow("last half second")
+        << QByteArray("A:   2.6 (02.6) of 3.0 (03.0)  0.2% \r") << true;
+    QTest::addRow("earlier") << QByteArray("A:   2.4 (02.4) of 3.0 (03.0)  0.2% \r") << false;
+    QTest::addRow("long past a guessed length")
+        << QByteArray("A:   9.0 (09.0) of 4.0 (04.0)  0.2% \r") << false;
+    QTest::addRow("video status") << QByteArray("A:   2.9 V:   2.9 A-V:  0.000 ct:  0.000\r")
+                                  << false;
+}
+
+void TestAdapterFilters::nearEnd()
+{
+    QFETCH(QByteArray, status);
+    QFETCH(bool, nearEnd);
+    OutputFilter filter;
+    filter.feed({status.constData(), size_t(status.size())});
+    QCOMPARE(filter.nearEnd(), nearEnd);
 }
 
 void TestAdapterFilters::outputUnfinishedLineWaits()

@@ -249,7 +249,8 @@ int EngineRelay::run()
                 // A full buffer is a flood (the null audio driver's, at a file's end):
                 // waiting would only stall the engine.
                 const bool flood = size_t(n) == sizeof buffer;
-                if (!moreThanStatus && !flood && !output.holding() && now >= eagerUntil)
+                if (!moreThanStatus && !flood && !output.holding() && now >= eagerUntil &&
+                    !output.nearEnd())
                     nextRead = now + statusPace;
             } else if (n == 0 || errno != EINTR) {
                 closeFd(engineOutput);

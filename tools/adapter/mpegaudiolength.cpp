@@ -9,9 +9,9 @@ namespace {
 
 struct FrameHeader
 {
-    int size = 0;     // bytes, header included
-    int samples = 0;  // per channel
-    int rate = 0;     // Hz
+    int size = 0;    // bytes, header included
+    int samples = 0; // per channel
+    int rate = 0;    // Hz
     bool mono = false;
     bool mpeg1 = false;
 };

@@ -3,6 +3,7 @@
 #include "mpegaudiolength.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 const char *const OutputFilter::audioHeader = "Audio file file format detected.";
 
@@ -23,6 +24,20 @@ std::string_view withoutEnd(std::string_view segment)
     if (!segment.empty() && (segment.back() == '\n' || segment.back() == '\r'))
         segment.remove_suffix(1);
     return segment;
+}
+
+// "A:   2.9 (02.8) of 3.0 (03.0) ...": the time within half a second before the length.
+bool statusNearEnd(std::string_view piece)
+{
+    if (!startsWith(piece, "A:"))
+        return false;
+    const std::string text(piece.substr(0, 64));
+    const size_t of = text.find(" of ");
+    if (of == std::string::npos)
+        return false;
+    const double elapsed = std::strtod(text.c_str() + 2, nullptr);
+    const double length = std::strtod(text.c_str() + of + 4, nullptr);
+    return length > 0 && elapsed > length - 0.5 && elapsed < length + 0.5;
 }
 
 } // namespace
@@ -116,8 +131,10 @@ bool OutputFilter::takePiece(std::string_view piece, std::string &out)
     }
     if (piece.back() == '\r') {
         // A bare carriage return only moved the terminal's cursor.
-        if (piece.size() > 1)
+        if (piece.size() > 1) {
             status.assign(piece);
+            endNear = statusNearEnd(piece);
+        }
         return false;
     }
     passOnStatus(out);

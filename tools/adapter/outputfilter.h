@@ -27,6 +27,10 @@ public:
     // but status pieces, so that nothing but status is on its way.
     bool feed(std::string_view chunk, std::string &out);
 
+    // True when the latest status showed the medium within half a second of
+    // its end: the engine's end line is due, and should not wait.
+    bool nearEnd() const { return endNear; }
+
     // True while a header line waits for the engine to show whether there is video.
     bool holding() const { return !held.empty(); }
 
@@ -59,6 +63,7 @@ protected:
     double mediumLength = 0; // seconds, negative when not MPEG audio
     bool lengthCounted = false;
     bool ownAudioDemuxer = false; // the engine's "Audio only" header came for the medium
+    bool endNear = false;
 };
 
 // Removes ANSI terminal control sequences (ESC [ ... final byte, ESC x) from text.
