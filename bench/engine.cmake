@@ -1,2 +1,4 @@
 # The output-handling benchmark runs the scripted engine in place of the real one.
 add_dependencies(bench_engineoutput movara_scripted_engine)
+# The gap benchmark runs the adapter and the real engine.
+add_dependencies(bench_gap movara_engine_adapter)

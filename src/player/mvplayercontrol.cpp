@@ -102,6 +102,25 @@ QString statusElapsedText(const QByteArray &bytes, bool *isTime)
     return QStringLiteral("%1");
 }
 
+// The engine's own word that the medium has ended ("EOF code: 1"), which it
+// prints at a raised message level. Other codes are a medium replaced or a quit.
+bool isEndLine(const QByteArray &line)
+{
+    QByteArray text = line;
+    while (text.endsWith('\n') || text.endsWith('\r'))
+        text.chop(1);
+    return text.mid(text.lastIndexOf('\r') + 1).trimmed() == "EOF code: 1";
+}
+
+// Seconds in an elapsed time such as "02.0", "01:15.4" or "1:01:15.4".
+double clockSeconds(const QString &text)
+{
+    double seconds = 0;
+    for (const QStringView part : QStringView(text).split(QLatin1Char(':')))
+        seconds = seconds * 60 + part.toDouble();
+    return seconds;
+}
+
 QString lineText(QByteArray line)
 {
     if (line.endsWith('\n'))
@@ -313,6 +332,8 @@ void MvPlayerControl::beginMedium(const QString &path)
     refusalLine.clear();
     playing = true;
     setPaused(false);
+    knownLength = -1;
+    lengthAskedAt = -1;
     startDeadline->start(deadlines.start);
 }
 
@@ -707,6 +728,9 @@ void MvPlayerControl::slotReadFromStdout()
             // a flood that would push the "AO: " or "VO: " line out.
             while (!idleTimer->isActive() && process->canReadLine())
                 readHeaderLine();
+            // The first status often comes with the header: its time shows now.
+            if (idleTimer->isActive() && process->bytesAvailable() > 0)
+                readStatusPhase();
         } else {
             readStatusPhase();
         }
@@ -751,28 +775,60 @@ void MvPlayerControl::readStatusPhase()
 {
     lastOutput.start();
 
-    if (process->canReadLine()) {
-        // The one reply read here is the medium's length.
+    while (process->canReadLine()) {
         const QByteArray line = process->readLine();
-        if (!line.contains("ANS_LENGTH="))
+        // Status that came just before the line: the latest time, the last
+        // one of a medium that has ended.
+        const qsizetype statusEnd = line.size() > 2 ? line.lastIndexOf('\r', line.size() - 3) : -1;
+        if (statusEnd >= 0)
+            readStatus(line.left(statusEnd + 1), false);
+        if (isEndLine(line)) {
+            // The engine said the medium has ended: no need to wait out the silence.
+            slotIdleTimerShot();
             return;
-        const QString outputLine = lineText(line);
-        const int at = outputLine.indexOf(QLatin1String("ANS_LENGTH="));
-        if (at < 0)
-            return;
-        const QRegularExpressionMatch number = lengthNumberPattern.match(outputLine.mid(at + 10));
-        if (!number.hasMatch())
-            return;
-        emit signaTotalTimeLengthChanged(number.captured().toFloat());
-        return;
+        }
+        readLengthReply(line);
     }
+    // Status output, ended by a carriage return: the whole buffer.
+    if (process->bytesAvailable() > 0)
+        readStatus(process->readAll(), true);
+}
 
-    // Status output, ended by a carriage return: find the elapsed time in
-    // the first status span, and drop the whole buffer.
+// Finds the elapsed time in the first status span; without one, the span
+// or "%1" stands in for it when always is set.
+void MvPlayerControl::readStatus(const QByteArray &bytes, bool always)
+{
     bool isTime = false;
-    elapsedText = statusElapsedText(process->readAll(), &isTime);
-    if (isTime)
-        emit signalTimeElapse();
+    const QString text = statusElapsedText(bytes, &isTime);
+    if (always || isTime)
+        elapsedText = text;
+    if (!isTime)
+        return;
+    // An engine guesses the length of some media from their first part: once
+    // the time has run past the guess, it is asked again.
+    if (knownLength > 0) {
+        const double seconds = clockSeconds(elapsedText);
+        if (seconds > knownLength + 1 && seconds >= lengthAskedAt + 5) {
+            lengthAskedAt = seconds;
+            sendCommand(QStringLiteral("get_time_length\n"));
+        }
+    }
+    emit signalTimeElapse();
+}
+
+void MvPlayerControl::readLengthReply(const QByteArray &line)
+{
+    if (!line.contains("ANS_LENGTH="))
+        return;
+    const QString outputLine = lineText(line);
+    const int at = outputLine.indexOf(QLatin1String("ANS_LENGTH="));
+    if (at < 0)
+        return;
+    const QRegularExpressionMatch number = lengthNumberPattern.match(outputLine.mid(at + 10));
+    if (!number.hasMatch())
+        return;
+    knownLength = number.captured().toFloat();
+    emit signaTotalTimeLengthChanged(knownLength);
 }
 
 // Bounds what an engine can leave buffered: data with no line end in the

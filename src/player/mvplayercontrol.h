@@ -140,6 +140,8 @@ private:
     void stopEngine(QProcess *engine);
     void readStatusPhase();
     void readHeaderLine();
+    void readStatus(const QByteArray &bytes, bool always);
+    void readLengthReply(const QByteArray &line);
     void trimUnreadOutput();
     void claimCurrentMediaFile();
 
@@ -169,6 +171,10 @@ private:
     // The engine that has been told to quit and will be ended if it does not.
     QProcess *stoppingEngine = nullptr;
     QString elapsedText = QStringLiteral("%1");
+    // The current medium's length as the engine last gave it, and the elapsed
+    // seconds when it was last asked again.
+    float knownLength = -1;
+    double lengthAskedAt = -1;
     QString mediaFilePath = QString::fromLatin1(defaultCurrentMediaFile);
     // The lock that makes the default hand-off file this controller's, or
     // the name of its own that it uses instead.

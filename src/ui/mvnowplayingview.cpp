@@ -171,7 +171,8 @@ void MvNowPlayingView::showVolume(int v)
 QString MvNowPlayingView::timeText() const
 {
     const QString now = clockText(elapsed < 0 ? 0 : elapsed);
-    return length > 0 ? now + QStringLiteral(" / ") + clockText(length) : now;
+    // A length guessed short by the engine grows with the time rather than fall behind it.
+    return length > 0 ? now + QStringLiteral(" / ") + clockText(qMax(length, elapsed)) : now;
 }
 
 QString MvNowPlayingView::placeText() const

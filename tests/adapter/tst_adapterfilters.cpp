@@ -4,7 +4,9 @@
 #include "enginecommandline.h"
 #include "outputfilter.h"
 
+#include <QFile>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include "player/mvplayercontrol.h"
@@ -39,6 +41,10 @@ private slots:
     void output_data();
     void output();
     void outputUnfinishedLineWaits();
+    void lengthFromFrames_data();
+    void lengthFromFrames();
+    void nearEnd_data();
+    void nearEnd();
     void heldHeaderIsReleasedOnTimeout();
     void statusRuns_data();
     void statusRuns();
@@ -78,6 +84,10 @@ void TestAdapterFilters::output_data()
         << QByteArray("libavformat file format detected.\nPlaying b.mp4.\n");
     QTest::addRow("malformed escape keeps the line end")
         << QByteArray("abc\x1b[12\ndef\x1b\n") << QByteArray("abc\ndef\n");
+    QTest::addRow("the engine's end line passes, its config lookups do not")
+        << QByteArray("get_path('a.mp3.conf') -> '/root/.mplayer/a.mp3.conf'\nPlaying a.mp3.\n"
+                      "A:   2.9 (02.9) of 3.0 (03.0)\rEOF code: 1  \n")
+        << QByteArray("Playing a.mp3.\nA:   2.9 (02.9) of 3.0 (03.0)\rEOF code: 1  \n");
     QTest::addRow("whole line only: a longer line is left alone")
         << QByteArray("Audio only file format detected. (twice)\n")
         << QByteArray("Audio only file format detected. (twice)\n");
@@ -95,6 +105,81 @@ void TestAdapterFilters::output()
         QCOMPARE(out, expected);
         QVERIFY(!filter.holding());
     }
+}
+
+namespace {
+// MPEG-1 layer III frames at 44.1 kHz, 1152 samples each: 32 kbit/s is 104
+// bytes, 320 kbit/s 1044.
+QByteArray mpegFrames(int count, int bitrateIndex, int size)
+{
+    QByteArray frame(size, '\0');
+    frame[0] = char(0xFF);
+    frame[1] = char(0xFB);
+    frame[2] = char(bitrateIndex << 4);
+    return frame.repeated(count);
+}
+} // namespace
+
+void TestAdapterFilters::lengthFromFrames_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QByteArray>("reply");
+
+    const QByteArray vbr = mpegFrames(50, 1, 104) + mpegFrames(50, 14, 1044);
+    const QByteArray own = "Audio only file format detected.\n";
+    QTest::addRow("VBR frames without a header") << vbr << own << QByteArray("ANS_LENGTH=2.61");
+    QTest::addRow("behind a tag and a trailing tag")
+        << QByteArray("ID3\x03\0\0\0\0\0\x05", 10) + "12345" + vbr + "TAG" + QByteArray(125, ' ')
+        << own << QByteArray("ANS_LENGTH=2.61");
+    QByteArray xing = mpegFrames(4, 9, 417);
+    xing.replace(36, 12, QByteArray("Xing\0\0\0\x01\0\0\x03\xE8", 12)); // 1000 frames
+    QTest::addRow("frame count of a Xing header") << xing << own << QByteArray("ANS_LENGTH=26.12");
+    QTest::addRow("not MPEG audio")
+        << QByteArray("RIFF") + QByteArray(4000, '\0') << own << QByteArray("ANS_LENGTH=4.00");
+    QTest::addRow("read by a container demuxer")
+        << vbr << QByteArray("libavformat file format detected.\nVIDEO:  [MJPG]  300x300\n")
+        << QByteArray("ANS_LENGTH=4.00");
+}
+
+void TestAdapterFilters::lengthFromFrames()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, header);
+    QFETCH(QByteArray, reply);
+    QTemporaryDir dir;
+    QFile medium(dir.filePath(QStringLiteral("a.mp3")));
+    QVERIFY(medium.open(QIODevice::WriteOnly));
+    medium.write(file);
+    medium.close();
+
+    OutputFilter filter;
+    filter.setMedium(QFile::encodeName(medium.fileName()).toStdString());
+    const QByteArray out = feedAll(filter, "Playing a.mp3.\n" + header + "ANS_LENGTH=4.00\n", 4096);
+    QCOMPARE(out.split('\n').at(out.count('\n') - 1), reply);
+}
+
+void TestAdapterFilters::nearEnd_data()
+{
+    QTest::addColumn<QByteArray>("status");
+    QTest::addColumn<bool>("nearEnd");
+
+    QTest::addRow("last half second")
+        << QByteArray("A:   2.6 (02.6) of 3.0 (03.0)  0.2% \r") << true;
+    QTest::addRow("earlier") << QByteArray("A:   2.4 (02.4) of 3.0 (03.0)  0.2% \r") << false;
+    QTest::addRow("long past a guessed length")
+        << QByteArray("A:   9.0 (09.0) of 4.0 (04.0)  0.2% \r") << false;
+    QTest::addRow("video status") << QByteArray("A:   2.9 V:   2.9 A-V:  0.000 ct:  0.000\r")
+                                  << false;
+}
+
+void TestAdapterFilters::nearEnd()
+{
+    QFETCH(QByteArray, status);
+    QFETCH(bool, nearEnd);
+    OutputFilter filter;
+    filter.feed({status.constData(), size_t(status.size())});
+    QCOMPARE(filter.nearEnd(), nearEnd);
 }
 
 void TestAdapterFilters::outputUnfinishedLineWaits()
@@ -266,7 +351,7 @@ void TestAdapterFilters::arguments()
         front.push_back(arg.toStdString());
     const QStringList args = toList(engineArguments(front, environment));
 
-    QStringList expected = drivers + given;
+    QStringList expected = drivers + QStringList{"-osdlevel", "0", "-msglevel", "global=6"} + given;
     // The desktop engine exits at once on this option and its value.
     expected.removeAt(expected.indexOf("-subrotate") + 1);
     expected.removeOne("-subrotate");

@@ -61,6 +61,9 @@ private slots:
     void statusBurst_data();
     void statusBurst();
     void watchdogFiresAfterSilence();
+    void engineEndLine_data();
+    void engineEndLine();
+    void lengthAskedAgainPastIt();
     void pauseAndSeekFlags_data();
     void pauseAndSeekFlags();
     void volume_data();
@@ -455,6 +458,66 @@ void TestPlayerControl::watchdogFiresAfterSilence()
     QVERIFY2(silence >= 1199.0 && silence < 1600.0, qPrintable(QString::number(silence)));
     QVERIFY(!MvPlayerControl::isIdleTimerActive());
     QVERIFY(MvPlayerControl::isEngineRunning());
+}
+
+void TestPlayerControl::engineEndLine_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<bool>("endsAtOnce");
+
+    const QString status = QStringLiteral("status 4 40\n");
+    QTest::addRow("end line") << "line " + audioOut + "\n" + status + "line EOF code: 1  \n"
+                              << true;
+    QTest::addRow("end line after status in one write")
+        << "line " + audioOut + "\n" + status +
+               "raw A:   2.0 (02.0) of 3.0 (03.0)\\rEOF code: 1  \\n\n"
+        << true;
+    QTest::addRow("medium replaced") << "line " + audioOut + "\n" + status + "line EOF code: 2  \n"
+                                     << false;
+    QTest::addRow("previous medium's end before this one plays")
+        << "line EOF code: 1  \nline " + audioOut + "\n" + status << false;
+}
+
+// The engine's end line ends the medium while the engine goes on writing;
+// anything else waits out the silence.
+void TestPlayerControl::engineEndLine()
+{
+    QFETCH(QString, script);
+    QFETCH(bool, endsAtOnce);
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript(script + "status 30 40\n");
+    ProbeControl control(nullptr, 50, 0);
+    qint64 endedAt = -1;
+    int ended = 0;
+    connect(&control, &MvPlayerControl::endedCurrentMedia, this, [&] {
+        endedAt = monotonicMs();
+        ++ended;
+    });
+    control.playFile(QStringLiteral("/media/a.mp3"));
+    QTRY_VERIFY_WITH_TIMEOUT(ended > 0, 8000);
+    // Every row's script writes 36 times; the comparison needs the last.
+    QTRY_COMPARE_WITH_TIMEOUT(engine.entries(QStringLiteral("out")).size(), 36, 5000);
+    const double lastOutput = engine.lastEntryTime(QStringLiteral("out"));
+    QCOMPARE(double(endedAt) < lastOutput, endsAtOnce);
+    QCOMPARE(ended, 1);
+}
+
+void TestPlayerControl::lengthAskedAgainPastIt()
+{
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript("line Audio file file format detected.\nexpect get_time_length\nline " +
+                     audioOut +
+                     "\nline ANS_LENGTH=4.00\nsleep 50\nraw A:   3.0 (03.0) of 4.0 (04.0)\\r\n"
+                     "sleep 50\nraw A:   6.0 (06.0) of 4.0 (04.0)\\r\nexpect get_time_length\n"
+                     "line ANS_LENGTH=16.00\nstatus 3 40\n");
+    ProbeControl control(nullptr, 50, 0);
+    QSignalSpy length(&control, &MvPlayerControl::signaTotalTimeLengthChanged);
+    control.playFile(QStringLiteral("/media/a.mp3"));
+    QTRY_COMPARE(length.count(), 2);
+    QCOMPARE(length.last().first().toFloat(), 16.0f);
+    QCOMPARE(engine.stdinLines().count(QStringLiteral("get_time_length")), 2);
 }
 
 void TestPlayerControl::pauseAndSeekFlags_data()

@@ -17,11 +17,35 @@ std::string CommandFilter::feed(std::string_view chunk)
     size_t start = 0;
     for (size_t end = pending.find('\n'); end != std::string::npos;
          end = pending.find('\n', start)) {
-        out += rewrite(std::string_view(pending).substr(start, end + 1 - start));
+        const std::string_view line = std::string_view(pending).substr(start, end + 1 - start);
+        noteLoadList(line);
+        out += rewrite(line);
         start = end + 1;
     }
     pending.erase(0, start);
     return out;
+}
+
+bool CommandFilter::takeLoadList(std::string &path)
+{
+    if (!loadListSeen)
+        return false;
+    path = loadList;
+    loadListSeen = false;
+    return true;
+}
+
+void CommandFilter::noteLoadList(std::string_view line)
+{
+    const size_t first = line.find_first_not_of(" \t");
+    if (first == std::string_view::npos || line.substr(first, 9) != "loadlist ")
+        return;
+    const size_t from = line.find_first_not_of(" \t", first + 9);
+    const size_t last = line.find_last_not_of(" \t\r\n");
+    if (from == std::string_view::npos || last < from)
+        return;
+    loadList.assign(line.substr(from, last + 1 - from));
+    loadListSeen = true;
 }
 
 std::string CommandFilter::finish()

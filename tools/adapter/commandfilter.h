@@ -18,9 +18,16 @@ public:
     // At the end of the front-end's input: the last line even without its newline.
     std::string finish();
 
+    // The playlist file named by the latest "loadlist" since the last call, if any.
+    bool takeLoadList(std::string &path);
+
     // One command line, with or without its line end.
     static std::string rewrite(std::string_view line);
 
 protected:
+    void noteLoadList(std::string_view line);
+
     std::string pending;
+    std::string loadList;
+    bool loadListSeen = false;
 };

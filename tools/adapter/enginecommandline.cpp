@@ -77,6 +77,13 @@ std::vector<std::string> engineArguments(const std::vector<std::string> &frontEn
         args.push_back("-nomouseinput");
     }
     args.push_back("-nolirc");
+    // The front-end draws its own time and volume: the engine's on-screen bar would cover the
+    // video.
+    args.push_back("-osdlevel");
+    args.push_back("0");
+    // The end of a medium is told at this level ("EOF code: 1"), as it happens.
+    args.push_back("-msglevel");
+    args.push_back("global=6");
 
     for (size_t i = 0; i < frontEndArguments.size(); ++i) {
         const std::string &arg = frontEndArguments[i];

@@ -80,6 +80,21 @@ int remainingMs(Clock::time_point deadline)
     return static_cast<int>(std::max<long long>(0, left) + (left >= 0 ? 1 : 0));
 }
 
+// The medium a playlist file names: its first line, as the front-end writes it.
+std::string playlistMedium(const std::string &list)
+{
+    std::string line;
+    if (FILE *file = std::fopen(list.c_str(), "re")) {
+        char buffer[4096];
+        if (std::fgets(buffer, sizeof buffer, file))
+            line = buffer;
+        std::fclose(file);
+    }
+    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
+        line.pop_back();
+    return line;
+}
+
 void closeFd(int &fd)
 {
     if (fd >= 0)
@@ -208,6 +223,10 @@ int EngineRelay::run()
     bool quitSeen = false;
     char buffer[65536];
     std::string relayed;
+    std::string list;
+    // The front-end names its first medium last.
+    if (!arguments.empty())
+        output.setMedium(arguments.back());
 
     while (engineOutput >= 0 || !exited) {
         pollfd fds[3];
@@ -273,7 +292,8 @@ int EngineRelay::run()
                 // A full buffer is a flood (the null audio driver's, at a file's end):
                 // waiting would only stall the engine.
                 const bool flood = size_t(n) == sizeof buffer;
-                if (!moreThanStatus && !flood && !output.holding() && now >= eagerUntil)
+                if (!moreThanStatus && !flood && !output.holding() && now >= eagerUntil &&
+                    !output.nearEnd())
                     nextRead = now + statusPace;
             } else if (n == 0 || errno != EINTR) {
                 closeFd(engineOutput);
@@ -284,6 +304,8 @@ int EngineRelay::run()
             const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
             if (n > 0) {
                 sendToEngine(commands.feed(std::string_view(buffer, n)));
+                if (commands.takeLoadList(list))
+                    output.setMedium(playlistMedium(list));
                 nextRead = Clock::now();
                 eagerUntil = nextRead + replyWindow;
             } else if (n == 0 || errno != EINTR) {

@@ -1,5 +1,10 @@
 #include "outputfilter.h"
 
+#include "mpegaudiolength.h"
+
+#include <cstdio>
+#include <cstdlib>
+
 const char *const OutputFilter::audioHeader = "Audio file file format detected.";
 
 namespace {
@@ -19,6 +24,20 @@ std::string_view withoutEnd(std::string_view segment)
     if (!segment.empty() && (segment.back() == '\n' || segment.back() == '\r'))
         segment.remove_suffix(1);
     return segment;
+}
+
+// "A:   2.9 (02.8) of 3.0 (03.0) ...": the time within half a second before the length.
+bool statusNearEnd(std::string_view piece)
+{
+    if (!startsWith(piece, "A:"))
+        return false;
+    const std::string text(piece.substr(0, 64));
+    const size_t of = text.find(" of ");
+    if (of == std::string::npos)
+        return false;
+    const double elapsed = std::strtod(text.c_str() + 2, nullptr);
+    const double length = std::strtod(text.c_str() + of + 4, nullptr);
+    return length > 0 && elapsed > length - 0.5 && elapsed < length + 0.5;
 }
 
 } // namespace
@@ -121,8 +140,10 @@ bool OutputFilter::takePiece(std::string_view piece, std::string &out)
     }
     if (piece.back() == '\r') {
         // A bare carriage return only moved the terminal's cursor.
-        if (piece.size() > 1)
+        if (piece.size() > 1) {
             status.assign(piece);
+            endNear = statusNearEnd(piece);
+        }
         return false;
     }
     passOnStatus(out);
@@ -130,10 +151,35 @@ bool OutputFilter::takePiece(std::string_view piece, std::string &out)
     return true;
 }
 
+void OutputFilter::setMedium(std::string path)
+{
+    medium = std::move(path);
+    lengthCounted = false;
+    ownAudioDemuxer = false;
+}
+
 void OutputFilter::takeLine(std::string_view line, std::string &out)
 {
     const std::string_view text = withoutEnd(line);
+    // The engine's verbose level, there for its end-of-file line, also lists its config lookups.
+    if (startsWith(text, "get_path("))
+        return;
+    if (startsWith(text, "Playing "))
+        ownAudioDemuxer = false;
+    if (startsWith(text, "ANS_LENGTH=") && ownAudioDemuxer && !medium.empty()) {
+        if (!lengthCounted) {
+            mediumLength = mpegAudioLength(medium);
+            lengthCounted = true;
+        }
+        if (mediumLength > 0) {
+            char reply[64];
+            std::snprintf(reply, sizeof reply, "ANS_LENGTH=%.2f\n", mediumLength);
+            passOn(reply, out);
+            return;
+        }
+    }
     if (text == "Audio only file format detected.") {
+        ownAudioDemuxer = true;
         passOn(std::string(audioHeader) + '\n', out);
         return;
     }

@@ -27,6 +27,10 @@ public:
     // but status pieces, so that nothing but status is on its way.
     bool feed(std::string_view chunk, std::string &out);
 
+    // True when the latest status showed the medium within half a second of
+    // its end: the engine's end line is due, and should not wait.
+    bool nearEnd() const { return endNear; }
+
     // True while a header line waits for the engine to show whether there is video.
     bool holding() const { return !held.empty(); }
 
@@ -35,6 +39,12 @@ public:
 
     // At the end of the engine's output: everything that is left, unchanged.
     std::string finish();
+
+    // The medium the engine has been given last. The engine guesses the
+    // length of an MPEG audio file that it reads itself from its first frames
+    // and keeps the guess: its "ANS_LENGTH=" replies for one get the length
+    // counted from the file's frames instead.
+    void setMedium(std::string path);
 
     static const char *const audioHeader;
 
@@ -54,6 +64,11 @@ protected:
     std::vector<std::string> held;
     std::string status; // the chunk's latest status piece, not yet passed on
     std::string scratch;
+    std::string medium;
+    double mediumLength = 0; // seconds, negative when not MPEG audio
+    bool lengthCounted = false;
+    bool ownAudioDemuxer = false; // the engine's "Audio only" header came for the medium
+    bool endNear = false;
 };
 
 // Removes ANSI terminal control sequences (ESC [ ... final byte, ESC x) from text.

@@ -1,0 +1,176 @@
+// The gap between media: from the last status of one file to the first status
+// of the next, over a folder of four 3 s MP3s, in interleaved rounds. Movara's
+// player control plays them one after another through its adapter as the
+// window does (the next on each end), once as it is and once with an engine
+// that never says a medium has ended (the silence rule alone); MPlayer plays
+// the same four as its own playlist, read the same way. Prints medians with
+// min and max and ratios to MPlayer's own; asserts nothing.
+
+#include "../tests/engine/enginetesthelpers.h"
+
+#include "platform/zapplication.h"
+
+#include <QEventLoop>
+#include <QStandardPaths>
+#include <QTimer>
+
+#include <algorithm>
+#include <time.h>
+
+namespace {
+const int mediaCount = 4;
+const int rounds = 3;
+
+double wallMs()
+{
+    timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+double median(QList<double> values)
+{
+    std::sort(values.begin(), values.end());
+    return values.isEmpty() ? 0 : values[values.size() / 2];
+}
+
+// The first and last status times of each medium, in order.
+struct Spans
+{
+    QList<double> first, last;
+    void status(int medium, double at)
+    {
+        while (first.size() <= medium) {
+            first.append(at);
+            last.append(at);
+        }
+        last[medium] = at;
+    }
+    QList<double> gaps() const
+    {
+        QList<double> out;
+        for (int i = 1; i < first.size(); ++i)
+            out.append(first[i] - last[i - 1]);
+        return out;
+    }
+};
+
+QList<double> controlGaps(const QStringList &media)
+{
+    MvPlayerControl control(nullptr, 50, 0);
+    control.setCurrentMediaFile(QDir::currentPath() + QStringLiteral("/curmedia.name"));
+    Spans spans;
+    int current = 0;
+    QEventLoop loop;
+    QObject::connect(&control, &MvPlayerControl::signalTimeElapse, &loop,
+                     [&] { spans.status(current, wallMs()); });
+    QObject::connect(&control, &MvPlayerControl::endedCurrentMedia, &loop, [&] {
+        if (++current < media.size())
+            control.playFile(media[current]);
+        else
+            loop.quit();
+    });
+    QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    control.playFile(media.first());
+    loop.exec();
+    control.quitPlayer();
+    return spans.gaps();
+}
+
+QList<double> ownPlaylistGaps(const QStringList &media)
+{
+    QProcess engine;
+    Spans spans;
+    int current = -1;
+    QByteArray pending;
+    QObject::connect(&engine, &QProcess::readyReadStandardOutput, [&] {
+        const double at = wallMs();
+        pending += engine.readAllStandardOutput();
+        qsizetype start = 0;
+        for (qsizetype i = 0; i < pending.size(); ++i) {
+            if (pending[i] != '\n' && pending[i] != '\r')
+                continue;
+            const QByteArray piece = pending.mid(start, i - start);
+            start = i + 1;
+            if (piece.startsWith("Playing "))
+                ++current;
+            else if (piece.startsWith("A:") && current >= 0)
+                spans.status(current, at);
+        }
+        pending.remove(0, start);
+    });
+    engine.start(QStringLiteral("mplayer"),
+                 QStringList{"-ao", "sdl", "-vo", "null", "-nolirc", "-nortc"} + media);
+    engine.closeWriteChannel();
+    if (!engine.waitForFinished(60000))
+        engine.kill();
+    return spans.gaps();
+}
+
+void print(const char *name, const QList<double> &gaps, double floor)
+{
+    const auto [low, high] = std::minmax_element(gaps.begin(), gaps.end());
+    const double mid = median(gaps);
+    std::printf("%-34s median %6.1f ms (%.1f to %.1f, %lld gaps)", name, mid,
+                gaps.isEmpty() ? 0 : *low, gaps.isEmpty() ? 0 : *high, qlonglong(gaps.size()));
+    if (floor > 0)
+        std::printf("  %.2f x", mid / floor);
+    std::printf("\n");
+}
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    ZApplication app(argc, argv);
+    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty() ||
+        QStandardPaths::findExecutable(QStringLiteral("mplayer")).isEmpty()) {
+        std::printf("needs ffmpeg and mplayer\n");
+        return 1;
+    }
+    // Headless: SDL's dummy device plays in real time, for the adapter's engine and MPlayer alike.
+    qunsetenv("DISPLAY");
+    qputenv("SDL_AUDIODRIVER", "dummy");
+    EngineFixture program;
+    if (!QFile::link(QStringLiteral(MOVARA_BIN_DIR "/mplayer"),
+                     program.dirPath + QStringLiteral("/mplayer"))) {
+        std::printf("cannot place the adapter\n");
+        return 1;
+    }
+    QStringList media;
+    for (int i = 0; i < mediaCount; ++i) {
+        const QString path = program.dirPath + QStringLiteral("/%1.mp3").arg(i + 1);
+        QProcess::execute(QStringLiteral("ffmpeg"),
+                          {"-v", "error", "-y", "-f", "lavfi", "-i",
+                           QStringLiteral("sine=frequency=%1:duration=3").arg(330 + 110 * i),
+                           "-c:a", "libmp3lame", "-q:a", "4", path});
+        media.append(path);
+    }
+    // The engine as an engine that says nothing at a medium's end would be.
+    const QString quiet = program.dirPath + QStringLiteral("/quiet-engine");
+    QFile script(quiet);
+    if (script.open(QIODevice::WriteOnly)) {
+        script.write("#!/bin/sh\nfor a; do shift; case $a in -msglevel|global=6) ;; "
+                     "*) set -- \"$@\" \"$a\";; esac; done\nexec mplayer \"$@\"\n");
+        script.close();
+        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    }
+
+    std::printf("%d MP3s of 3 s, %d interleaved rounds\n", mediaCount, rounds);
+    QList<double> own, movara, silence;
+    for (int round = 0; round < rounds; ++round) {
+        own += ownPlaylistGaps(media);
+        qunsetenv("MOVARA_MPLAYER");
+        movara += controlGaps(media);
+        qputenv("MOVARA_MPLAYER", QFile::encodeName(quiet));
+        silence += controlGaps(media);
+        qunsetenv("MOVARA_MPLAYER");
+        std::printf("round %d done\n", round + 1);
+    }
+    const double floor = median(own);
+    print("MPlayer's own playlist", own, 0);
+    print("Movara (the engine's end line)", movara, floor);
+    print("Movara (silence rule alone)", silence, floor);
+    return 0;
+}
