@@ -782,10 +782,12 @@ void TestPlayerControl::nameThatIsNotUtf8()
 {
     EngineFixture engine;
     QVERIFY(engine.installEngine());
+    engine.setScript("line " + audioOut + "\n");
     ProbeControl control(nullptr, 50, 0);
     const QByteArray first("/media/caf\xe9 \x92.mp3");
     control.playFile(fileNameFromRaw(first));
     QTRY_COMPARE(engine.stdinLines().size(), 1);
+    QTRY_VERIFY(control.ownIdleTimerActive());
     QCOMPARE(engine.entries(QStringLiteral("arg")).mid(17),
              (QStringList{"17 -playlist", "18 " + engine.mediaFile()}));
     QCOMPARE(currentMediaFileContent(control), first + '\n');
@@ -1008,8 +1010,11 @@ void TestPlayerControl::twoControllersHandOffTheirOwnMedia()
     auto second = std::make_unique<MvPlayerControl>(nullptr, 50, 0);
     QCOMPARE(first->currentMediaFile(), defaultName);
     QVERIFY(second->currentMediaFile() != defaultName);
+    engine.setScript("line " + audioOut + "\n");
     first->playFile(QStringLiteral("/media/first.mp3"));
     second->playFile(QStringLiteral("/media/second.mp3"));
+    // A pick waits until the engine has opened the medium before.
+    QTRY_VERIFY(first->ownIdleTimerActive() && second->ownIdleTimerActive());
     first->playFile(QStringLiteral("/media/a.mp3"));
     second->playFile(QStringLiteral("/media/b.mp3"));
 
