@@ -1,6 +1,7 @@
 #include "browser/mvfilebrowser.h"
 
 #include "browser/medialisting.h"
+#include "browser/mvplaylist.h"
 
 #include "platform/res_icon_reader.h"
 #include "platform/util_listbox.h"
@@ -23,7 +24,7 @@ const MvFileBrowser::MediaRoot MvFileBrowser::mediaRoots[4] = {
 };
 
 namespace {
-const char *const NameFilter = "*.m* *.ogg *.avi *.rm* *.qt *.3* *.asf *.w* *.dat";
+const char *const NameFilter = "*.m* *.ogg *.avi *.rm* *.qt *.3* *.asf *.w* *.dat *.pls";
 const char *const FolderIcon = "FMMS_Personal_Folder_S.g";
 const char *const AudioIcon = "FMMS_File_Audio_S.g";
 const char *const VideoIcon = "FMMS_File_Video_S.g";
@@ -234,4 +235,43 @@ bool MvFileBrowser::selectNext()
     if (c == list->count() - 1)
         return false;
     return selectAt(c + 1, +1);
+}
+
+QStringList MvFileBrowser::tickedMedia(const QString &alsoPath) const
+{
+    QStringList media;
+    if (!list || depth == 0)
+        return media;
+    for (int i = 0; i < list->count(); ++i) {
+        MvListBoxItem *row = MvUTIL_ListBox::toRow(list->item(i));
+        if (!row)
+            continue;
+        const QString full = entryPath(row->text());
+        if (!row->isChecked() && full != alsoPath)
+            continue;
+        if (MvPlaylist::isPlaylistPath(full) || QFileInfo(full).isDir())
+            continue;
+        media.append(full);
+    }
+    return media;
+}
+
+void MvFileBrowser::setAllTicked(bool on)
+{
+    if (list && depth != 0)
+        list->setAllChecked(on);
+}
+
+bool MvFileBrowser::showEntry(const QString &path)
+{
+    if (!list || depth == 0)
+        return false;
+    for (int i = 0; i < list->count(); ++i) {
+        MvListBoxItem *row = MvUTIL_ListBox::toRow(list->item(i));
+        if (row && entryPath(row->text()) == path) {
+            list->setSelected(row, true);
+            return true;
+        }
+    }
+    return false;
 }

@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 class MvListBoxItem;
 class MvUTIL_ListBox;
@@ -30,6 +31,15 @@ public:
     void goToLevel(int level);
     bool selectPrevious();
     bool selectNext();
+
+    // The ticked media of the folder as paths, in the listed order, with
+    // `alsoPath` among them even when its row is cleared. Folders and
+    // playlists are not media here.
+    QStringList tickedMedia(const QString &alsoPath = QString()) const;
+    void setAllTicked(bool on);
+    // Makes the row of `path` current without opening it; false when the
+    // folder has no such row.
+    bool showEntry(const QString &path);
 
     struct MediaRoot
     {

@@ -2,6 +2,7 @@
 
 #include "app/trace.h"
 #include "browser/mvfilebrowser.h"
+#include "browser/mvplaylist.h"
 #include "platform/phonekeys.h"
 #include "platform/qlistbox.h"
 #include "platform/qscrollview.h"
@@ -12,12 +13,17 @@
 #include "player/mvplayercontrol.h"
 #include "ui/mvnotice.h"
 #include "ui/mvnowplayingview.h"
+#include "ui/mvoptionsmenu.h"
+#include "ui/mvplaymodes.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPixmap>
+#include <QRandomGenerator>
+
+#include <memory>
 
 namespace {
 // True while the frame is in the full-screen layout this window asked for.
@@ -85,6 +91,10 @@ void Movara::setupCST()
     right->setResourceID(QStringLiteral("CST_Exit"));
     connect(right, &ZPushButton::clicked, this, &Movara::CSTRightButtonClick);
 
+    ZPushButton *left = bar->getLeftBtn();
+    left->setResourceID(QStringLiteral("CST_Menu"));
+    connect(left, &ZPushButton::clicked, this, &Movara::openOptions);
+
     ZPushButton *middle = bar->getMidBtn();
     middle->setText(tr("Main Page"));
     connect(middle, &ZPushButton::clicked, this, &Movara::CSTMiddleButtonClick);
@@ -105,7 +115,8 @@ bool Movara::setupContent()
     fileBrowser = new MvFileBrowser(contentWidget, nullptr);
     placeClientWidget(fileBrowser->listWidget());
     connect(fileBrowser, &MvFileBrowser::dirPicked, this, &Movara::dirChanged);
-    connect(fileBrowser, &MvFileBrowser::filePicked, this, &Movara::fileChanged);
+    connect(fileBrowser, &MvFileBrowser::filePicked, this, &Movara::filePicked);
+    setupOptions();
     return true;
 }
 
@@ -131,6 +142,10 @@ bool Movara::placeClientWidget(QWidget *widget)
 
 void Movara::CSTRightButtonClick()
 {
+    if (optionsMenu && optionsMenu->isOpen()) {
+        optionsMenu->close();
+        return;
+    }
     if (fileBrowser && fileBrowser->depth != 0)
         fileBrowser->goUp(0);
     else
@@ -183,8 +198,20 @@ void Movara::dirChanged(const QString &)
     cst->getMidBtn()->setEnabled(belowRoots);
 }
 
+void Movara::filePicked(const QString &path)
+{
+    if (MvPlaylist::isPlaylistPath(path)) {
+        startPlaylist(path);
+        return;
+    }
+    const QStringList media = fileBrowser ? fileBrowser->tickedMedia(path) : QStringList{path};
+    queue.setFolder(media.contains(path) ? media : QStringList{path}, int(media.indexOf(path)));
+    fileChanged(path);
+}
+
 void Movara::fileChanged(const QString &path)
 {
+    currentFailed = false;
     traceLine("fileChanged : %s\n", QFile::encodeName(path).constData());
     // Up before the layout changes: the last medium's picture never shows again.
     showNowPlaying(path);
@@ -261,14 +288,11 @@ void Movara::showNowPlaying(const QString &path)
 {
     if (!nowPlaying || !mainWidget)
         return;
-    int place = 0;
-    int count = 0;
-    if (auto *box = qobject_cast<QListBox *>(fileBrowser ? fileBrowser->listWidget() : nullptr)) {
-        place = box->currentItem() + 1;
-        count = box->count();
-    }
+    const QString title =
+        queue.path(queue.current()) == path ? queue.title(queue.current()) : QString();
     pictureDrawn = false;
-    nowPlaying->setMedium(QFileInfo(path).fileName(), place, count);
+    nowPlaying->setMedium(title.isEmpty() ? QFileInfo(path).fileName() : title, queue.current() + 1,
+                          queue.size());
     nowPlaying->setGeometry(mainWidget->rect());
     nowPlaying->show();
     nowPlaying->raise();
@@ -292,6 +316,7 @@ void Movara::updateNowPlaying()
 
 void Movara::cannotPlay(const QString &path)
 {
+    currentFailed = true;
     if (!notice)
         return;
     notice->showText(tr("Cannot play %1").arg(notice->fitted(QFileInfo(path).fileName())));
@@ -317,10 +342,13 @@ void Movara::currentMediaEnd()
     // A medium that ends after the user asked to quit does not move on.
     if (quitRequested || !fileBrowser || !playerControl)
         return;
-    if (!fileBrowser->selectNext()) {
-        playerControl->quitPlayer();
-        quitRequested = playerControl->isEngineRunning();
+    const bool played = !currentFailed;
+    queue.noteResult(played);
+    if (queue.exhausted()) {
+        stopPlaying();
+        return;
     }
+    playQueued(queue.next(played), true);
 }
 
 bool Movara::keyPressEvent(QKeyEvent *event)
@@ -335,6 +363,10 @@ bool Movara::keyPressEvent(QKeyEvent *event)
 
     if (!playMode || !playerControl)
         return false;
+    if (key == PhoneKey::Key_F1 || key == PhoneKey::Key_Menu) {
+        openOptions();
+        return active;
+    }
     runKeyAction(key, playerControl->volume);
     if (nowPlaying) {
         if (key == PhoneKey::Key_Prior || key == PhoneKey::Key_Next)
@@ -371,14 +403,183 @@ void Movara::runKeyAction(int key, int volume)
         playerControl->toggleFullScreen();
         break;
     case PhoneKey::Key_F28:
-        if (fileBrowser)
-            fileBrowser->selectPrevious();
+        playQueued(queue.previous(), false);
         break;
     case PhoneKey::Key_F29:
-        if (fileBrowser)
-            fileBrowser->selectNext();
+        playQueued(queue.next(), false);
         break;
     default:
         break;
     }
+}
+
+void Movara::playQueued(int index, bool stopAtEnd)
+{
+    // Entries that cannot be handed to the engine are passed over here, once
+    // each at most, with one notice for the lot.
+    QString firstBad;
+    int bad = 0;
+    for (int tries = 0; index >= 0 && tries < queue.size(); ++tries) {
+        const QString path = queue.path(index);
+        const QFileInfo info(path);
+        const bool playable = info.isFile() && !MvPlaylist::isPlaylistPath(path);
+        if (playable) {
+            if (!queue.isPlaylist() && fileBrowser)
+                fileBrowser->showEntry(path);
+            fileChanged(path);
+            break;
+        }
+        // A vanished file of a folder is left out silently, as the browser does.
+        if (queue.isPlaylist() && bad++ == 0)
+            firstBad = path;
+        queue.noteResult(false);
+        if (queue.exhausted()) {
+            index = -1;
+            break;
+        }
+        index = stopAtEnd ? queue.next(false) : queue.next();
+    }
+    if (bad > 0 && notice) {
+        const QString name = notice->fitted(QFileInfo(firstBad).fileName());
+        notice->showText(bad == 1 ? tr("Cannot play %1").arg(name)
+                                  : tr("Cannot play %1 and %2 more").arg(name).arg(bad - 1));
+        updateNowPlaying();
+        notice->raise();
+    }
+    if (index < 0 && stopAtEnd)
+        stopPlaying();
+}
+
+void Movara::stopPlaying()
+{
+    if (playerControl && playerControl->isEngineRunning()) {
+        playerControl->quitPlayer();
+        quitRequested = playerControl->isEngineRunning();
+    }
+    if (!quitRequested)
+        setPlayMode(false);
+}
+
+void Movara::startPlaylist(const QString &path)
+{
+    auto list = std::make_shared<MvPlaylist>();
+    const bool read = list->load(path);
+    if (notice && (!read || list->count() == 0 || list->skipped() > 0)) {
+        const QString name = notice->fitted(
+            read && list->skipped() > 0 ? list->firstSkipped() : QFileInfo(path).fileName());
+        const int more = list->skipped() - 1;
+        notice->showText(more > 0 ? tr("Cannot play %1 and %2 more").arg(name).arg(more)
+                                  : tr("Cannot play %1").arg(name));
+        notice->raise();
+    }
+    if (!read || list->count() == 0)
+        return;
+    const int count = list->count();
+    queue.setPlaylist(std::move(list), 0);
+    int first = 0;
+    if (queue.isShuffle()) {
+        // The first entry is as random as the rest.
+        queue.reset(count, int(QRandomGenerator::global()->bounded(count)));
+        first = queue.current();
+    }
+    const bool wasPlaying = playMode;
+    playQueued(first, true);
+    // Nothing in the list could play: the browser stays.
+    if (!wasPlaying && !playMode)
+        updateNowPlaying();
+}
+
+void Movara::setupOptions()
+{
+    if (optionsMenu || !mainWidget)
+        return;
+    optionsMenu = new MvOptionsMenu(mainWidget);
+    const auto inBrowser = [this] { return !playMode && fileBrowser && fileBrowser->depth != 0; };
+    optionsMenu->addEntry(
+        tr("Play ticked"), [this] { playTicked(); }, inBrowser);
+    optionsMenu->addEntry(
+        tr("Tick all"), [this] { fileBrowser->setAllTicked(true); }, inBrowser);
+    optionsMenu->addEntry(
+        tr("Clear all"), [this] { fileBrowser->setAllTicked(false); }, inBrowser);
+    optionsMenu->addEntry(
+        tr("Save ticked as playlist"), [this] { saveTicked(); }, inBrowser);
+    optionsMenu->addEntry(
+        [this] { return queue.isShuffle() ? tr("Shuffle: on") : tr("Shuffle: off"); },
+        [this] { setModes(!queue.isShuffle(), queue.repeatMode()); });
+    optionsMenu->addEntry(
+        [this] {
+            switch (queue.repeatMode()) {
+            case MvPlayQueue::Repeat::One:
+                return tr("Repeat: one");
+            case MvPlayQueue::Repeat::All:
+                return tr("Repeat: all");
+            default:
+                return tr("Repeat: off");
+            }
+        },
+        [this] {
+            const auto mode = queue.repeatMode();
+            setModes(queue.isShuffle(), mode == MvPlayQueue::Repeat::Off ? MvPlayQueue::Repeat::One
+                                        : mode == MvPlayQueue::Repeat::One
+                                            ? MvPlayQueue::Repeat::All
+                                            : MvPlayQueue::Repeat::Off);
+        });
+    const MvPlayModes modes = MvPlayModes::load();
+    queue.setShuffle(modes.shuffle);
+    queue.setRepeat(modes.repeat);
+}
+
+void Movara::setModes(bool shuffle, MvPlayQueue::Repeat repeat)
+{
+    queue.setShuffle(shuffle);
+    queue.setRepeat(repeat);
+    MvPlayModes modes;
+    modes.shuffle = shuffle;
+    modes.repeat = repeat;
+    // Unwritable user area: the modes last for this run only.
+    modes.save();
+}
+
+void Movara::openOptions()
+{
+    if (!optionsMenu || !mainWidget || optionsMenu->isOpen())
+        return;
+    QPoint corner = mainWidget->mapToGlobal(QPoint(0, mainWidget->height()));
+    if (cst && cst->isVisible())
+        corner = cst->mapToGlobal(QPoint(0, 0));
+    optionsMenu->open(corner);
+}
+
+void Movara::playTicked()
+{
+    const QStringList media = fileBrowser ? fileBrowser->tickedMedia() : QStringList();
+    if (media.isEmpty()) {
+        if (notice)
+            notice->showText(tr("Nothing is ticked"));
+        return;
+    }
+    queue.setFolder(media, 0);
+    if (queue.isShuffle())
+        queue.reset(int(media.size()), int(QRandomGenerator::global()->bounded(int(media.size()))));
+    playQueued(queue.current(), true);
+}
+
+void Movara::saveTicked()
+{
+    if (!fileBrowser || !notice)
+        return;
+    const QStringList media = fileBrowser->tickedMedia();
+    if (media.isEmpty()) {
+        notice->showText(tr("Nothing is ticked"));
+        return;
+    }
+    const QString root = QString::fromLatin1(MvFileBrowser::mediaRoots[2].folder);
+    const QString saved = MvPlaylist::save(root, QFileInfo(fileBrowser->path()).fileName(), media);
+    notice->showText(saved.isEmpty()
+                         ? tr("Cannot save the playlist")
+                         : tr("Saved as %1").arg(notice->fitted(QFileInfo(saved).fileName())));
+    notice->raise();
+    // The playlists' own folder shows the new list at once.
+    if (!saved.isEmpty() && fileBrowser->path() == root)
+        fileBrowser->listDir(root, false);
 }
