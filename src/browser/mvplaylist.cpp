@@ -43,8 +43,7 @@ bool isNetworkUrl(QByteArrayView entry)
 }
 
 // Calls `line` for each line of data, without its line end.
-template<typename F>
-void forEachLine(QByteArrayView data, F line)
+template <typename F> void forEachLine(QByteArrayView data, F line)
 {
     qsizetype at = 0;
     while (at < data.size()) {
@@ -63,6 +62,11 @@ void forEachLine(QByteArrayView data, F line)
 bool MvPlaylist::isPlaylistPath(const QString &path)
 {
     return isPlaylistName(QFile::encodeName(QFileInfo(path).fileName()));
+}
+
+bool MvPlaylist::canHandOver(const QString &path)
+{
+    return !path.isEmpty() && QFileInfo(path).isFile() && !isPlaylistPath(path);
 }
 
 bool MvPlaylist::load(const QString &path)

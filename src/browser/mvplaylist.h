@@ -23,6 +23,9 @@ public:
     enum class Error { None, Unreadable, TooLarge };
 
     static bool isPlaylistPath(const QString &path);
+    // Whether an entry's path names something the engine may be handed: a
+    // regular file (or a link to one) that is no playlist.
+    static bool canHandOver(const QString &path);
 
     // Reads the file; false when it cannot be read or is too large.
     bool load(const QString &path);

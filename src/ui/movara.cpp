@@ -421,9 +421,7 @@ void Movara::playQueued(int index, bool stopAtEnd)
     int bad = 0;
     for (int tries = 0; index >= 0 && tries < queue.size(); ++tries) {
         const QString path = queue.path(index);
-        const QFileInfo info(path);
-        const bool playable = info.isFile() && !MvPlaylist::isPlaylistPath(path);
-        if (playable) {
+        if (MvPlaylist::canHandOver(path)) {
             if (!queue.isPlaylist() && fileBrowser)
                 fileBrowser->showEntry(path);
             fileChanged(path);

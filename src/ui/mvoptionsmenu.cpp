@@ -6,7 +6,6 @@
 
 #include <QApplication>
 #include <QKeyEvent>
-#include <QTimer>
 
 MvOptionsMenu::MvOptionsMenu(QWidget *parent)
     : QObject(parent), popup(new MvPopupMenu(parent, "options"))
@@ -104,13 +103,10 @@ void MvOptionsMenu::choose(int id)
 {
     if (id < 0 || std::size_t(id) >= entries.size())
         return;
+    // Closed first, so that the action may show a notice or play.
     close();
-    // After the menu has gone, so that an action may open a notice or the menu again.
-    const Action action = entries[std::size_t(id)].action;
-    QTimer::singleShot(0, this, [action] {
-        if (action)
-            action();
-    });
+    if (const Action action = entries[std::size_t(id)].action)
+        action();
 }
 
 bool MvOptionsMenu::eventFilter(QObject *watched, QEvent *event)
