@@ -51,7 +51,8 @@ void TestMvPlaylist::entries_data()
         << "a.m3u" << QByteArray("/x/a.mp3\n\n  \n# note\nsub/b.ogg\n")
         << QStringList{"/x/a.mp3", "@/sub/b.ogg"} << QStringList{"", ""} << 0;
     QTest::newRow("BOM, CRLF, #EXTINF titles")
-        << "a.m3u" << QByteArray("\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:12,Song One\r\n/x/1.mp3\r\n/x/2.mp3\r\n")
+        << "a.m3u"
+        << QByteArray("\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:12,Song One\r\n/x/1.mp3\r\n/x/2.mp3\r\n")
         << QStringList{"/x/1.mp3", "/x/2.mp3"} << QStringList{"Song One", ""} << 0;
     QTest::newRow("Windows paths, drive letter dropped")
         << "a.m3u" << QByteArray("C:\\Music\\a.mp3\n..\\b.mp3\n\\c.mp3\n")
@@ -64,8 +65,8 @@ void TestMvPlaylist::entries_data()
         << QStringList{""} << 0;
     QTest::newRow("m3u8 is UTF-8") << "a.m3u8" << QByteArray("/x/caf\xc3\xa9.mp3\n")
                                    << QStringList{"/x/caf\u00e9.mp3"} << QStringList{""} << 0;
-    QTest::newRow("trailing space kept") << "a.m3u" << QByteArray("/x/a.mp3 \n")
-                                         << QStringList{"/x/a.mp3 "} << QStringList{""} << 0;
+    QTest::newRow("trailing space kept")
+        << "a.m3u" << QByteArray("/x/a.mp3 \n") << QStringList{"/x/a.mp3 "} << QStringList{""} << 0;
     QTest::newRow("network URLs and playlists inside skipped")
         << "a.m3u" << QByteArray("http://host/a.mp3\n/x/other.m3u\nmms://h/s\n/x/a.mp3\n")
         << QStringList{"/x/a.mp3"} << QStringList{""} << 3;
@@ -108,8 +109,8 @@ void TestMvPlaylist::badInput_data()
     for (char &c : random)
         c = char(gen.generate());
     QTest::newRow("10 MB of random bytes") << random << 10 * 1024 * 1024 << 0 << QString();
-    QTest::newRow("a 1 MB line") << QByteArray(1024 * 1024, 'a') + "\n/x/a.mp3\n" << 1 << 1
-                                 << QString();
+    QTest::newRow("a 1 MB line") << QByteArray(1024 * 1024, 'a') + "\n/x/a.mp3\n"
+                                 << 1 << 1 << QString();
     QByteArray many;
     for (int i = 0; i < MvPlaylist::MaxEntries + 5; ++i)
         many += "/x/" + QByteArray::number(i) + ".mp3\n";

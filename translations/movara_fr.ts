@@ -17,7 +17,59 @@
     </message>
     <message>
         <source>Cannot play %1</source>
-        <translation>Lecture impossible : %1</translation>
+        <translation>Lecture impossible&#xa0;: %1</translation>
+    </message>
+    <message>
+        <source>Cannot play %1 and %2 more</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Play ticked</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Tick all</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Clear all</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Save ticked as playlist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Shuffle: on</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Shuffle: off</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Repeat: one</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Repeat: all</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Repeat: off</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Nothing is ticked</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Cannot save the playlist</source>
+        <translation type="unfinished"></translation>
+    </message>
+    <message>
+        <source>Saved as %1</source>
+        <translation type="unfinished"></translation>
     </message>
 </context>
 <context>
