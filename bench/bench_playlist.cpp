@@ -48,10 +48,10 @@ int main(int argc, char **argv)
     QByteArray text("#EXTM3U\n");
     qint64 ownText = 0;
     for (int i = 1; i <= Entries; ++i) {
-        const QByteArray title = "Artist " + QByteArray::number(i % 37) + " - Title " +
-                                 QByteArray::number(i);
-        const QByteArray entry = "Album/track " + QByteArray::number(i).rightJustified(5, '0') +
-                                 ".mp3";
+        const QByteArray title =
+            "Artist " + QByteArray::number(i % 37) + " - Title " + QByteArray::number(i);
+        const QByteArray entry =
+            "Album/track " + QByteArray::number(i).rightJustified(5, '0') + ".mp3";
         text += "#EXTINF:" + QByteArray::number(180 + i % 120) + ',' + title + '\n' + entry + '\n';
         ownText += title.size() + entry.size();
     }

@@ -21,55 +21,55 @@
     </message>
     <message>
         <source>Cannot play %1 and %2 more</source>
-        <translation type="unfinished"></translation>
+        <translation>%1 und %2 weitere nicht abspielbar</translation>
     </message>
     <message>
         <source>Play ticked</source>
-        <translation type="unfinished"></translation>
+        <translation>Markierte abspielen</translation>
     </message>
     <message>
         <source>Tick all</source>
-        <translation type="unfinished"></translation>
+        <translation>Alle markieren</translation>
     </message>
     <message>
         <source>Clear all</source>
-        <translation type="unfinished"></translation>
+        <translation>Alle abwählen</translation>
     </message>
     <message>
         <source>Save ticked as playlist</source>
-        <translation type="unfinished"></translation>
+        <translation>Markierte als Playlist speichern</translation>
     </message>
     <message>
         <source>Shuffle: on</source>
-        <translation type="unfinished"></translation>
+        <translation>Zufall: ein</translation>
     </message>
     <message>
         <source>Shuffle: off</source>
-        <translation type="unfinished"></translation>
+        <translation>Zufall: aus</translation>
     </message>
     <message>
         <source>Repeat: one</source>
-        <translation type="unfinished"></translation>
+        <translation>Wiederholen: einen</translation>
     </message>
     <message>
         <source>Repeat: all</source>
-        <translation type="unfinished"></translation>
+        <translation>Wiederholen: alle</translation>
     </message>
     <message>
         <source>Repeat: off</source>
-        <translation type="unfinished"></translation>
+        <translation>Wiederholen: aus</translation>
     </message>
     <message>
         <source>Nothing is ticked</source>
-        <translation type="unfinished"></translation>
+        <translation>Nichts markiert</translation>
     </message>
     <message>
         <source>Cannot save the playlist</source>
-        <translation type="unfinished"></translation>
+        <translation>Playlist kann nicht gespeichert werden</translation>
     </message>
     <message>
         <source>Saved as %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Gespeichert als %1</translation>
     </message>
 </context>
 <context>

@@ -21,55 +21,55 @@
     </message>
     <message>
         <source>Cannot play %1 and %2 more</source>
-        <translation type="unfinished"></translation>
+        <translation>Lecture impossible&#xa0;: %1 et %2 autres</translation>
     </message>
     <message>
         <source>Play ticked</source>
-        <translation type="unfinished"></translation>
+        <translation>Lire la sélection</translation>
     </message>
     <message>
         <source>Tick all</source>
-        <translation type="unfinished"></translation>
+        <translation>Tout cocher</translation>
     </message>
     <message>
         <source>Clear all</source>
-        <translation type="unfinished"></translation>
+        <translation>Tout décocher</translation>
     </message>
     <message>
         <source>Save ticked as playlist</source>
-        <translation type="unfinished"></translation>
+        <translation>Enregistrer la sélection en liste</translation>
     </message>
     <message>
         <source>Shuffle: on</source>
-        <translation type="unfinished"></translation>
+        <translation>Aléatoire&#xa0;: oui</translation>
     </message>
     <message>
         <source>Shuffle: off</source>
-        <translation type="unfinished"></translation>
+        <translation>Aléatoire&#xa0;: non</translation>
     </message>
     <message>
         <source>Repeat: one</source>
-        <translation type="unfinished"></translation>
+        <translation>Répéter&#xa0;: un</translation>
     </message>
     <message>
         <source>Repeat: all</source>
-        <translation type="unfinished"></translation>
+        <translation>Répéter&#xa0;: tout</translation>
     </message>
     <message>
         <source>Repeat: off</source>
-        <translation type="unfinished"></translation>
+        <translation>Répéter&#xa0;: non</translation>
     </message>
     <message>
         <source>Nothing is ticked</source>
-        <translation type="unfinished"></translation>
+        <translation>Rien n’est coché</translation>
     </message>
     <message>
         <source>Cannot save the playlist</source>
-        <translation type="unfinished"></translation>
+        <translation>Impossible d’enregistrer la liste</translation>
     </message>
     <message>
         <source>Saved as %1</source>
-        <translation type="unfinished"></translation>
+        <translation>Enregistrée sous %1</translation>
     </message>
 </context>
 <context>

@@ -33,13 +33,17 @@ bool isBlank(QByteArrayView line)
 // "scheme://" other than file://: a stream this player cannot open.
 bool isNetworkUrl(QByteArrayView entry)
 {
-    const qsizetype sep = entry.indexOf("://");
-    if (sep <= 0 || !std::isalpha(static_cast<unsigned char>(entry.at(0))))
+    if (entry.isEmpty() || !std::isalpha(static_cast<unsigned char>(entry.at(0))))
         return false;
-    for (char c : entry.first(sep))
+    qsizetype sep = 1;
+    while (sep < entry.size()) {
+        const char c = entry.at(sep);
         if (!std::isalnum(static_cast<unsigned char>(c)) && c != '+' && c != '-' && c != '.')
-            return false;
-    return entry.first(sep).compare("file", Qt::CaseInsensitive) != 0;
+            break;
+        ++sep;
+    }
+    return entry.sliced(sep).startsWith("://") &&
+           entry.first(sep).compare("file", Qt::CaseInsensitive) != 0;
 }
 
 // Calls `line` for each line of data, without its line end.
@@ -85,7 +89,7 @@ bool MvPlaylist::load(const QString &path)
         loadError = Error::TooLarge;
         return false;
     }
-    const QByteArray data = file.read(MaxFileSize + 1);
+    const QByteArray data = file.readAll();
     if (data.size() > MaxFileSize) {
         loadError = Error::TooLarge;
         return false;
@@ -111,6 +115,7 @@ void MvPlaylist::parse(const QByteArray &data, const QString &path)
     latin1 = !bom && !endsWithNoCase(QFile::encodeName(path), ".m3u8") &&
              !QUtf8StringView(view).isValidUtf8();
     block.reserve(view.size());
+    entries.reserve(std::min<qsizetype>(view.size() / 16, MaxEntries));
     if (endsWithNoCase(QFile::encodeName(path), ".pls"))
         parsePls(view);
     else
