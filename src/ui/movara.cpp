@@ -557,8 +557,6 @@ void Movara::playTicked()
         return;
     }
     queue.setFolder(media, 0);
-    if (queue.isShuffle())
-        queue.reset(int(media.size()), int(QRandomGenerator::global()->bounded(int(media.size()))));
     playQueued(queue.current(), true);
 }
 

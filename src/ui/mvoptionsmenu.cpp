@@ -5,6 +5,7 @@
 #include "widgets/mvpopupmenu.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QKeyEvent>
 
 MvOptionsMenu::MvOptionsMenu(QWidget *parent)
@@ -17,7 +18,7 @@ MvOptionsMenu::MvOptionsMenu(QWidget *parent)
 
 MvOptionsMenu::~MvOptionsMenu()
 {
-    delete popup;
+    delete popup.data();
 }
 
 void MvOptionsMenu::addEntry(const Label &label, const Action &action, const Shown &shown)
@@ -33,15 +34,21 @@ void MvOptionsMenu::addEntry(const QString &label, const Action &action, const S
 void MvOptionsMenu::rebuild()
 {
     QPopupMenu *menu = popup->popupMenu;
+    // Its items are made anew each time, so that labels show the state of now.
     menu->clear();
     const QFont font = QApplication::font(menu);
+    const QFontMetrics metrics(font);
+    int widest = 0;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         if (entries[i].shown && !entries[i].shown())
             continue;
         auto *item = new MvMenuItem(entries[i].label(), QPixmap());
         item->setFont(font);
+        widest = std::max(widest, metrics.horizontalAdvance(item->text()));
         popup->insertItem(item, int(i), -1);
     }
+    // An item draws its text 10 pixels in, past the width it asks for.
+    menu->setMinimumWidth(widest + 16);
 }
 
 void MvOptionsMenu::open(const QPoint &bottomLeft)

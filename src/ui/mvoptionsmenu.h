@@ -51,5 +51,6 @@ private:
         Shown shown;
     };
     std::vector<Entry> entries;
-    MvPopupMenu *popup = nullptr;
+    // Guarded: the popup is also a child of the parent, which may delete it first.
+    QPointer<MvPopupMenu> popup;
 };
