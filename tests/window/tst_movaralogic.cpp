@@ -7,6 +7,7 @@
 #include "engine/enginetesthelpers.h"
 
 #include "browser/mvfilebrowser.h"
+#include "browser/mvplaylist.h"
 #include "platform/phonegeometry.h"
 #include "platform/phonescreen.h"
 #include "platform/powermanagement.h"
@@ -503,6 +504,16 @@ void TestMovaraLogic::optionsMenuByKeys()
     QTRY_VERIFY(!menu->isOpen());
     // Closing the menu did not go up a level.
     QCOMPARE(window->fileBrowser->depth, 2);
+
+    // The ticked files saved as a playlist, beside any of the same name.
+    key(Qt::Key_F1);
+    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return})
+        QTest::keyClick(QApplication::activePopupWidget(), k);
+    const QString saved = playlistRoot + QStringLiteral("/Clips.m3u8");
+    MvPlaylist list;
+    QVERIFY(list.load(saved));
+    QCOMPARE(list.count(), 3);
+    QCOMPARE(list.path(2), clipsFolder + QStringLiteral("/c.avi"));
 }
 
 int main(int argc, char **argv)
