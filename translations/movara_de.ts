@@ -19,6 +19,58 @@
         <source>Cannot play %1</source>
         <translation>Nicht abspielbar: %1</translation>
     </message>
+    <message>
+        <source>Cannot play %1 and %2 more</source>
+        <translation>%1 und %2 weitere nicht abspielbar</translation>
+    </message>
+    <message>
+        <source>Play ticked</source>
+        <translation>Markierte abspielen</translation>
+    </message>
+    <message>
+        <source>Tick all</source>
+        <translation>Alle markieren</translation>
+    </message>
+    <message>
+        <source>Clear all</source>
+        <translation>Alle abwählen</translation>
+    </message>
+    <message>
+        <source>Save ticked as playlist</source>
+        <translation>Markierte als Playlist speichern</translation>
+    </message>
+    <message>
+        <source>Shuffle: on</source>
+        <translation>Zufall: ein</translation>
+    </message>
+    <message>
+        <source>Shuffle: off</source>
+        <translation>Zufall: aus</translation>
+    </message>
+    <message>
+        <source>Repeat: one</source>
+        <translation>Wiederholen: einen</translation>
+    </message>
+    <message>
+        <source>Repeat: all</source>
+        <translation>Wiederholen: alle</translation>
+    </message>
+    <message>
+        <source>Repeat: off</source>
+        <translation>Wiederholen: aus</translation>
+    </message>
+    <message>
+        <source>Nothing is ticked</source>
+        <translation>Nichts markiert</translation>
+    </message>
+    <message>
+        <source>Cannot save the playlist</source>
+        <translation>Playlist kann nicht gespeichert werden</translation>
+    </message>
+    <message>
+        <source>Saved as %1</source>
+        <translation>Gespeichert als %1</translation>
+    </message>
 </context>
 <context>
     <name>MvFileBrowser</name>

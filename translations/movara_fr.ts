@@ -17,7 +17,59 @@
     </message>
     <message>
         <source>Cannot play %1</source>
-        <translation>Lecture impossible : %1</translation>
+        <translation>Lecture impossible&#xa0;: %1</translation>
+    </message>
+    <message>
+        <source>Cannot play %1 and %2 more</source>
+        <translation>Lecture impossible&#xa0;: %1 et %2 autres</translation>
+    </message>
+    <message>
+        <source>Play ticked</source>
+        <translation>Lire la sélection</translation>
+    </message>
+    <message>
+        <source>Tick all</source>
+        <translation>Tout cocher</translation>
+    </message>
+    <message>
+        <source>Clear all</source>
+        <translation>Tout décocher</translation>
+    </message>
+    <message>
+        <source>Save ticked as playlist</source>
+        <translation>Enregistrer la sélection en liste</translation>
+    </message>
+    <message>
+        <source>Shuffle: on</source>
+        <translation>Aléatoire&#xa0;: oui</translation>
+    </message>
+    <message>
+        <source>Shuffle: off</source>
+        <translation>Aléatoire&#xa0;: non</translation>
+    </message>
+    <message>
+        <source>Repeat: one</source>
+        <translation>Répéter&#xa0;: un</translation>
+    </message>
+    <message>
+        <source>Repeat: all</source>
+        <translation>Répéter&#xa0;: tout</translation>
+    </message>
+    <message>
+        <source>Repeat: off</source>
+        <translation>Répéter&#xa0;: non</translation>
+    </message>
+    <message>
+        <source>Nothing is ticked</source>
+        <translation>Rien n’est coché</translation>
+    </message>
+    <message>
+        <source>Cannot save the playlist</source>
+        <translation>Impossible d’enregistrer la liste</translation>
+    </message>
+    <message>
+        <source>Saved as %1</source>
+        <translation>Enregistrée sous %1</translation>
     </message>
 </context>
 <context>

@@ -87,6 +87,7 @@ constexpr MediaExtension mediaExtensions[] = {
     // Lists of media, which the engine reads and plays.
     {"m3u", MediaKind::Video},
     {"m3u8", MediaKind::Video},
+    {"pls", MediaKind::Video},
 };
 
 } // namespace

@@ -2,6 +2,7 @@
 
 #include "app/rawfilename.h"
 #include "browser/medialisting.h"
+#include "browser/mvplaylist.h"
 
 #include "platform/res_icon_reader.h"
 #include "platform/util_listbox.h"
@@ -292,4 +293,43 @@ void MvFileBrowser::showCurrent()
         list->setSelected(row, true);
         list->listBox->ensureCurrentVisible();
     }
+}
+
+QStringList MvFileBrowser::tickedMedia(const QString &alsoPath) const
+{
+    QStringList media;
+    if (!list || depth == 0)
+        return media;
+    for (int i = 0; i < list->count(); ++i) {
+        MvListBoxItem *row = MvUTIL_ListBox::toRow(list->item(i));
+        if (!row)
+            continue;
+        const QString full = entryPath(rowName(row));
+        if (!row->isChecked() && full != alsoPath)
+            continue;
+        if (MvPlaylist::isPlaylistPath(full) || QFileInfo(full).isDir())
+            continue;
+        media.append(full);
+    }
+    return media;
+}
+
+void MvFileBrowser::setAllTicked(bool on)
+{
+    if (list && depth != 0)
+        list->setAllChecked(on);
+}
+
+bool MvFileBrowser::showEntry(const QString &path)
+{
+    if (!list || depth == 0)
+        return false;
+    for (int i = 0; i < list->count(); ++i) {
+        MvListBoxItem *row = MvUTIL_ListBox::toRow(list->item(i));
+        if (row && entryPath(rowName(row)) == path) {
+            list->setSelected(row, true);
+            return true;
+        }
+    }
+    return false;
 }

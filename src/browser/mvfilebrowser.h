@@ -5,6 +5,7 @@
 #include <QPoint>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 class MvListBoxItem;
 class MvUTIL_ListBox;
@@ -37,6 +38,15 @@ public:
     // Selects the current row again and scrolls it into view: the list may
     // have moved while hidden, at another size.
     void showCurrent();
+
+    // The ticked media of the folder as paths, in the listed order, with
+    // `alsoPath` among them even when its row is cleared. Folders and
+    // playlists are not media here.
+    QStringList tickedMedia(const QString &alsoPath = QString()) const;
+    void setAllTicked(bool on);
+    // Makes the row of `path` current without opening it; false when the
+    // folder has no such row.
+    bool showEntry(const QString &path);
 
     struct MediaRoot
     {

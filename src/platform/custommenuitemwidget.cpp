@@ -2,7 +2,9 @@
 
 #include "platform/qcustommenuitem.h"
 
+#include <QMenu>
 #include <QPainter>
+#include <QWidgetAction>
 
 CustomMenuItemWidget::CustomMenuItemWidget(QCustomMenuItem *item, QWidget *parent)
     : QWidget(parent), custom(item)
@@ -23,8 +25,12 @@ QSize CustomMenuItemWidget::sizeHint() const
 void CustomMenuItemWidget::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
+    // Current by the pointer or by the keys.
+    auto *menu = qobject_cast<QMenu *>(parentWidget());
+    auto *current = menu ? qobject_cast<QWidgetAction *>(menu->activeAction()) : nullptr;
+    const bool act = active || (current && current->defaultWidget() == this);
     // The item paints relative to the painter's origin, the entry's top-left corner.
-    custom->paint(&painter, palette(), active, isEnabled(), 0, 0, width(), height());
+    custom->paint(&painter, palette(), act, isEnabled(), 0, 0, width(), height());
 }
 
 void CustomMenuItemWidget::enterEvent(QEnterEvent *event)

@@ -12,10 +12,12 @@ constexpr int Key_Right = 0x1014;
 constexpr int Key_Down = 0x1015;
 constexpr int Key_Prior = 0x1016;
 constexpr int Key_Next = 0x1017;
+constexpr int Key_F1 = 0x1030;
 constexpr int Key_F2 = 0x1031;
 constexpr int Key_F26 = 0x1049;
 constexpr int Key_F28 = 0x104b;
 constexpr int Key_F29 = 0x104c;
+constexpr int Key_Menu = 0x1055;
 constexpr int Key_unknown = 0xffff;
 } // namespace PhoneKey
 

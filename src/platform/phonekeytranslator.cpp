@@ -33,13 +33,18 @@ bool isRightSoftKey(int qtKey)
     return qtKey == Qt::Key_Escape || qtKey == Qt::Key_Backspace;
 }
 
-// The right soft key of the frame on the widget's screen, when it can be pressed.
-ZPushButton *rightSoftKey(const QWidget *widget)
+bool isLeftSoftKey(int qtKey)
+{
+    return qtKey == Qt::Key_F1 || qtKey == Qt::Key_Menu;
+}
+
+// A soft key of the frame on the widget's screen, when it can be pressed.
+ZPushButton *softKey(const QWidget *widget, bool right)
 {
     PhoneScreen *screen = PhoneScreen::of(widget);
     auto *frame = screen ? qobject_cast<ZMainWidget *>(screen->frame()) : nullptr;
     auto *bar = frame ? qobject_cast<UTIL_CST *>(frame->getSoftKeyWidget()) : nullptr;
-    ZPushButton *button = bar ? bar->getRightBtn() : nullptr;
+    ZPushButton *button = bar ? (right ? bar->getRightBtn() : bar->getLeftBtn()) : nullptr;
     return button && button->isVisible() && button->isEnabled() ? button : nullptr;
 }
 } // namespace
@@ -63,8 +68,9 @@ bool PhoneKeyTranslator::eventFilter(QObject *watched, QEvent *event)
     // Shifted or controlled letters stay what they are.
     if (key->modifiers() & ~(Qt::KeypadModifier | Qt::NoModifier))
         return false;
-    if (isRightSoftKey(key->key())) {
-        ZPushButton *button = rightSoftKey(widget);
+    if (isRightSoftKey(key->key()) || isLeftSoftKey(key->key())) {
+        // Without a soft-key bar (while playing) the key goes on as it is.
+        ZPushButton *button = softKey(widget, isRightSoftKey(key->key()));
         if (!button)
             return false;
         // Pressed once per press: holding the key must not walk up to Exit.

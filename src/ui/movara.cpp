@@ -3,6 +3,7 @@
 #include "app/rawfilename.h"
 #include "app/trace.h"
 #include "browser/mvfilebrowser.h"
+#include "browser/mvplaylist.h"
 #include "platform/phonekeys.h"
 #include "platform/phonescreen.h"
 #include "platform/qscrollview.h"
@@ -13,12 +14,17 @@
 #include "player/mvplayercontrol.h"
 #include "ui/mvnotice.h"
 #include "ui/mvnowplayingview.h"
+#include "ui/mvoptionsmenu.h"
+#include "ui/mvplaymodes.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPixmap>
+#include <QRandomGenerator>
+
+#include <memory>
 
 #include <utility>
 
@@ -90,6 +96,10 @@ void Movara::setupCST()
     right->setResourceID(QStringLiteral("CST_Exit"));
     connect(right, &ZPushButton::clicked, this, &Movara::CSTRightButtonClick);
 
+    ZPushButton *left = bar->getLeftBtn();
+    left->setResourceID(QStringLiteral("CST_Menu"));
+    connect(left, &ZPushButton::clicked, this, &Movara::openOptions);
+
     ZPushButton *middle = bar->getMidBtn();
     middle->setText(tr("Main Page"));
     connect(middle, &ZPushButton::clicked, this, &Movara::CSTMiddleButtonClick);
@@ -110,7 +120,8 @@ bool Movara::setupContent()
     fileBrowser = new MvFileBrowser(contentWidget, nullptr);
     placeClientWidget(fileBrowser->listWidget());
     connect(fileBrowser, &MvFileBrowser::dirPicked, this, &Movara::dirChanged);
-    connect(fileBrowser, &MvFileBrowser::filePicked, this, &Movara::fileChanged);
+    connect(fileBrowser, &MvFileBrowser::filePicked, this, &Movara::filePicked);
+    setupOptions();
     return true;
 }
 
@@ -136,6 +147,10 @@ bool Movara::placeClientWidget(QWidget *widget)
 
 void Movara::CSTRightButtonClick()
 {
+    if (optionsMenu && optionsMenu->isOpen()) {
+        optionsMenu->close();
+        return;
+    }
     if (fileBrowser && fileBrowser->depth != 0)
         fileBrowser->goUp(0);
     else
@@ -188,10 +203,21 @@ void Movara::dirChanged(const QString &)
     cst->getMidBtn()->setEnabled(belowRoots);
 }
 
+void Movara::filePicked(const QString &path)
+{
+    if (MvPlaylist::isPlaylistPath(path)) {
+        startPlaylist(path);
+        return;
+    }
+    const QStringList media = fileBrowser ? fileBrowser->tickedMedia(path) : QStringList{path};
+    queue.setFolder(media.contains(path) ? media : QStringList{path}, int(media.indexOf(path)));
+    fileChanged(path);
+}
+
 void Movara::fileChanged(const QString &path)
 {
+    currentFailed = false;
     traceLine("fileChanged : %s\n", rawFileName(path).constData());
-    skipping = false;
     // A pick from the browser moves forward.
     if (!playMode)
         movingBack = false;
@@ -276,11 +302,12 @@ void Movara::showNowPlaying(const QString &path)
 {
     if (!nowPlaying || !mainWidget)
         return;
-    const int place = fileBrowser ? fileBrowser->filePlace() : 0;
-    const int count = fileBrowser ? fileBrowser->fileCount() : 0;
+    const QString title =
+        queue.path(queue.current()) == path ? queue.title(queue.current()) : QString();
     pictureDrawn = false;
     moveNotice(pictureNotice, notice);
-    nowPlaying->setMedium(displayFileName(QFileInfo(path).fileName()), place, count);
+    nowPlaying->setMedium(title.isEmpty() ? displayFileName(QFileInfo(path).fileName()) : title,
+                          queue.current() + 1, queue.size());
     nowPlaying->setGeometry(mainWidget->rect());
     nowPlaying->show();
     nowPlaying->raise();
@@ -326,7 +353,7 @@ void Movara::updateNowPlaying()
 
 void Movara::cannotPlay(const QString &path)
 {
-    skipping = true;
+    currentFailed = true;
     if (!notice)
         return;
     MvNotice *shown = pictureDrawn ? overPicture() : nullptr;
@@ -352,18 +379,20 @@ void Movara::slotProcessExited()
 
 void Movara::currentMediaEnd()
 {
-    const bool skipped = std::exchange(skipping, false);
     // A medium that ends after the user asked to quit does not move on.
     if (quitRequested || !fileBrowser || !playerControl)
         return;
+    const bool played = !currentFailed;
     // A medium that cannot play is skipped the way the user last moved; one
     // that played through goes on forward.
-    if (!skipped)
+    if (played)
         movingBack = false;
-    if (!(movingBack ? fileBrowser->selectPrevious() : fileBrowser->selectNext())) {
-        playerControl->quitPlayer();
-        quitRequested = playerControl->ownEngineRunning();
+    queue.noteResult(played);
+    if (queue.exhausted()) {
+        stopPlaying();
+        return;
     }
+    playQueued(movingBack ? queue.previous() : queue.next(played), true);
 }
 
 bool Movara::keyPressEvent(QKeyEvent *event)
@@ -378,6 +407,10 @@ bool Movara::keyPressEvent(QKeyEvent *event)
 
     if (!playMode || !playerControl)
         return false;
+    if (key == PhoneKey::Key_F1 || key == PhoneKey::Key_Menu) {
+        openOptions();
+        return active;
+    }
     runKeyAction(key, playerControl->volume);
     if (nowPlaying && (key == PhoneKey::Key_Prior || key == PhoneKey::Key_Next))
         nowPlaying->showVolume(playerControl->volume);
@@ -412,15 +445,180 @@ void Movara::runKeyAction(int key, int volume)
         break;
     case PhoneKey::Key_F28:
         movingBack = true;
-        if (fileBrowser)
-            fileBrowser->selectPrevious();
+        playQueued(queue.previous(), false);
         break;
     case PhoneKey::Key_F29:
         movingBack = false;
-        if (fileBrowser)
-            fileBrowser->selectNext();
+        playQueued(queue.next(), false);
         break;
     default:
         break;
     }
+}
+
+void Movara::playQueued(int index, bool stopAtEnd)
+{
+    // Entries that cannot be handed to the engine are passed over here, once
+    // each at most, with one notice for the lot.
+    QString firstBad;
+    int bad = 0;
+    for (int tries = 0; index >= 0 && tries < queue.size(); ++tries) {
+        const QString path = queue.path(index);
+        if (MvPlaylist::canHandOver(path)) {
+            if (!queue.isPlaylist() && fileBrowser)
+                fileBrowser->showEntry(path);
+            fileChanged(path);
+            break;
+        }
+        // A vanished file of a folder is left out silently, as the browser does.
+        if (queue.isPlaylist() && bad++ == 0)
+            firstBad = path;
+        queue.noteResult(false);
+        if (queue.exhausted()) {
+            index = -1;
+            break;
+        }
+        index = movingBack ? queue.previous() : stopAtEnd ? queue.next(false) : queue.next();
+    }
+    if (bad > 0 && notice) {
+        const QString name = notice->fitted(displayFileName(QFileInfo(firstBad).fileName()));
+        notice->showText(bad == 1 ? tr("Cannot play %1").arg(name)
+                                  : tr("Cannot play %1 and %2 more").arg(name).arg(bad - 1));
+        updateNowPlaying();
+        notice->raise();
+    }
+    if (index < 0 && stopAtEnd)
+        stopPlaying();
+}
+
+void Movara::stopPlaying()
+{
+    if (playerControl && playerControl->ownEngineRunning()) {
+        playerControl->quitPlayer();
+        quitRequested = playerControl->ownEngineRunning();
+    }
+    if (!quitRequested)
+        setPlayMode(false);
+}
+
+void Movara::startPlaylist(const QString &path)
+{
+    auto list = std::make_shared<MvPlaylist>();
+    const bool read = list->load(path);
+    if (notice && (!read || list->count() == 0 || list->skipped() > 0)) {
+        const QString name = notice->fitted(
+            read && list->skipped() > 0 ? list->firstSkipped() : QFileInfo(path).fileName());
+        const int more = list->skipped() - 1;
+        notice->showText(more > 0 ? tr("Cannot play %1 and %2 more").arg(name).arg(more)
+                                  : tr("Cannot play %1").arg(name));
+        notice->raise();
+    }
+    if (!read || list->count() == 0)
+        return;
+    const int count = list->count();
+    queue.setPlaylist(std::move(list), 0);
+    int first = 0;
+    if (queue.isShuffle()) {
+        // The first entry is as random as the rest.
+        queue.reset(count, int(QRandomGenerator::global()->bounded(count)));
+        first = queue.current();
+    }
+    const bool wasPlaying = playMode;
+    playQueued(first, true);
+    // Nothing in the list could play: the browser stays.
+    if (!wasPlaying && !playMode)
+        updateNowPlaying();
+}
+
+void Movara::setupOptions()
+{
+    if (optionsMenu || !mainWidget)
+        return;
+    optionsMenu = new MvOptionsMenu(mainWidget);
+    const auto inBrowser = [this] { return !playMode && fileBrowser && fileBrowser->depth != 0; };
+    optionsMenu->addEntry(
+        tr("Play ticked"), [this] { playTicked(); }, inBrowser);
+    optionsMenu->addEntry(
+        tr("Tick all"), [this] { fileBrowser->setAllTicked(true); }, inBrowser);
+    optionsMenu->addEntry(
+        tr("Clear all"), [this] { fileBrowser->setAllTicked(false); }, inBrowser);
+    optionsMenu->addEntry(
+        tr("Save ticked as playlist"), [this] { saveTicked(); }, inBrowser);
+    optionsMenu->addEntry(
+        [this] { return queue.isShuffle() ? tr("Shuffle: on") : tr("Shuffle: off"); },
+        [this] { setModes(!queue.isShuffle(), queue.repeatMode()); });
+    optionsMenu->addEntry(
+        [this] {
+            switch (queue.repeatMode()) {
+            case MvPlayQueue::Repeat::One:
+                return tr("Repeat: one");
+            case MvPlayQueue::Repeat::All:
+                return tr("Repeat: all");
+            default:
+                return tr("Repeat: off");
+            }
+        },
+        [this] {
+            const auto mode = queue.repeatMode();
+            setModes(queue.isShuffle(), mode == MvPlayQueue::Repeat::Off ? MvPlayQueue::Repeat::One
+                                        : mode == MvPlayQueue::Repeat::One
+                                            ? MvPlayQueue::Repeat::All
+                                            : MvPlayQueue::Repeat::Off);
+        });
+    const MvPlayModes modes = MvPlayModes::load();
+    queue.setShuffle(modes.shuffle);
+    queue.setRepeat(modes.repeat);
+}
+
+void Movara::setModes(bool shuffle, MvPlayQueue::Repeat repeat)
+{
+    queue.setShuffle(shuffle);
+    queue.setRepeat(repeat);
+    MvPlayModes modes;
+    modes.shuffle = shuffle;
+    modes.repeat = repeat;
+    // Unwritable user area: the modes last for this run only.
+    modes.save();
+}
+
+void Movara::openOptions()
+{
+    if (!optionsMenu || !mainWidget || optionsMenu->isOpen())
+        return;
+    QPoint corner = mainWidget->mapToGlobal(QPoint(0, mainWidget->height()));
+    if (cst && cst->isVisible())
+        corner = cst->mapToGlobal(QPoint(0, 0));
+    optionsMenu->open(corner);
+}
+
+void Movara::playTicked()
+{
+    const QStringList media = fileBrowser ? fileBrowser->tickedMedia() : QStringList();
+    if (media.isEmpty()) {
+        if (notice)
+            notice->showText(tr("Nothing is ticked"));
+        return;
+    }
+    queue.setFolder(media, 0);
+    playQueued(queue.current(), true);
+}
+
+void Movara::saveTicked()
+{
+    if (!fileBrowser || !notice)
+        return;
+    const QStringList media = fileBrowser->tickedMedia();
+    if (media.isEmpty()) {
+        notice->showText(tr("Nothing is ticked"));
+        return;
+    }
+    const QString root = QString::fromLatin1(MvFileBrowser::mediaRoots[2].folder);
+    const QString saved = MvPlaylist::save(root, QFileInfo(fileBrowser->path()).fileName(), media);
+    notice->showText(saved.isEmpty()
+                         ? tr("Cannot save the playlist")
+                         : tr("Saved as %1").arg(notice->fitted(QFileInfo(saved).fileName())));
+    notice->raise();
+    // The playlists' own folder shows the new list at once.
+    if (!saved.isEmpty() && fileBrowser->path() == root)
+        fileBrowser->listDir(root, false);
 }

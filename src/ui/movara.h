@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ui/mvplayqueue.h"
 #include "widgets/mvmainwidget.h"
 
 #include <QPointer>
@@ -8,6 +9,7 @@
 class MvFileBrowser;
 class MvNotice;
 class MvNowPlayingView;
+class MvOptionsMenu;
 class MvPlayerControl;
 
 // The program's one window: the browser in browse mode, full screen with the
@@ -33,6 +35,7 @@ public:
     virtual bool placeClientWidget(QWidget *widget);
 
     bool isPlayMode() const { return playMode; }
+    MvOptionsMenu *options() const { return optionsMenu; }
 
 public slots:
     void mainMenuSelect(int) {}
@@ -44,6 +47,8 @@ public slots:
     void showAbout();
     void dirChanged(const QString &path);
     void fileChanged(const QString &path);
+    void filePicked(const QString &path);
+    void openOptions();
     void setPlayMode(bool on);
     void slotProcessExited();
     void currentMediaEnd();
@@ -61,6 +66,20 @@ private:
     void cannotPlay(const QString &path);
     MvNotice *overPicture();
     void moveNotice(MvNotice *from, MvNotice *to);
+    void setupOptions();
+    void startPlaylist(const QString &path);
+    void playTicked();
+    void saveTicked();
+    void setModes(bool shuffle, MvPlayQueue::Repeat repeat);
+    // Plays the queue's entry `index`, passing over entries that cannot play;
+    // with none left, stops when `stopAtEnd`, else leaves things as they are.
+    void playQueued(int index, bool stopAtEnd);
+    void stopPlaying();
+
+    MvPlayQueue queue;
+    MvOptionsMenu *optionsMenu = nullptr;
+    // The medium now playing was reported as one that cannot play.
+    bool currentFailed = false;
 
     // Program-drawn, in the frame: what plays while the engine draws no
     // picture, and short notices over whatever shows.
@@ -77,8 +96,6 @@ private:
     QString pendingFile;
     // The user's last move through the folder was Previous.
     bool movingBack = false;
-    // The current medium was found unplayable; its end is a skip.
-    bool skipping = false;
 };
 
 bool isFullScreenLayout();

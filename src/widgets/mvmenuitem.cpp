@@ -37,9 +37,14 @@ void MvMenuItem::setFont(const QFont &font)
     menuFontHeight = QFontMetrics(font).height();
 }
 
-void MvMenuItem::paint(QPainter *painter, const QColorGroup &, bool, bool, int, int, int, int)
+void MvMenuItem::paint(QPainter *painter, const QColorGroup &group, bool act, bool, int x, int y,
+                       int w, int h)
 {
     const QFontMetrics metrics(itemFont);
+    if (act && !separator) {
+        painter->fillRect(x, y, w, h, group.brush(QPalette::Highlight));
+        painter->setPen(group.color(QPalette::HighlightedText));
+    }
     int tx = 5;
     if (!itemPixmap.isNull()) {
         painter->drawPixmap(0, 0, itemPixmap);

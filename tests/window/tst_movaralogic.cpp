@@ -1,20 +1,25 @@
 // The window's own logic in process, offscreen, with the scripted engine and
 // the phone's media roots of a private root (phone-sandbox.sh): browse and play
 // mode, the keys while playing, the soft keys, a folder played through, an
-// engine that dies or is missing, a file picked while the engine quits.
+// engine that dies or is missing, a file picked while the engine quits, a
+// playlist, ticks and the options menu.
 
 #include "engine/enginetesthelpers.h"
 
 #include "browser/mvfilebrowser.h"
+#include "browser/mvplaylist.h"
 #include "platform/phonegeometry.h"
 #include "platform/phonescreen.h"
 #include "platform/powermanagement.h"
+#include "platform/qlistbox.h"
 #include "platform/util_cst.h"
 #include "platform/zapplication.h"
 #include "platform/zmainwidget.h"
 #include "platform/zpushbutton.h"
 #include "ui/movara.h"
+#include "ui/mvoptionsmenu.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QTimer>
 
@@ -27,6 +32,7 @@ constexpr int rightSoftKeyX = PhoneGeometry::RightSoftKeyX;
 
 const QString videoRoot = QStringLiteral("/ezxlocal/download/mystuff/MyPhotos");
 const QString clipsFolder = videoRoot + QStringLiteral("/Clips");
+const QString playlistRoot = QStringLiteral("/ezxlocal/download/mystuff/MyPlaylist");
 const QString loadCommand = QStringLiteral("loadlist /tmp/movara_curmedia.name");
 const QString header = QStringLiteral("line VIDEO:  [H264]  240x320  24bpp  25.000 fps\n"
                                       "line libavformat file format detected.\n"
@@ -81,6 +87,9 @@ private slots:
     void engineDies();
     void noEngine();
     void wakingKeyDoesNothingElse();
+    void playsAPlaylist();
+    void clearedTickIsSkipped();
+    void optionsMenuByKeys();
 
 private:
     // Opens the first row of the list, `times` over: the video root, Clips,
@@ -121,6 +130,8 @@ void TestMovaraLogic::initTestCase()
 void TestMovaraLogic::init()
 {
     engine = new EngineFixture;
+    // The play modes of each test start off and stay with it.
+    qputenv("MOVARA_SETTINGS_DIR", QFile::encodeName(QDir::currentPath()));
     capture = new StdoutCapture;
     window = new ProbeWindow("Movara");
     window->setupWidget();
@@ -426,6 +437,89 @@ void TestMovaraLogic::wakingKeyDoesNothingElse()
     QVERIFY(trace().contains(QStringLiteral("Active : Kp 1014")));
     QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 15 ")));
     QCOMPARE(engine->stdinLines().count(QStringLiteral("seek 15 ")), 1);
+}
+
+void TestMovaraLogic::playsAPlaylist()
+{
+    QVERIFY(engine->installEngine());
+    engine->setScript(
+        QStringLiteral("on %1 => line VO: [x11] 240x320 ;; status 3 30\n").arg(loadCommand) +
+        header + QStringLiteral("status 3 30\n"));
+    QVERIFY(QDir().mkpath(playlistRoot + QStringLiteral("/Sub")));
+    for (const char *name : {"/Sub/r.avi", "/Sub/w.avi"}) {
+        QFile file(playlistRoot + QLatin1String(name));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    QFile list(playlistRoot + QStringLiteral("/mix.m3u"));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:3,First\r\n" + QFile::encodeName(clipsFolder) +
+               "/a.avi\r\nSub/r.avi\r\n/nowhere/gone.avi\r\nD:\\Sub\\w.avi\r\n");
+    list.close();
+
+    // The third root, then the playlist after the folder Sub.
+    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return, Qt::Key_Down,
+                      Qt::Key_Down, Qt::Key_Return})
+        key(k);
+    QVERIFY(window->isPlayMode());
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isPlayMode(), 15000);
+    QCOMPARE(trace().filter(QStringLiteral("fileChanged : ")),
+             QStringList({played("a.avi"), "fileChanged : " + playlistRoot + "/Sub/r.avi",
+                          "fileChanged : " + playlistRoot + "/Sub/w.avi"}));
+    QCOMPARE(engine->stdinLines().count(loadCommand), 2);
+    // Back in the browser on the playlist's row.
+    auto *box = qobject_cast<QListBox *>(window->fileBrowser->listWidget());
+    QVERIFY(box);
+    QCOMPARE(box->currentItem(), 1);
+    QVERIFY(keysGoToTheList());
+}
+
+void TestMovaraLogic::clearedTickIsSkipped()
+{
+    QVERIFY(engine->installEngine());
+    engine->setScript(
+        QStringLiteral("on %1 => line VO: [x11] 240x320 ;; status 3 30\n").arg(loadCommand) +
+        header + QStringLiteral("status 3 30\n"));
+    openFirstRow(2);
+    // A tap on b.avi's check box clears it; then a.avi is picked.
+    tap(PhoneGeometry::CheckBoxX, PhoneGeometry::FirstRowY + PhoneGeometry::RowHeight);
+    key(Qt::Key_Home);
+    key(Qt::Key_Return);
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isPlayMode(), 10000);
+    QCOMPARE(trace().filter(QStringLiteral("fileChanged : ")),
+             QStringList({played("a.avi"), played("c.avi")}));
+}
+
+void TestMovaraLogic::optionsMenuByKeys()
+{
+    openFirstRow(2);
+    key(Qt::Key_F1);
+    MvOptionsMenu *menu = window->options();
+    QVERIFY(menu && menu->isOpen());
+    QCOMPARE(menu->shownLabels(),
+             QStringList({"Play ticked", "Tick all", "Clear all", "Save ticked as playlist",
+                          "Shuffle: off", "Repeat: off"}));
+    QCOMPARE(menu->currentIndex(), 0);
+    // Up from the first entry wraps to Repeat; Return cycles it on to "one".
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Up);
+    QCOMPARE(menu->currentIndex(), 5);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+    QTRY_VERIFY(!menu->isOpen());
+    key(Qt::Key_F1);
+    QTRY_COMPARE(menu->shownLabels().last(), QStringLiteral("Repeat: one"));
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
+    QTRY_VERIFY(!menu->isOpen());
+    // Closing the menu did not go up a level.
+    QCOMPARE(window->fileBrowser->depth, 2);
+
+    // The ticked files saved as a playlist, beside any of the same name.
+    key(Qt::Key_F1);
+    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return})
+        QTest::keyClick(QApplication::activePopupWidget(), k);
+    const QString saved = playlistRoot + QStringLiteral("/Clips.m3u8");
+    MvPlaylist list;
+    QVERIFY(list.load(saved));
+    QCOMPARE(list.count(), 3);
+    QCOMPARE(list.path(2), clipsFolder + QStringLiteral("/c.avi"));
 }
 
 int main(int argc, char **argv)

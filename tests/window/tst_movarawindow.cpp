@@ -435,11 +435,11 @@ void TestMovaraRealEngine::playsRealMediaWithTheRealEngine()
                       QFile::encodeName(realFolder + QStringLiteral("/two.mp3"))));
     QVERIFY(QFile::copy(realFolder + QStringLiteral("/two.mp3"),
                         realFolder + QStringLiteral("/t song.mp3 ")));
+    // The playlist is no medium of the folder: play-through passes over it.
     const QStringList skipped = {
         "p cut.mkv : av_open_input_stream() failed", "p cut.mp4 : moov atom not found",
-        "q empty.mp3 : no playback in time",         "q list.m3u : no playback in time",
-        "r zero.mp4 : no playback in time",          "s text.mp4 : moov atom not found",
-        "t cut.mp3 : av_open_input_stream() failed"};
+        "q empty.mp3 : no playback in time",         "r zero.mp4 : no playback in time",
+        "s text.mp4 : moov atom not found",          "t cut.mp3 : av_open_input_stream() failed"};
 
     MovaraRun *run = newRun(MovaraRun::Engine::Adapter);
     QVERIFY(run);

@@ -1,0 +1,75 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+#include <cstdint>
+
+// A playlist file read into memory: .m3u, .m3u8 (with #EXTINF titles) or
+// .pls. Entries are kept as written, in one UTF-8 block, and resolved to
+// paths only when asked for, so that a long list opens at the speed of a
+// read. Entries that can never play here (network streams, playlists named
+// inside playlists, names no path can carry) are left out and counted.
+class MvPlaylist
+{
+public:
+    // Limits that keep hostile files bounded.
+    static constexpr qint64 MaxFileSize = 16 * 1024 * 1024;
+    static constexpr int MaxEntries = 100000;
+    static constexpr int MaxEntryLength = 4096;
+
+    enum class Error { None, Unreadable, TooLarge };
+
+    static bool isPlaylistPath(const QString &path);
+    // Whether an entry's path names something the engine may be handed: a
+    // regular file (or a link to one) that is no playlist.
+    static bool canHandOver(const QString &path);
+
+    // Reads the file; false when it cannot be read or is too large.
+    bool load(const QString &path);
+    // Reads already loaded bytes as if they came from `path`.
+    void parse(const QByteArray &data, const QString &path);
+
+    Error error() const { return loadError; }
+    int count() const { return int(entries.size()); }
+    // How many entries were left out, and the first of them as written.
+    int skipped() const { return skippedCount; }
+    QString firstSkipped() const { return firstSkippedText; }
+
+    // The entry as written (decoded), its title (empty when none), and the
+    // path it names on this system.
+    QString text(int index) const;
+    QString title(int index) const;
+    QString path(int index) const;
+    QString playlistPath() const { return listPath; }
+
+    // Writes an .m3u8 of `paths` into `folder` as `<baseName>.m3u8`, with a
+    // number appended when that name is taken; never overwrites. Written to
+    // a temporary file and renamed. Returns the new file's path, or empty.
+    static QString save(const QString &folder, const QString &baseName, const QStringList &paths);
+
+private:
+    struct Entry
+    {
+        quint32 at;
+        quint32 length;
+        quint32 titleAt;
+        quint32 titleLength;
+    };
+    void addEntry(QByteArrayView entry, QByteArrayView entryTitle);
+    void skip(QByteArrayView entry);
+    QString decoded(quint32 at, quint32 length) const;
+    void parseM3u(QByteArrayView data);
+    void parsePls(QByteArrayView data);
+
+    QByteArray block;
+    QVector<Entry> entries;
+    QString listPath;
+    QString listFolder;
+    int skippedCount = 0;
+    QString firstSkippedText;
+    bool latin1 = false;
+    Error loadError = Error::None;
+};

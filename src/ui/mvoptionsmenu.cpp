@@ -1,0 +1,144 @@
+#include "ui/mvoptionsmenu.h"
+
+#include "platform/qpopupmenu.h"
+#include "widgets/mvmenuitem.h"
+#include "widgets/mvpopupmenu.h"
+
+#include <QApplication>
+#include <QFontMetrics>
+#include <QKeyEvent>
+
+MvOptionsMenu::MvOptionsMenu(QWidget *parent)
+    : QObject(parent), popup(new MvPopupMenu(parent, "options"))
+{
+    QPopupMenu *menu = popup->popupMenu;
+    menu->installEventFilter(this);
+    connect(menu, &QPopupMenu::activated, this, &MvOptionsMenu::choose);
+}
+
+MvOptionsMenu::~MvOptionsMenu()
+{
+    delete popup.data();
+}
+
+void MvOptionsMenu::addEntry(const Label &label, const Action &action, const Shown &shown)
+{
+    entries.push_back({label, action, shown});
+}
+
+void MvOptionsMenu::addEntry(const QString &label, const Action &action, const Shown &shown)
+{
+    addEntry([label] { return label; }, action, shown);
+}
+
+void MvOptionsMenu::rebuild()
+{
+    QPopupMenu *menu = popup->popupMenu;
+    // Its items are made anew each time, so that labels show the state of now.
+    menu->clear();
+    const QFont font = QApplication::font(menu);
+    const QFontMetrics metrics(font);
+    int widest = 0;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (entries[i].shown && !entries[i].shown())
+            continue;
+        auto *item = new MvMenuItem(entries[i].label(), QPixmap());
+        item->setFont(font);
+        widest = std::max(widest, metrics.horizontalAdvance(item->text()));
+        popup->insertItem(item, int(i), -1);
+    }
+    // An item draws its text 10 pixels in, past the width it asks for.
+    menu->setMinimumWidth(widest + 16);
+}
+
+void MvOptionsMenu::open(const QPoint &bottomLeft)
+{
+    QPopupMenu *menu = popup ? popup->popupMenu.data() : nullptr;
+    if (!menu)
+        return;
+    rebuild();
+    menu->adjustSize();
+    menu->popup(bottomLeft - QPoint(0, menu->sizeHint().height()));
+    if (!menu->actions().isEmpty())
+        menu->setActiveAction(menu->actions().first());
+}
+
+void MvOptionsMenu::close()
+{
+    if (popup && popup->popupMenu)
+        popup->popupMenu->hide();
+}
+
+bool MvOptionsMenu::isOpen() const
+{
+    return popup && popup->popupMenu && popup->popupMenu->isVisible();
+}
+
+QStringList MvOptionsMenu::shownLabels() const
+{
+    QStringList labels;
+    QPopupMenu *menu = popup ? popup->popupMenu.data() : nullptr;
+    for (int i = 0; menu && i < menu->count(); ++i)
+        if (auto *item = static_cast<MvMenuItem *>(menu->customItem(menu->idAt(i))))
+            labels.append(item->text());
+    return labels;
+}
+
+int MvOptionsMenu::currentIndex() const
+{
+    QPopupMenu *menu = popup ? popup->popupMenu.data() : nullptr;
+    return menu ? int(menu->actions().indexOf(menu->activeAction())) : -1;
+}
+
+void MvOptionsMenu::moveCurrent(int step)
+{
+    QPopupMenu *menu = popup->popupMenu;
+    const QList<QAction *> actions = menu->actions();
+    if (actions.isEmpty())
+        return;
+    const int n = int(actions.size());
+    const int from = currentIndex();
+    int at = from < 0 ? (step > 0 ? -1 : n) : from;
+    at = ((at + step) % n + n) % n;
+    menu->setActiveAction(actions.at(at));
+    // The items draw the current entry themselves.
+    for (QWidget *child : menu->findChildren<QWidget *>())
+        child->update();
+}
+
+void MvOptionsMenu::choose(int id)
+{
+    if (id < 0 || std::size_t(id) >= entries.size())
+        return;
+    // Closed first, so that the action may show a notice or play.
+    close();
+    if (const Action action = entries[std::size_t(id)].action)
+        action();
+}
+
+bool MvOptionsMenu::eventFilter(QObject *watched, QEvent *event)
+{
+    if (!popup || watched != popup->popupMenu || event->type() != QEvent::KeyPress)
+        return false;
+    auto *key = static_cast<QKeyEvent *>(event);
+    switch (key->key()) {
+    case Qt::Key_Up:
+        moveCurrent(-1);
+        return true;
+    case Qt::Key_Down:
+        moveCurrent(+1);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter:
+    case Qt::Key_Select:
+        if (currentIndex() >= 0)
+            choose(popup->popupMenu->idAt(currentIndex()));
+        return true;
+    case Qt::Key_Escape:
+    case Qt::Key_Backspace:
+        close();
+        return true;
+    default:
+        return false;
+    }
+}

@@ -1,0 +1,225 @@
+#include "browser/mvplaylist.h"
+#include "ui/mvplaymodes.h"
+#include "ui/mvplayqueue.h"
+
+#include <QDir>
+#include <QFile>
+#include <QRandomGenerator>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+using Repeat = MvPlayQueue::Repeat;
+
+class TestMvPlaylist : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(dir.isValid()); }
+    void entries_data();
+    void entries();
+    void badInput_data();
+    void badInput();
+    void saveNeverOverwrites();
+    void order_data();
+    void order();
+    void shufflePlaysEachOnce();
+    void modesSurviveARun();
+
+private:
+    QString write(const QString &name, const QByteArray &data)
+    {
+        QFile file(dir.filePath(name));
+        if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size())
+            return QString();
+        return file.fileName();
+    }
+    QTemporaryDir dir;
+};
+
+void TestMvPlaylist::entries_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<QStringList>("paths");
+    QTest::addColumn<QStringList>("titles");
+    QTest::addColumn<int>("skipped");
+
+    // "@" stands for the playlist's folder in the expected paths.
+    QTest::newRow("absolute, relative, blank lines, comments")
+        << "a.m3u" << QByteArray("/x/a.mp3\n\n  \n# note\nsub/b.ogg\n")
+        << QStringList{"/x/a.mp3", "@/sub/b.ogg"} << QStringList{"", ""} << 0;
+    QTest::newRow("BOM, CRLF, #EXTINF titles")
+        << "a.m3u"
+        << QByteArray("\xEF\xBB\xBF#EXTM3U\r\n#EXTINF:12,Song One\r\n/x/1.mp3\r\n/x/2.mp3\r\n")
+        << QStringList{"/x/1.mp3", "/x/2.mp3"} << QStringList{"Song One", ""} << 0;
+    QTest::newRow("Windows paths, drive letter dropped")
+        << "a.m3u" << QByteArray("C:\\Music\\a.mp3\n..\\b.mp3\n\\c.mp3\n")
+        << QStringList{"@/Music/a.mp3", "@/../b.mp3", "@/c.mp3"} << QStringList{"", "", ""} << 0;
+    QTest::newRow("file URLs, percent-decoded")
+        << "a.m3u8" << QByteArray("file:///x/a%20b%C3%A9.mp3\nfile://localhost/y/c.mp3\n")
+        << QStringList{"/x/a b\u00e9.mp3", "/y/c.mp3"} << QStringList{"", ""} << 0;
+    QTest::newRow("m3u not UTF-8 is Latin-1")
+        << "a.m3u" << QByteArray("/x/caf\xe9.mp3\n") << QStringList{"/x/caf\u00e9.mp3"}
+        << QStringList{""} << 0;
+    QTest::newRow("m3u8 is UTF-8") << "a.m3u8" << QByteArray("/x/caf\xc3\xa9.mp3\n")
+                                   << QStringList{"/x/caf\u00e9.mp3"} << QStringList{""} << 0;
+    QTest::newRow("trailing space kept")
+        << "a.m3u" << QByteArray("/x/a.mp3 \n") << QStringList{"/x/a.mp3 "} << QStringList{""} << 0;
+    QTest::newRow("network URLs and playlists inside skipped")
+        << "a.m3u" << QByteArray("http://host/a.mp3\n/x/other.m3u\nmms://h/s\n/x/a.mp3\n")
+        << QStringList{"/x/a.mp3"} << QStringList{""} << 3;
+    QTest::newRow("pls: numbered entries in number order with titles")
+        << "a.pls"
+        << QByteArray("[playlist]\r\nFile2=/x/b.mp3\r\nTitle1=First\r\nFile1=/x/a.mp3\r\n"
+                      "NumberOfEntries=2\r\nVersion=2\r\n")
+        << QStringList{"/x/a.mp3", "/x/b.mp3"} << QStringList{"First", ""} << 0;
+}
+
+void TestMvPlaylist::entries()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, data);
+    QFETCH(QStringList, paths);
+    QFETCH(QStringList, titles);
+    QFETCH(int, skipped);
+    MvPlaylist list;
+    QVERIFY(list.load(write(name, data)));
+    QStringList gotPaths, gotTitles;
+    for (int i = 0; i < list.count(); ++i) {
+        gotPaths << QString(list.path(i)).replace(dir.path(), QStringLiteral("@"));
+        gotTitles << list.title(i);
+    }
+    QCOMPARE(gotPaths, paths);
+    QCOMPARE(gotTitles, titles);
+    QCOMPARE(list.skipped(), skipped);
+}
+
+void TestMvPlaylist::badInput_data()
+{
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("maxEntries");
+    QTest::addColumn<int>("minSkipped");
+    // Entries that load but must never reach the engine.
+    QTest::addColumn<QString>("notHandedOver");
+
+    QByteArray random(10 * 1024 * 1024, Qt::Uninitialized);
+    QRandomGenerator gen(19);
+    for (char &c : random)
+        c = char(gen.generate());
+    QTest::newRow("10 MB of random bytes") << random << 10 * 1024 * 1024 << 0 << QString();
+    QTest::newRow("a 1 MB line") << QByteArray(1024 * 1024, 'a') + "\n/x/a.mp3\n"
+                                 << 1 << 1 << QString();
+    QByteArray many;
+    for (int i = 0; i < MvPlaylist::MaxEntries + 5; ++i)
+        many += "/x/" + QByteArray::number(i) + ".mp3\n";
+    QTest::newRow("more entries than kept") << many << MvPlaylist::MaxEntries << 5 << QString();
+    QTest::newRow("NUL bytes") << QByteArray("/x/a\0b.mp3\n/x/c.mp3\n", 20) << 1 << 1 << QString();
+    QTest::newRow("a folder") << QByteArray("sub\n") << 1 << 0 << "sub";
+    QTest::newRow("a device") << QByteArray("/dev/null\n") << 1 << 0 << "/dev/null";
+    QTest::newRow("itself") << QByteArray("bad.m3u\n") << 0 << 1 << QString();
+}
+
+void TestMvPlaylist::badInput()
+{
+    QFETCH(QByteArray, data);
+    QFETCH(int, maxEntries);
+    QFETCH(int, minSkipped);
+    QFETCH(QString, notHandedOver);
+    QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("sub")));
+    MvPlaylist list;
+    QVERIFY(list.load(write(QStringLiteral("bad.m3u"), data)));
+    QVERIFY(list.count() <= maxEntries);
+    QVERIFY(list.skipped() >= minSkipped);
+    for (int i = 0; i < list.count(); ++i)
+        QVERIFY(list.text(i).size() <= MvPlaylist::MaxEntryLength);
+    if (!notHandedOver.isEmpty()) {
+        QCOMPARE(list.text(0), notHandedOver);
+        QVERIFY(!MvPlaylist::canHandOver(list.path(0)));
+    }
+}
+
+void TestMvPlaylist::saveNeverOverwrites()
+{
+    const QString media = write(QStringLiteral("song.mp3"), "x");
+    const QString first = MvPlaylist::save(dir.path(), QStringLiteral("Clips"), {media});
+    const QString second = MvPlaylist::save(dir.path(), QStringLiteral("Clips"), {media, media});
+    QCOMPARE(QFileInfo(first).fileName(), QStringLiteral("Clips.m3u8"));
+    QCOMPARE(QFileInfo(second).fileName(), QStringLiteral("Clips 2.m3u8"));
+    MvPlaylist list;
+    QVERIFY(list.load(first));
+    QCOMPARE(list.count(), 1);
+    QCOMPARE(list.path(0), media);
+    QCOMPARE(list.title(0), QStringLiteral("song"));
+    QVERIFY(MvPlaylist::save(dir.filePath(QStringLiteral("missing")), QStringLiteral("x"), {media})
+                .isEmpty());
+}
+
+void TestMvPlaylist::order_data()
+{
+    QTest::addColumn<int>("repeat");
+    QTest::addColumn<QString>("steps"); // n: next, e: ended by itself, p: previous
+    QTest::addColumn<QList<int>>("indices");
+
+    QTest::newRow("in turn, stops at the end")
+        << int(Repeat::Off) << "eeep" << QList<int>{1, 2, -1, 1};
+    QTest::newRow("previous at the start") << int(Repeat::Off) << "p" << QList<int>{-1};
+    QTest::newRow("repeat all starts over") << int(Repeat::All) << "eee" << QList<int>{1, 2, 0};
+    QTest::newRow("repeat one replays, Next moves on")
+        << int(Repeat::One) << "een" << QList<int>{0, 0, 1};
+}
+
+void TestMvPlaylist::order()
+{
+    QFETCH(int, repeat);
+    QFETCH(QString, steps);
+    QFETCH(QList<int>, indices);
+    MvPlayQueue queue;
+    queue.setRepeat(Repeat(repeat));
+    queue.reset(3, 0);
+    QList<int> got;
+    for (QChar step : steps)
+        got << (step == u'p' ? queue.previous() : queue.next(step == u'e'));
+    QCOMPARE(got, indices);
+}
+
+void TestMvPlaylist::shufflePlaysEachOnce()
+{
+    MvPlayQueue queue;
+    queue.setShuffle(true);
+    queue.reset(50, 7);
+    QList<int> played{queue.current()};
+    for (int i = queue.next(); i >= 0; i = queue.next())
+        played << i;
+    QCOMPARE(played.size(), 50);
+    QCOMPARE(QSet<int>(played.begin(), played.end()).size(), 50);
+    // Previous walks back along the order played, and Next forward again.
+    QCOMPARE(queue.previous(), played.at(48));
+    QCOMPARE(queue.previous(), played.at(47));
+    QCOMPARE(queue.next(), played.at(48));
+    // A list in which every entry failed is done, whatever repeat says.
+    queue.setRepeat(Repeat::All);
+    for (int i = 0; i < 49; ++i)
+        queue.noteResult(false);
+    QVERIFY(!queue.exhausted());
+    queue.noteResult(false);
+    QVERIFY(queue.exhausted());
+}
+
+void TestMvPlaylist::modesSurviveARun()
+{
+    const QString path = dir.filePath(QStringLiteral("settings/playmodes.cfg"));
+    QCOMPARE(MvPlayModes::load(path).shuffle, false);
+    MvPlayModes modes;
+    modes.shuffle = true;
+    modes.repeat = Repeat::All;
+    QVERIFY(modes.save(path));
+    QCOMPARE(MvPlayModes::load(path).shuffle, true);
+    QCOMPARE(MvPlayModes::load(path).repeat, Repeat::All);
+    // Unwritable: no error, the modes stay off on the next run.
+    QVERIFY(!modes.save(QStringLiteral("/proc/movara/playmodes.cfg")));
+}
+
+QTEST_GUILESS_MAIN(TestMvPlaylist)
+#include "tst_mvplaylist.moc"
