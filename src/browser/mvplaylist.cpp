@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 
 #include <cctype>
+#include <sys/stat.h>
 
 namespace {
 bool endsWithNoCase(QByteArrayView text, const char *tail)
