@@ -10,6 +10,8 @@
 #include "platform/zmessagebox.h"
 #include "platform/zpushbutton.h"
 #include "player/mvplayercontrol.h"
+#include "player/mvresumetracker.h"
+#include "player/mvsleeptimer.h"
 #include "ui/mvnotice.h"
 #include "ui/mvnowplayingview.h"
 
@@ -40,6 +42,11 @@ Movara::Movara(bool flag, QWidget *parent, const char *name) : MvMainWidget(flag
 
 void Movara::destroy()
 {
+    if (resume) {
+        resume->stopped();
+        delete resume;
+        resume = nullptr;
+    }
     if (playerControl) {
         delete playerControl;
         playerControl = nullptr;
@@ -71,6 +78,19 @@ void Movara::setupWidget()
         nowPlaying->hide();
         notice = new MvNotice(mainWidget);
         connect(notice, &MvNotice::finished, this, &Movara::updateNowPlaying);
+    }
+    if (!resume) {
+        resume = new MvResumeTracker;
+        sleep = new MvSleepTimer(this);
+        connect(sleep, &MvSleepTimer::fired, this, &Movara::stopPlaying);
+        if (nowPlaying)
+            nowPlaying->setSleepSource([this] {
+                if (sleep->stopsAtEnd())
+                    return tr("Sleep at the end");
+                const int left = sleep->secondsLeft();
+                return left < 0 ? QString()
+                                : tr("Sleep in %1").arg(MvNowPlayingView::clockText(left));
+            });
     }
 }
 
@@ -186,6 +206,9 @@ void Movara::dirChanged(const QString &)
 void Movara::fileChanged(const QString &path)
 {
     traceLine("fileChanged : %s\n", QFile::encodeName(path).constData());
+    if (resume)
+        resume->started(path);
+    playingAlone = false;
     // Up before the layout changes: the last medium's picture never shows again.
     showNowPlaying(path);
     setPlayMode(true);
@@ -203,10 +226,11 @@ void Movara::fileChanged(const QString &path)
         connect(playerControl, &MvPlayerControl::endedCurrentMedia, this, &Movara::currentMediaEnd);
         connect(playerControl, &MvPlayerControl::videoOutputStarted, this, &Movara::pictureStarted);
         connect(playerControl, &MvPlayerControl::signaTotalTimeLengthChanged, this,
-                [this](float length) {
-                    if (nowPlaying)
-                        nowPlaying->setLength(length);
-                });
+                &Movara::lengthKnown);
+        connect(playerControl, &MvPlayerControl::signalTimeElapse, this, [this] {
+            if (resume)
+                resume->elapsed(MvNowPlayingView::secondsOf(MvPlayerControl::elapsedTimeText()));
+        });
         connect(playerControl, &MvPlayerControl::mediumCannotPlay, this, &Movara::cannotPlay);
     }
     playerControl->playFile(path);
@@ -309,6 +333,10 @@ void Movara::slotProcessExited()
         if (playerControl->isEngineRunning())
             return;
     }
+    // An engine that died keeps the place it reached.
+    if (resume)
+        resume->stopped();
+    playingAlone = false;
     setPlayMode(false);
 }
 
@@ -317,7 +345,9 @@ void Movara::currentMediaEnd()
     // A medium that ends after the user asked to quit does not move on.
     if (quitRequested || !fileBrowser || !playerControl)
         return;
-    if (!fileBrowser->selectNext()) {
+    if (resume)
+        resume->ended();
+    if ((sleep && sleep->mediumEnded()) || playingAlone || !fileBrowser->selectNext()) {
         playerControl->quitPlayer();
         quitRequested = playerControl->isEngineRunning();
     }
@@ -346,10 +376,17 @@ bool Movara::keyPressEvent(QKeyEvent *event)
 
 void Movara::runKeyAction(int key, int volume)
 {
+    // Just after a resume, back means the medium's start.
+    if ((key == PhoneKey::Key_Left || key == PhoneKey::Key_F28) && resume &&
+        resume->takeStartOver()) {
+        playerControl->seek(0, 2);
+        return;
+    }
+    if (resume && (key == PhoneKey::Key_Left || key == PhoneKey::Key_Right))
+        resume->userSeeked();
     switch (key) {
     case PhoneKey::Key_F2:
-        playerControl->quitPlayer();
-        quitRequested = playerControl->isEngineRunning();
+        stopPlaying();
         break;
     case PhoneKey::Key_F26:
     case PhoneKey::Key_Return:
@@ -381,4 +418,56 @@ void Movara::runKeyAction(int key, int volume)
     default:
         break;
     }
+}
+
+void Movara::stopPlaying()
+{
+    if (!playMode || !playerControl)
+        return;
+    if (resume)
+        resume->stopped();
+    playerControl->quitPlayer();
+    quitRequested = playerControl->isEngineRunning();
+}
+
+void Movara::lengthKnown(float length)
+{
+    if (nowPlaying)
+        nowPlaying->setLength(length);
+    const int at = resume ? resume->lengthKnown(length) : -1;
+    if (at < 0 || !playerControl)
+        return;
+    playerControl->seek(at, 2);
+    if (notice) {
+        notice->showText(tr("Resuming at %1").arg(MvNowPlayingView::clockText(at)));
+        updateNowPlaying();
+        notice->raise();
+    }
+}
+
+void Movara::setResumeEnabled(bool on)
+{
+    if (resume)
+        resume->setEnabled(on);
+}
+
+bool Movara::isResumeEnabled() const
+{
+    return resume && resume->isEnabled();
+}
+
+bool Movara::continueLast()
+{
+    const QString path = resume && resume->isEnabled() ? resume->lastMedium() : QString();
+    if (path.isEmpty())
+        return false;
+    fileChanged(path);
+    playingAlone = playMode;
+    return true;
+}
+
+void Movara::setSleepTimer(int minutes)
+{
+    if (sleep)
+        sleep->setMinutes(minutes);
 }

@@ -8,6 +8,8 @@ class MvFileBrowser;
 class MvNotice;
 class MvNowPlayingView;
 class MvPlayerControl;
+class MvResumeTracker;
+class MvSleepTimer;
 
 // The program's one window: the browser in browse mode, full screen with the
 // phone's keys driving the player in play mode.
@@ -32,6 +34,14 @@ public:
     virtual bool placeClientWidget(QWidget *widget);
 
     bool isPlayMode() const { return playMode; }
+
+    // For the options menu: resume on or off, the last stopped medium from
+    // its place (false when there is none), the sleep timer.
+    void setResumeEnabled(bool on);
+    bool isResumeEnabled() const;
+    bool continueLast();
+    void setSleepTimer(int minutes);
+    MvSleepTimer *sleepTimer() const { return sleep; }
 
 public slots:
     void mainMenuSelect(int) {}
@@ -58,6 +68,8 @@ private:
     void pictureStarted();
     void updateNowPlaying();
     void cannotPlay(const QString &path);
+    void stopPlaying();
+    void lengthKnown(float length);
 
     // Program-drawn, in the frame: what plays while the engine draws no
     // picture, and short notices over whatever shows.
@@ -70,6 +82,11 @@ private:
     // meanwhile is kept and played once that engine has gone.
     bool quitRequested = false;
     QString pendingFile;
+
+    MvResumeTracker *resume = nullptr;
+    MvSleepTimer *sleep = nullptr;
+    // A medium continued on its own: its end does not move through the folder.
+    bool playingAlone = false;
 };
 
 bool isFullScreenLayout();

@@ -16,6 +16,7 @@ constexpr int BarTop = 214;
 constexpr int PlaceTop = 228;
 constexpr int PausedTop = 252;
 constexpr int VolumeTop = 282;
+constexpr int SleepTop = 302;
 
 const QColor Accent(0x6f, 0x9b, 0xe0);
 const QColor Dim(0x80, 0x90, 0xa8);
@@ -111,6 +112,11 @@ void MvNowPlayingView::setMedium(const QString &medium, int at, int total)
 
 void MvNowPlayingView::readElapsed()
 {
+    const QString sleeping = sleepSource ? sleepSource() : QString();
+    if (sleeping != sleepLine) {
+        sleepLine = sleeping;
+        update(QRect(0, SleepTop, width(), 18));
+    }
     if (!elapsedSource)
         return;
     const QString text = elapsedSource();
@@ -266,6 +272,13 @@ void MvNowPlayingView::paintEvent(QPaintEvent *event)
         painter.setPen(Mark);
         painter.setFont(markFont);
         painter.drawText(QRect(Margin, PausedTop, w, 22), Qt::AlignCenter, tr("Paused"));
+    }
+
+    if (!sleepLine.isEmpty()) {
+        painter.setPen(Dim);
+        painter.setFont(smallFont);
+        painter.drawText(QRect(Margin, SleepTop, w, 18), Qt::AlignRight | Qt::AlignVCenter,
+                         sleepLine);
     }
 
     if (volumeTimer.isActive()) {

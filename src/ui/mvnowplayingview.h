@@ -1,9 +1,12 @@
 #pragma once
 
 #include <QFont>
+#include <QImage>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
+
+#include <functional>
 
 // What plays while the engine draws no picture: the medium's name, elapsed
 // and total time, its place in the folder, a paused mark and, for a moment
@@ -23,6 +26,9 @@ public:
     void setLength(float seconds);
     void setPaused(bool on);
     void showVolume(int volume);
+    // The sleep timer's text, read with the elapsed time; empty shows nothing.
+    void setSleepSource(std::function<QString()> source) { sleepSource = std::move(source); }
+    QString sleepText() const { return sleepLine; }
 
     // Texts as drawn, for the name line, the time line and the place line.
     QString nameText() const { return elidedName; }
@@ -68,4 +74,6 @@ private:
     QString (*elapsedSource)() = nullptr;
     // The text as the medium started: the last medium's time until the engine says more.
     QString staleElapsed;
+    std::function<QString()> sleepSource;
+    QString sleepLine;
 };
