@@ -159,9 +159,9 @@ bool MvResumeStore::write()
     QList<QByteArray> lines;
     qint64 total = header.size();
     for (const Entry &entry : entries) {
-        lines.append(QByteArray::number(entry.position) + '\t' +
-                     QByteArray::number(entry.length) + '\t' + QByteArray::number(entry.size) +
-                     '\t' + QByteArray::number(entry.mtime) + '\t' +
+        lines.append(QByteArray::number(entry.position) + '\t' + QByteArray::number(entry.length) +
+                     '\t' + QByteArray::number(entry.size) + '\t' +
+                     QByteArray::number(entry.mtime) + '\t' +
                      QUrl::toPercentEncoding(entry.path, "/") + '\n');
         total += lines.last().size();
     }

@@ -13,8 +13,8 @@ public:
     // How long after a resume a Previous or Left press starts the medium over.
     static constexpr int startOverMs = 5000;
 
-    explicit MvResumeTracker(const QString &storePath = QString::fromLatin1(
-                                 MvResumeStore::defaultPath));
+    explicit MvResumeTracker(
+        const QString &storePath = QString::fromLatin1(MvResumeStore::defaultPath));
 
     void setEnabled(bool on);
     bool isEnabled() const { return enabled; }

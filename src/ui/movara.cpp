@@ -1,5 +1,6 @@
 #include "ui/movara.h"
 
+#include "app/mvmpris.h"
 #include "app/trace.h"
 #include "browser/mvfilebrowser.h"
 #include "platform/phonekeys.h"
@@ -12,6 +13,7 @@
 #include "player/mvplayercontrol.h"
 #include "player/mvresumetracker.h"
 #include "player/mvsleeptimer.h"
+#include "player/mvtagreader.h"
 #include "ui/mvnotice.h"
 #include "ui/mvnowplayingview.h"
 
@@ -20,6 +22,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPixmap>
+#include <QUrl>
 
 namespace {
 // True while the frame is in the full-screen layout this window asked for.
@@ -83,6 +86,28 @@ void Movara::setupWidget()
         resume = new MvResumeTracker;
         sleep = new MvSleepTimer(this);
         connect(sleep, &MvSleepTimer::fired, this, &Movara::stopPlaying);
+        tagReader = new MvTagReader(this);
+        connect(tagReader, &MvTagReader::tagsRead, this, &Movara::tagsRead);
+        mpris = new MvMpris(this);
+        mpris->setPositionSource([this] { return resume->position(); });
+        connect(mpris, &MvMpris::keyRequested, this, &Movara::remoteKey);
+        connect(mpris, &MvMpris::openRequested, this, &Movara::playAlone);
+        connect(mpris, &MvMpris::continueRequested, this, &Movara::continueLast);
+        connect(mpris, &MvMpris::quitRequested, qApp, &QApplication::quit);
+        connect(mpris, &MvMpris::positionRequested, this, [this](int seconds) {
+            if (!playMode || !playerControl)
+                return;
+            resume->userSeeked();
+            playerControl->seek(seconds, 2);
+        });
+        connect(mpris, &MvMpris::volumeRequested, this, [this](int percent) {
+            if (!playerControl)
+                return;
+            playerControl->setVolume(percent);
+            if (playMode && nowPlaying)
+                nowPlaying->showVolume(playerControl->volume);
+            publishState();
+        });
         if (nowPlaying)
             nowPlaying->setSleepSource([this] {
                 if (sleep->stopsAtEnd())
@@ -209,6 +234,7 @@ void Movara::fileChanged(const QString &path)
     if (resume)
         resume->started(path);
     playingAlone = false;
+    playingPath = path;
     // Up before the layout changes: the last medium's picture never shows again.
     showNowPlaying(path);
     setPlayMode(true);
@@ -216,6 +242,8 @@ void Movara::fileChanged(const QString &path)
     if (quitRequested) {
         // The engine is on its way out; play this file once it has gone.
         pendingFile = path;
+        if (tagReader)
+            tagReader->request(path);
         return;
     }
 
@@ -236,10 +264,14 @@ void Movara::fileChanged(const QString &path)
     playerControl->playFile(path);
     if (nowPlaying)
         nowPlaying->setPaused(MvPlayerControl::isPaused() && MvPlayerControl::isEngineRunning());
+    // After the engine has its command: tags never hold up a start.
+    if (tagReader)
+        tagReader->request(path);
 
     // No engine could be started: back to the browser, the next pick tries again.
     if (!playerControl->isEngineRunning())
         setPlayMode(false);
+    publishState();
 }
 
 void Movara::setPlayMode(bool on)
@@ -279,6 +311,7 @@ void Movara::setPlayMode(bool on)
         // Hidden once the bars are back, so that no picture shows in between.
         updateNowPlaying();
     }
+    publishState();
 }
 
 void Movara::showNowPlaying(const QString &path)
@@ -365,13 +398,26 @@ bool Movara::keyPressEvent(QKeyEvent *event)
 
     if (!playMode || !playerControl)
         return false;
+    actOnKey(key);
+    return active;
+}
+
+void Movara::remoteKey(int key)
+{
+    traceLine("Remote : Kp %04x\n", static_cast<unsigned>(key));
+    if (playMode && playerControl)
+        actOnKey(key);
+}
+
+void Movara::actOnKey(int key)
+{
     runKeyAction(key, playerControl->volume);
     if (nowPlaying) {
         if (key == PhoneKey::Key_Prior || key == PhoneKey::Key_Next)
             nowPlaying->showVolume(playerControl->volume);
         nowPlaying->setPaused(MvPlayerControl::isPaused() && !quitRequested);
     }
-    return active;
+    publishState();
 }
 
 void Movara::runKeyAction(int key, int volume)
@@ -434,6 +480,8 @@ void Movara::lengthKnown(float length)
 {
     if (nowPlaying)
         nowPlaying->setLength(length);
+    if (mpris && length >= 0 && length < 1e7f)
+        mpris->setLength(int(length));
     const int at = resume ? resume->lengthKnown(length) : -1;
     if (at < 0 || !playerControl)
         return;
@@ -461,13 +509,46 @@ bool Movara::continueLast()
     const QString path = resume && resume->isEnabled() ? resume->lastMedium() : QString();
     if (path.isEmpty())
         return false;
+    playAlone(path);
+    return true;
+}
+
+void Movara::playAlone(const QString &path)
+{
     fileChanged(path);
     playingAlone = playMode;
-    return true;
+}
+
+void Movara::publishState()
+{
+    if (!mpris || !mpris->isRegistered())
+        return;
+    if (!playMode || quitRequested)
+        mpris->setStatus(MvMpris::Status::Stopped);
+    else
+        mpris->setStatus(MvPlayerControl::isPaused() ? MvMpris::Status::Paused
+                                                     : MvMpris::Status::Playing);
+    if (!playMode)
+        mpris->setTrack(QString(), QString(), QString(), QString(), QString());
+    else if (mpris->metadata().value(QStringLiteral("xesam:url")).toString() !=
+             QUrl::fromLocalFile(playingPath).toString())
+        mpris->setTrack(playingPath, QString(), QString(), QString(), QString());
+    if (playerControl)
+        mpris->setVolumeLevel(playerControl->volume);
 }
 
 void Movara::setSleepTimer(int minutes)
 {
     if (sleep)
         sleep->setMinutes(minutes);
+}
+
+void Movara::tagsRead(const MvMediaTags &tags)
+{
+    if (!nowPlaying || tags.path != playingPath)
+        return;
+    nowPlaying->setTags(tags.title, tags.artist, tags.album);
+    nowPlaying->setCover(tags.cover);
+    if (mpris)
+        mpris->setTrack(tags.path, tags.title, tags.artist, tags.album, tags.coverFile);
 }

@@ -5,11 +5,14 @@
 #include <QString>
 
 class MvFileBrowser;
+class MvMpris;
 class MvNotice;
 class MvNowPlayingView;
 class MvPlayerControl;
 class MvResumeTracker;
 class MvSleepTimer;
+class MvTagReader;
+struct MvMediaTags;
 
 // The program's one window: the browser in browse mode, full screen with the
 // phone's keys driving the player in play mode.
@@ -70,6 +73,12 @@ private:
     void cannotPlay(const QString &path);
     void stopPlaying();
     void lengthKnown(float length);
+    void tagsRead(const MvMediaTags &tags);
+    // A key from elsewhere (the session bus), acting as the phone's would.
+    void remoteKey(int key);
+    void actOnKey(int key);
+    void playAlone(const QString &path);
+    void publishState();
 
     // Program-drawn, in the frame: what plays while the engine draws no
     // picture, and short notices over whatever shows.
@@ -85,6 +94,9 @@ private:
 
     MvResumeTracker *resume = nullptr;
     MvSleepTimer *sleep = nullptr;
+    MvTagReader *tagReader = nullptr;
+    QString playingPath;
+    MvMpris *mpris = nullptr;
     // A medium continued on its own: its end does not move through the folder.
     bool playingAlone = false;
 };

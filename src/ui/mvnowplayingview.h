@@ -29,6 +29,14 @@ public:
     // The sleep timer's text, read with the elapsed time; empty shows nothing.
     void setSleepSource(std::function<QString()> source) { sleepSource = std::move(source); }
     QString sleepText() const { return sleepLine; }
+    // What the medium's tags say, shown instead of its file name where given;
+    // a title handed in (a playlist's) wins over the tags' title.
+    void setTags(const QString &title, const QString &artist, const QString &album);
+    void setGivenTitle(const QString &title);
+    // Drawn in place of the note icon; a null image brings the icon back.
+    void setCover(const QImage &image);
+    QString artistText() const { return elidedArtist; }
+    bool hasCover() const { return !cover.isNull(); }
 
     // Texts as drawn, for the name line, the time line and the place line.
     QString nameText() const { return elidedName; }
@@ -59,6 +67,11 @@ private:
 
     QString name;
     QString elidedName;
+    QString tagTitle;
+    QString givenTitle;
+    QString artistLine;
+    QString elidedArtist;
+    QImage cover;
     int place = 0;
     int count = 0;
     int elapsed = -1;
