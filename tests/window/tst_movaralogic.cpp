@@ -13,6 +13,8 @@
 #include "platform/zapplication.h"
 #include "platform/zmainwidget.h"
 #include "platform/zpushbutton.h"
+#include "player/mvresumestore.h"
+#include "player/mvsleeptimer.h"
 #include "ui/movara.h"
 
 #include <QEvent>
@@ -81,6 +83,8 @@ private slots:
     void engineDies();
     void noEngine();
     void wakingKeyDoesNothingElse();
+    void resumesWhereStopped_data();
+    void resumesWhereStopped();
 
 private:
     // Opens the first row of the list, `times` over: the video root, Clips,
@@ -108,6 +112,8 @@ private:
 
 void TestMovaraLogic::initTestCase()
 {
+    // A minute of the sleep timer lasts 1.2 s.
+    qputenv("MOVARA_SLEEP_SECOND_MS", "20");
     if (!QFileInfo::exists(videoRoot))
         QSKIP("needs the phone's media roots (run through phone-sandbox.sh)");
     // Folders first, then files by name: Clips is the first row of the video root.
@@ -120,6 +126,7 @@ void TestMovaraLogic::initTestCase()
 
 void TestMovaraLogic::init()
 {
+    QFile::remove(QLatin1String(MvResumeStore::defaultPath));
     engine = new EngineFixture;
     capture = new StdoutCapture;
     window = new ProbeWindow("Movara");
@@ -420,6 +427,57 @@ void TestMovaraLogic::wakingKeyDoesNothingElse()
     QVERIFY(trace().contains(QStringLiteral("Active : Kp 1014")));
     QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 15 ")));
     QCOMPARE(engine->stdinLines().count(QStringLiteral("seek 15 ")), 1);
+}
+
+void TestMovaraLogic::resumesWhereStopped_data()
+{
+    QTest::addColumn<QString>("stop");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("F2") << "F2" << true;
+    QTest::newRow("next entry") << "N" << true;
+    QTest::newRow("sleep timer") << "sleep" << true;
+    QTest::newRow("window gone") << "destroy" << true;
+    QTest::newRow("played to its end") << "end" << false;
+}
+
+void TestMovaraLogic::resumesWhereStopped()
+{
+    QFETCH(QString, stop);
+    QFETCH(bool, kept);
+    // Ten minutes long, 40 s in, for 6 s (or 1 s, then silent: the end).
+    QString script = QStringLiteral("on get_time_length => line ANS_LENGTH=600.00\n") + header;
+    for (int i = 0; i < (stop == QLatin1String("end") ? 10 : 60); ++i)
+        script += QStringLiteral("raw A:  40.%1 (00:40.%1) of 600.0 (10:00.0)  0.5% \\r\n"
+                                 "sleep 100\n")
+                      .arg(i % 10);
+    playFirstClip(script);
+    const QString record = QLatin1String(MvResumeStore::defaultPath);
+    const QString medium = clipsFolder + QStringLiteral("/a.avi");
+    QTRY_COMPARE(MvResumeStore(record).positionOf(medium), 40);
+
+    if (stop == QLatin1String("sleep"))
+        window->setSleepTimer(1);
+    else if (stop == QLatin1String("destroy"))
+        window->destroy();
+    else if (stop != QLatin1String("end"))
+        key(stop == QLatin1String("F2") ? Qt::Key_F2 : Qt::Key_N);
+    if (stop != QLatin1String("N") && stop != QLatin1String("destroy"))
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isPlayMode() || trace().contains(played("b.avi")),
+                                 10000);
+    QTRY_COMPARE(MvResumeStore(record).positionOf(medium), kept ? 40 : -1);
+    if (!kept || stop == QLatin1String("destroy") || stop == QLatin1String("N"))
+        return;
+
+    // Played again it starts there, and Left at once goes back to its start.
+    key(Qt::Key_Return);
+    QTRY_COMPARE(engine->stdinLines().filter(QStringLiteral("seek ")).size(), 1);
+    const QStringList seek =
+        engine->stdinLines().filter(QStringLiteral("seek ")).first().split(QLatin1Char(' '));
+    QCOMPARE(seek.size(), 3);
+    QVERIFY(qAbs(seek[1].toInt() - 40) <= 2);
+    QCOMPARE(seek[2], QStringLiteral("2"));
+    key(Qt::Key_Left);
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 0 2")));
 }
 
 int main(int argc, char **argv)
