@@ -36,11 +36,10 @@ MvMpris::MvMpris(QObject *parent) : QObject(parent)
         return;
     root = new MvMprisRoot(this);
     connect(root, &MvMprisRoot::quitRequested, this, &MvMpris::quitRequested);
-    if (!bus.registerObject(objectPath, QStringLiteral("org.mpris.MediaPlayer2"), root,
-                            QDBusConnection::ExportAllSlots |
-                                QDBusConnection::ExportAllProperties) ||
-        !bus.registerObject(objectPath, playerInterface, this,
-                            QDBusConnection::ExportAllSlots | QDBusConnection::ExportAllSignals |
+    // One object on the path: the player's interface its own, the rest an adaptor.
+    if (!bus.registerObject(objectPath, this,
+                            QDBusConnection::ExportAdaptors | QDBusConnection::ExportAllSlots |
+                                QDBusConnection::ExportAllSignals |
                                 QDBusConnection::ExportAllProperties))
         return;
     // A second Movara on the same bus takes a name of its own.
@@ -111,9 +110,9 @@ void MvMpris::changed(const QVariantMap &properties)
 {
     if (!registered)
         return;
-    QDBusMessage signal = QDBusMessage::createSignal(
-        objectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
-        QStringLiteral("PropertiesChanged"));
+    QDBusMessage signal =
+        QDBusMessage::createSignal(objectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                   QStringLiteral("PropertiesChanged"));
     signal << playerInterface << properties << QStringList();
     QDBusConnection::sessionBus().send(signal);
 }
@@ -133,8 +132,7 @@ void MvMpris::setTrack(const QString &path, const QString &newTitle, const QStri
     artist = newArtist;
     album = newAlbum;
     art = artFile;
-    changed({{QStringLiteral("Metadata"), metadata()},
-             {QStringLiteral("CanSeek"), canSeek()}});
+    changed({{QStringLiteral("Metadata"), metadata()}, {QStringLiteral("CanSeek"), canSeek()}});
 }
 
 void MvMpris::setLength(int seconds)
@@ -142,8 +140,7 @@ void MvMpris::setLength(int seconds)
     if (seconds == length || trackPath.isEmpty())
         return;
     length = seconds;
-    changed({{QStringLiteral("Metadata"), metadata()},
-             {QStringLiteral("CanSeek"), canSeek()}});
+    changed({{QStringLiteral("Metadata"), metadata()}, {QStringLiteral("CanSeek"), canSeek()}});
 }
 
 void MvMpris::setStatus(Status status)

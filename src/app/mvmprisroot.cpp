@@ -2,9 +2,9 @@
 
 QStringList MvMprisRoot::supportedMimeTypes() const
 {
-    return {QStringLiteral("audio/mpeg"), QStringLiteral("audio/ogg"),
-            QStringLiteral("audio/flac"), QStringLiteral("audio/mp4"),
-            QStringLiteral("audio/x-wav"), QStringLiteral("video/mp4"),
+    return {QStringLiteral("audio/mpeg"),      QStringLiteral("audio/ogg"),
+            QStringLiteral("audio/flac"),      QStringLiteral("audio/mp4"),
+            QStringLiteral("audio/x-wav"),     QStringLiteral("video/mp4"),
             QStringLiteral("video/x-msvideo"), QStringLiteral("video/x-matroska"),
             QStringLiteral("video/3gpp")};
 }

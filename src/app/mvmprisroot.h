@@ -1,11 +1,11 @@
 #pragma once
 
-#include <QObject>
+#include <QDBusAbstractAdaptor>
 #include <QStringList>
 
 // The desktop's view of the application as a media player: its name, and
-// that it can be asked to quit.
-class MvMprisRoot : public QObject
+// that it can be asked to quit. An adaptor of the player's own object.
+class MvMprisRoot : public QDBusAbstractAdaptor
 {
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2")
@@ -18,7 +18,7 @@ class MvMprisRoot : public QObject
     Q_PROPERTY(QStringList SupportedMimeTypes READ supportedMimeTypes)
 
 public:
-    explicit MvMprisRoot(QObject *parent) : QObject(parent) {}
+    explicit MvMprisRoot(QObject *parent) : QDBusAbstractAdaptor(parent) {}
 
     bool canQuit() const { return true; }
     bool canRaise() const { return false; }

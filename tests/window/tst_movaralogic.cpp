@@ -85,6 +85,7 @@ private slots:
     void wakingKeyDoesNothingElse();
     void resumesWhereStopped_data();
     void resumesWhereStopped();
+    void remoteControl();
 
 private:
     // Opens the first row of the list, `times` over: the video root, Clips,
@@ -462,8 +463,7 @@ void TestMovaraLogic::resumesWhereStopped()
     else if (stop != QLatin1String("end"))
         key(stop == QLatin1String("F2") ? Qt::Key_F2 : Qt::Key_N);
     if (stop != QLatin1String("N") && stop != QLatin1String("destroy"))
-        QTRY_VERIFY_WITH_TIMEOUT(!window->isPlayMode() || trace().contains(played("b.avi")),
-                                 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isPlayMode() || trace().contains(played("b.avi")), 10000);
     QTRY_COMPARE(MvResumeStore(record).positionOf(medium), kept ? 40 : -1);
     if (!kept || stop == QLatin1String("destroy") || stop == QLatin1String("N"))
         return;
@@ -478,6 +478,53 @@ void TestMovaraLogic::resumesWhereStopped()
     QCOMPARE(seek[2], QStringLiteral("2"));
     key(Qt::Key_Left);
     QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 0 2")));
+}
+
+// Under a session bus of its own: another program reads what plays and drives it.
+void TestMovaraLogic::remoteControl()
+{
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        QSKIP("needs a session bus (run under dbus-run-session)");
+    const auto run = [](const QString &program, const QStringList &args) {
+        QProcess tool;
+        tool.start(program, args);
+        if (!QTest::qWaitFor([&tool] { return tool.state() == QProcess::NotRunning; }, 10000))
+            tool.kill();
+        return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+    };
+    const auto playerctl = [&run](const QStringList &args) {
+        return run(QStringLiteral("playerctl"),
+                   QStringList{QStringLiteral("--player=movara")} + args);
+    };
+    QString script = QStringLiteral("on get_time_length => line ANS_LENGTH=600.00\n") + header;
+    for (int i = 0; i < 100; ++i)
+        script +=
+            QStringLiteral("raw A:  40.0 (00:40.0) of 600.0 (10:00.0)  0.5% \\r\nsleep 100\n");
+    playFirstClip(script);
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("get_time_length")));
+
+    QTRY_COMPARE(playerctl({QStringLiteral("metadata"), QStringLiteral("--format"),
+                            QStringLiteral("{{title}} {{mpris:length}}")}),
+                 QStringLiteral("a.avi 600000000"));
+    QCOMPARE(playerctl({QStringLiteral("status")}), QStringLiteral("Playing"));
+    playerctl({QStringLiteral("pause")});
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("pause")));
+    QCOMPARE(playerctl({QStringLiteral("status")}), QStringLiteral("Paused"));
+    QVERIFY(trace().contains(QStringLiteral("Remote : Kp 1049")));
+    // Seeks as the keys do, to a place, and refused out of range or mistyped.
+    playerctl({QStringLiteral("position"), QStringLiteral("15+")});
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 15 ")));
+    playerctl({QStringLiteral("position"), QStringLiteral("100")});
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 100 2")));
+    playerctl({QStringLiteral("position"), QStringLiteral("360000")});
+    run(QStringLiteral("dbus-send"),
+        {QStringLiteral("--session"), QStringLiteral("--dest=org.mpris.MediaPlayer2.movara"),
+         QStringLiteral("/org/mpris/MediaPlayer2"),
+         QStringLiteral("org.mpris.MediaPlayer2.Player.Seek"), QStringLiteral("string:-1h")});
+    QCOMPARE(engine->stdinLines().filter(QStringLiteral("seek ")).size(), 2);
+    // Next as its key: the folder's next entry.
+    playerctl({QStringLiteral("next")});
+    QTRY_VERIFY(trace().contains(played("b.avi")));
 }
 
 int main(int argc, char **argv)
