@@ -19,6 +19,18 @@
         <source>Cannot play %1</source>
         <translation>Nicht abspielbar: %1</translation>
     </message>
+    <message>
+        <source>Sleep at the end</source>
+        <translation>Schlaf am Dateiende</translation>
+    </message>
+    <message>
+        <source>Sleep in %1</source>
+        <translation>Schlaf in %1</translation>
+    </message>
+    <message>
+        <source>Resuming at %1</source>
+        <translation>Weiter bei %1</translation>
+    </message>
 </context>
 <context>
     <name>MvFileBrowser</name>

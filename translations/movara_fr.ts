@@ -17,7 +17,19 @@
     </message>
     <message>
         <source>Cannot play %1</source>
-        <translation>Lecture impossible : %1</translation>
+        <translation>Lecture impossible&#xa0;: %1</translation>
+    </message>
+    <message>
+        <source>Sleep at the end</source>
+        <translation>Veille en fin de fichier</translation>
+    </message>
+    <message>
+        <source>Sleep in %1</source>
+        <translation>Veille dans %1</translation>
+    </message>
+    <message>
+        <source>Resuming at %1</source>
+        <translation>Reprise à %1</translation>
     </message>
 </context>
 <context>
