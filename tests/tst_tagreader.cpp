@@ -57,9 +57,9 @@ void TestTagReader::initTestCase()
 
     const QString longTitle(100000, QLatin1Char('t'));
     const auto make = [this](const QString &name, const QStringList &extra) {
-        const QStringList args = QStringList{"-v", "error", "-y", "-f", "lavfi", "-i",
-                                             "sine=duration=2"} +
-                                 extra + QStringList{dir.filePath(name)};
+        const QStringList args =
+            QStringList{"-v", "error", "-y", "-f", "lavfi", "-i", "sine=duration=2"} + extra +
+            QStringList{dir.filePath(name)};
         return QProcess::execute(QStringLiteral("ffmpeg"), args) == 0;
     };
     QVERIFY(make(QStringLiteral("tagged.mp3"),
@@ -84,11 +84,17 @@ void TestTagReader::read_data()
     QTest::newRow("tags and a picture inside")
         << "tagged.mp3" << QStringLiteral("T\u00eftle") << "Artist" << true << "";
     QTest::newRow("a picture beside, a title cut short")
-        << "album/plain.mp3" << QString(MvTagReader::maxTextLength, QLatin1Char('t')) << ""
-        << true << "album/Folder.JPG";
-    QTest::newRow("nothing") << "bare/plain.ogg" << "" << "" << false << "";
-    QTest::newRow("not a medium") << "bare/noise.mp3" << "" << "" << false << "";
-    QTest::newRow("no such file") << "bare/gone.mp3" << "" << "" << false << "";
+        << "album/plain.mp3" << QString(MvTagReader::maxTextLength, QLatin1Char('t')) << "" << true
+        << "album/Folder.JPG";
+    QTest::newRow("nothing") << "bare/plain.ogg"
+                             << ""
+                             << "" << false << "";
+    QTest::newRow("not a medium") << "bare/noise.mp3"
+                                  << ""
+                                  << "" << false << "";
+    QTest::newRow("no such file") << "bare/gone.mp3"
+                                  << ""
+                                  << "" << false << "";
 }
 
 void TestTagReader::read()
