@@ -40,7 +40,8 @@ int MvResumeTracker::lengthKnown(float seconds)
 
 void MvResumeTracker::elapsed(int seconds)
 {
-    if (medium.isEmpty() || seconds < 0)
+    // Status output comes many times a second; the place changes once.
+    if (medium.isEmpty() || seconds < 0 || seconds == at)
         return;
     if (seekPending) {
         if (std::abs(seconds - at) > 5)

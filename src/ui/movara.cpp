@@ -89,7 +89,8 @@ void Movara::setupWidget()
         tagReader = new MvTagReader(this);
         connect(tagReader, &MvTagReader::tagsRead, this, &Movara::tagsRead);
         mpris = new MvMpris(this);
-        mpris->setPositionSource([this] { return resume->position(); });
+        mpris->setPositionSource(
+            [] { return MvNowPlayingView::secondsOf(MvPlayerControl::elapsedTimeText()); });
         connect(mpris, &MvMpris::keyRequested, this, &Movara::remoteKey);
         connect(mpris, &MvMpris::openRequested, this, &Movara::playAlone);
         connect(mpris, &MvMpris::continueRequested, this, &Movara::continueLast);
