@@ -50,10 +50,28 @@ int main(int argc, char **argv)
             noise.setPixel(x, y, QRandomGenerator::global()->generate());
     noise.save(cover);
     const QString medium = dir.filePath(QStringLiteral("big.mp3"));
-    if (QProcess::execute(QStringLiteral("ffmpeg"),
-                          {"-v", "error", "-y", "-f", "lavfi", "-i", "anoisesrc=d=1000", "-i",
-                           cover, "-map", "0:a", "-map", "1", "-c:v", "copy", "-b:a", "160k",
-                           "-id3v2_version", "3", "-metadata", "title=Big", medium}) != 0) {
+    if (QProcess::execute(QStringLiteral("ffmpeg"), {"-v",
+                                                     "error",
+                                                     "-y",
+                                                     "-f",
+                                                     "lavfi",
+                                                     "-i",
+                                                     "anoisesrc=d=1000",
+                                                     "-i",
+                                                     cover,
+                                                     "-map",
+                                                     "0:a",
+                                                     "-map",
+                                                     "1",
+                                                     "-c:v",
+                                                     "copy",
+                                                     "-b:a",
+                                                     "160k",
+                                                     "-id3v2_version",
+                                                     "3",
+                                                     "-metadata",
+                                                     "title=Big",
+                                                     medium}) != 0) {
         std::fprintf(stderr, "ffmpeg could not make the medium\n");
         return 1;
     }
@@ -68,8 +86,8 @@ int main(int argc, char **argv)
         const double readMs = timer.nsecsElapsed() / 1e6;
 
         bool answered = false;
-        const auto connection = QObject::connect(&reader, &MvTagReader::tagsRead,
-                                                 [&answered] { answered = true; });
+        const auto connection =
+            QObject::connect(&reader, &MvTagReader::tagsRead, [&answered] { answered = true; });
         double requestMs = 0;
         const double busy = longestGapMs(
             [&] {
@@ -82,14 +100,13 @@ int main(int argc, char **argv)
         QObject::disconnect(connection);
         QElapsedTimer idleFor;
         idleFor.start();
-        const double idle = longestGapMs([] {}, [&idleFor, readMs] {
-            return idleFor.nsecsElapsed() / 1e6 > readMs;
-        });
+        const double idle = longestGapMs(
+            [] {}, [&idleFor, readMs] { return idleFor.nsecsElapsed() / 1e6 > readMs; });
         std::printf("round %d: read %.1f ms on the reader's thread (cover %s); request on the "
                     "window thread %.3f ms; longest window-thread gap %.2f ms while reading, "
                     "%.2f ms idle (ratio %.2f)\n",
-                    round + 1, readMs, tags.cover.isNull() ? "none" : "read", requestMs, busy,
-                    idle, idle > 0 ? busy / idle : 0.0);
+                    round + 1, readMs, tags.cover.isNull() ? "none" : "read", requestMs, busy, idle,
+                    idle > 0 ? busy / idle : 0.0);
     }
     return 0;
 }

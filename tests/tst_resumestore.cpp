@@ -184,6 +184,16 @@ void TestResumeStore::trackerSeeksOnceAndStartsOver()
     MvResumeStore(storePath()).stopped(path, 500, 600);
     tracker.started(path);
     QCOMPARE(tracker.lengthKnown(400), -1);
+
+    // Turned off, it stays off, keeps nothing new and resumes nothing.
+    MvResumeTracker(storePath()).setEnabled(false);
+    MvResumeTracker again(storePath());
+    QVERIFY(!again.isEnabled());
+    again.started(path);
+    QCOMPARE(again.lengthKnown(600), -1);
+    again.elapsed(100);
+    again.stopped();
+    QCOMPARE(MvResumeStore(storePath()).positionOf(path), 500);
 }
 
 QTEST_GUILESS_MAIN(TestResumeStore)

@@ -8,6 +8,7 @@
 
 namespace {
 const QByteArray header = QByteArrayLiteral("movara-resume 1\n");
+const QByteArray offLine = QByteArrayLiteral("off");
 } // namespace
 
 const char MvResumeStore::defaultPath[] = "/ezx_user/download/appwrite/movara/resume";
@@ -35,6 +36,8 @@ void MvResumeStore::load()
         return;
     const QList<QByteArray> lines = data.mid(header.size()).split('\n');
     for (const QByteArray &line : lines) {
+        if (line == offLine)
+            enabled = false;
         const QList<QByteArray> fields = line.split('\t');
         if (fields.size() != 5)
             continue;
@@ -142,6 +145,15 @@ void MvResumeStore::forget(const QString &medium)
     flush();
 }
 
+void MvResumeStore::setEnabled(bool on)
+{
+    if (on == enabled)
+        return;
+    enabled = on;
+    dirty = true;
+    flush();
+}
+
 bool MvResumeStore::flush()
 {
     return !dirty || write();
@@ -171,6 +183,8 @@ bool MvResumeStore::write()
         entries.removeFirst();
     }
     QByteArray data = header;
+    if (!enabled)
+        data += offLine + '\n';
     for (const QByteArray &line : lines)
         data += line;
     QSaveFile file(path);

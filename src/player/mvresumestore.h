@@ -41,6 +41,10 @@ public:
 
     QString filePath() const { return path; }
 
+    // Whether resuming is on, kept with the places.
+    bool isEnabled() const { return enabled; }
+    void setEnabled(bool on);
+
 private:
     struct Entry
     {
@@ -61,5 +65,6 @@ private:
     // Oldest first.
     QList<Entry> entries;
     bool dirty = false;
+    bool enabled = true;
     QElapsedTimer lastWrite;
 };

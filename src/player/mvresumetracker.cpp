@@ -8,7 +8,7 @@ void MvResumeTracker::setEnabled(bool on)
 {
     if (!on)
         medium.clear();
-    enabled = on;
+    store.setEnabled(on);
 }
 
 void MvResumeTracker::started(const QString &path)
@@ -17,7 +17,7 @@ void MvResumeTracker::started(const QString &path)
     medium = path;
     at = -1;
     length = -1;
-    resumeAt = enabled ? store.positionOf(path) : -1;
+    resumeAt = isEnabled() ? store.positionOf(path) : -1;
     seekPending = false;
     resumedSince.invalidate();
 }
@@ -49,7 +49,7 @@ void MvResumeTracker::elapsed(int seconds)
         seekPending = false;
     }
     at = seconds;
-    if (enabled && length > 0)
+    if (isEnabled() && length > 0)
         store.progress(medium, at, length);
 }
 
@@ -58,7 +58,7 @@ void MvResumeTracker::stopped()
     if (medium.isEmpty())
         return;
     // Nothing learnt of this play: what was kept stays.
-    if (enabled && at >= 0 && length > 0)
+    if (isEnabled() && at >= 0 && length > 0)
         store.stopped(medium, at, length);
     medium.clear();
     resumedSince.invalidate();

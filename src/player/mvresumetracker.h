@@ -17,7 +17,7 @@ public:
         const QString &storePath = QString::fromLatin1(MvResumeStore::defaultPath));
 
     void setEnabled(bool on);
-    bool isEnabled() const { return enabled; }
+    bool isEnabled() const { return store.isEnabled(); }
 
     // A new medium is to play; the one playing, if any, was stopped.
     void started(const QString &path);
@@ -41,7 +41,6 @@ public:
 
 private:
     MvResumeStore store;
-    bool enabled = true;
     QString medium;
     int at = -1;
     int length = -1;

@@ -4,6 +4,7 @@
 // engine that dies or is missing, a file picked while the engine quits.
 
 #include "engine/enginetesthelpers.h"
+#include "support/requiredtools.h"
 
 #include "browser/mvfilebrowser.h"
 #include "platform/phonegeometry.h"
@@ -485,6 +486,7 @@ void TestMovaraLogic::remoteControl()
 {
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
         QSKIP("needs a session bus (run under dbus-run-session)");
+    MOVARA_REQUIRE_TOOLS(QStringLiteral("playerctl"), QStringLiteral("dbus-send"));
     const auto run = [](const QString &program, const QStringList &args) {
         QProcess tool;
         tool.start(program, args);
