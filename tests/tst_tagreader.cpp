@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 namespace {
 const QSize box(100, 100);
 
@@ -72,6 +74,8 @@ void TestTagReader::initTestCase()
     QVERIFY(noise.open(QIODevice::WriteOnly));
     for (int i = 0; i < 64 * 1024; ++i)
         noise.putChar(char(QRandomGenerator::global()->bounded(256)));
+    QVERIFY(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("bare/pipe.mp3"))).constData(),
+                     0600) == 0);
 }
 
 void TestTagReader::read_data()
@@ -95,6 +99,9 @@ void TestTagReader::read_data()
     QTest::newRow("no such file") << "bare/gone.mp3"
                                   << ""
                                   << "" << false << "";
+    QTest::newRow("a pipe") << "bare/pipe.mp3"
+                            << ""
+                            << "" << false << "";
 }
 
 void TestTagReader::read()

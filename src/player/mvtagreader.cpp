@@ -20,7 +20,16 @@
 #include <taglib/vorbisfile.h>
 #include <taglib/xiphcomment.h>
 
+#include <sys/stat.h>
+
 namespace {
+// A pipe or a device would hold the reader up for good: regular files only.
+bool isRegularFile(const QString &path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
 QString text(const TagLib::String &value)
 {
     QString out = QString::fromStdWString(value.toWString()).simplified();
@@ -133,6 +142,8 @@ MvMediaTags MvTagReader::read(const QString &path, QSize coverBox)
 {
     MvMediaTags tags;
     tags.path = path;
+    if (!isRegularFile(path))
+        return tags;
     QByteArray picture;
     {
         TagLib::FileRef file(QFile::encodeName(path).constData(), true,
@@ -154,7 +165,8 @@ MvMediaTags MvTagReader::read(const QString &path, QSize coverBox)
     if (tags.cover.isNull()) {
         const QString beside = folderPicture(path);
         QFile file(beside);
-        if (!beside.isEmpty() && file.open(QIODevice::ReadOnly) && file.size() <= maxCoverBytes) {
+        if (!beside.isEmpty() && isRegularFile(beside) && file.open(QIODevice::ReadOnly) &&
+            file.size() <= maxCoverBytes) {
             tags.cover = decodeCover(file.readAll(), coverBox);
             if (!tags.cover.isNull())
                 tags.coverFile = beside;
