@@ -59,6 +59,14 @@ for dir in "${binds[@]}"; do
     dir=$(cd "$dir" && pwd)
     args+=(--bind "$dir" "$dir")
 done
+# A session bus whose socket lies in /tmp comes through at its own path.
+case "${DBUS_SESSION_BUS_ADDRESS:-}" in
+unix:path=/tmp/*)
+    bus=${DBUS_SESSION_BUS_ADDRESS#unix:path=}
+    bus=${bus%%[,;]*}
+    [ -S "$bus" ] && args+=(--bind "$bus" "$bus")
+    ;;
+esac
 for top in ezxlocal mmc ezx_user; do
     if [ -d "$phone/$top" ]; then
         args+=(--bind "$phone/$top" "/$top")

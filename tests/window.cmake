@@ -37,3 +37,11 @@ movara_add_qtest(tst_movaralogic
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/window/tst_movaralogic.cpp ${MOVARA_ENGINE_TEST_HELPERS}
     LABELS window SANDBOX)
 add_dependencies(tst_movaralogic movara_scripted_engine)
+
+# The same, driven over a session bus of its own by playerctl.
+add_test(NAME tst_movaralogic_remote
+    COMMAND dbus-run-session -- ${CMAKE_CURRENT_SOURCE_DIR}/phone-sandbox.sh
+        --bind ${PROJECT_SOURCE_DIR} --bind ${PROJECT_BINARY_DIR}
+        -- $<TARGET_FILE:tst_movaralogic> remoteControl)
+set_tests_properties(tst_movaralogic_remote PROPERTIES
+    ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 300 LABELS window)

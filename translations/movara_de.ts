@@ -40,6 +40,30 @@
         <translation>Markierte als Playlist speichern</translation>
     </message>
     <message>
+        <source>Resume: on</source>
+        <translation>Fortsetzen: ein</translation>
+    </message>
+    <message>
+        <source>Resume: off</source>
+        <translation>Fortsetzen: aus</translation>
+    </message>
+    <message>
+        <source>Continue</source>
+        <translation>Weiterspielen</translation>
+    </message>
+    <message>
+        <source>Sleep timer: end of file</source>
+        <translation>Schlaf-Timer: Dateiende</translation>
+    </message>
+    <message>
+        <source>Sleep timer: %1 min</source>
+        <translation>Schlaf-Timer: %1 min</translation>
+    </message>
+    <message>
+        <source>Sleep timer: off</source>
+        <translation>Schlaf-Timer: aus</translation>
+    </message>
+    <message>
         <source>Shuffle: on</source>
         <translation>Zufall: ein</translation>
     </message>
@@ -70,6 +94,18 @@
     <message>
         <source>Saved as %1</source>
         <translation>Gespeichert als %1</translation>
+    </message>
+    <message>
+        <source>Sleep at the end</source>
+        <translation>Schlaf am Dateiende</translation>
+    </message>
+    <message>
+        <source>Sleep in %1</source>
+        <translation>Schlaf in %1</translation>
+    </message>
+    <message>
+        <source>Resuming at %1</source>
+        <translation>Weiter bei %1</translation>
     </message>
 </context>
 <context>

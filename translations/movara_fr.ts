@@ -40,6 +40,30 @@
         <translation>Enregistrer la sélection en liste</translation>
     </message>
     <message>
+        <source>Resume: on</source>
+        <translation>Reprise&#xa0;: oui</translation>
+    </message>
+    <message>
+        <source>Resume: off</source>
+        <translation>Reprise&#xa0;: non</translation>
+    </message>
+    <message>
+        <source>Continue</source>
+        <translation>Continuer</translation>
+    </message>
+    <message>
+        <source>Sleep timer: end of file</source>
+        <translation>Minuterie&#xa0;: fin du fichier</translation>
+    </message>
+    <message>
+        <source>Sleep timer: %1 min</source>
+        <translation>Minuterie&#xa0;: %1&#xa0;min</translation>
+    </message>
+    <message>
+        <source>Sleep timer: off</source>
+        <translation>Minuterie&#xa0;: non</translation>
+    </message>
+    <message>
         <source>Shuffle: on</source>
         <translation>Aléatoire&#xa0;: oui</translation>
     </message>
@@ -70,6 +94,18 @@
     <message>
         <source>Saved as %1</source>
         <translation>Enregistrée sous %1</translation>
+    </message>
+    <message>
+        <source>Sleep at the end</source>
+        <translation>Veille en fin de fichier</translation>
+    </message>
+    <message>
+        <source>Sleep in %1</source>
+        <translation>Veille dans %1</translation>
+    </message>
+    <message>
+        <source>Resuming at %1</source>
+        <translation>Reprise à %1</translation>
     </message>
 </context>
 <context>

@@ -1,5 +1,6 @@
 #include "ui/movara.h"
 
+#include "app/mvmpris.h"
 #include "app/rawfilename.h"
 #include "app/trace.h"
 #include "browser/mvfilebrowser.h"
@@ -12,6 +13,9 @@
 #include "platform/zmessagebox.h"
 #include "platform/zpushbutton.h"
 #include "player/mvplayercontrol.h"
+#include "player/mvresumetracker.h"
+#include "player/mvsleeptimer.h"
+#include "player/mvtagreader.h"
 #include "ui/mvnotice.h"
 #include "ui/mvnowplayingview.h"
 #include "ui/mvoptionsmenu.h"
@@ -23,9 +27,9 @@
 #include <QKeyEvent>
 #include <QPixmap>
 #include <QRandomGenerator>
+#include <QUrl>
 
 #include <memory>
-
 #include <utility>
 
 namespace {
@@ -49,6 +53,11 @@ Movara::Movara(bool flag, QWidget *parent, const char *name) : MvMainWidget(flag
 
 void Movara::destroy()
 {
+    if (resume) {
+        resume->stopped();
+        delete resume;
+        resume = nullptr;
+    }
     if (playerControl) {
         delete playerControl;
         playerControl = nullptr;
@@ -82,6 +91,44 @@ void Movara::setupWidget()
         nowPlaying->hide();
         notice = new MvNotice(mainWidget);
         connect(notice, &MvNotice::finished, this, &Movara::updateNowPlaying);
+    }
+    if (!resume) {
+        resume = new MvResumeTracker;
+        sleep = new MvSleepTimer(this);
+        connect(sleep, &MvSleepTimer::fired, this, &Movara::stopPlaying);
+        tagReader = new MvTagReader(this);
+        connect(tagReader, &MvTagReader::tagsRead, this, &Movara::tagsRead);
+        mpris = new MvMpris(this);
+        mpris->setPositionSource([this] {
+            return playerControl ? MvNowPlayingView::secondsOf(playerControl->ownElapsedTimeText())
+                                 : 0;
+        });
+        connect(mpris, &MvMpris::keyRequested, this, &Movara::remoteKey);
+        connect(mpris, &MvMpris::openRequested, this, &Movara::playAlone);
+        connect(mpris, &MvMpris::continueRequested, this, &Movara::continueLast);
+        connect(mpris, &MvMpris::quitRequested, qApp, &QApplication::quit);
+        connect(mpris, &MvMpris::positionRequested, this, [this](int seconds) {
+            if (!playMode || !playerControl)
+                return;
+            resume->userSeeked();
+            playerControl->seek(seconds, 2);
+        });
+        connect(mpris, &MvMpris::volumeRequested, this, [this](int percent) {
+            if (!playerControl)
+                return;
+            playerControl->setVolume(percent);
+            if (playMode && nowPlaying)
+                nowPlaying->showVolume(playerControl->volume);
+            publishState();
+        });
+        if (nowPlaying)
+            nowPlaying->setSleepSource([this] {
+                if (sleep->stopsAtEnd())
+                    return tr("Sleep at the end");
+                const int left = sleep->secondsLeft();
+                return left < 0 ? QString()
+                                : tr("Sleep in %1").arg(MvNowPlayingView::clockText(left));
+            });
     }
 }
 
@@ -221,6 +268,10 @@ void Movara::fileChanged(const QString &path)
     // A pick from the browser moves forward.
     if (!playMode)
         movingBack = false;
+    if (resume)
+        resume->started(path);
+    playingAlone = false;
+    playingPath = path;
     // Up before the layout changes: the last medium's picture never shows again.
     showNowPlaying(path);
     setPlayMode(true);
@@ -228,6 +279,8 @@ void Movara::fileChanged(const QString &path)
     if (quitRequested) {
         // The engine is on its way out; play this file once it has gone.
         pendingFile = path;
+        if (tagReader)
+            tagReader->request(path);
         return;
     }
 
@@ -238,21 +291,27 @@ void Movara::fileChanged(const QString &path)
         connect(playerControl, &MvPlayerControl::endedCurrentMedia, this, &Movara::currentMediaEnd);
         connect(playerControl, &MvPlayerControl::videoOutputStarted, this, &Movara::pictureStarted);
         connect(playerControl, &MvPlayerControl::signaTotalTimeLengthChanged, this,
-                [this](float length) {
-                    if (nowPlaying)
-                        nowPlaying->setLength(length);
-                });
+                &Movara::lengthKnown);
+        connect(playerControl, &MvPlayerControl::signalTimeElapse, this, [this] {
+            if (resume)
+                resume->elapsed(MvNowPlayingView::secondsOf(playerControl->ownElapsedTimeText()));
+        });
         connect(playerControl, &MvPlayerControl::mediumCannotPlay, this, &Movara::cannotPlay);
         connect(playerControl, &MvPlayerControl::pauseChanged, this, [this](bool paused) {
             if (nowPlaying)
                 nowPlaying->setPaused(paused);
+            publishState();
         });
     }
     playerControl->playFile(path);
+    // After the engine has its command: tags never hold up a start.
+    if (tagReader)
+        tagReader->request(path);
 
     // No engine could be started: back to the browser, the next pick tries again.
     if (!playerControl->ownEngineRunning())
         setPlayMode(false);
+    publishState();
 }
 
 void Movara::setPlayMode(bool on)
@@ -296,6 +355,7 @@ void Movara::setPlayMode(bool on)
         // Hidden once the bars are back, so that no picture shows in between.
         updateNowPlaying();
     }
+    publishState();
 }
 
 void Movara::showNowPlaying(const QString &path)
@@ -374,6 +434,10 @@ void Movara::slotProcessExited()
         if (playerControl->ownEngineRunning())
             return;
     }
+    // An engine that died keeps the place it reached.
+    if (resume)
+        resume->stopped();
+    playingAlone = false;
     setPlayMode(false);
 }
 
@@ -382,6 +446,13 @@ void Movara::currentMediaEnd()
     // A medium that ends after the user asked to quit does not move on.
     if (quitRequested || !fileBrowser || !playerControl)
         return;
+    if (resume)
+        resume->ended();
+    if ((sleep && sleep->mediumEnded()) || playingAlone) {
+        playerControl->quitPlayer();
+        quitRequested = playerControl->ownEngineRunning();
+        return;
+    }
     const bool played = !currentFailed;
     // A medium that cannot play is skipped the way the user last moved; one
     // that played through goes on forward.
@@ -411,18 +482,38 @@ bool Movara::keyPressEvent(QKeyEvent *event)
         openOptions();
         return active;
     }
+    actOnKey(key);
+    return active;
+}
+
+void Movara::remoteKey(int key)
+{
+    traceLine("Remote : Kp %04x\n", static_cast<unsigned>(key));
+    if (playMode && playerControl)
+        actOnKey(key);
+}
+
+void Movara::actOnKey(int key)
+{
     runKeyAction(key, playerControl->volume);
     if (nowPlaying && (key == PhoneKey::Key_Prior || key == PhoneKey::Key_Next))
         nowPlaying->showVolume(playerControl->volume);
-    return active;
+    publishState();
 }
 
 void Movara::runKeyAction(int key, int volume)
 {
+    // Just after a resume, back means the medium's start.
+    if ((key == PhoneKey::Key_Left || key == PhoneKey::Key_F28) && resume &&
+        resume->takeStartOver()) {
+        playerControl->seek(0, 2);
+        return;
+    }
+    if (resume && (key == PhoneKey::Key_Left || key == PhoneKey::Key_Right))
+        resume->userSeeked();
     switch (key) {
     case PhoneKey::Key_F2:
-        playerControl->quitPlayer();
-        quitRequested = playerControl->ownEngineRunning();
+        stopPlaying();
         break;
     case PhoneKey::Key_F26:
     case PhoneKey::Key_Return:
@@ -493,6 +584,8 @@ void Movara::playQueued(int index, bool stopAtEnd)
 
 void Movara::stopPlaying()
 {
+    if (resume && playMode)
+        resume->stopped();
     if (playerControl && playerControl->ownEngineRunning()) {
         playerControl->quitPlayer();
         quitRequested = playerControl->ownEngineRunning();
@@ -565,6 +658,28 @@ void Movara::setupOptions()
                                             ? MvPlayQueue::Repeat::All
                                             : MvPlayQueue::Repeat::Off);
         });
+    optionsMenu->addEntry(
+        [this] { return isResumeEnabled() ? tr("Resume: on") : tr("Resume: off"); },
+        [this] { setResumeEnabled(!isResumeEnabled()); });
+    optionsMenu->addEntry(
+        tr("Continue"), [this] { continueLast(); },
+        [this] { return !playMode && isResumeEnabled() && !resume->lastMedium().isEmpty(); });
+    optionsMenu->addEntry(
+        [this] {
+            const int minutes = sleep ? sleep->minutes() : 0;
+            if (minutes == MvSleepTimer::EndOfFile)
+                return tr("Sleep timer: end of file");
+            return minutes > 0 ? tr("Sleep timer: %1 min").arg(minutes) : tr("Sleep timer: off");
+        },
+        [this] {
+            // Off, 15, 30, 60 minutes, the end of the file, off again.
+            static const int steps[] = {0, 15, 30, 60, MvSleepTimer::EndOfFile};
+            const int now = sleep ? sleep->minutes() : 0;
+            int at = 0;
+            while (at < 5 && steps[at] != now)
+                ++at;
+            setSleepTimer(steps[(at + 1) % 5]);
+        });
     const MvPlayModes modes = MvPlayModes::load();
     queue.setShuffle(modes.shuffle);
     queue.setRepeat(modes.repeat);
@@ -621,4 +736,81 @@ void Movara::saveTicked()
     // The playlists' own folder shows the new list at once.
     if (!saved.isEmpty() && fileBrowser->path() == root)
         fileBrowser->listDir(root, false);
+}
+
+void Movara::lengthKnown(float length)
+{
+    if (nowPlaying)
+        nowPlaying->setLength(length);
+    if (mpris && length >= 0 && length < 1e7f)
+        mpris->setLength(int(length));
+    const int at = resume ? resume->lengthKnown(length) : -1;
+    if (at < 0 || !playerControl)
+        return;
+    playerControl->seek(at, 2);
+    if (notice) {
+        notice->showText(tr("Resuming at %1").arg(MvNowPlayingView::clockText(at)));
+        updateNowPlaying();
+        notice->raise();
+    }
+}
+
+void Movara::setResumeEnabled(bool on)
+{
+    if (resume)
+        resume->setEnabled(on);
+}
+
+bool Movara::isResumeEnabled() const
+{
+    return resume && resume->isEnabled();
+}
+
+bool Movara::continueLast()
+{
+    const QString path = resume && resume->isEnabled() ? resume->lastMedium() : QString();
+    if (path.isEmpty())
+        return false;
+    playAlone(path);
+    return true;
+}
+
+void Movara::playAlone(const QString &path)
+{
+    fileChanged(path);
+    playingAlone = playMode;
+}
+
+void Movara::publishState()
+{
+    if (!mpris || !mpris->isRegistered())
+        return;
+    if (!playMode || quitRequested)
+        mpris->setStatus(MvMpris::Status::Stopped);
+    else
+        mpris->setStatus(playerControl && playerControl->ownPaused() ? MvMpris::Status::Paused
+                                                                     : MvMpris::Status::Playing);
+    if (!playMode)
+        mpris->setTrack(QString(), QString(), QString(), QString(), QString());
+    else if (mpris->metadata().value(QStringLiteral("xesam:url")).toString() !=
+             QUrl::fromLocalFile(playingPath).toString())
+        mpris->setTrack(playingPath, QString(), QString(), QString(), QString());
+    if (playerControl)
+        mpris->setVolumeLevel(playerControl->volume);
+}
+
+void Movara::setSleepTimer(int minutes)
+{
+    if (sleep)
+        sleep->setMinutes(minutes);
+}
+
+void Movara::tagsRead(const MvMediaTags &tags)
+{
+    if (!nowPlaying || tags.path != playingPath)
+        return;
+    nowPlaying->setTags(tags.title, tags.artist, tags.album);
+    nowPlaying->setCover(tags.cover);
+    if (mpris)
+        mpris->setTrack(tags.path, tags.title, tags.artist, tags.album, tags.coverFile);
 }

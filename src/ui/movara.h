@@ -7,10 +7,15 @@
 #include <QString>
 
 class MvFileBrowser;
+class MvMpris;
 class MvNotice;
 class MvNowPlayingView;
 class MvOptionsMenu;
 class MvPlayerControl;
+class MvResumeTracker;
+class MvSleepTimer;
+class MvTagReader;
+struct MvMediaTags;
 
 // The program's one window: the browser in browse mode, full screen with the
 // phone's keys driving the player in play mode.
@@ -36,6 +41,14 @@ public:
 
     bool isPlayMode() const { return playMode; }
     MvOptionsMenu *options() const { return optionsMenu; }
+
+    // For the options menu: resume on or off, the last stopped medium from
+    // its place (false when there is none), the sleep timer.
+    void setResumeEnabled(bool on);
+    bool isResumeEnabled() const;
+    bool continueLast();
+    void setSleepTimer(int minutes);
+    MvSleepTimer *sleepTimer() const { return sleep; }
 
 public slots:
     void mainMenuSelect(int) {}
@@ -80,6 +93,13 @@ private:
     MvOptionsMenu *optionsMenu = nullptr;
     // The medium now playing was reported as one that cannot play.
     bool currentFailed = false;
+    void lengthKnown(float length);
+    void tagsRead(const MvMediaTags &tags);
+    // A key from elsewhere (the session bus), acting as the phone's would.
+    void remoteKey(int key);
+    void actOnKey(int key);
+    void playAlone(const QString &path);
+    void publishState();
 
     // Program-drawn, in the frame: what plays while the engine draws no
     // picture, and short notices over whatever shows.
@@ -96,6 +116,14 @@ private:
     QString pendingFile;
     // The user's last move through the folder was Previous.
     bool movingBack = false;
+
+    MvResumeTracker *resume = nullptr;
+    MvSleepTimer *sleep = nullptr;
+    MvTagReader *tagReader = nullptr;
+    QString playingPath;
+    MvMpris *mpris = nullptr;
+    // A medium continued on its own: its end does not move through the folder.
+    bool playingAlone = false;
 };
 
 bool isFullScreenLayout();

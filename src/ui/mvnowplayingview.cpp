@@ -16,6 +16,8 @@ constexpr int BarTop = 214;
 constexpr int PlaceTop = 228;
 constexpr int PausedTop = 252;
 constexpr int VolumeTop = 282;
+constexpr int SleepTop = 302;
+constexpr int ArtistTop = 12;
 
 const QColor Accent(0x6f, 0x9b, 0xe0);
 const QColor Dim(0x80, 0x90, 0xa8);
@@ -104,13 +106,44 @@ void MvNowPlayingView::setMedium(const QString &medium, int at, int total)
     elapsed = -1;
     length = -1;
     paused = false;
+    tagTitle.clear();
+    givenTitle.clear();
+    artistLine.clear();
+    cover = QImage();
     staleElapsed = elapsedSource ? elapsedSource() : QString();
     updateName();
     update();
 }
 
+void MvNowPlayingView::setTags(const QString &title, const QString &artist, const QString &album)
+{
+    tagTitle = title;
+    artistLine = artist.isEmpty() || album.isEmpty() ? artist + album
+                                                     : artist + QStringLiteral(" \u2013 ") + album;
+    updateName();
+    update();
+}
+
+void MvNowPlayingView::setGivenTitle(const QString &title)
+{
+    givenTitle = title;
+    updateName();
+    update();
+}
+
+void MvNowPlayingView::setCover(const QImage &image)
+{
+    cover = image;
+    update(IconBox);
+}
+
 void MvNowPlayingView::readElapsed()
 {
+    const QString sleeping = sleepSource ? sleepSource() : QString();
+    if (sleeping != sleepLine) {
+        sleepLine = sleeping;
+        update(QRect(0, SleepTop, width(), 18));
+    }
     if (!elapsedSource)
         return;
     const QString text = elapsedSource();
@@ -183,7 +216,12 @@ QString MvNowPlayingView::placeText() const
 void MvNowPlayingView::updateName()
 {
     const QFontMetrics metrics(nameFont);
-    elidedName = metrics.elidedText(name, Qt::ElideRight, width() - 2 * Margin);
+    const QString shown = !givenTitle.isEmpty() ? givenTitle
+                          : !tagTitle.isEmpty() ? tagTitle
+                                                : name;
+    elidedName = metrics.elidedText(shown, Qt::ElideRight, width() - 2 * Margin);
+    elidedArtist =
+        QFontMetrics(smallFont).elidedText(artistLine, Qt::ElideRight, width() - 2 * Margin);
 }
 
 void MvNowPlayingView::resizeEvent(QResizeEvent *event)
@@ -240,8 +278,29 @@ void MvNowPlayingView::paintEvent(QPaintEvent *event)
     painter.setRenderHint(QPainter::Antialiasing);
     const int w = width() - 2 * Margin;
 
-    if (event->rect().intersects(IconBox))
-        paintIcon(painter, IconBox);
+    if (event->rect().intersects(IconBox)) {
+        if (cover.isNull()) {
+            paintIcon(painter, IconBox);
+        } else {
+            QRect place(QPoint(), cover.size().scaled(IconBox.size(), Qt::KeepAspectRatio));
+            place.moveCenter(IconBox.center());
+            painter.drawImage(place, cover);
+            if (paused) {
+                const QPoint c = IconBox.center();
+                painter.setPen(Qt::NoPen);
+                painter.setBrush(Mark);
+                painter.drawRoundedRect(c.x() - 18, c.y() - 22, 12, 44, 2, 2);
+                painter.drawRoundedRect(c.x() + 6, c.y() - 22, 12, 44, 2, 2);
+            }
+        }
+    }
+
+    if (!elidedArtist.isEmpty() && event->rect().intersects(QRect(0, ArtistTop, width(), 20))) {
+        painter.setPen(Bright);
+        painter.setFont(smallFont);
+        painter.drawText(QRect(Margin, ArtistTop, w, 20), Qt::AlignCenter | Qt::TextSingleLine,
+                         elidedArtist);
+    }
 
     // Time passing repaints only the time line and the bar.
     const QRect nameLine(Margin, NameTop, w, 24);
@@ -272,6 +331,13 @@ void MvNowPlayingView::paintEvent(QPaintEvent *event)
         painter.setPen(Mark);
         painter.setFont(markFont);
         painter.drawText(QRect(Margin, PausedTop, w, 22), Qt::AlignCenter, tr("Paused"));
+    }
+
+    if (!sleepLine.isEmpty()) {
+        painter.setPen(Dim);
+        painter.setFont(smallFont);
+        painter.drawText(QRect(Margin, SleepTop, w, 18), Qt::AlignRight | Qt::AlignVCenter,
+                         sleepLine);
     }
 
     if (volumeTimer.isActive()) {

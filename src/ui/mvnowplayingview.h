@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QFont>
+#include <QImage>
 #include <QString>
 #include <QTimer>
 #include <QWidget>
@@ -25,6 +26,17 @@ public:
     void setLength(float seconds);
     void setPaused(bool on);
     void showVolume(int volume);
+    // The sleep timer's text, read with the elapsed time; empty shows nothing.
+    void setSleepSource(std::function<QString()> source) { sleepSource = std::move(source); }
+    QString sleepText() const { return sleepLine; }
+    // What the medium's tags say, shown instead of its file name where given;
+    // a title handed in (a playlist's) wins over the tags' title.
+    void setTags(const QString &title, const QString &artist, const QString &album);
+    void setGivenTitle(const QString &title);
+    // Drawn in place of the note icon; a null image brings the icon back.
+    void setCover(const QImage &image);
+    QString artistText() const { return elidedArtist; }
+    bool hasCover() const { return !cover.isNull(); }
 
     // Texts as drawn, for the name line, the time line and the place line.
     QString nameText() const { return elidedName; }
@@ -57,6 +69,11 @@ private:
 
     QString name;
     QString elidedName;
+    QString tagTitle;
+    QString givenTitle;
+    QString artistLine;
+    QString elidedArtist;
+    QImage cover;
     int place = 0;
     int count = 0;
     int elapsed = -1;
@@ -72,4 +89,6 @@ private:
     std::function<QString()> elapsedSource;
     // The text as the medium started: the last medium's time until the engine says more.
     QString staleElapsed;
+    std::function<QString()> sleepSource;
+    QString sleepLine;
 };

@@ -1,0 +1,246 @@
+#include "app/mvmpris.h"
+
+#include "app/mvmprisroot.h"
+#include "platform/phonekeys.h"
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QFileInfo>
+#include <QUrl>
+#include <QtMath>
+
+#include <unistd.h>
+
+namespace {
+const QString objectPath = QStringLiteral("/org/mpris/MediaPlayer2");
+const QString playerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
+constexpr qlonglong usPerSecond = 1000000;
+
+// Only a bus that is there: asking for one otherwise may start a daemon.
+bool sessionBusGiven()
+{
+    if (!qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        return true;
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    return !runtime.isEmpty() && QFileInfo::exists(runtime + QStringLiteral("/bus"));
+}
+} // namespace
+
+MvMpris::MvMpris(QObject *parent) : QObject(parent)
+{
+    if (!sessionBusGiven())
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    if (!bus.isConnected())
+        return;
+    root = new MvMprisRoot(this);
+    connect(root, &MvMprisRoot::quitRequested, this, &MvMpris::quitRequested);
+    // One object on the path: the player's interface its own, the rest an adaptor.
+    if (!bus.registerObject(objectPath, this,
+                            QDBusConnection::ExportAdaptors | QDBusConnection::ExportAllSlots |
+                                QDBusConnection::ExportAllSignals |
+                                QDBusConnection::ExportAllProperties))
+        return;
+    // A second Movara on the same bus takes a name of its own.
+    service = QStringLiteral("org.mpris.MediaPlayer2.movara");
+    if (!bus.registerService(service)) {
+        service += QStringLiteral(".instance%1").arg(::getpid());
+        if (!bus.registerService(service))
+            return;
+    }
+    registered = true;
+}
+
+MvMpris::~MvMpris()
+{
+    if (!registered)
+        return;
+    QDBusConnection bus = QDBusConnection::sessionBus();
+    bus.unregisterService(service);
+    bus.unregisterObject(objectPath);
+}
+
+QString MvMpris::playbackStatus() const
+{
+    switch (state) {
+    case Status::Playing:
+        return QStringLiteral("Playing");
+    case Status::Paused:
+        return QStringLiteral("Paused");
+    default:
+        return QStringLiteral("Stopped");
+    }
+}
+
+QDBusObjectPath MvMpris::trackId() const
+{
+    return QDBusObjectPath(trackPath.isEmpty()
+                               ? QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack")
+                               : QStringLiteral("/org/movara/track/%1").arg(track));
+}
+
+QVariantMap MvMpris::metadata() const
+{
+    QVariantMap map;
+    map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(trackId()));
+    if (trackPath.isEmpty())
+        return map;
+    map.insert(QStringLiteral("xesam:title"),
+               title.isEmpty() ? QFileInfo(trackPath).fileName() : title);
+    if (!artist.isEmpty())
+        map.insert(QStringLiteral("xesam:artist"), QStringList{artist});
+    if (!album.isEmpty())
+        map.insert(QStringLiteral("xesam:album"), album);
+    map.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(trackPath).toString());
+    if (length > 0)
+        map.insert(QStringLiteral("mpris:length"), qlonglong(length) * usPerSecond);
+    if (!art.isEmpty())
+        map.insert(QStringLiteral("mpris:artUrl"), QUrl::fromLocalFile(art).toString());
+    return map;
+}
+
+qlonglong MvMpris::position() const
+{
+    const int seconds = positionSource && state != Status::Stopped ? positionSource() : -1;
+    return seconds > 0 ? qlonglong(seconds) * usPerSecond : 0;
+}
+
+void MvMpris::changed(const QVariantMap &properties)
+{
+    if (!registered)
+        return;
+    QDBusMessage signal =
+        QDBusMessage::createSignal(objectPath, QStringLiteral("org.freedesktop.DBus.Properties"),
+                                   QStringLiteral("PropertiesChanged"));
+    signal << playerInterface << properties << QStringList();
+    QDBusConnection::sessionBus().send(signal);
+}
+
+void MvMpris::setTrack(const QString &path, const QString &newTitle, const QString &newArtist,
+                       const QString &newAlbum, const QString &artFile)
+{
+    if (path != trackPath) {
+        ++track;
+        length = -1;
+    }
+    if (path == trackPath && newTitle == title && newArtist == artist && newAlbum == album &&
+        artFile == art)
+        return;
+    trackPath = path;
+    title = newTitle;
+    artist = newArtist;
+    album = newAlbum;
+    art = artFile;
+    changed({{QStringLiteral("Metadata"), metadata()}, {QStringLiteral("CanSeek"), canSeek()}});
+}
+
+void MvMpris::setLength(int seconds)
+{
+    if (seconds == length || trackPath.isEmpty())
+        return;
+    length = seconds;
+    changed({{QStringLiteral("Metadata"), metadata()}, {QStringLiteral("CanSeek"), canSeek()}});
+}
+
+void MvMpris::setStatus(Status status)
+{
+    if (status == state)
+        return;
+    state = status;
+    changed({{QStringLiteral("PlaybackStatus"), playbackStatus()}});
+}
+
+void MvMpris::setVolumeLevel(int percent)
+{
+    if (percent == volumeLevel)
+        return;
+    volumeLevel = percent;
+    changed({{QStringLiteral("Volume"), volume()}});
+}
+
+void MvMpris::setVolume(double level)
+{
+    if (!qIsFinite(level))
+        return;
+    emit volumeRequested(int(qRound(qBound(0.0, level, 1.0) * 100)));
+}
+
+void MvMpris::Next()
+{
+    emit keyRequested(PhoneKey::Key_F29);
+}
+
+void MvMpris::Previous()
+{
+    emit keyRequested(PhoneKey::Key_F28);
+}
+
+void MvMpris::Pause()
+{
+    if (state == Status::Playing)
+        emit keyRequested(PhoneKey::Key_F26);
+}
+
+void MvMpris::PlayPause()
+{
+    if (state == Status::Stopped)
+        emit continueRequested();
+    else
+        emit keyRequested(PhoneKey::Key_F26);
+}
+
+void MvMpris::Stop()
+{
+    if (state != Status::Stopped)
+        emit keyRequested(PhoneKey::Key_F2);
+}
+
+void MvMpris::Play()
+{
+    if (state == Status::Stopped)
+        emit continueRequested();
+    else if (state == Status::Paused)
+        emit keyRequested(PhoneKey::Key_F26);
+}
+
+void MvMpris::Seek(qlonglong offset)
+{
+    if (state == Status::Stopped || length <= 0)
+        return;
+    // The phone's own steps go as its keys do.
+    if (offset == 15 * usPerSecond || offset == -15 * usPerSecond) {
+        emit keyRequested(offset > 0 ? PhoneKey::Key_Right : PhoneKey::Key_Left);
+        return;
+    }
+    // Far beyond either end: clamped, without overflow.
+    const qlonglong bound = qlonglong(length) * usPerSecond * 2;
+    const qlonglong target = position() + qBound(-bound, offset, bound);
+    if (target >= qlonglong(length) * usPerSecond) {
+        Next();
+        return;
+    }
+    const int seconds = int(qMax<qlonglong>(0, target) / usPerSecond);
+    emit positionRequested(seconds);
+    emit Seeked(qlonglong(seconds) * usPerSecond);
+}
+
+void MvMpris::SetPosition(const QDBusObjectPath &id, qlonglong at)
+{
+    if (state == Status::Stopped || id != trackId() || at < 0 || length <= 0 ||
+        at > qlonglong(length) * usPerSecond)
+        return;
+    const int seconds = int(at / usPerSecond);
+    emit positionRequested(seconds);
+    emit Seeked(qlonglong(seconds) * usPerSecond);
+}
+
+void MvMpris::OpenUri(const QString &uri)
+{
+    const QUrl url(uri, QUrl::StrictMode);
+    if (!url.isValid() || !url.isLocalFile())
+        return;
+    const QFileInfo file(url.toLocalFile());
+    if (file.isFile() && file.isReadable())
+        emit openRequested(file.absoluteFilePath());
+}

@@ -1,0 +1,106 @@
+#pragma once
+
+#include <QDBusObjectPath>
+#include <QObject>
+#include <QString>
+#include <QVariantMap>
+
+#include <functional>
+
+class MvMprisRoot;
+
+// Movara as a player the rest of the system can see and drive over the
+// session bus. Commands come out as the phone keys that would do the same;
+// the window tells what plays. Without a session bus it does nothing.
+class MvMpris : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
+    Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
+    Q_PROPERTY(QString LoopStatus READ loopStatus)
+    Q_PROPERTY(double Rate READ rate WRITE setRate)
+    Q_PROPERTY(bool Shuffle READ shuffle)
+    Q_PROPERTY(QVariantMap Metadata READ metadata)
+    Q_PROPERTY(double Volume READ volume WRITE setVolume)
+    Q_PROPERTY(qlonglong Position READ position)
+    Q_PROPERTY(double MinimumRate READ rate)
+    Q_PROPERTY(double MaximumRate READ rate)
+    Q_PROPERTY(bool CanGoNext READ canControl)
+    Q_PROPERTY(bool CanGoPrevious READ canControl)
+    Q_PROPERTY(bool CanPlay READ canControl)
+    Q_PROPERTY(bool CanPause READ canControl)
+    Q_PROPERTY(bool CanSeek READ canSeek)
+    Q_PROPERTY(bool CanControl READ canControl)
+
+public:
+    enum class Status { Stopped, Playing, Paused };
+
+    explicit MvMpris(QObject *parent);
+    ~MvMpris() override;
+
+    // Whether it is on the bus.
+    bool isRegistered() const { return registered; }
+    QString serviceName() const { return service; }
+
+    // What plays; an empty path means nothing.
+    void setTrack(const QString &path, const QString &title, const QString &artist,
+                  const QString &album, const QString &artFile);
+    void setLength(int seconds);
+    void setStatus(Status status);
+    void setVolumeLevel(int percent);
+    // Where the current medium is, in seconds (-1 unknown).
+    void setPositionSource(std::function<int()> source) { positionSource = std::move(source); }
+
+    QString playbackStatus() const;
+    QString loopStatus() const { return QStringLiteral("None"); }
+    double rate() const { return 1.0; }
+    void setRate(double) {}
+    bool shuffle() const { return false; }
+    QVariantMap metadata() const;
+    double volume() const { return volumeLevel / 100.0; }
+    void setVolume(double level);
+    qlonglong position() const;
+    bool canSeek() const { return length > 0; }
+    bool canControl() const { return true; }
+
+public slots:
+    void Next();
+    void Previous();
+    void Pause();
+    void PlayPause();
+    void Stop();
+    void Play();
+    void Seek(qlonglong offset);
+    void SetPosition(const QDBusObjectPath &trackId, qlonglong at);
+    void OpenUri(const QString &uri);
+
+signals:
+    void Seeked(qlonglong position);
+
+    // For the window: a phone key to act on, a medium to play on its own,
+    // a place to move to, a volume, Continue (Play while stopped), Quit.
+    void keyRequested(int key);
+    void openRequested(const QString &path);
+    void positionRequested(int seconds);
+    void volumeRequested(int percent);
+    void continueRequested();
+    void quitRequested();
+
+private:
+    QDBusObjectPath trackId() const;
+    void changed(const QVariantMap &properties);
+
+    MvMprisRoot *root = nullptr;
+    bool registered = false;
+    QString service;
+    Status state = Status::Stopped;
+    QString trackPath;
+    QString title;
+    QString artist;
+    QString album;
+    QString art;
+    int length = -1;
+    int volumeLevel = 50;
+    int track = 0;
+    std::function<int()> positionSource;
+};

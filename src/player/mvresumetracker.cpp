@@ -1,0 +1,85 @@
+#include "player/mvresumetracker.h"
+
+#include <cstdlib>
+
+MvResumeTracker::MvResumeTracker(const QString &storePath) : store(storePath) {}
+
+void MvResumeTracker::setEnabled(bool on)
+{
+    if (!on)
+        medium.clear();
+    store.setEnabled(on);
+}
+
+void MvResumeTracker::started(const QString &path)
+{
+    stopped();
+    medium = path;
+    at = -1;
+    length = -1;
+    resumeAt = isEnabled() ? store.positionOf(path) : -1;
+    seekPending = false;
+    resumedSince.invalidate();
+}
+
+int MvResumeTracker::lengthKnown(float seconds)
+{
+    if (medium.isEmpty() || !(seconds >= 0 && seconds < 1e7f))
+        return -1;
+    length = int(seconds);
+    const int target = resumeAt;
+    resumeAt = -1;
+    // A record past what the engine now says the medium holds is stale.
+    if (target < 0 || !MvResumeStore::worthKeeping(target, length))
+        return -1;
+    at = target;
+    seekPending = true;
+    resumedSince.start();
+    return target;
+}
+
+void MvResumeTracker::elapsed(int seconds)
+{
+    // Status output comes many times a second; the place changes once.
+    if (medium.isEmpty() || seconds < 0 || seconds == at)
+        return;
+    if (seekPending) {
+        if (std::abs(seconds - at) > 5)
+            return;
+        seekPending = false;
+    }
+    at = seconds;
+    if (isEnabled() && length > 0)
+        store.progress(medium, at, length);
+}
+
+void MvResumeTracker::stopped()
+{
+    if (medium.isEmpty())
+        return;
+    // Nothing learnt of this play: what was kept stays.
+    if (isEnabled() && at >= 0 && length > 0)
+        store.stopped(medium, at, length);
+    medium.clear();
+    resumedSince.invalidate();
+}
+
+void MvResumeTracker::ended()
+{
+    if (medium.isEmpty())
+        return;
+    store.forget(medium);
+    medium.clear();
+    resumedSince.invalidate();
+}
+
+bool MvResumeTracker::takeStartOver()
+{
+    const bool startOver = resumedSince.isValid() && resumedSince.elapsed() < startOverMs;
+    resumedSince.invalidate();
+    if (startOver) {
+        seekPending = false;
+        at = 0;
+    }
+    return startOver;
+}

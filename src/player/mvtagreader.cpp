@@ -1,0 +1,192 @@
+#include "player/mvtagreader.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPointer>
+#include <QThread>
+
+#include <taglib/attachedpictureframe.h>
+#include <taglib/fileref.h>
+#include <taglib/flacfile.h>
+#include <taglib/flacpicture.h>
+#include <taglib/id3v2tag.h>
+#include <taglib/mp4file.h>
+#include <taglib/mp4tag.h>
+#include <taglib/mpegfile.h>
+#include <taglib/tag.h>
+#include <taglib/vorbisfile.h>
+#include <taglib/xiphcomment.h>
+
+#include <sys/stat.h>
+
+namespace {
+// A pipe or a device would hold the reader up for good: regular files only.
+bool isRegularFile(const QString &path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+}
+
+QString text(const TagLib::String &value)
+{
+    QString out = QString::fromStdWString(value.toWString()).simplified();
+    out.truncate(MvTagReader::maxTextLength);
+    return out;
+}
+
+QByteArray bytes(const TagLib::ByteVector &data)
+{
+    if (data.size() > MvTagReader::maxCoverBytes)
+        return QByteArray();
+    return QByteArray(data.data(), int(data.size()));
+}
+
+template <typename List> QByteArray firstPicture(const List &pictures)
+{
+    // The front cover where one is marked, else the first picture.
+    for (auto *picture : pictures)
+        if (picture->type() == TagLib::FLAC::Picture::FrontCover)
+            return bytes(picture->data());
+    return pictures.isEmpty() ? QByteArray() : bytes(pictures.front()->data());
+}
+
+QByteArray embeddedPicture(TagLib::File *file)
+{
+    if (auto *mpeg = dynamic_cast<TagLib::MPEG::File *>(file)) {
+        TagLib::ID3v2::Tag *tag = mpeg->ID3v2Tag();
+        if (!tag)
+            return QByteArray();
+        const TagLib::ID3v2::FrameList frames = tag->frameListMap()["APIC"];
+        QByteArray first;
+        for (TagLib::ID3v2::Frame *frame : frames) {
+            auto *picture = dynamic_cast<TagLib::ID3v2::AttachedPictureFrame *>(frame);
+            if (!picture)
+                continue;
+            if (picture->type() == TagLib::ID3v2::AttachedPictureFrame::FrontCover)
+                return bytes(picture->picture());
+            if (first.isEmpty())
+                first = bytes(picture->picture());
+        }
+        return first;
+    }
+    if (auto *flac = dynamic_cast<TagLib::FLAC::File *>(file))
+        return firstPicture(flac->pictureList());
+    if (auto *vorbis = dynamic_cast<TagLib::Ogg::Vorbis::File *>(file))
+        return vorbis->tag() ? firstPicture(vorbis->tag()->pictureList()) : QByteArray();
+    if (auto *mp4 = dynamic_cast<TagLib::MP4::File *>(file)) {
+        if (!mp4->tag() || !mp4->tag()->contains("covr"))
+            return QByteArray();
+        const TagLib::MP4::CoverArtList covers = mp4->tag()->item("covr").toCoverArtList();
+        return covers.isEmpty() ? QByteArray() : bytes(covers.front().data());
+    }
+    return QByteArray();
+}
+
+// cover.*, folder.* or front.* (jpg, jpeg, png) beside the medium, in that order.
+QString folderPicture(const QString &medium)
+{
+    const QDir folder = QFileInfo(medium).dir();
+    for (const char *stem : {"cover", "folder", "front"}) {
+        const QString base = QLatin1String(stem);
+        const QStringList found =
+            folder.entryList({base + QStringLiteral(".jpg"), base + QStringLiteral(".jpeg"),
+                              base + QStringLiteral(".png")},
+                             QDir::Files | QDir::Readable, QDir::Name);
+        if (!found.isEmpty())
+            return folder.filePath(found.first());
+    }
+    return QString();
+}
+} // namespace
+
+MvTagReader::MvTagReader(QObject *parent, QSize coverBox)
+    : QObject(parent), thread(new QThread), worker(new QObject), box(coverBox),
+      newest(std::make_shared<std::atomic<quint64>>(0))
+{
+    qRegisterMetaType<MvMediaTags>();
+    worker->moveToThread(thread);
+    connect(thread, &QThread::finished, worker, &QObject::deleteLater);
+    thread->start(QThread::LowPriority);
+}
+
+MvTagReader::~MvTagReader()
+{
+    // A read under way finishes; those still queued are skipped as stale.
+    newest->fetch_add(1);
+    thread->quit();
+    thread->wait();
+    delete thread;
+}
+
+void MvTagReader::request(const QString &path)
+{
+    const quint64 id = newest->fetch_add(1) + 1;
+    const QSize size = box;
+    const std::shared_ptr<std::atomic<quint64>> latest = newest;
+    QPointer<MvTagReader> self(this);
+    QMetaObject::invokeMethod(worker, [self, latest, id, path, size] {
+        if (latest->load() != id)
+            return;
+        const MvMediaTags tags = read(path, size);
+        QMetaObject::invokeMethod(self.data(), [self, latest, id, tags] {
+            if (self && latest->load() == id)
+                emit self->tagsRead(tags);
+        });
+    });
+}
+
+MvMediaTags MvTagReader::read(const QString &path, QSize coverBox)
+{
+    MvMediaTags tags;
+    tags.path = path;
+    if (!isRegularFile(path))
+        return tags;
+    QByteArray picture;
+    {
+        TagLib::FileRef file(QFile::encodeName(path).constData(), true,
+                             TagLib::AudioProperties::Fast);
+        if (!file.isNull()) {
+            if (TagLib::Tag *tag = file.tag()) {
+                tags.title = text(tag->title());
+                tags.artist = text(tag->artist());
+                tags.album = text(tag->album());
+            }
+            if (file.audioProperties() && file.audioProperties()->lengthInSeconds() > 0)
+                tags.length = file.audioProperties()->lengthInSeconds();
+            picture = embeddedPicture(file.file());
+        }
+    }
+    if (!picture.isEmpty()) {
+        tags.cover = decodeCover(picture, coverBox);
+    }
+    if (tags.cover.isNull()) {
+        const QString beside = folderPicture(path);
+        QFile file(beside);
+        if (!beside.isEmpty() && isRegularFile(beside) && file.open(QIODevice::ReadOnly) &&
+            file.size() <= maxCoverBytes) {
+            tags.cover = decodeCover(file.readAll(), coverBox);
+            if (!tags.cover.isNull())
+                tags.coverFile = beside;
+        }
+    }
+    return tags;
+}
+
+QImage MvTagReader::decodeCover(const QByteArray &data, QSize box)
+{
+    QBuffer buffer;
+    buffer.setData(data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer);
+    const QSize size = reader.size();
+    if (!size.isValid() || size.isEmpty() || qint64(size.width()) * size.height() > maxCoverPixels)
+        return QImage();
+    reader.setScaledSize(size.scaled(box, Qt::KeepAspectRatio).expandedTo(QSize(1, 1)));
+    QImage image;
+    if (!reader.read(&image))
+        return QImage();
+    return image;
+}
