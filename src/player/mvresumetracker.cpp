@@ -30,8 +30,12 @@ int MvResumeTracker::lengthKnown(float seconds)
     const int target = resumeAt;
     resumeAt = -1;
     // A record past what the engine now says the medium holds is stale.
-    if (target < 0 || !MvResumeStore::worthKeeping(target, length))
+    if (target < 0 || !MvResumeStore::worthKeeping(target, length)) {
+        // The place may have come first: it counts from now on.
+        if (at >= 0 && isEnabled())
+            store.progress(medium, at, length);
         return -1;
+    }
     at = target;
     seekPending = true;
     resumedSince.start();

@@ -506,15 +506,15 @@ void TestMovaraLogic::optionsMenuByKeys()
     QVERIFY(menu && menu->isOpen());
     QCOMPARE(menu->shownLabels(),
              QStringList({"Play ticked", "Tick all", "Clear all", "Save ticked as playlist",
-                          "Shuffle: off", "Repeat: off"}));
+                          "Shuffle: off", "Repeat: off", "Resume: on", "Sleep timer: off"}));
     QCOMPARE(menu->currentIndex(), 0);
-    // Up from the first entry wraps to Repeat; Return cycles it on to "one".
+    // Up from the first entry wraps to the last; Return cycles the sleep timer.
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Up);
-    QCOMPARE(menu->currentIndex(), 5);
+    QCOMPARE(menu->currentIndex(), 7);
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
     QTRY_VERIFY(!menu->isOpen());
     key(Qt::Key_F1);
-    QTRY_COMPARE(menu->shownLabels().last(), QStringLiteral("Repeat: one"));
+    QTRY_COMPARE(menu->shownLabels().last(), QStringLiteral("Sleep timer: 15 min"));
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Escape);
     QTRY_VERIFY(!menu->isOpen());
     // Closing the menu did not go up a level.
@@ -529,111 +529,112 @@ void TestMovaraLogic::optionsMenuByKeys()
     QVERIFY(list.load(saved));
     QCOMPARE(list.count(), 3);
     QCOMPARE(list.path(2), clipsFolder + QStringLiteral("/c.avi"));
-    void TestMovaraLogic::resumesWhereStopped_data()
-    {
-        QTest::addColumn<QString>("stop");
-        QTest::addColumn<bool>("kept");
-        QTest::newRow("F2") << "F2" << true;
-        QTest::newRow("next entry") << "N" << true;
-        QTest::newRow("sleep timer") << "sleep" << true;
-        QTest::newRow("window gone") << "destroy" << true;
-        QTest::newRow("played to its end") << "end" << false;
-    }
+}
 
-    void TestMovaraLogic::resumesWhereStopped()
-    {
-        QFETCH(QString, stop);
-        QFETCH(bool, kept);
-        // Ten minutes long, 40 s in, for 6 s (or 1 s, then silent: the end).
-        QString script = QStringLiteral("on get_time_length => line ANS_LENGTH=600.00\n") + header;
-        for (int i = 0; i < (stop == QLatin1String("end") ? 10 : 60); ++i)
-            script += QStringLiteral("raw A:  40.%1 (00:40.%1) of 600.0 (10:00.0)  0.5% \\r\n"
-                                     "sleep 100\n")
-                          .arg(i % 10);
-        playFirstClip(script);
-        const QString record = QLatin1String(MvResumeStore::defaultPath);
-        const QString medium = clipsFolder + QStringLiteral("/a.avi");
-        QTRY_COMPARE(MvResumeStore(record).positionOf(medium), 40);
+void TestMovaraLogic::resumesWhereStopped_data()
+{
+    QTest::addColumn<QString>("stop");
+    QTest::addColumn<bool>("kept");
+    QTest::newRow("F2") << "F2" << true;
+    QTest::newRow("next entry") << "N" << true;
+    QTest::newRow("sleep timer") << "sleep" << true;
+    QTest::newRow("window gone") << "destroy" << true;
+    QTest::newRow("played to its end") << "end" << false;
+}
 
-        if (stop == QLatin1String("sleep"))
-            window->setSleepTimer(1);
-        else if (stop == QLatin1String("destroy"))
-            window->destroy();
-        else if (stop != QLatin1String("end"))
-            key(stop == QLatin1String("F2") ? Qt::Key_F2 : Qt::Key_N);
-        if (stop != QLatin1String("N") && stop != QLatin1String("destroy"))
-            QTRY_VERIFY_WITH_TIMEOUT(!window->isPlayMode() || trace().contains(played("b.avi")),
-                                     10000);
-        QTRY_COMPARE(MvResumeStore(record).positionOf(medium), kept ? 40 : -1);
-        if (!kept || stop == QLatin1String("destroy") || stop == QLatin1String("N"))
-            return;
+void TestMovaraLogic::resumesWhereStopped()
+{
+    QFETCH(QString, stop);
+    QFETCH(bool, kept);
+    // Ten minutes long, 40 s in, for 6 s (or 1 s, then silent: the end).
+    QString script = QStringLiteral("on get_time_length => line ANS_LENGTH=600.00\n") + header;
+    for (int i = 0; i < (stop == QLatin1String("end") ? 10 : 60); ++i)
+        script += QStringLiteral("raw A:  40.%1 (00:40.%1) of 600.0 (10:00.0)  0.5% \\r\n"
+                                 "sleep 100\n")
+                      .arg(i % 10);
+    playFirstClip(script);
+    const QString record = QLatin1String(MvResumeStore::defaultPath);
+    const QString medium = clipsFolder + QStringLiteral("/a.avi");
+    QTRY_COMPARE(MvResumeStore(record).positionOf(medium), 40);
 
-        // Played again it starts there, and Left at once goes back to its start.
-        key(Qt::Key_Return);
-        QTRY_COMPARE(engine->stdinLines().filter(QStringLiteral("seek ")).size(), 1);
-        const QStringList seek =
-            engine->stdinLines().filter(QStringLiteral("seek ")).first().split(QLatin1Char(' '));
-        QCOMPARE(seek.size(), 3);
-        QVERIFY(qAbs(seek[1].toInt() - 40) <= 2);
-        QCOMPARE(seek[2], QStringLiteral("2"));
-        key(Qt::Key_Left);
-        QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 0 2")));
-    }
+    if (stop == QLatin1String("sleep"))
+        window->setSleepTimer(1);
+    else if (stop == QLatin1String("destroy"))
+        window->destroy();
+    else if (stop != QLatin1String("end"))
+        key(stop == QLatin1String("F2") ? Qt::Key_F2 : Qt::Key_N);
+    if (stop != QLatin1String("N") && stop != QLatin1String("destroy"))
+        QTRY_VERIFY_WITH_TIMEOUT(!window->isPlayMode() || trace().contains(played("b.avi")), 10000);
+    QTRY_COMPARE(MvResumeStore(record).positionOf(medium), kept ? 40 : -1);
+    if (!kept || stop == QLatin1String("destroy") || stop == QLatin1String("N"))
+        return;
 
-    // Under a session bus of its own: another program reads what plays and drives it.
-    void TestMovaraLogic::remoteControl()
-    {
-        if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
-            QSKIP("needs a session bus (run under dbus-run-session)");
-        MOVARA_REQUIRE_TOOLS(QStringLiteral("playerctl"), QStringLiteral("dbus-send"));
-        const auto run = [](const QString &program, const QStringList &args) {
-            QProcess tool;
-            tool.start(program, args);
-            if (!QTest::qWaitFor([&tool] { return tool.state() == QProcess::NotRunning; }, 10000))
-                tool.kill();
-            return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
-        };
-        const auto playerctl = [&run](const QStringList &args) {
-            return run(QStringLiteral("playerctl"),
-                       QStringList{QStringLiteral("--player=movara")} + args);
-        };
-        QString script = QStringLiteral("on get_time_length => line ANS_LENGTH=600.00\n") + header;
-        for (int i = 0; i < 100; ++i)
-            script +=
-                QStringLiteral("raw A:  40.0 (00:40.0) of 600.0 (10:00.0)  0.5% \\r\nsleep 100\n");
-        playFirstClip(script);
-        QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("get_time_length")));
+    // Played again it starts there, and Left at once goes back to its start.
+    key(Qt::Key_Return);
+    QTRY_COMPARE(engine->stdinLines().filter(QStringLiteral("seek ")).size(), 1);
+    const QStringList seek =
+        engine->stdinLines().filter(QStringLiteral("seek ")).first().split(QLatin1Char(' '));
+    QCOMPARE(seek.size(), 3);
+    QVERIFY(qAbs(seek[1].toInt() - 40) <= 2);
+    QCOMPARE(seek[2], QStringLiteral("2"));
+    key(Qt::Key_Left);
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 0 2")));
+}
 
-        QTRY_COMPARE(playerctl({QStringLiteral("metadata"), QStringLiteral("--format"),
-                                QStringLiteral("{{title}} {{mpris:length}}")}),
-                     QStringLiteral("a.avi 600000000"));
-        QCOMPARE(playerctl({QStringLiteral("status")}), QStringLiteral("Playing"));
-        playerctl({QStringLiteral("pause")});
-        QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("pause")));
-        QCOMPARE(playerctl({QStringLiteral("status")}), QStringLiteral("Paused"));
-        QVERIFY(trace().contains(QStringLiteral("Remote : Kp 1049")));
-        // Seeks as the keys do, to a place, and refused out of range or mistyped.
-        playerctl({QStringLiteral("position"), QStringLiteral("15+")});
-        QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 15 ")));
-        playerctl({QStringLiteral("position"), QStringLiteral("100")});
-        QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 100 2")));
-        playerctl({QStringLiteral("position"), QStringLiteral("360000")});
-        run(QStringLiteral("dbus-send"),
-            {QStringLiteral("--session"), QStringLiteral("--dest=org.mpris.MediaPlayer2.movara"),
-             QStringLiteral("/org/mpris/MediaPlayer2"),
-             QStringLiteral("org.mpris.MediaPlayer2.Player.Seek"), QStringLiteral("string:-1h")});
-        QCOMPARE(engine->stdinLines().filter(QStringLiteral("seek ")).size(), 2);
-        // Next as its key: the folder's next entry.
-        playerctl({QStringLiteral("next")});
-        QTRY_VERIFY(trace().contains(played("b.avi")));
-    }
+// Under a session bus of its own: another program reads what plays and drives it.
+void TestMovaraLogic::remoteControl()
+{
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        QSKIP("needs a session bus (run under dbus-run-session)");
+    MOVARA_REQUIRE_TOOLS(QStringLiteral("playerctl"), QStringLiteral("dbus-send"));
+    const auto run = [](const QString &program, const QStringList &args) {
+        QProcess tool;
+        tool.start(program, args);
+        if (!QTest::qWaitFor([&tool] { return tool.state() == QProcess::NotRunning; }, 10000))
+            tool.kill();
+        return QString::fromUtf8(tool.readAllStandardOutput()).trimmed();
+    };
+    const auto playerctl = [&run](const QStringList &args) {
+        return run(QStringLiteral("playerctl"),
+                   QStringList{QStringLiteral("--player=movara")} + args);
+    };
+    QString script = QStringLiteral("on get_time_length => line ANS_LENGTH=600.00\n") + header;
+    for (int i = 0; i < 100; ++i)
+        script +=
+            QStringLiteral("raw A:  40.0 (00:40.0) of 600.0 (10:00.0)  0.5% \\r\nsleep 100\n");
+    playFirstClip(script);
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("get_time_length")));
 
-    int main(int argc, char **argv)
-    {
-        // The phone's application object gives the keys no keyboard has.
-        ZApplication app(argc, argv);
-        TestMovaraLogic test;
-        return QTest::qExec(&test, argc, argv);
-    }
+    QTRY_COMPARE(playerctl({QStringLiteral("metadata"), QStringLiteral("--format"),
+                            QStringLiteral("{{title}} {{mpris:length}}")}),
+                 QStringLiteral("a.avi 600000000"));
+    QCOMPARE(playerctl({QStringLiteral("status")}), QStringLiteral("Playing"));
+    playerctl({QStringLiteral("pause")});
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("pause")));
+    QCOMPARE(playerctl({QStringLiteral("status")}), QStringLiteral("Paused"));
+    QVERIFY(trace().contains(QStringLiteral("Remote : Kp 1049")));
+    // Seeks as the keys do, to a place, and refused out of range or mistyped.
+    playerctl({QStringLiteral("position"), QStringLiteral("15+")});
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 15 ")));
+    playerctl({QStringLiteral("position"), QStringLiteral("100")});
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 100 2")));
+    playerctl({QStringLiteral("position"), QStringLiteral("360000")});
+    run(QStringLiteral("dbus-send"),
+        {QStringLiteral("--session"), QStringLiteral("--dest=org.mpris.MediaPlayer2.movara"),
+         QStringLiteral("/org/mpris/MediaPlayer2"),
+         QStringLiteral("org.mpris.MediaPlayer2.Player.Seek"), QStringLiteral("string:-1h")});
+    QCOMPARE(engine->stdinLines().filter(QStringLiteral("seek ")).size(), 2);
+    // Next as its key: the folder's next entry.
+    playerctl({QStringLiteral("next")});
+    QTRY_VERIFY(trace().contains(played("b.avi")));
+}
+
+int main(int argc, char **argv)
+{
+    // The phone's application object gives the keys no keyboard has.
+    ZApplication app(argc, argv);
+    TestMovaraLogic test;
+    return QTest::qExec(&test, argc, argv);
+}
 
 #include "tst_movaralogic.moc"
