@@ -249,7 +249,7 @@ void TestPhoneTour::displaySleepsWhileBrowsingOnly()
     QVERIFY(launcher.waitForStarted());
     QByteArray said;
     QTRY_VERIFY2_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(),
-                              said.constData(), 20000);
+                              said.constData(), 60000);
     PhoneDisplay x(displayIn(said));
     QTRY_VERIFY_WITH_TIMEOUT(x.findPhoneWindow(), 20000);
     QElapsedTimer idle;
@@ -305,7 +305,7 @@ void TestPhoneTour::soundAloneShowsTheNowPlayingView()
     QVERIFY(launcher.waitForStarted());
     QByteArray said;
     QTRY_VERIFY2_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(),
-                              said.constData(), 20000);
+                              said.constData(), 60000);
     PhoneDisplay x(displayIn(said));
     QTRY_VERIFY_WITH_TIMEOUT(x.findPhoneWindow(), 20000);
 
@@ -354,12 +354,12 @@ void TestPhoneTour::interruptDuringPlaybackLeavesNothing()
     QVERIFY(launcher.waitForStarted());
     QByteArray said;
     QTRY_VERIFY2_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(),
-                              said.constData(), 20000);
+                              said.constData(), 60000);
     const QString socket = "/tmp/.X11-unix/X" + displayIn(said).mid(1);
 
     // MPlayer plays the long clip: its command line names the file.
     const QByteArray clip = "long red " + marker;
-    QTRY_VERIFY_WITH_TIMEOUT(!processesWith(clip).isEmpty(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!processesWith(clip).isEmpty(), 60000);
     QVERIFY(QFileInfo::exists(socket));
 
     const qint64 target = toProgram ? programBelow(launcher.processId()) : launcher.processId();
@@ -385,7 +385,7 @@ void TestPhoneTour::closingTheWindowDuringPlaybackEndsCleanly()
     QVERIFY(launcher.waitForStarted());
     QByteArray said;
     QTRY_VERIFY2_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(),
-                              said.constData(), 20000);
+                              said.constData(), 60000);
     PhoneDisplay x(displayIn(said));
     QTRY_VERIFY_WITH_TIMEOUT(x.findPhoneWindow(), 20000);
     x.tap(RowTextX, FirstRowY);
