@@ -59,8 +59,8 @@ void TestMpvTranslation::commands_data()
                                           "\"request_id\":1}\n");
     QTest::addRow("quit with a status")
         << QByteArray("quit 3\n") << QByteArray("{\"command\":[\"quit\",3],\"request_id\":1}\n");
-    QTest::addRow("pause while idle is ignored, as MPlayer does") << QByteArray("pause\n")
-                                                                  << QByteArray();
+    QTest::addRow("pause while idle is ignored, as MPlayer does")
+        << QByteArray("pause\n") << QByteArray();
     QTest::addRow("no counterpart") << QByteArray("key_down_event 13\n") << QByteArray();
     QTest::addRow("name with a quote, a tab and bytes that are not UTF-8")
         << QByteArray("loadfile /m/a\"\tb\xff.mp3\n")
@@ -117,18 +117,21 @@ void TestMpvTranslation::events_data()
         << QByteArray("/m/a.mp3")
         << loaded + "{\"request_id\":7,\"error\":\"success\",\"data\":[" + audioTrack +
                "]}\n{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":1}\n"
-        << "Playing /m/a.mp3.\n" + audioHeader + "EOF code: 1\n" << QByteArray();
+        << "Playing /m/a.mp3.\n" + audioHeader + "EOF code: 1\n"
+        << QByteArray();
     QTest::addRow("cover picture is no video, a name not UTF-8 stays as it is")
         << QByteArray("/m/\xff.mp3")
-        << loaded + "{\"request_id\":7,\"error\":\"success\",\"data\":[{\"type\":\"video\","
-                    "\"selected\":true,\"albumart\":true,\"title\":\"\xfe\"}," +
+        << loaded +
+               "{\"request_id\":7,\"error\":\"success\",\"data\":[{\"type\":\"video\","
+               "\"selected\":true,\"albumart\":true,\"title\":\"\xfe\"}," +
                audioTrack + "]}\n"
         << "Playing /m/\xff.mp3.\n" + audioHeader << QByteArray();
     QTest::addRow("video with sound")
         << QByteArray("/m/v.avi")
-        << loaded + "{\"request_id\":7,\"error\":\"success\",\"data\":[{\"type\":\"video\","
-                    "\"selected\":true,\"codec\":\"mpeg4\",\"demux-w\":160,\"demux-h\":120,"
-                    "\"demux-fps\":15}," +
+        << loaded +
+               "{\"request_id\":7,\"error\":\"success\",\"data\":[{\"type\":\"video\","
+               "\"selected\":true,\"codec\":\"mpeg4\",\"demux-w\":160,\"demux-h\":120,"
+               "\"demux-fps\":15}," +
                audioTrack + "]}\n"
         << QByteArray("Playing /m/v.avi.\nlibavformat file format detected.\n"
                       "VIDEO:  [mpeg4]  160x120  24bpp  15.000 fps\n"
@@ -154,8 +157,7 @@ void TestMpvTranslation::events_data()
         << QByteArray("Failed to recognize file format (unrecognized file format)\n");
     QTest::addRow("malformed lines are skipped")
         << QByteArray("/m/a.mp3")
-        << "{\"event\":\"start-file\"\n\xff\xfe}\n[[[1,2\n{\"event\":\"x\",}\n\"\\ud800\n" +
-               started
+        << "{\"event\":\"start-file\"\n\xff\xfe}\n[[[1,2\n{\"event\":\"x\",}\n\"\\ud800\n" + started
         << QByteArray("Playing /m/a.mp3.\n") << QByteArray();
 }
 
@@ -186,12 +188,12 @@ void TestMpvTranslation::json_data()
 
     QTest::addRow("escapes") << QByteArray(R"({"s":"a\"\\\/\n\u00e9"})") << true
                              << QByteArray("a\"\\/\n\xc3\xa9");
-    QTest::addRow("surrogate pair") << QByteArray(R"({"s":"\ud83d\ude00"})") << true
-                                    << QByteArray("\xf0\x9f\x98\x80");
-    QTest::addRow("lone surrogate") << QByteArray(R"({"s":"\ud800x"})") << true
-                                    << QByteArray("\xef\xbf\xbdx");
-    QTest::addRow("bytes not UTF-8 kept") << QByteArray("{\"s\":\"\xff\xc3(\"}") << true
-                                          << QByteArray("\xff\xc3(");
+    QTest::addRow("surrogate pair")
+        << QByteArray(R"({"s":"\ud83d\ude00"})") << true << QByteArray("\xf0\x9f\x98\x80");
+    QTest::addRow("lone surrogate")
+        << QByteArray(R"({"s":"\ud800x"})") << true << QByteArray("\xef\xbf\xbdx");
+    QTest::addRow("bytes not UTF-8 kept")
+        << QByteArray("{\"s\":\"\xff\xc3(\"}") << true << QByteArray("\xff\xc3(");
     QTest::addRow("trailing text") << QByteArray(R"({"s":"a"} x)") << false << QByteArray();
     QTest::addRow("raw control byte") << QByteArray("{\"s\":\"a\nb\"}") << false << QByteArray();
     QTest::addRow("unterminated") << QByteArray(R"({"s":"a)") << false << QByteArray();
@@ -212,12 +214,18 @@ void TestMpvTranslation::json()
 
 void TestMpvTranslation::commandLine()
 {
-    const MpvCommandLine line = mpvCommandLine(
-        {"-ao", "pulse,oss,sdl,null", "-vo", "x11,null", "-wid", "123", "-nolirc", "-slave",
-         "-mixer", "/dev/mixer", "-vf", "rotate=10,expand=0:0:::1,scale=-2:320,crop=240:320",
-         "-af", "channels=2,resample=44100:0:0", "-sws", "0", "-framedrop", "-fs", "-idle",
-         "/m/a b.mp3"},
-        3);
+    const MpvCommandLine line =
+        mpvCommandLine({"-ao",        "pulse,oss,sdl,null",
+                        "-vo",        "x11,null",
+                        "-wid",       "123",
+                        "-nolirc",    "-slave",
+                        "-mixer",     "/dev/mixer",
+                        "-vf",        "rotate=10,expand=0:0:::1,scale=-2:320,crop=240:320",
+                        "-af",        "channels=2,resample=44100:0:0",
+                        "-sws",       "0",
+                        "-framedrop", "-fs",
+                        "-idle",      "/m/a b.mp3"},
+                       3);
     QStringList args;
     for (const std::string &arg : line.arguments)
         args << QString::fromStdString(arg);

@@ -237,8 +237,8 @@ void TestPhoneLauncher::failures_data()
                                      << "/nonexistent/mplayer" << QByteArray("MPlayer is missing");
     QTest::addRow("mpv missing") << QStringList{"--engine", "mpv", "true"} << "MOVARA_MPV"
                                  << "/nonexistent/mpv" << QByteArray("mpv is missing");
-    QTest::addRow("unknown engine") << QStringList{"--engine", "vlc", "true"} << "" << ""
-                                    << QByteArray("--engine wants mplayer or mpv");
+    QTest::addRow("unknown engine") << QStringList{"--engine", "vlc", "true"} << ""
+                                    << "" << QByteArray("--engine wants mplayer or mpv");
     QTest::addRow("ffmpeg missing for a new phone folder")
         << QStringList{"--phone", "@fresh", "true"} << "MOVARA_FFMPEG"
         << "/nonexistent/ffmpeg" << QByteArray("ffmpeg is missing");

@@ -74,8 +74,8 @@ private:
     bool number(JsonValue &out)
     {
         const size_t start = at;
-        while (at < text.size() && std::string_view("+-0123456789.eE").find(text[at]) !=
-                                       std::string_view::npos)
+        while (at < text.size() &&
+               std::string_view("+-0123456789.eE").find(text[at]) != std::string_view::npos)
             ++at;
         if (at == start)
             return false;

@@ -7,11 +7,11 @@ namespace {
 
 // MPlayer's options that take a value.
 constexpr std::string_view valuedOptions[] = {
-    "-ao",  "-vo",  "-wid",      "-vf",       "-af",  "-sws",  "-mixer", "-subrotate",
-    "-ss",  "-aid", "-osdlevel", "-msglevel", "-vid", "-sid", "-volume", "-cache"};
+    "-ao", "-vo",  "-wid",      "-vf",       "-af",  "-sws", "-mixer",  "-subrotate",
+    "-ss", "-aid", "-osdlevel", "-msglevel", "-vid", "-sid", "-volume", "-cache"};
 
 // MPlayer's -sws numbers as mpv names them.
-constexpr std::string_view scalers[] = {"fast-bilinear", "bilinear", "bicubic", "x",
+constexpr std::string_view scalers[] = {"fast-bilinear", "bilinear", "bicubic",  "x",
                                         "point",         "area",     "bicublin", "gauss",
                                         "sinc",          "lanczos",  "spline"};
 
@@ -86,9 +86,9 @@ std::string mpvVideoFilters(const std::string &chain)
     for (const std::string &filter : split(chain, ',')) {
         const size_t equals = filter.find('=');
         const std::string name = filter.substr(0, equals);
-        const std::vector<std::string> values =
-            equals == std::string::npos ? std::vector<std::string>{}
-                                        : split(filter.substr(equals + 1), ':');
+        const std::vector<std::string> values = equals == std::string::npos
+                                                    ? std::vector<std::string>{}
+                                                    : split(filter.substr(equals + 1), ':');
         if (name == "rotate") {
             const long direction = values.empty() || !isInteger(values[0])
                                        ? 0
@@ -116,19 +116,13 @@ MpvCommandLine mpvCommandLine(const std::vector<std::string> &engineArguments, i
 {
     MpvCommandLine line;
     std::vector<std::string> &args = line.arguments;
-    args = {"--no-config",
-            "--idle=yes",
-            "--input-ipc-client=fd://" + std::to_string(ipcFd),
+    args = {"--no-config", "--idle=yes", "--input-ipc-client=fd://" + std::to_string(ipcFd),
             "--msg-level=all=error",
             // The front-end draws its own time and volume, and takes every key and click.
-            "--osd-level=0",
-            "--osc=no",
-            "--input-default-bindings=no",
-            "--input-vo-keyboard=no",
+            "--osd-level=0", "--osc=no", "--input-default-bindings=no", "--input-vo-keyboard=no",
             "--input-cursor=no",
             // A song's cover picture is no video.
-            "--audio-display=no",
-            "--ytdl=no"};
+            "--audio-display=no", "--ytdl=no"};
     std::string audio = "null", video = "null";
     for (size_t i = 0; i < engineArguments.size(); ++i) {
         const std::string &arg = engineArguments[i];
@@ -156,12 +150,12 @@ MpvCommandLine mpvCommandLine(const std::vector<std::string> &engineArguments, i
                 args.push_back("--vf=lavfi=[" + graph + "]");
         } else if (arg == "-af") {
             for (const std::string &filter : split(value, ',')) {
-                const std::vector<std::string> values = split(filter.substr(filter.find('=') + 1), ':');
+                const std::vector<std::string> values =
+                    split(filter.substr(filter.find('=') + 1), ':');
                 if (filter.rfind("channels=", 0) == 0 && isInteger(values[0]))
-                    args.push_back("--audio-channels=" +
-                                   (values[0] == "2" ? std::string("stereo")
-                                    : values[0] == "1" ? std::string("mono")
-                                                       : values[0]));
+                    args.push_back("--audio-channels=" + (values[0] == "2"   ? std::string("stereo")
+                                                          : values[0] == "1" ? std::string("mono")
+                                                                             : values[0]));
                 else if (filter.rfind("resample=", 0) == 0 && isInteger(values[0]))
                     args.push_back("--audio-samplerate=" + values[0]);
             }

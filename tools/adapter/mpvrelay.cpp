@@ -99,7 +99,8 @@ int MpvRelay::quitSignal()
 bool MpvRelay::start()
 {
     if (access(mpvPath.c_str(), X_OK) != 0) {
-        std::fprintf(stderr, "mplayer: mpv is not there to run (%s: %s): install it (apt install mpv)\n",
+        std::fprintf(stderr,
+                     "mplayer: mpv is not there to run (%s: %s): install it (apt install mpv)\n",
                      mpvPath.c_str(), std::strerror(errno));
         return false;
     }

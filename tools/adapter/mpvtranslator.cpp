@@ -89,14 +89,14 @@ MpvTranslator::MpvTranslator(std::string audioDriver, std::string videoDriver)
 
 std::string MpvTranslator::start(const std::vector<std::string> &media)
 {
-    std::string out = request("\"observe_property\"," + std::to_string(int(pauseProperty)) +
-                              ",\"pause\"");
+    std::string out =
+        request("\"observe_property\"," + std::to_string(int(pauseProperty)) + ",\"pause\"");
     out += request("\"observe_property\"," + std::to_string(int(audioDriverProperty)) +
                    ",\"current-ao\"");
     out += request("\"observe_property\"," + std::to_string(int(videoDriverProperty)) +
                    ",\"current-vo\"");
-    out += request("\"observe_property\"," + std::to_string(int(durationProperty)) +
-                   ",\"duration\"");
+    out +=
+        request("\"observe_property\"," + std::to_string(int(durationProperty)) + ",\"duration\"");
     for (size_t i = 0; i < media.size(); ++i)
         out += load(media[i], i > 0);
     return out;
@@ -169,8 +169,8 @@ std::string MpvTranslator::command(std::string_view line)
         // The rest of the line is the name, spaces and all.
         const size_t from = size_t(word[1].data() - line.data());
         std::string argument(line.substr(from));
-        while (!argument.empty() && std::string_view(" \t\r\n").find(argument.back()) !=
-                                        std::string_view::npos)
+        while (!argument.empty() &&
+               std::string_view(" \t\r\n").find(argument.back()) != std::string_view::npos)
             argument.pop_back();
         bool append = false;
         if (argument.size() > 2 && argument.compare(argument.size() - 2, 2, " 1") == 0) {
@@ -430,8 +430,8 @@ std::string MpvTranslator::statusPiece(double position) const
                           "A:%6.1f V:%6.1f A-V:  0.000 ct:  0.000 %3d/%3d ??%% ??%% ??,?%% 0 0 \r",
                           position, position, frame, frame);
         else
-            std::snprintf(piece, sizeof piece, "V:%6.1f %4d/%4d ??%% ??%% ??,?%% 0 0 \r",
-                          position, frame, frame);
+            std::snprintf(piece, sizeof piece, "V:%6.1f %4d/%4d ??%% ??%% ??,?%% 0 0 \r", position,
+                          frame, frame);
     }
     return piece;
 }
