@@ -31,6 +31,7 @@ private slots:
     void commands();
     void events_data();
     void events();
+    void statusPieces();
     void json_data();
     void json();
     void commandLine();
@@ -178,6 +179,40 @@ void TestMpvTranslation::events()
         QCOMPARE(fromStd(said), out);
         QCOMPARE(fromStd(complained), err);
     }
+}
+
+void TestMpvTranslation::statusPieces()
+{
+    MpvTranslator translator("sdl", "x11");
+    translator.start({"/m/a.mp3"});
+    std::string out, err;
+    translator.events(
+        "{\"request_id\":6,\"error\":\"success\",\"data\":{\"playlist_entry_id\":1}}\n"
+        "{\"event\":\"start-file\",\"playlist_entry_id\":1}\n"
+        "{\"event\":\"file-loaded\"}\n"
+        "{\"event\":\"property-change\",\"id\":4,\"name\":\"duration\",\"data\":75.4}\n"
+        "{\"request_id\":7,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
+        "\"selected\":true}]}\n",
+        out, err);
+    QVERIFY(translator.statusDue());
+    // Each reply answers the one request out; a position standing still goes silent.
+    QStringList pieces;
+    for (double position : {61.5, 61.5, 61.5, 61.5, 61.5, 61.5, 61.5, 62.0}) {
+        const std::string asked = translator.statusRequest();
+        QVERIFY(translator.statusRequest().empty());
+        static const QRegularExpression id("\"request_id\":([0-9]+)");
+        const QString requestId = id.match(QString::fromStdString(asked)).captured(1);
+        QVERIFY(!requestId.isEmpty());
+        out.clear();
+        translator.events("{\"request_id\":" + requestId.toStdString() +
+                              ",\"error\":\"success\",\"data\":" + std::to_string(position) + "}\n",
+                          out, err);
+        pieces << QString::fromStdString(out);
+    }
+    QCOMPARE(pieces.first(), QString("A:  61.5 (01:01.5) of 75.4 (01:15.4)  0.0% \r"));
+    QCOMPARE(pieces.count(pieces.first()), 5);
+    QCOMPARE(pieces.count(QString()), 2);
+    QVERIFY(pieces.last().startsWith("A:  62.0 (01:02.0)"));
 }
 
 void TestMpvTranslation::json_data()

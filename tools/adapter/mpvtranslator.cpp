@@ -302,6 +302,7 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
         headerSent = false;
         statusAsked = false;
         lastStatus = -1;
+        stillStatus = 0;
         length = 0;
         out += "Playing " + current + ".\n";
     } else if (name == "file-loaded") {
@@ -363,11 +364,13 @@ void MpvTranslator::reply(Reply kind, const std::string &path, const JsonValue &
         break;
     case Reply::Status:
         statusAsked = false;
-        // A position that stands still prints nothing, as a stalled MPlayer does.
-        if (success && data && data->type == JsonValue::Type::Number && statusDue() &&
-            data->number != lastStatus) {
+        // A position that stands still for half a second prints nothing more, as a
+        // stalled MPlayer does, so that the front-end's silence watchdog still works.
+        if (success && data && data->type == JsonValue::Type::Number && statusDue()) {
+            stillStatus = data->number == lastStatus ? stillStatus + 1 : 0;
             lastStatus = data->number;
-            out += statusPiece(data->number);
+            if (stillStatus < 5)
+                out += statusPiece(data->number);
         }
         break;
     }

@@ -64,5 +64,6 @@ protected:
     bool hasAudio = false, hasVideo = false;
     double fps = 0, length = 0;
     double lastStatus = -1;
+    int stillStatus = 0; // status replies in a row with the same position
     bool statusAsked = false;
 };
