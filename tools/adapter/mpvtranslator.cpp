@@ -1,5 +1,7 @@
 #include "mpvtranslator.h"
 
+#include "mpegaudiolength.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -304,6 +306,7 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
         lastStatus = -1;
         stillStatus = 0;
         length = 0;
+        countedLength = 0;
         out += "Playing " + current + ".\n";
     } else if (name == "file-loaded") {
         const long long id = nextId;
@@ -350,8 +353,12 @@ void MpvTranslator::reply(Reply kind, const std::string &path, const JsonValue &
         break;
     case Reply::Length:
         if (success && data && data->type == JsonValue::Type::Number) {
+            // mpv, too, guesses a VBR MP3's length from its first frames.
+            if (headerSent && !hasVideo && countedLength == 0)
+                countedLength = mpegAudioLength(current);
             char line[64];
-            std::snprintf(line, sizeof line, "ANS_LENGTH=%.2f\n", data->number);
+            std::snprintf(line, sizeof line, "ANS_LENGTH=%.2f\n",
+                          countedLength > 0 && !hasVideo ? countedLength : data->number);
             out += line;
         }
         break;

@@ -63,6 +63,7 @@ protected:
     bool paused = false;
     bool hasAudio = false, hasVideo = false;
     double fps = 0, length = 0;
+    double countedLength = 0; // from an MPEG audio file's frames; negative for other media
     double lastStatus = -1;
     int stillStatus = 0; // status replies in a row with the same position
     bool statusAsked = false;
