@@ -2,7 +2,7 @@
 # Installs the Debian packages Movara builds, runs and tests with, when any is missing.
 set -eu
 PACKAGES="build-essential cmake pkg-config qt6-base-dev qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools libgl-dev libx11-dev libxcb1-dev
-mplayer ffmpeg xvfb xauth x11-utils xdotool imagemagick bubblewrap procps fonts-dejavu-core
+mplayer mpv ffmpeg xvfb xauth x11-utils xdotool imagemagick bubblewrap procps fonts-dejavu-core
 desktop-file-utils appstream clang-format libtag1-dev dbus playerctl"
 
 missing=""

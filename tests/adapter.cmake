@@ -1,10 +1,12 @@
 # The engine adapter's tests: its filters and argument list, and the adapter
-# run against the real MPlayer (labelled e2e).
+# run against the real MPlayer and mpv (labelled e2e).
 movara_add_qtest(tst_adapterfilters SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_adapterfilters.cpp)
 target_link_libraries(tst_adapterfilters PRIVATE movara_adapter)
+movara_add_qtest(tst_mpvtranslation SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_mpvtranslation.cpp)
+target_link_libraries(tst_mpvtranslation PRIVATE movara_adapter)
 
 movara_add_qtest(tst_adapterengine SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_adapterengine.cpp
-    LABELS e2e)
+    LABELS e2e BOTH_ENGINES)
 add_dependencies(tst_adapterengine movara_engine_adapter)
 target_link_libraries(tst_adapterengine PRIVATE movara_testsupport)
 

@@ -31,7 +31,7 @@ add_dependencies(tst_enginedevices movara_scripted_engine movara_devicefake)
 # The same control with the real engine behind the adapter.
 movara_add_qtest(tst_realengine
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/engine/tst_realengine.cpp ${MOVARA_ENGINE_TEST_HELPERS}
-    LABELS "engine;e2e" SANDBOX)
+    LABELS "engine;e2e" SANDBOX BOTH_ENGINES)
 add_dependencies(tst_realengine movara_engine_adapter)
 
 # What the window shows while playing, with the scripted engine.

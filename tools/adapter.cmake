@@ -5,6 +5,10 @@ add_library(movara_adapter STATIC
     ${CMAKE_CURRENT_LIST_DIR}/adapter/enginecommandline.cpp
     ${CMAKE_CURRENT_LIST_DIR}/adapter/enginerelay.cpp
     ${CMAKE_CURRENT_LIST_DIR}/adapter/mpegaudiolength.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/adapter/jsonvalue.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/adapter/mpvcommandline.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/adapter/mpvrelay.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/adapter/mpvtranslator.cpp
     ${CMAKE_CURRENT_LIST_DIR}/adapter/outputfilter.cpp)
 target_include_directories(movara_adapter PUBLIC ${CMAKE_CURRENT_LIST_DIR}/adapter)
 set_target_properties(movara_adapter PROPERTIES AUTOMOC OFF)

@@ -1,4 +1,4 @@
-// The engine adapter against the machine's real MPlayer, headless: what the
+// The engine adapter against the machine's real MPlayer or mpv, headless: what the
 // front-end reads, what it can make the engine do, and that no engine process
 // outlives the adapter.
 #include "player/mvplayercontrol.h"
@@ -81,8 +81,8 @@ private:
 
 void TestAdapterEngine::initTestCase()
 {
-    if (qEnvironmentVariableIsEmpty("MOVARA_MPLAYER"))
-        MOVARA_REQUIRE_TOOLS("/usr/bin/mplayer");
+    if (qEnvironmentVariableIsEmpty(qPrintable(engineOverrideVariable())))
+        MOVARA_REQUIRE_TOOLS(engineUnderTest());
     MOVARA_REQUIRE_TOOLS("ffmpeg");
     QVERIFY(media.isValid());
     const QString sine = "sine=frequency=440:duration=3";
@@ -350,7 +350,7 @@ void TestAdapterEngine::exitStatus()
         file.setPermissions(QFile::ReadOwner | QFile::ExeOwner);
     }
     QProcessEnvironment extra;
-    extra.insert("MOVARA_MPLAYER", script);
+    extra.insert(engineOverrideVariable(), script);
     start(media.filePath("a.mp3"), extra, pendingSignal);
     QVERIFY(adapter->waitForFinished(10000));
     QVERIFY(!QFile::exists(media.filePath("engine-started")));

@@ -58,6 +58,7 @@ private slots:
     void failures_data();
     void failures();
     void interruptLeavesNothingBehind();
+    void engineChoiceIsRemembered();
     void worksWithoutRoot();
 
 private:
@@ -85,6 +86,7 @@ int TestPhoneLauncher::launch(const QStringList &args, const QProcessEnvironment
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("DISPLAY");
     environment.remove("MOVARA_PHONE");
+    environment.remove("MOVARA_ENGINE");
     for (const QString &key : extra.keys())
         environment.insert(key, extra.value(key));
     QProcess launcher;
@@ -233,6 +235,10 @@ void TestPhoneLauncher::failures_data()
         << "" << QByteArray("is not writable");
     QTest::addRow("MPlayer missing") << QStringList{"true"} << "MOVARA_MPLAYER"
                                      << "/nonexistent/mplayer" << QByteArray("MPlayer is missing");
+    QTest::addRow("mpv missing") << QStringList{"--engine", "mpv", "true"} << "MOVARA_MPV"
+                                 << "/nonexistent/mpv" << QByteArray("mpv is missing");
+    QTest::addRow("unknown engine") << QStringList{"--engine", "vlc", "true"} << ""
+                                    << "" << QByteArray("--engine wants mplayer or mpv");
     QTest::addRow("ffmpeg missing for a new phone folder")
         << QStringList{"--phone", "@fresh", "true"} << "MOVARA_FFMPEG"
         << "/nonexistent/ffmpeg" << QByteArray("ffmpeg is missing");
@@ -319,6 +325,31 @@ void TestPhoneLauncher::interruptLeavesNothingBehind()
     QVERIFY(launcher.waitForFinished(5000));
     QTRY_VERIFY_WITH_TIMEOUT(processesWith(marker).isEmpty(), 3000);
     QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(socket), 3000);
+}
+
+void TestPhoneLauncher::engineChoiceIsRemembered()
+{
+    MOVARA_REQUIRE_TOOLS("/usr/bin/mpv", "/usr/bin/mplayer");
+    // A phone folder without demo media: only the choice matters here.
+    const QString own = work.filePath("engine-phone");
+    for (const char *dir : {"video", "audio", "playlist", "card"})
+        QVERIFY(QDir().mkpath(own + "/" + dir));
+    for (const char *file : {"/.demo-made", "/ezx_system.cfg"}) {
+        QFile made(own + file);
+        QVERIFY(made.open(QIODevice::WriteOnly));
+    }
+    const QStringList show = {"/bin/sh", "-c", "echo engine=$MOVARA_ENGINE"};
+
+    QCOMPARE(launch(QStringList{"--phone", own, "--engine", "mpv"} + show), 0);
+    QVERIFY2(out.contains("engine=mpv\n"), out.constData());
+    QCOMPARE(launch(QStringList{"--phone", own} + show), 0);
+    QVERIFY2(out.contains("engine=mpv\n"), out.constData());
+    QProcessEnvironment missing;
+    missing.insert("MOVARA_MPV", "/nonexistent/mpv");
+    QVERIFY(launch(QStringList{"--phone", own} + show, missing) != 0);
+    QVERIFY2(err.contains("mpv is missing"), err.constData());
+    QCOMPARE(launch(QStringList{"--phone", own, "--engine", "mplayer"} + show), 0);
+    QVERIFY2(out.contains("engine=mplayer\n"), out.constData());
 }
 
 void TestPhoneLauncher::worksWithoutRoot()

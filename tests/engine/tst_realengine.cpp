@@ -1,4 +1,4 @@
-// The engine control with Debian's MPlayer behind the engine adapter, on
+// The engine control with Debian's MPlayer or mpv behind the engine adapter, on
 // media made by ffmpeg for the test.
 
 #include "support/requiredtools.h"
@@ -42,7 +42,7 @@ private:
 
 void TestRealEngine::initTestCase()
 {
-    MOVARA_REQUIRE_TOOLS(QStringLiteral("ffmpeg"), QStringLiteral("/usr/bin/mplayer"));
+    MOVARA_REQUIRE_TOOLS(QStringLiteral("ffmpeg"), engineUnderTest());
     // Headless: the adapter picks drivers that play in real time without a
     // display or a sound card.
     qunsetenv("DISPLAY");

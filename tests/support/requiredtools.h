@@ -36,3 +36,20 @@ inline bool isContinuousIntegration()
             QSKIP(qPrintable(missing_ + QStringLiteral(" is not installed")));                     \
         }                                                                                          \
     } while (false)
+
+// The engine behind the adapter in this run (MOVARA_ENGINE, as the adapter reads it).
+inline bool mpvUnderTest()
+{
+    return qEnvironmentVariable("MOVARA_ENGINE") == QLatin1String("mpv");
+}
+
+inline QString engineUnderTest()
+{
+    return mpvUnderTest() ? QStringLiteral("/usr/bin/mpv") : QStringLiteral("/usr/bin/mplayer");
+}
+
+// The variable that points the adapter at another build of the engine under test.
+inline QString engineOverrideVariable()
+{
+    return mpvUnderTest() ? QStringLiteral("MOVARA_MPV") : QStringLiteral("MOVARA_MPLAYER");
+}

@@ -4,6 +4,7 @@
 // standard streams.
 #include "enginecommandline.h"
 #include "enginerelay.h"
+#include "mpvrelay.h"
 
 #include <climits>
 #include <csignal>
@@ -15,6 +16,13 @@
 namespace {
 
 const char *const defaultEngine = "/usr/bin/mplayer";
+const char *const defaultMpv = "/usr/bin/mpv";
+
+std::string environmentValue(const char *name)
+{
+    const char *value = std::getenv(name);
+    return value ? value : "";
+}
 
 bool isThisProgram(const char *path)
 {
@@ -35,8 +43,16 @@ int endBy(int signal)
 
 int main(int argc, char **argv)
 {
-    const char *override = std::getenv("MOVARA_MPLAYER");
-    const std::string enginePath = override && *override ? override : defaultEngine;
+    // MOVARA_ENGINE picks the engine behind the same slave-mode contract.
+    const std::string engine = environmentValue("MOVARA_ENGINE");
+    if (!engine.empty() && engine != "mplayer" && engine != "mpv") {
+        std::fprintf(stderr, "mplayer: unknown engine \"%s\" (MOVARA_ENGINE: mplayer or mpv)\n",
+                     engine.c_str());
+        return 127;
+    }
+    const bool mpv = engine == "mpv";
+    const std::string override = environmentValue(mpv ? "MOVARA_MPV" : "MOVARA_MPLAYER");
+    const std::string enginePath = !override.empty() ? override : mpv ? defaultMpv : defaultEngine;
     if (isThisProgram(enginePath.c_str())) {
         std::fprintf(stderr, "mplayer: the engine %s is this adapter itself\n", enginePath.c_str());
         return 127;
@@ -46,11 +62,20 @@ int main(int argc, char **argv)
     setenv("SDL_AUDIODRIVER", "dummy", 0);
 
     const std::vector<std::string> frontEndArguments(argv + 1, argv + argc);
-    EngineRelay relay(enginePath,
-                      engineArguments(frontEndArguments, engineEnvironmentFromProcess()));
-    if (!relay.start())
-        return EngineRelay::quitSignal() ? endBy(EngineRelay::quitSignal()) : 127;
-    const int status = relay.run();
+    const std::vector<std::string> arguments =
+        engineArguments(frontEndArguments, engineEnvironmentFromProcess());
+    int status = 0;
+    if (mpv) {
+        MpvRelay relay(enginePath, arguments);
+        if (!relay.start())
+            return MpvRelay::quitSignal() ? endBy(MpvRelay::quitSignal()) : 127;
+        status = relay.run();
+    } else {
+        EngineRelay relay(enginePath, arguments);
+        if (!relay.start())
+            return EngineRelay::quitSignal() ? endBy(EngineRelay::quitSignal()) : 127;
+        status = relay.run();
+    }
     // End the way the engine ended, so that the front-end sees the crash too.
     if (WIFSIGNALED(status))
         return endBy(WTERMSIG(status));

@@ -1,0 +1,447 @@
+#include "mpvtranslator.h"
+
+#include "mpegaudiolength.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <unistd.h>
+
+namespace {
+
+// Observed property ids.
+enum : int { pauseProperty = 1, audioDriverProperty, videoDriverProperty, durationProperty };
+
+std::vector<std::string_view> words(std::string_view line)
+{
+    std::vector<std::string_view> out;
+    size_t at = 0;
+    while ((at = line.find_first_not_of(" \t\r\n", at)) != std::string_view::npos) {
+        const size_t end = line.find_first_of(" \t\r\n", at);
+        out.push_back(line.substr(at, end - at));
+        at = end;
+    }
+    return out;
+}
+
+bool isNumber(std::string_view text, double &value)
+{
+    const std::string copy(text);
+    char *end = nullptr;
+    value = std::strtod(copy.c_str(), &end);
+    return !copy.empty() && *end == '\0' && std::isfinite(value);
+}
+
+std::string number(double value)
+{
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f", value);
+    return text;
+}
+
+// "05.2", "01:15.4", "1:01:15.4", as MPlayer prints a time.
+std::string clock(double seconds)
+{
+    if (!(seconds > 0))
+        seconds = 0;
+    const long tenths = std::lround(seconds * 10);
+    const long h = tenths / 36000, m = tenths / 600 % 60;
+    const double s = double(tenths % 600) / 10;
+    char text[32];
+    if (h > 0)
+        std::snprintf(text, sizeof text, "%ld:%02ld:%04.1f", h, m, s);
+    else if (m > 0)
+        std::snprintf(text, sizeof text, "%02ld:%04.1f", m, s);
+    else
+        std::snprintf(text, sizeof text, "%04.1f", s);
+    return text;
+}
+
+// The media a playlist file names, one a line, blank lines skipped.
+std::vector<std::string> playlistMedia(const std::string &list)
+{
+    std::vector<std::string> media;
+    FILE *file = std::fopen(list.c_str(), "re");
+    if (!file)
+        return media;
+    std::string line;
+    for (int c = std::fgetc(file);; c = std::fgetc(file)) {
+        if (c == EOF || c == '\n') {
+            while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
+                line.pop_back();
+            if (!line.empty())
+                media.push_back(line);
+            line.clear();
+            if (c == EOF)
+                break;
+        } else {
+            line += char(c);
+        }
+    }
+    std::fclose(file);
+    return media;
+}
+
+} // namespace
+
+MpvTranslator::MpvTranslator(std::string audioDriver, std::string videoDriver)
+    : audioDriver(std::move(audioDriver)), videoDriver(std::move(videoDriver))
+{
+}
+
+std::string MpvTranslator::start(const std::vector<std::string> &media)
+{
+    std::string out =
+        request("\"observe_property\"," + std::to_string(int(pauseProperty)) + ",\"pause\"");
+    out += request("\"observe_property\"," + std::to_string(int(audioDriverProperty)) +
+                   ",\"current-ao\"");
+    out += request("\"observe_property\"," + std::to_string(int(videoDriverProperty)) +
+                   ",\"current-vo\"");
+    out +=
+        request("\"observe_property\"," + std::to_string(int(durationProperty)) + ",\"duration\"");
+    for (size_t i = 0; i < media.size(); ++i)
+        out += load(media[i], i > 0);
+    return out;
+}
+
+std::string MpvTranslator::request(const std::string &arguments, Reply reply, bool tracked)
+{
+    const long long id = nextId++;
+    if (tracked)
+        awaited[id] = {reply, std::string()};
+    return "{\"command\":[" + arguments + "],\"request_id\":" + std::to_string(id) + "}\n";
+}
+
+std::string MpvTranslator::load(const std::string &path, bool append)
+{
+    std::string out;
+    if (!append) {
+        // Loading a medium ends a pause, as with MPlayer.
+        out += request("\"set_property\",\"pause\",false");
+        active = true;
+    }
+    const long long id = nextId;
+    out += request("\"loadfile\"," + jsonQuoted(path) + (append ? ",\"append\"" : ",\"replace\""),
+                   Reply::Load, true);
+    awaited[id].second = path;
+    lastLoaded = path;
+    return out;
+}
+
+std::string MpvTranslator::commands(std::string_view chunk)
+{
+    std::string out;
+    pendingCommands.append(chunk);
+    size_t start = 0;
+    for (size_t end = pendingCommands.find('\n'); end != std::string::npos;
+         end = pendingCommands.find('\n', start)) {
+        out += command(std::string_view(pendingCommands).substr(start, end - start));
+        start = end + 1;
+    }
+    pendingCommands.erase(0, start);
+    return out;
+}
+
+std::string MpvTranslator::finishCommands()
+{
+    std::string out = command(pendingCommands);
+    pendingCommands.clear();
+    return out;
+}
+
+std::string MpvTranslator::command(std::string_view line)
+{
+    std::vector<std::string_view> word = words(line);
+    std::string_view prefix;
+    if (!word.empty() && word[0].substr(0, 7) == "pausing") {
+        prefix = word[0];
+        word.erase(word.begin());
+    }
+    if (word.empty())
+        return {};
+    const std::string_view name = word[0];
+    double value = 0, type = 0;
+    const bool hasValue = word.size() > 1 && isNumber(word[1], value);
+    const bool hasType = word.size() > 2 && isNumber(word[2], type);
+
+    std::string out;
+    if (name == "loadlist" || name == "loadfile") {
+        if (word.size() < 2)
+            return {};
+        // The rest of the line is the name, spaces and all.
+        const size_t from = size_t(word[1].data() - line.data());
+        std::string argument(line.substr(from));
+        while (!argument.empty() &&
+               std::string_view(" \t\r\n").find(argument.back()) != std::string_view::npos)
+            argument.pop_back();
+        bool append = false;
+        if (argument.size() > 2 && argument.compare(argument.size() - 2, 2, " 1") == 0) {
+            append = true;
+            argument.resize(argument.size() - 2);
+        } else if (argument.size() > 2 && argument.compare(argument.size() - 2, 2, " 0") == 0) {
+            argument.resize(argument.size() - 2);
+        }
+        const std::vector<std::string> media =
+            name == "loadlist" ? playlistMedia(argument) : std::vector<std::string>{argument};
+        for (size_t i = 0; i < media.size(); ++i)
+            out += load(media[i], append || i > 0);
+        return out;
+    }
+    if (name == "pause") {
+        // MPlayer ignores a pause while idle.
+        return active ? request("\"cycle\",\"pause\"") : std::string();
+    }
+    if (name == "seek" && hasValue) {
+        const char *how = !hasType || type == 0 ? "relative"
+                          : type == 1           ? "absolute-percent"
+                                                : "absolute";
+        out = request("\"seek\"," + number(value) + ",\"" + how + "\"");
+        if (prefix.empty() || prefix == "pausing")
+            out += request(std::string("\"set_property\",\"pause\",") +
+                           (prefix.empty() ? "false" : "true"));
+        return out;
+    }
+    if (name == "volume" && hasValue) {
+        out = hasType && type != 0 ? request("\"set_property\",\"volume\"," + number(value))
+                                   : request("\"add\",\"volume\"," + number(value));
+    } else if (name == "mute") {
+        out = hasValue ? request(std::string("\"set_property\",\"mute\",") +
+                                 (value != 0 ? "true" : "false"))
+                       : request("\"cycle\",\"mute\"");
+    } else if (name == "vo_fullscreen") {
+        out = request("\"cycle\",\"fullscreen\"");
+    } else if (name == "get_time_length") {
+        out = request("\"get_property\",\"duration\"", Reply::Length, true);
+    } else if (name == "get_time_pos") {
+        out = request("\"get_property\",\"time-pos\"", Reply::Position, true);
+    } else if (name == "stop") {
+        out = request("\"stop\"");
+    } else if (name == "quit") {
+        out = request(hasValue ? "\"quit\"," + std::to_string(long(value)) : "\"quit\"");
+    } else {
+        return {}; // no counterpart (menus, key events): MPlayer's own OSD
+    }
+    if (prefix == "pausing")
+        out += request("\"set_property\",\"pause\",true");
+    else if (prefix == "pausing_toggle")
+        out += request("\"cycle\",\"pause\"");
+    return out;
+}
+
+std::string MpvTranslator::statusRequest()
+{
+    if (!statusDue() || statusAsked)
+        return {};
+    statusAsked = true;
+    return request("\"get_property\",\"time-pos\"", Reply::Status, true);
+}
+
+std::string MpvTranslator::events(std::string_view chunk, std::string &out, std::string &err)
+{
+    std::string send;
+    size_t start = 0;
+    for (size_t end = chunk.find('\n'); end != std::string_view::npos;
+         end = chunk.find('\n', start)) {
+        const std::string_view piece = chunk.substr(start, end - start);
+        start = end + 1;
+        if (droppingEvent) {
+            droppingEvent = false;
+            pendingEvents.clear();
+            continue;
+        }
+        std::string_view line = piece;
+        if (!pendingEvents.empty()) {
+            pendingEvents.append(piece);
+            line = pendingEvents;
+        }
+        // Anything that does not parse is skipped: the next line stands on its own.
+        if (const std::optional<JsonValue> message = JsonValue::parse(line))
+            event(*message, out, err, send);
+        pendingEvents.clear();
+    }
+    if (!droppingEvent) {
+        pendingEvents.append(chunk.substr(start));
+        if (pendingEvents.size() > maxLine) {
+            droppingEvent = true;
+            pendingEvents.clear();
+        }
+    }
+    return send;
+}
+
+void MpvTranslator::event(const JsonValue &message, std::string &out, std::string &err,
+                          std::string &send)
+{
+    if (message.type != JsonValue::Type::Object)
+        return;
+    if (const JsonValue *id = message.member("request_id");
+        id && id->type == JsonValue::Type::Number) {
+        const auto found = awaited.find((long long)id->number);
+        if (found == awaited.end())
+            return;
+        const auto [kind, path] = found->second;
+        awaited.erase(found);
+        reply(kind, path, message, out);
+        return;
+    }
+
+    const std::string_view name = message.text("event");
+    const long long entry = (long long)message.numberOf("playlist_entry_id", -1);
+    if (name == "property-change") {
+        const int property = int(message.numberOf("id", 0));
+        if (property == pauseProperty)
+            paused = message.flag("data", false);
+        else if (property == audioDriverProperty && !message.text("data").empty())
+            audioDriver = message.text("data");
+        else if (property == videoDriverProperty && !message.text("data").empty())
+            videoDriver = message.text("data");
+        else if (property == durationProperty)
+            length = message.numberOf("data", length);
+    } else if (name == "start-file") {
+        const auto known = entries.find(entry);
+        current = known != entries.end() ? known->second : lastLoaded;
+        active = true;
+        headerSent = false;
+        statusAsked = false;
+        lastStatus = -1;
+        stillStatus = 0;
+        length = 0;
+        countedLength = 0;
+        out += "Playing " + current + ".\n";
+    } else if (name == "file-loaded") {
+        const long long id = nextId;
+        send += request("\"get_property\",\"track-list\"", Reply::Tracks, true);
+        awaited[id].second = current;
+    } else if (name == "end-file") {
+        const std::string_view reason = message.text("reason");
+        if (reason == "stop" || reason == "redirect")
+            return; // replaced by the next medium
+        const bool played = headerSent;
+        active = headerSent = false;
+        if (reason == "quit")
+            return;
+        if (played) {
+            out += "EOF code: 1\n";
+            return;
+        }
+        // Never started: refused, in the words the front-end knows, with mpv's reason.
+        const std::string_view why = message.text("file_error", reason);
+        std::string refusal;
+        if (access(current.c_str(), F_OK) != 0)
+            refusal = "File not found: '" + current + "'";
+        else if (why == "unrecognized file format")
+            refusal = "Failed to recognize file format";
+        else
+            refusal = "No stream found";
+        err += refusal + " (" + std::string(why) + ")\n";
+    }
+}
+
+void MpvTranslator::reply(Reply kind, const std::string &path, const JsonValue &message,
+                          std::string &out)
+{
+    const bool success = message.text("error") == "success";
+    const JsonValue *data = message.member("data");
+    switch (kind) {
+    case Reply::Load:
+        if (success && data)
+            entries[(long long)data->numberOf("playlist_entry_id", -1)] = path;
+        break;
+    case Reply::Tracks:
+        if (success && data && path == current && active && !headerSent)
+            header(*data, out);
+        break;
+    case Reply::Length:
+        if (success && data && data->type == JsonValue::Type::Number) {
+            // mpv, too, guesses a VBR MP3's length from its first frames.
+            if (headerSent && !hasVideo && countedLength == 0)
+                countedLength = mpegAudioLength(current);
+            char line[64];
+            std::snprintf(line, sizeof line, "ANS_LENGTH=%.2f\n",
+                          countedLength > 0 && !hasVideo ? countedLength : data->number);
+            out += line;
+        }
+        break;
+    case Reply::Position:
+        if (success && data && data->type == JsonValue::Type::Number) {
+            char line[64];
+            std::snprintf(line, sizeof line, "ANS_TIME_POSITION=%.1f\n", data->number);
+            out += line;
+        }
+        break;
+    case Reply::Status:
+        statusAsked = false;
+        // A position that stands still for half a second prints nothing more, as a
+        // stalled MPlayer does, so that the front-end's silence watchdog still works.
+        if (success && data && data->type == JsonValue::Type::Number && statusDue()) {
+            stillStatus = data->number == lastStatus ? stillStatus + 1 : 0;
+            lastStatus = data->number;
+            if (stillStatus < 5)
+                out += statusPiece(data->number);
+        }
+        break;
+    }
+}
+
+void MpvTranslator::header(const JsonValue &tracks, std::string &out)
+{
+    const JsonValue *video = nullptr, *audio = nullptr;
+    for (const JsonValue &track : tracks.items) {
+        if (!track.flag("selected", false) || track.flag("albumart", false))
+            continue;
+        if (track.text("type") == "video" && !video)
+            video = &track;
+        else if (track.text("type") == "audio" && !audio)
+            audio = &track;
+    }
+    if (!video && !audio)
+        return; // mpv ends it with an error
+    hasAudio = audio != nullptr;
+    hasVideo = video != nullptr;
+    char line[256];
+    if (video) {
+        const int w = int(video->numberOf("demux-w", 0)), h = int(video->numberOf("demux-h", 0));
+        fps = video->numberOf("demux-fps", 0);
+        out += "libavformat file format detected.\n";
+        std::snprintf(line, sizeof line, "VIDEO:  [%s]  %dx%d  24bpp  %.3f fps\n",
+                      std::string(video->text("codec", "?")).c_str(), w, h, fps);
+        out += line;
+    } else {
+        out += "Audio file file format detected.\n";
+    }
+    if (audio) {
+        std::snprintf(line, sizeof line, "AO: [%s] %dHz %dch s16le (2 bytes per sample)\n",
+                      audioDriver.c_str(), int(audio->numberOf("demux-samplerate", 44100)),
+                      int(audio->numberOf("demux-channel-count", 2)));
+        out += line;
+    }
+    if (video) {
+        std::snprintf(line, sizeof line, "VO: [%s] %dx%d => %dx%d\n", videoDriver.c_str(),
+                      int(video->numberOf("demux-w", 0)), int(video->numberOf("demux-h", 0)),
+                      int(video->numberOf("demux-w", 0)), int(video->numberOf("demux-h", 0)));
+        out += line;
+    } else {
+        out += "Video: no video\n";
+    }
+    out += "Starting playback...\n";
+    headerSent = true;
+}
+
+std::string MpvTranslator::statusPiece(double position) const
+{
+    char piece[160];
+    if (!hasVideo) {
+        std::snprintf(piece, sizeof piece, "A:%6.1f (%s) of %.1f (%s)  0.0%% \r", position,
+                      clock(position).c_str(), length, clock(length).c_str());
+    } else {
+        const int frame = int(position * fps);
+        if (hasAudio)
+            std::snprintf(piece, sizeof piece,
+                          "A:%6.1f V:%6.1f A-V:  0.000 ct:  0.000 %3d/%3d ??%% ??%% ??,?%% 0 0 \r",
+                          position, position, frame, frame);
+        else
+            std::snprintf(piece, sizeof piece, "V:%6.1f %4d/%4d ??%% ??%% ??,?%% 0 0 \r", position,
+                          frame, frame);
+    }
+    return piece;
+}
