@@ -238,7 +238,8 @@ void WindowJourney::goHomeAndQuit(MovaraRun &run, bool checkTeardown)
         run.tap(middleSoftKeyX, softKeyY);
         QTest::qWait(300);
         run.tap(rightSoftKeyX, softKeyY);
-        QTest::qWaitFor([&run] { return !run.isRunning(); }, 5000);
+        if (QTest::qWaitFor([&run] { return !run.isRunning(); }, 5000))
+            break;
     }
     QCOMPARE(run.finish(), 0);
     if (checkTeardown)
