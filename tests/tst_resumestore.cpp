@@ -194,6 +194,14 @@ void TestResumeStore::trackerSeeksOnceAndStartsOver()
     again.elapsed(100);
     again.stopped();
     QCOMPARE(MvResumeStore(storePath()).positionOf(path), 500);
+
+    // An engine that ends the medium on the resume seek leaves the place kept.
+    MvResumeTracker on(storePath());
+    on.setEnabled(true);
+    on.started(path);
+    QCOMPARE(on.lengthKnown(600), 500);
+    on.ended();
+    QCOMPARE(MvResumeStore(storePath()).positionOf(path), 500);
 }
 
 QTEST_GUILESS_MAIN(TestResumeStore)

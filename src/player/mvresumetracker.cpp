@@ -72,7 +72,11 @@ void MvResumeTracker::ended()
 {
     if (medium.isEmpty())
         return;
-    store.forget(medium);
+    // Ended on the resume seek (an engine that misjudges a VBR file's length
+    // seeks past its guess): the place stays for another try.
+    const bool onResume = resumedSince.isValid() && resumedSince.elapsed() < startOverMs;
+    if (!onResume)
+        store.forget(medium);
     medium.clear();
     resumedSince.invalidate();
 }
