@@ -132,7 +132,9 @@ void MvMpris::setTrack(const QString &path, const QString &newTitle, const QStri
     artist = newArtist;
     album = newAlbum;
     art = artFile;
-    changed({{QStringLiteral("Metadata"), metadata()}, {QStringLiteral("CanSeek"), canSeek()}});
+    // Nobody listens without a bus: the metadata is not even made.
+    if (registered)
+        changed({{QStringLiteral("Metadata"), metadata()}, {QStringLiteral("CanSeek"), canSeek()}});
 }
 
 void MvMpris::setLength(int seconds)
@@ -140,7 +142,8 @@ void MvMpris::setLength(int seconds)
     if (seconds == length || trackPath.isEmpty())
         return;
     length = seconds;
-    changed({{QStringLiteral("Metadata"), metadata()}, {QStringLiteral("CanSeek"), canSeek()}});
+    if (registered)
+        changed({{QStringLiteral("Metadata"), metadata()}, {QStringLiteral("CanSeek"), canSeek()}});
 }
 
 void MvMpris::setStatus(Status status)

@@ -118,7 +118,9 @@ void MvOptionsMenu::choose(int id)
 
 bool MvOptionsMenu::eventFilter(QObject *watched, QEvent *event)
 {
-    if (!popup || watched != popup->popupMenu || event->type() != QEvent::KeyPress)
+    // The type first: the menu being destroyed still sends events, and its
+    // pointer must not be read then.
+    if (event->type() != QEvent::KeyPress || !popup || watched != popup->popupMenu)
         return false;
     auto *key = static_cast<QKeyEvent *>(event);
     switch (key->key()) {
