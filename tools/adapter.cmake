@@ -10,7 +10,8 @@ add_library(movara_adapter STATIC
     ${CMAKE_CURRENT_LIST_DIR}/adapter/mpvrelay.cpp
     ${CMAKE_CURRENT_LIST_DIR}/adapter/mpvtranslator.cpp
     ${CMAKE_CURRENT_LIST_DIR}/adapter/outputfilter.cpp)
-target_include_directories(movara_adapter PUBLIC ${CMAKE_CURRENT_LIST_DIR}/adapter)
+target_include_directories(movara_adapter PUBLIC ${CMAKE_CURRENT_LIST_DIR}/adapter
+    PRIVATE ${PROJECT_SOURCE_DIR}/src)
 set_target_properties(movara_adapter PROPERTIES AUTOMOC OFF)
 
 add_executable(movara_engine_adapter ${CMAKE_CURRENT_LIST_DIR}/adapter/main.cpp)

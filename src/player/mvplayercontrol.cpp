@@ -3,6 +3,7 @@
 #include "app/displaysettings.h"
 #include "app/rawfilename.h"
 #include "app/trace.h"
+#include "player/enginecommands.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -54,6 +55,12 @@ bool isCannotPlayText(const QString &line)
 const unsigned long MIXER_READ_OUTPUT_STATE = 0x80044DED;
 const unsigned long MIXER_WRITE_OUTSRC = 0xC0044DFA;
 const unsigned long SOUND_MIXER_WRITE_OGAIN = 0xC0044D0D;
+
+QString commandText(EngineCommandId id)
+{
+    const std::string_view text = engineCommand(id).text;
+    return QString::fromLatin1(text.data(), qsizetype(text.size()));
+}
 
 const QRegularExpression lengthNumberPattern(QStringLiteral("[0-9]*\\.[0-9]+"));
 
@@ -318,7 +325,7 @@ void MvPlayerControl::playFile(const QString &path)
     process->readAllStandardOutput();
     process->readAllStandardError();
     beginMedium(path);
-    sendCommand(QStringLiteral("loadlist %1\n").arg(mediaFilePath));
+    sendCommand(commandText(EngineCommandId::LoadList).arg(mediaFilePath));
     sinceLoad.start();
     setVolume(volume);
 }
@@ -556,7 +563,7 @@ void MvPlayerControl::quitPlayer()
     heldPick.clear();
     heldPickTimer->stop();
     startDeadline->stop();
-    sendCommand(QStringLiteral("quit\n"));
+    sendCommand(commandText(EngineCommandId::Quit));
     playing = false;
     if (engineRunning && process && stoppingEngine != process)
         stopEngine(process);
@@ -587,7 +594,7 @@ void MvPlayerControl::togglePause()
     } else {
         startIdleTimer();
     }
-    sendCommand(QStringLiteral("pause\n"));
+    sendCommand(commandText(EngineCommandId::Pause));
 }
 
 void MvPlayerControl::seek(int value, int type)
@@ -605,36 +612,36 @@ void MvPlayerControl::seek(int value, int type)
     } else if (!startingMedium()) {
         startIdleTimer();
     }
-    const QString command = QStringLiteral("seek %1 %2\n").arg(qlonglong(value));
+    const QString command = commandText(EngineCommandId::Seek).arg(qlonglong(value));
     sendCommand(type != 0 ? command.arg(qlonglong(type)) : command.arg(QString()));
 }
 
 void MvPlayerControl::toggleFullScreen()
 {
-    sendCommand(QStringLiteral("vo_fullscreen\n"));
+    sendCommand(commandText(EngineCommandId::FullScreen));
 }
 
 void MvPlayerControl::toggleMute()
 {
-    sendCommand(QStringLiteral("mute\n"));
+    sendCommand(commandText(EngineCommandId::Mute));
     muted = !muted;
 }
 
 void MvPlayerControl::sendKeyDownEvent(int key)
 {
-    sendCommand(QStringLiteral("key_down_event %1\n").arg(qlonglong(key)));
+    sendCommand(commandText(EngineCommandId::KeyDown).arg(qlonglong(key)));
 }
 
 void MvPlayerControl::showMenu(bool show)
 {
-    sendCommand(show ? QStringLiteral("set_menu main\n") : QStringLiteral("menu hide\n"));
+    sendCommand(commandText(show ? EngineCommandId::ShowMenu : EngineCommandId::HideMenu));
     menuShown = show;
 }
 
 void MvPlayerControl::timerEvent(QTimerEvent *)
 {
     if (playing)
-        sendCommand(QStringLiteral("get_time_pos\n"));
+        sendCommand(commandText(EngineCommandId::TimePosition));
 }
 
 void MvPlayerControl::setVolume(int v)
@@ -644,7 +651,7 @@ void MvPlayerControl::setVolume(int v)
     if (v < 0)
         v = 0;
     volume = v;
-    sendCommand(QStringLiteral("volume %1 100\n").arg(qlonglong(v)));
+    sendCommand(commandText(EngineCommandId::Volume).arg(qlonglong(v)));
 }
 
 void MvPlayerControl::setVolumeLimit(int limit)
@@ -756,7 +763,7 @@ void MvPlayerControl::readHeaderLine()
     }
 
     if (outputLine.contains(QLatin1String("file format detected.")))
-        sendCommand(QStringLiteral("get_time_length\n"));
+        sendCommand(commandText(EngineCommandId::TimeLength));
 
     if (outputLine.startsWith(QLatin1String("VO: ")) ||
         outputLine.startsWith(QLatin1String("AO: "))) {
@@ -810,7 +817,7 @@ void MvPlayerControl::readStatus(const QByteArray &bytes, bool always)
         const double seconds = clockSeconds(elapsedText);
         if (seconds > knownLength + 1 && seconds >= lengthAskedAt + 5) {
             lengthAskedAt = seconds;
-            sendCommand(QStringLiteral("get_time_length\n"));
+            sendCommand(commandText(EngineCommandId::TimeLength));
         }
     }
     emit signalTimeElapse();

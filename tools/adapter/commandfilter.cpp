@@ -1,14 +1,6 @@
 #include "commandfilter.h"
 
-#include <array>
-
-namespace {
-
-// Commands that change the pause state on purpose: they go through unchanged.
-constexpr std::array<std::string_view, 5> pauseChanging = {"pause", "seek", "loadlist", "loadfile",
-                                                           "quit"};
-
-} // namespace
+#include "player/enginecommands.h"
 
 std::string CommandFilter::feed(std::string_view chunk)
 {
@@ -38,9 +30,11 @@ bool CommandFilter::takeLoadList(std::string &path)
 void CommandFilter::noteLoadList(std::string_view line)
 {
     const size_t first = line.find_first_not_of(" \t");
-    if (first == std::string_view::npos || line.substr(first, 9) != "loadlist ")
+    const std::string_view name = engineCommand(EngineCommandId::LoadList).name;
+    if (first == std::string_view::npos || line.substr(first, name.size()) != name ||
+        line.substr(first + name.size(), 1) != " ")
         return;
-    const size_t from = line.find_first_not_of(" \t", first + 9);
+    const size_t from = line.find_first_not_of(" \t", first + name.size() + 1);
     const size_t last = line.find_last_not_of(" \t\r\n");
     if (from == std::string_view::npos || last < from)
         return;
@@ -66,9 +60,9 @@ std::string CommandFilter::rewrite(std::string_view line)
     const std::string_view word = line.substr(first, wordEnd - first);
     if (word.substr(0, 7) == "pausing")
         return std::string(line);
-    for (std::string_view command : pauseChanging) {
-        if (word == command)
-            return std::string(line);
-    }
+    // A command that changes the pause state on purpose goes through unchanged.
+    const EngineCommand *command = findEngineCommand(word);
+    if (command && command->pause != EnginePauseEffect::Keeps)
+        return std::string(line);
     return "pausing_keep_force " + std::string(line.substr(first));
 }
