@@ -184,8 +184,8 @@ QStringList MvPlayerControl::engineArguments(const QString &path)
 }
 
 MvPlayerControl::MvPlayerControl(QObject *parent, int volume, int windowId)
-    : QObject(parent), process(nullptr), playing(false), menuShown(false), volumeLimit(100),
-      volume(volume), muted(false), windowId(windowId)
+    : QObject(parent), process(nullptr), menuShown(false), volumeLimit(100), volume(volume),
+      muted(false), windowId(windowId)
 {
     routeMixerOutput(70);
 
@@ -232,6 +232,8 @@ void MvPlayerControl::claimCurrentMediaFile()
 
 MvPlayerControl::~MvPlayerControl()
 {
+    // The owner hears nothing from a controller that is going away.
+    blockSignals(true);
     quitPlayer();
     if (process) {
         // Deleting a running process emits finished() inside delete: the
@@ -337,19 +339,42 @@ void MvPlayerControl::beginMedium(const QString &path)
     mediumStarted = false;
     videoStream = false;
     refusalLine.clear();
-    playing = true;
-    setPaused(false);
-    knownLength = -1;
+    setState(PlaybackState::Starting);
+    setLength(-1);
     lengthAskedAt = -1;
     startDeadline->start(deadlines.start);
 }
 
-void MvPlayerControl::setPaused(bool on)
+void MvPlayerControl::setState(PlaybackState next)
 {
-    if (on == paused)
+    if (next == state)
         return;
-    paused = on;
-    emit pauseChanged(on);
+    const bool wasPaused = state == PlaybackState::Paused;
+    state = next;
+    emit playbackStateChanged(next);
+    if (wasPaused != (next == PlaybackState::Paused))
+        emit pauseChanged(!wasPaused);
+}
+
+MvPlayerControl::PlaybackState MvPlayerControl::unpausedState() const
+{
+    return startingMedium() ? PlaybackState::Starting : PlaybackState::Playing;
+}
+
+void MvPlayerControl::setElapsedText(const QString &text)
+{
+    if (text == elapsedText)
+        return;
+    elapsedText = text;
+    emit elapsedChanged(text);
+}
+
+void MvPlayerControl::setLength(float seconds)
+{
+    if (seconds == knownLength)
+        return;
+    knownLength = seconds;
+    emit lengthChanged(seconds);
 }
 
 // Running and not told to quit.
@@ -505,11 +530,10 @@ void MvPlayerControl::slotProcessExited()
 {
     idleTimer->stop();
     startDeadline->stop();
-    playing = false;
     engineRunning = false;
     heldPick.clear();
     heldPickTimer->stop();
-    setPaused(false);
+    setState(PlaybackState::Stopped);
     restoreDisplay();
     if (!pendingLaunch.isEmpty()) {
         const QString path = pendingLaunch;
@@ -564,7 +588,7 @@ void MvPlayerControl::quitPlayer()
     heldPickTimer->stop();
     startDeadline->stop();
     sendCommand(commandText(EngineCommandId::Quit));
-    playing = false;
+    setState(PlaybackState::Stopped);
     if (engineRunning && process && stoppingEngine != process)
         stopEngine(process);
 }
@@ -584,9 +608,8 @@ void MvPlayerControl::togglePause()
 {
     if (!takesCommands())
         return;
-    playing = !playing;
-    setPaused(!paused);
-    if (paused) {
+    setState(state == PlaybackState::Paused ? unpausedState() : PlaybackState::Paused);
+    if (state == PlaybackState::Paused) {
         idleTimer->stop();
         startDeadline->stop();
     } else if (startingMedium()) {
@@ -601,10 +624,9 @@ void MvPlayerControl::seek(int value, int type)
 {
     if (!takesCommands())
         return;
-    if (paused) {
+    if (state == PlaybackState::Paused) {
         // The seek ends the engine's pause.
-        playing = true;
-        setPaused(false);
+        setState(unpausedState());
         if (startingMedium())
             startDeadline->start(deadlines.start);
         else
@@ -640,7 +662,7 @@ void MvPlayerControl::showMenu(bool show)
 
 void MvPlayerControl::timerEvent(QTimerEvent *)
 {
-    if (playing)
+    if (isPlaying())
         sendCommand(commandText(EngineCommandId::TimePosition));
 }
 
@@ -729,7 +751,7 @@ void MvPlayerControl::slotReadFromStdout()
     process->setReadChannel(QProcess::StandardOutput);
     // While paused the output stays unread for later; a quitting engine's is
     // never read.
-    if (!paused && stoppingEngine != process) {
+    if (state != PlaybackState::Paused && stoppingEngine != process) {
         if (!idleTimer->isActive()) {
             // Every line that is there: what follows may be a long silence or
             // a flood that would push the "AO: " or "VO: " line out.
@@ -771,6 +793,8 @@ void MvPlayerControl::readHeaderLine()
         startDeadline->stop();
         mediumStarted = true;
         refusalLine.clear();
+        if (state == PlaybackState::Starting)
+            setState(PlaybackState::Playing);
         // A stream the engine cannot decode is named all the same: it draws
         // only once playback starts.
         if (videoStream || outputLine.startsWith(QLatin1String("VO: ")))
@@ -808,7 +832,7 @@ void MvPlayerControl::readStatus(const QByteArray &bytes, bool always)
     bool isTime = false;
     const QString text = statusElapsedText(bytes, &isTime);
     if (always || isTime)
-        elapsedText = text;
+        setElapsedText(text);
     if (!isTime)
         return;
     // An engine guesses the length of some media from their first part: once
@@ -834,7 +858,7 @@ void MvPlayerControl::readLengthReply(const QByteArray &line)
     const QRegularExpressionMatch number = lengthNumberPattern.match(outputLine.mid(at + 10));
     if (!number.hasMatch())
         return;
-    knownLength = number.captured().toFloat();
+    setLength(number.captured().toFloat());
     emit signaTotalTimeLengthChanged(knownLength);
 }
 

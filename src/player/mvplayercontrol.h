@@ -17,8 +17,17 @@ class QTimerEvent;
 class MvPlayerControl : public QObject
 {
     Q_OBJECT
+    Q_PROPERTY(PlaybackState playbackState READ playbackState NOTIFY playbackStateChanged)
+    Q_PROPERTY(float length READ length NOTIFY lengthChanged)
+    Q_PROPERTY(QString elapsedText READ ownElapsedTimeText NOTIFY elapsedChanged)
 
 public:
+    // Starting: the current medium has yet to reach playback. A medium that
+    // has ended, or that the engine refused, leaves the state as it was
+    // until the next one or the engine's end.
+    enum class PlaybackState { Stopped, Starting, Playing, Paused };
+    Q_ENUM(PlaybackState)
+
     MvPlayerControl(QObject *parent, int volume, int windowId);
     ~MvPlayerControl() override;
 
@@ -60,13 +69,19 @@ public:
     static QStringList engineArguments(const QString &path);
 
     // Read-only views of the controller's state.
-    bool isPlaying() const { return playing; }
+    PlaybackState playbackState() const { return state; }
+    // The current medium's length in seconds as the engine last gave it; -1 before.
+    float length() const { return knownLength; }
+    bool isPlaying() const
+    {
+        return state == PlaybackState::Starting || state == PlaybackState::Playing;
+    }
     bool isMuted() const { return muted; }
     bool isMenuShown() const { return menuShown; }
     int currentVolumeLimit() const { return volumeLimit; }
     int windowIdentifier() const { return windowId; }
     bool ownEngineRunning() const { return engineRunning; }
-    bool ownPaused() const { return paused; }
+    bool ownPaused() const { return state == PlaybackState::Paused; }
     bool ownIdleTimerActive() const;
     QString ownElapsedTimeText() const { return elapsedText; }
     QString ownCannotPlayText() const { return refusalLine; }
@@ -95,8 +110,13 @@ signals:
     // The current medium, which has a video stream, has started playing: the
     // engine draws its pictures.
     void videoOutputStarted();
-    // The engine took a pause, or left one (by a command, a new medium or its end).
+    // The engine took a pause, or left one (by a command, a new medium, a
+    // quit or its end).
     void pauseChanged(bool paused);
+    void playbackStateChanged(MvPlayerControl::PlaybackState state);
+    void lengthChanged(float length);
+    // The elapsed-time text changed, whether or not it now holds a time.
+    void elapsedChanged(const QString &text);
 
 public slots:
     void slotProcessExited();
@@ -112,7 +132,6 @@ protected:
     void timerEvent(QTimerEvent *event) override;
 
     QProcess *process;
-    bool playing;
     bool menuShown;
     int volumeLimit;
 
@@ -126,7 +145,11 @@ protected:
 
 private:
     void beginMedium(const QString &path);
-    void setPaused(bool on);
+    void setState(PlaybackState next);
+    // Starting or Playing, by whether the current medium has reached playback.
+    PlaybackState unpausedState() const;
+    void setElapsedText(const QString &text);
+    void setLength(float seconds);
     bool takesCommands() const;
     bool tookMedium() const;
     qint64 loadSpacingLeft() const;
@@ -153,8 +176,7 @@ private:
     // Runs while the current medium has yet to reach playback.
     QTimer *startDeadline;
     bool engineRunning = false;
-    // The engine holds a pause it was sent.
-    bool paused = false;
+    PlaybackState state = PlaybackState::Stopped;
     // The current medium, and whether it has reached playback.
     QString currentMedium;
     bool mediumStarted = false;

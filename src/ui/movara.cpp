@@ -85,9 +85,8 @@ void Movara::setupWidget()
     getContentWidget(true);
     if (mainWidget && !nowPlaying) {
         nowPlaying = new MvNowPlayingView(mainWidget);
-        nowPlaying->setElapsedSource([this] {
-            return playerControl ? playerControl->ownElapsedTimeText() : QStringLiteral("%1");
-        });
+        if (playerControl)
+            nowPlaying->setElapsedText(playerControl->ownElapsedTimeText());
         nowPlaying->hide();
         notice = new MvNotice(mainWidget);
         connect(notice, &MvNotice::finished, this, &Movara::updateNowPlaying);
@@ -290,18 +289,24 @@ void Movara::fileChanged(const QString &path)
         connect(playerControl, &MvPlayerControl::processExited, this, &Movara::slotProcessExited);
         connect(playerControl, &MvPlayerControl::endedCurrentMedia, this, &Movara::currentMediaEnd);
         connect(playerControl, &MvPlayerControl::videoOutputStarted, this, &Movara::pictureStarted);
-        connect(playerControl, &MvPlayerControl::signaTotalTimeLengthChanged, this,
-                &Movara::lengthKnown);
-        connect(playerControl, &MvPlayerControl::signalTimeElapse, this, [this] {
+        connect(playerControl, &MvPlayerControl::lengthChanged, this, [this](float length) {
+            // A new medium's length is unknown until the engine gives it.
+            if (length >= 0)
+                lengthKnown(length);
+        });
+        connect(playerControl, &MvPlayerControl::elapsedChanged, this, [this](const QString &text) {
+            if (nowPlaying)
+                nowPlaying->setElapsedText(text);
             if (resume)
-                resume->elapsed(MvNowPlayingView::secondsOf(playerControl->ownElapsedTimeText()));
+                resume->elapsed(MvNowPlayingView::secondsOf(text));
         });
         connect(playerControl, &MvPlayerControl::mediumCannotPlay, this, &Movara::cannotPlay);
-        connect(playerControl, &MvPlayerControl::pauseChanged, this, [this](bool paused) {
-            if (nowPlaying)
-                nowPlaying->setPaused(paused);
-            publishState();
-        });
+        connect(playerControl, &MvPlayerControl::playbackStateChanged, this,
+                [this](MvPlayerControl::PlaybackState state) {
+                    if (nowPlaying)
+                        nowPlaying->setPaused(state == MvPlayerControl::PlaybackState::Paused);
+                    publishState();
+                });
     }
     playerControl->playFile(path);
     // After the engine has its command: tags never hold up a start.

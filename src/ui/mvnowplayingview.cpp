@@ -110,7 +110,7 @@ void MvNowPlayingView::setMedium(const QString &medium, int at, int total)
     givenTitle.clear();
     artistLine.clear();
     cover = QImage();
-    staleElapsed = elapsedSource ? elapsedSource() : QString();
+    staleElapsed = elapsedNow;
     updateName();
     update();
 }
@@ -144,9 +144,7 @@ void MvNowPlayingView::readElapsed()
         sleepLine = sleeping;
         update(QRect(0, SleepTop, width(), 18));
     }
-    if (!elapsedSource)
-        return;
-    const QString text = elapsedSource();
+    const QString text = elapsedNow;
     if (text == staleElapsed)
         return;
     staleElapsed.clear();

@@ -21,8 +21,8 @@ public:
 
     // A new medium: its name, its place (1-based) among `count` entries.
     void setMedium(const QString &name, int place, int count);
-    // Where the engine's elapsed-time text comes from ("75.4", "01:15.4", "1:01:15.4").
-    void setElapsedSource(std::function<QString()> source) { elapsedSource = std::move(source); }
+    // The engine's latest elapsed-time text ("75.4", "01:15.4", "1:01:15.4").
+    void setElapsedText(const QString &text) { elapsedNow = text; }
     void setLength(float seconds);
     void setPaused(bool on);
     void showVolume(int volume);
@@ -86,7 +86,7 @@ private:
     QFont markFont;
     QTimer volumeTimer;
     QTimer elapsedTimer;
-    std::function<QString()> elapsedSource;
+    QString elapsedNow = QStringLiteral("%1");
     // The text as the medium started: the last medium's time until the engine says more.
     QString staleElapsed;
     std::function<QString()> sleepSource;
