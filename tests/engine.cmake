@@ -14,6 +14,9 @@ endif()
 
 set(MOVARA_ENGINE_TEST_HELPERS ${CMAKE_CURRENT_SOURCE_DIR}/engine/enginetesthelpers.h)
 
+movara_add_qtest(tst_engineoutput
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/engine/tst_engineoutput.cpp LABELS engine)
+
 # They run in a sandbox: the current-media file in /tmp is then their own.
 movara_add_qtest(tst_playercontrol
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/engine/tst_playercontrol.cpp ${MOVARA_ENGINE_TEST_HELPERS}

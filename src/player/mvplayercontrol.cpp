@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStringList>
 #include <QTimer>
 #include <QTimerEvent>
@@ -28,33 +27,9 @@
 #include <vector>
 
 namespace {
-const int idleInterval = 1200;
 // Least time from one "loadlist" to the next: about what the engine takes to
 // close one medium and open the next.
 const int loadSpacing = 200;
-
-// What the engine prints when it cannot play a medium, on standard output or
-// standard error.
-const char *const cannotPlayTexts[] = {
-    "av_open_input_stream() failed", // no demuxer of the library reads the file
-    "moov atom not found",           // an .mp4 without its index: cut short, or not an .mp4
-    "File not found: '",             // the name the engine read does not exist
-    "Failed to recognize file format",
-    "No stream found",
-};
-
-bool isCannotPlayText(const QString &line)
-{
-    for (const char *text : cannotPlayTexts)
-        if (line.contains(QLatin1String(text)))
-            return true;
-    return false;
-}
-
-// OSS mixer requests; 0xED is the platform driver's output-state value.
-const unsigned long MIXER_READ_OUTPUT_STATE = 0x80044DED;
-const unsigned long MIXER_WRITE_OUTSRC = 0xC0044DFA;
-const unsigned long SOUND_MIXER_WRITE_OGAIN = 0xC0044D0D;
 
 QString commandText(EngineCommandId id)
 {
@@ -62,80 +37,10 @@ QString commandText(EngineCommandId id)
     return QString::fromLatin1(text.data(), qsizetype(text.size()));
 }
 
-const QRegularExpression lengthNumberPattern(QStringLiteral("[0-9]*\\.[0-9]+"));
-
-bool isDigit(char c)
-{
-    return c >= '0' && c <= '9';
-}
-
-const char *find(const char *from, const char *end, char c)
-{
-    return static_cast<const char *>(std::memchr(from, c, size_t(end - from)));
-}
-
-// The elapsed time in the engine's status output, read from the raw bytes
-// (a status output comes every few tens of milliseconds). The status span
-// is the first "A:" that a digit and ")" follow later on its line, cut
-// after the first ")" past the "A:". The time is what lies between the
-// span's first "(" and that ")", which must close a digit, a dot and a
-// digit with at least one character before them. Returns the time, with
-// isTime set; the span when it holds no time; "%1" when there is no span.
-QString statusElapsedText(const QByteArray &bytes, bool *isTime)
-{
-    *isTime = false;
-    const char *const end = bytes.constData() + bytes.size();
-    for (const char *line = bytes.constData(); line < end;) {
-        const char *lineEnd = find(line, end, '\n');
-        if (!lineEnd)
-            lineEnd = end;
-        const char *span = find(line, lineEnd, 'A');
-        while (span && (span + 1 == lineEnd || span[1] != ':'))
-            span = find(span + 1, lineEnd, 'A');
-        const char *const firstClose = span ? find(span + 2, lineEnd, ')') : nullptr;
-        for (const char *close = firstClose; close; close = find(close + 1, lineEnd, ')')) {
-            if (!isDigit(close[-1]))
-                continue;
-            const char *const last = firstClose;
-            const char *open = nullptr;
-            if (last - span >= 4 && isDigit(last[-3]) && last[-2] == '.' && isDigit(last[-1]))
-                open = find(span, last - 3, '(');
-            *isTime = open != nullptr;
-            return open ? QString::fromLocal8Bit(open + 1, last - open - 1)
-                        : QString::fromLocal8Bit(span, last + 1 - span);
-        }
-        line = lineEnd + 1;
-    }
-    return QStringLiteral("%1");
-}
-
-// The engine's own word that the medium has ended ("EOF code: 1"), which it
-// prints at a raised message level. Other codes are a medium replaced or a quit.
-bool isEndLine(const QByteArray &line)
-{
-    QByteArray text = line;
-    while (text.endsWith('\n') || text.endsWith('\r'))
-        text.chop(1);
-    return text.mid(text.lastIndexOf('\r') + 1).trimmed() == "EOF code: 1";
-}
-
-// Seconds in an elapsed time such as "02.0", "01:15.4" or "1:01:15.4".
-double clockSeconds(const QString &text)
-{
-    double seconds = 0;
-    for (const QStringView part : QStringView(text).split(QLatin1Char(':')))
-        seconds = seconds * 60 + part.toDouble();
-    return seconds;
-}
-
-QString lineText(QByteArray line)
-{
-    if (line.endsWith('\n'))
-        line.chop(1);
-    if (line.endsWith('\r'))
-        line.chop(1);
-    return QString::fromLocal8Bit(line);
-}
+// OSS mixer requests; 0xED is the platform driver's output-state value.
+const unsigned long MIXER_READ_OUTPUT_STATE = 0x80044DED;
+const unsigned long MIXER_WRITE_OUTSRC = 0xC0044DFA;
+const unsigned long SOUND_MIXER_WRITE_OGAIN = 0xC0044D0D;
 
 // The controllers that exist, oldest first: the static views answer for the last.
 std::vector<const MvPlayerControl *> liveControllers;
@@ -189,21 +94,32 @@ MvPlayerControl::MvPlayerControl(QObject *parent, int volume, int windowId)
 {
     routeMixerOutput(70);
 
-    idleTimer = new QTimer(this);
-    idleTimer->setSingleShot(true);
-    idleTimer->setInterval(idleInterval);
+    clock.start();
+    output = new MvEngineOutput(this);
+    output->setDeadlines(deadlines.start, deadlines.refusalSettle);
+    connect(output, &MvEngineOutput::audioFileDetected, this, [] { restoreDisplay(); });
+    connect(output, &MvEngineOutput::videoStreamNamed, this, [] { setVideoDisplay(true); });
+    connect(output, &MvEngineOutput::lengthWanted, this,
+            [this] { sendCommand(commandText(EngineCommandId::TimeLength)); });
+    connect(output, &MvEngineOutput::playbackStarted, this, &MvPlayerControl::playbackStarted);
+    connect(output, &MvEngineOutput::lengthChanged, this, &MvPlayerControl::lengthChanged);
+    connect(output, &MvEngineOutput::lengthRead, this,
+            &MvPlayerControl::signaTotalTimeLengthChanged);
+    connect(output, &MvEngineOutput::elapsedChanged, this, &MvPlayerControl::elapsedChanged);
+    connect(output, &MvEngineOutput::elapsedRead, this, &MvPlayerControl::signalTimeElapse);
+    connect(output, &MvEngineOutput::cannotPlay, this, &MvPlayerControl::cannotPlayCurrentMedium);
+    connect(output, &MvEngineOutput::ended, this, &MvPlayerControl::slotIdleTimerShot);
+
+    outputTimer = new QTimer(this);
+    outputTimer->setSingleShot(true);
     // A coarse timer may fire up to 5% early, which would end a medium
     // that is still playing.
-    idleTimer->setTimerType(Qt::PreciseTimer);
-    connect(idleTimer, &QTimer::timeout, this, &MvPlayerControl::idleTimerExpired);
+    outputTimer->setTimerType(Qt::PreciseTimer);
+    connect(outputTimer, &QTimer::timeout, this, &MvPlayerControl::outputTimerFired);
 
     heldPickTimer = new QTimer(this);
     heldPickTimer->setSingleShot(true);
     connect(heldPickTimer, &QTimer::timeout, this, &MvPlayerControl::releaseHeldPick);
-
-    startDeadline = new QTimer(this);
-    startDeadline->setSingleShot(true);
-    connect(startDeadline, &QTimer::timeout, this, &MvPlayerControl::cannotPlayCurrentMedium);
 
     claimCurrentMediaFile();
     liveControllers.push_back(this);
@@ -259,9 +175,15 @@ MvPlayerControl::~MvPlayerControl()
     liveControllers.erase(std::find(liveControllers.begin(), liveControllers.end(), this));
 }
 
+void MvPlayerControl::setDeadlines(const Deadlines &next)
+{
+    deadlines = next;
+    output->setDeadlines(next.start, next.refusalSettle);
+}
+
 bool MvPlayerControl::ownIdleTimerActive() const
 {
-    return idleTimer->isActive();
+    return output->watching();
 }
 
 bool MvPlayerControl::isEngineRunning()
@@ -305,8 +227,8 @@ void MvPlayerControl::playFile(const QString &path)
     }
     heldPick.clear();
     heldPickTimer->stop();
-    idleTimer->stop();
-    startDeadline->stop();
+    output->stopClocks();
+    armOutputTimer();
     if (!pendingLaunch.isEmpty() || (engineRunning && stoppingEngine == process)) {
         // The engine is on its way out: the newest pick starts the next one.
         pendingLaunch = path;
@@ -336,13 +258,9 @@ void MvPlayerControl::playFile(const QString &path)
 void MvPlayerControl::beginMedium(const QString &path)
 {
     currentMedium = path;
-    mediumStarted = false;
-    videoStream = false;
-    refusalLine.clear();
+    output->begin(now());
+    armOutputTimer();
     setState(PlaybackState::Starting);
-    setLength(-1);
-    lengthAskedAt = -1;
-    startDeadline->start(deadlines.start);
 }
 
 void MvPlayerControl::setState(PlaybackState next)
@@ -361,22 +279,6 @@ MvPlayerControl::PlaybackState MvPlayerControl::unpausedState() const
     return startingMedium() ? PlaybackState::Starting : PlaybackState::Playing;
 }
 
-void MvPlayerControl::setElapsedText(const QString &text)
-{
-    if (text == elapsedText)
-        return;
-    elapsedText = text;
-    emit elapsedChanged(text);
-}
-
-void MvPlayerControl::setLength(float seconds)
-{
-    if (seconds == knownLength)
-        return;
-    knownLength = seconds;
-    emit lengthChanged(seconds);
-}
-
 // Running and not told to quit.
 bool MvPlayerControl::takesCommands() const
 {
@@ -386,7 +288,7 @@ bool MvPlayerControl::takesCommands() const
 // The engine has opened the current medium, or said that it cannot.
 bool MvPlayerControl::tookMedium() const
 {
-    return mediumStarted || !refusalLine.isEmpty();
+    return output->tookMedium();
 }
 
 // Output of the medium before may follow a "loadlist" for a moment, until
@@ -409,6 +311,7 @@ void MvPlayerControl::releaseHeldPick()
 
 void MvPlayerControl::cannotPlayCurrentMedium()
 {
+    const QString refusalLine = output->refusalLine();
     const bool refused = !refusalLine.isEmpty();
     if (!refused && !heldPick.isEmpty()) {
         // Stuck in a medium the user has already left: the newest pick starts
@@ -433,20 +336,9 @@ void MvPlayerControl::reportCannotPlay(const QString &path, const QString &reaso
     emit mediumCannotPlay(path);
 }
 
-void MvPlayerControl::noticeRefusal(const QString &line)
-{
-    if (!startDeadline->isActive() || !refusalLine.isEmpty() || !isCannotPlayText(line))
-        return;
-    refusalLine = line;
-    // Time for the engine to finish saying so, or to start the medium after
-    // all with another demuxer.
-    if (startDeadline->remainingTime() > deadlines.refusalSettle)
-        startDeadline->start(deadlines.refusalSettle);
-}
-
 bool MvPlayerControl::startingMedium() const
 {
-    return engineRunning && !mediumStarted;
+    return engineRunning && !output->mediumStarted();
 }
 
 int MvPlayerControl::launchPlayer(const QString &path)
@@ -528,8 +420,8 @@ int MvPlayerControl::launchPlayer(const QString &path)
 
 void MvPlayerControl::slotProcessExited()
 {
-    idleTimer->stop();
-    startDeadline->stop();
+    output->stopClocks();
+    armOutputTimer();
     engineRunning = false;
     heldPick.clear();
     heldPickTimer->stop();
@@ -545,27 +437,32 @@ void MvPlayerControl::slotProcessExited()
     emit processExited();
 }
 
-void MvPlayerControl::startIdleTimer()
+void MvPlayerControl::armOutputTimer()
 {
-    lastOutput.start();
-    idleTimer->start(idleInterval);
-}
-
-// The timer was armed at the start of the silence it measures or earlier;
-// output since then moved lastOutput only. Waits out the rest, rounded up.
-void MvPlayerControl::idleTimerExpired()
-{
-    const qint64 left = qint64(idleInterval) * 1000000 - lastOutput.nsecsElapsed();
-    if (left > 0) {
-        idleTimer->start(int((left + 999999) / 1000000));
+    const qint64 due = output->nextDeadline();
+    if (due < 0) {
+        outputTimer->stop();
+        outputTimerDue = -1;
         return;
     }
-    slotIdleTimerShot();
+    // Fires early at worst: the output reader says then what is left.
+    if (outputTimer->isActive() && outputTimerDue <= due)
+        return;
+    outputTimerDue = due;
+    outputTimer->start(int(qMax<qint64>(0, due - now())));
+}
+
+void MvPlayerControl::outputTimerFired()
+{
+    outputTimerDue = -1;
+    output->tick(now());
+    armOutputTimer();
 }
 
 void MvPlayerControl::slotIdleTimerShot()
 {
-    idleTimer->stop();
+    output->stopWatching();
+    armOutputTimer();
     traceLine("slotIdleTimerShot :: Shot\n");
     emit endedCurrentMedia();
 }
@@ -586,7 +483,8 @@ void MvPlayerControl::quitPlayer()
     pendingLaunch.clear();
     heldPick.clear();
     heldPickTimer->stop();
-    startDeadline->stop();
+    output->cancelStart();
+    armOutputTimer();
     sendCommand(commandText(EngineCommandId::Quit));
     setState(PlaybackState::Stopped);
     if (engineRunning && process && stoppingEngine != process)
@@ -609,14 +507,11 @@ void MvPlayerControl::togglePause()
     if (!takesCommands())
         return;
     setState(state == PlaybackState::Paused ? unpausedState() : PlaybackState::Paused);
-    if (state == PlaybackState::Paused) {
-        idleTimer->stop();
-        startDeadline->stop();
-    } else if (startingMedium()) {
-        startDeadline->start(deadlines.start);
-    } else {
-        startIdleTimer();
-    }
+    if (state == PlaybackState::Paused)
+        output->hold();
+    else
+        output->resume(now());
+    armOutputTimer();
     sendCommand(commandText(EngineCommandId::Pause));
 }
 
@@ -627,13 +522,11 @@ void MvPlayerControl::seek(int value, int type)
     if (state == PlaybackState::Paused) {
         // The seek ends the engine's pause.
         setState(unpausedState());
-        if (startingMedium())
-            startDeadline->start(deadlines.start);
-        else
-            startIdleTimer();
-    } else if (!startingMedium()) {
-        startIdleTimer();
+        output->resume(now());
+    } else {
+        output->seeked(now());
     }
+    armOutputTimer();
     const QString command = commandText(EngineCommandId::Seek).arg(qlonglong(value));
     sendCommand(type != 0 ? command.arg(qlonglong(type)) : command.arg(QString()));
 }
@@ -751,121 +644,25 @@ void MvPlayerControl::slotReadFromStdout()
     process->setReadChannel(QProcess::StandardOutput);
     // While paused the output stays unread for later; a quitting engine's is
     // never read.
-    if (state != PlaybackState::Paused && stoppingEngine != process) {
-        if (!idleTimer->isActive()) {
-            // Every line that is there: what follows may be a long silence or
-            // a flood that would push the "AO: " or "VO: " line out.
-            while (!idleTimer->isActive() && process->canReadLine())
-                readHeaderLine();
-            // The first status often comes with the header: its time shows now.
-            if (idleTimer->isActive() && process->bytesAvailable() > 0)
-                readStatusPhase();
-        } else {
-            readStatusPhase();
-        }
-    }
+    if (state != PlaybackState::Paused && stoppingEngine != process)
+        output->feed(process->readAll(), now());
     if (process)
         trimUnreadOutput();
+    armOutputTimer();
     releaseHeldPick();
 }
 
-void MvPlayerControl::readHeaderLine()
+void MvPlayerControl::playbackStarted(bool video)
 {
-    QString outputLine = lineText(process->readLine());
-    // Status output of the previous medium may run into this line: a line
-    // starts after the last carriage return, as on a terminal.
-    outputLine.remove(0, outputLine.lastIndexOf(QLatin1Char('\r')) + 1);
-    noticeRefusal(outputLine);
-
-    if (outputLine == QLatin1String("Audio file file format detected."))
-        restoreDisplay();
-    else if (outputLine.startsWith(QLatin1String("VIDEO:"))) {
-        setVideoDisplay(true);
-        videoStream = true;
-    }
-
-    if (outputLine.contains(QLatin1String("file format detected.")))
-        sendCommand(commandText(EngineCommandId::TimeLength));
-
-    if (outputLine.startsWith(QLatin1String("VO: ")) ||
-        outputLine.startsWith(QLatin1String("AO: "))) {
-        startIdleTimer();
-        startDeadline->stop();
-        mediumStarted = true;
-        refusalLine.clear();
-        if (state == PlaybackState::Starting)
-            setState(PlaybackState::Playing);
-        // A stream the engine cannot decode is named all the same: it draws
-        // only once playback starts.
-        if (videoStream || outputLine.startsWith(QLatin1String("VO: ")))
-            emit videoOutputStarted();
-    }
+    if (state == PlaybackState::Starting)
+        setState(PlaybackState::Playing);
+    if (video)
+        emit videoOutputStarted();
 }
 
-void MvPlayerControl::readStatusPhase()
-{
-    lastOutput.start();
-
-    while (process->canReadLine()) {
-        const QByteArray line = process->readLine();
-        // Status that came just before the line: the latest time, the last
-        // one of a medium that has ended.
-        const qsizetype statusEnd = line.size() > 2 ? line.lastIndexOf('\r', line.size() - 3) : -1;
-        if (statusEnd >= 0)
-            readStatus(line.left(statusEnd + 1), false);
-        if (isEndLine(line)) {
-            // The engine said the medium has ended: no need to wait out the silence.
-            slotIdleTimerShot();
-            return;
-        }
-        readLengthReply(line);
-    }
-    // Status output, ended by a carriage return: the whole buffer.
-    if (process->bytesAvailable() > 0)
-        readStatus(process->readAll(), true);
-}
-
-// Finds the elapsed time in the first status span; without one, the span
-// or "%1" stands in for it when always is set.
-void MvPlayerControl::readStatus(const QByteArray &bytes, bool always)
-{
-    bool isTime = false;
-    const QString text = statusElapsedText(bytes, &isTime);
-    if (always || isTime)
-        setElapsedText(text);
-    if (!isTime)
-        return;
-    // An engine guesses the length of some media from their first part: once
-    // the time has run past the guess, it is asked again.
-    if (knownLength > 0) {
-        const double seconds = clockSeconds(elapsedText);
-        if (seconds > knownLength + 1 && seconds >= lengthAskedAt + 5) {
-            lengthAskedAt = seconds;
-            sendCommand(commandText(EngineCommandId::TimeLength));
-        }
-    }
-    emit signalTimeElapse();
-}
-
-void MvPlayerControl::readLengthReply(const QByteArray &line)
-{
-    if (!line.contains("ANS_LENGTH="))
-        return;
-    const QString outputLine = lineText(line);
-    const int at = outputLine.indexOf(QLatin1String("ANS_LENGTH="));
-    if (at < 0)
-        return;
-    const QRegularExpressionMatch number = lengthNumberPattern.match(outputLine.mid(at + 10));
-    if (!number.hasMatch())
-        return;
-    setLength(number.captured().toFloat());
-    emit signaTotalTimeLengthChanged(knownLength);
-}
-
-// Bounds what an engine can leave buffered: data with no line end in the
-// header phase, output held back while paused, lines arriving faster than
-// one per notification. The oldest data goes; what stays starts at a line
-// boundary, so no fragment of a dropped line is read as a line later.
+// Bounds what an engine can leave buffered while its output is not read.
+// The oldest data goes; what stays starts at a line boundary, so no
+// fragment of a dropped line is read as a line later.
 void MvPlayerControl::trimUnreadOutput()
 {
     process->setReadChannel(QProcess::StandardOutput);
@@ -888,17 +685,7 @@ void MvPlayerControl::slotReadFromStderr()
 {
     if (!process)
         return;
-    process->setReadChannel(QProcess::StandardError);
-    // Only a medium that is starting can be refused: once it plays, the
-    // error output is dropped unread, however much of it comes.
-    if (!startDeadline->isActive()) {
-        process->readAllStandardError();
-    } else {
-        while (process->canReadLine())
-            noticeRefusal(lineText(process->readLine()));
-        if (process->bytesAvailable() > maxUnreadOutput)
-            process->readAllStandardError();
-    }
-    process->setReadChannel(QProcess::StandardOutput);
+    output->feedErrors(process->readAllStandardError(), now());
+    armOutputTimer();
     releaseHeldPick();
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "player/mvengineoutput.h"
+
 #include <QElapsedTimer>
 #include <QObject>
 #include <QString>
@@ -12,7 +14,7 @@ class QTimerEvent;
 // The program's one link to the media engine: runs "./mplayer" in slave
 // mode, writes its commands and follows its output to learn when a medium
 // has started, how long it is and when it has stopped advancing. Each
-// controller has its own engine, timers and parser state; the static views
+// controller has its own engine, timers and output reader; the static views
 // answer for the most recently made controller that still exists.
 class MvPlayerControl : public QObject
 {
@@ -63,7 +65,7 @@ public:
         int quitGrace = 1000;
         int terminateGrace = 1000;
     };
-    void setDeadlines(const Deadlines &next) { deadlines = next; }
+    void setDeadlines(const Deadlines &next);
 
     // The engine's command line after the program name, the medium last.
     static QStringList engineArguments(const QString &path);
@@ -71,7 +73,7 @@ public:
     // Read-only views of the controller's state.
     PlaybackState playbackState() const { return state; }
     // The current medium's length in seconds as the engine last gave it; -1 before.
-    float length() const { return knownLength; }
+    float length() const { return output->length(); }
     bool isPlaying() const
     {
         return state == PlaybackState::Starting || state == PlaybackState::Playing;
@@ -83,8 +85,8 @@ public:
     bool ownEngineRunning() const { return engineRunning; }
     bool ownPaused() const { return state == PlaybackState::Paused; }
     bool ownIdleTimerActive() const;
-    QString ownElapsedTimeText() const { return elapsedText; }
-    QString ownCannotPlayText() const { return refusalLine; }
+    QString ownElapsedTimeText() const { return output->elapsedText(); }
+    QString ownCannotPlayText() const { return output->refusalLine(); }
     // The same for the newest controller, for callers that hold none.
     static bool isEngineRunning();
     static bool isPaused();
@@ -96,7 +98,7 @@ public:
     static QString cannotPlayText();
 
     // Most output the controller leaves buffered and unread, per channel.
-    static constexpr qint64 maxUnreadOutput = 64 * 1024;
+    static constexpr qint64 maxUnreadOutput = MvEngineOutput::maxUnread;
 
 signals:
     void processExited();
@@ -148,42 +150,30 @@ private:
     void setState(PlaybackState next);
     // Starting or Playing, by whether the current medium has reached playback.
     PlaybackState unpausedState() const;
-    void setElapsedText(const QString &text);
-    void setLength(float seconds);
     bool takesCommands() const;
     bool tookMedium() const;
     qint64 loadSpacingLeft() const;
     void releaseHeldPick();
     void cannotPlayCurrentMedium();
-    void startIdleTimer();
-    void idleTimerExpired();
     void reportCannotPlay(const QString &path, const QString &reason);
-    void noticeRefusal(const QString &line);
     bool startingMedium() const;
     void stopEngine(QProcess *engine);
-    void readStatusPhase();
-    void readHeaderLine();
-    void readStatus(const QByteArray &bytes, bool always);
-    void readLengthReply(const QByteArray &line);
+    void playbackStarted(bool video);
+    qint64 now() const { return clock.elapsed(); }
+    void armOutputTimer();
+    void outputTimerFired();
     void trimUnreadOutput();
     void claimCurrentMediaFile();
 
-    // The end-of-medium watchdog. It runs from the first "AO: " or "VO: "
-    // line on; output only moves lastOutput, and the timer, when it fires,
-    // waits out what is left of the silence from there.
-    QTimer *idleTimer;
-    QElapsedTimer lastOutput;
-    // Runs while the current medium has yet to reach playback.
-    QTimer *startDeadline;
+    // Reads the current engine's output. The timer fires at the latest
+    // when its next deadline comes; output moves that later without it.
+    MvEngineOutput *output;
+    QTimer *outputTimer;
+    qint64 outputTimerDue = -1;
+    QElapsedTimer clock;
     bool engineRunning = false;
     PlaybackState state = PlaybackState::Stopped;
-    // The current medium, and whether it has reached playback.
     QString currentMedium;
-    bool mediumStarted = false;
-    // The engine named a video stream in the current medium.
-    bool videoStream = false;
-    // The engine's line that ended the latest medium as unplayable.
-    QString refusalLine;
     // A medium to start on a new engine once the running one has gone.
     QString pendingLaunch;
     // The newest pick made while the engine had yet to take the last one.
@@ -192,11 +182,6 @@ private:
     QElapsedTimer sinceLoad;
     // The engine that has been told to quit and will be ended if it does not.
     QProcess *stoppingEngine = nullptr;
-    QString elapsedText = QStringLiteral("%1");
-    // The current medium's length as the engine last gave it, and the elapsed
-    // seconds when it was last asked again.
-    float knownLength = -1;
-    double lengthAskedAt = -1;
     QString mediaFilePath = QString::fromLatin1(defaultCurrentMediaFile);
     // The lock that makes the default hand-off file this controller's, or
     // the name of its own that it uses instead.

@@ -1,0 +1,382 @@
+#include "player/mvengineoutput.h"
+
+#include "player/enginecommands.h"
+
+#include <QRegularExpression>
+
+#include <cstring>
+
+namespace {
+
+// What the engine prints when it cannot play a medium, on standard output or
+// standard error.
+const char *const cannotPlayTexts[] = {
+    "av_open_input_stream() failed", // no demuxer of the library reads the file
+    "moov atom not found",           // an .mp4 without its index: cut short, or not an .mp4
+    "File not found: '",             // the name the engine read does not exist
+    "Failed to recognize file format",
+    "No stream found",
+};
+
+bool isCannotPlayText(const QString &line)
+{
+    for (const char *text : cannotPlayTexts)
+        if (line.contains(QLatin1String(text)))
+            return true;
+    return false;
+}
+
+const QRegularExpression lengthNumberPattern(QStringLiteral("[0-9]*\\.[0-9]+"));
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+const char *find(const char *from, const char *end, char c)
+{
+    return static_cast<const char *>(std::memchr(from, c, size_t(end - from)));
+}
+
+// The elapsed time in the engine's status output, read from the raw bytes
+// (a status output comes every few tens of milliseconds). The status span
+// is the first "A:" that a digit and ")" follow later on its line, cut
+// after the first ")" past the "A:". The time is what lies between the
+// span's first "(" and that ")", which must close a digit, a dot and a
+// digit with at least one character before them. Returns the time, with
+// isTime set; the span when it holds no time; "%1" when there is no span.
+QString statusElapsedText(const QByteArray &bytes, bool *isTime)
+{
+    *isTime = false;
+    const char *const end = bytes.constData() + bytes.size();
+    for (const char *line = bytes.constData(); line < end;) {
+        const char *lineEnd = find(line, end, '\n');
+        if (!lineEnd)
+            lineEnd = end;
+        const char *span = find(line, lineEnd, 'A');
+        while (span && (span + 1 == lineEnd || span[1] != ':'))
+            span = find(span + 1, lineEnd, 'A');
+        const char *const firstClose = span ? find(span + 2, lineEnd, ')') : nullptr;
+        for (const char *close = firstClose; close; close = find(close + 1, lineEnd, ')')) {
+            if (!isDigit(close[-1]))
+                continue;
+            const char *const last = firstClose;
+            const char *open = nullptr;
+            if (last - span >= 4 && isDigit(last[-3]) && last[-2] == '.' && isDigit(last[-1]))
+                open = find(span, last - 3, '(');
+            *isTime = open != nullptr;
+            return open ? QString::fromLocal8Bit(open + 1, last - open - 1)
+                        : QString::fromLocal8Bit(span, last + 1 - span);
+        }
+        line = lineEnd + 1;
+    }
+    return QStringLiteral("%1");
+}
+
+// The engine's own word that the medium has ended ("EOF code: 1"), which it
+// prints at a raised message level. Other codes are a medium replaced or a quit.
+bool isEndLine(const QByteArray &line)
+{
+    QByteArray text = line;
+    while (text.endsWith('\n') || text.endsWith('\r'))
+        text.chop(1);
+    return text.mid(text.lastIndexOf('\r') + 1).trimmed() == "EOF code: 1";
+}
+
+// Seconds in an elapsed time such as "02.0", "01:15.4" or "1:01:15.4".
+double clockSeconds(const QString &text)
+{
+    double seconds = 0;
+    for (const QStringView part : QStringView(text).split(QLatin1Char(':')))
+        seconds = seconds * 60 + part.toDouble();
+    return seconds;
+}
+
+QString lineText(QByteArray line)
+{
+    if (line.endsWith('\n'))
+        line.chop(1);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    return QString::fromLocal8Bit(line);
+}
+
+} // namespace
+
+MvEngineOutput::MvEngineOutput(QObject *parent) : QObject(parent) {}
+
+void MvEngineOutput::setDeadlines(int start, int settle)
+{
+    startLimit = start;
+    refusalSettle = settle;
+}
+
+void MvEngineOutput::begin(qint64 nowMs)
+{
+    ++generation;
+    unread.clear();
+    unreadErrors.clear();
+    watch = false;
+    started = false;
+    videoStream = false;
+    refusal.clear();
+    setLength(-1);
+    lengthAskedAt = -1;
+    startDue = nowMs + startLimit;
+}
+
+QByteArray MvEngineOutput::takeLine(QByteArray &buffer)
+{
+    const qsizetype end = buffer.indexOf('\n');
+    if (end < 0)
+        return QByteArray();
+    QByteArray line = buffer.left(end + 1);
+    buffer.remove(0, end + 1);
+    return line;
+}
+
+// The oldest data goes; what stays starts at a line boundary, so no fragment
+// of a dropped line is read as a line later.
+void MvEngineOutput::trim(QByteArray &buffer)
+{
+    if (buffer.size() <= maxUnread)
+        return;
+    buffer.remove(0, buffer.size() - maxUnread);
+    qsizetype boundary = -1;
+    for (qsizetype i = 0; i < buffer.size(); ++i) {
+        if (buffer[i] == '\n' || buffer[i] == '\r') {
+            boundary = i;
+            break;
+        }
+    }
+    buffer.remove(0, boundary < 0 ? buffer.size() : boundary + 1);
+}
+
+void MvEngineOutput::feed(const QByteArray &bytes, qint64 nowMs)
+{
+    unread.append(bytes);
+    const quint64 medium = generation;
+    if (!watch) {
+        // Every line that is there: what follows may be a long silence or a
+        // flood that would push the "AO: " or "VO: " line out.
+        while (!watch && unread.contains('\n')) {
+            readHeaderLine(takeLine(unread), nowMs);
+            if (generation != medium)
+                return;
+        }
+        // The first status often comes with the header: its time shows now.
+        if (watch && !unread.isEmpty())
+            readStatusPhase(nowMs);
+    } else {
+        readStatusPhase(nowMs);
+    }
+    if (generation == medium)
+        trim(unread);
+}
+
+void MvEngineOutput::feedErrors(const QByteArray &bytes, qint64 nowMs)
+{
+    // Only a medium that is starting can be refused: once it plays, the
+    // error output is dropped unread, however much of it comes.
+    if (!starting()) {
+        unreadErrors.clear();
+        return;
+    }
+    unreadErrors.append(bytes);
+    while (starting() && unreadErrors.contains('\n'))
+        noticeRefusal(lineText(takeLine(unreadErrors)), nowMs);
+    if (unreadErrors.size() > maxUnread)
+        unreadErrors.clear();
+}
+
+void MvEngineOutput::readHeaderLine(const QByteArray &line, qint64 nowMs)
+{
+    QString outputLine = lineText(line);
+    // Status output of the previous medium may run into this line: a line
+    // starts after the last carriage return, as on a terminal.
+    outputLine.remove(0, outputLine.lastIndexOf(QLatin1Char('\r')) + 1);
+    noticeRefusal(outputLine, nowMs);
+
+    const quint64 medium = generation;
+    if (outputLine == QLatin1String("Audio file file format detected.")) {
+        emit audioFileDetected();
+    } else if (outputLine.startsWith(QLatin1String("VIDEO:"))) {
+        videoStream = true;
+        emit videoStreamNamed();
+    }
+    if (generation != medium)
+        return;
+
+    if (outputLine.contains(QLatin1String("file format detected.")))
+        emit lengthWanted();
+
+    if (outputLine.startsWith(QLatin1String("VO: ")) ||
+        outputLine.startsWith(QLatin1String("AO: "))) {
+        watchFrom(nowMs);
+        startDue = -1;
+        started = true;
+        refusal.clear();
+        // A stream the engine cannot decode is named all the same: it draws
+        // only once playback starts.
+        emit playbackStarted(videoStream || outputLine.startsWith(QLatin1String("VO: ")));
+    }
+}
+
+void MvEngineOutput::readStatusPhase(qint64 nowMs)
+{
+    lastOutput = nowMs;
+    const quint64 medium = generation;
+    while (unread.contains('\n')) {
+        const QByteArray line = takeLine(unread);
+        // Status that came just before the line: the latest time, the last
+        // one of a medium that has ended.
+        const qsizetype statusEnd = line.size() > 2 ? line.lastIndexOf('\r', line.size() - 3) : -1;
+        if (statusEnd >= 0)
+            readStatus(line.left(statusEnd + 1), false);
+        if (generation != medium)
+            return;
+        if (isEndLine(line)) {
+            // The engine said the medium has ended: no need to wait out the silence.
+            watch = false;
+            emit ended();
+            return;
+        }
+        readLengthReply(line);
+        if (generation != medium || !watch)
+            return;
+    }
+    // Status output, ended by a carriage return; a line still on its way waits.
+    const qsizetype statusEnd = unread.lastIndexOf('\r');
+    if (statusEnd < 0)
+        return;
+    const QByteArray status = unread.left(statusEnd + 1);
+    unread.remove(0, statusEnd + 1);
+    readStatus(status, true);
+}
+
+// Finds the elapsed time in the first status span; without one, the span
+// or "%1" stands in for it when always is set.
+void MvEngineOutput::readStatus(const QByteArray &bytes, bool always)
+{
+    bool isTime = false;
+    const QString text = statusElapsedText(bytes, &isTime);
+    if (always || isTime)
+        setElapsed(text);
+    if (!isTime)
+        return;
+    // An engine guesses the length of some media from their first part: once
+    // the time has run past the guess, it is asked again.
+    if (knownLength > 0) {
+        const double seconds = clockSeconds(elapsed);
+        if (seconds > knownLength + 1 && seconds >= lengthAskedAt + 5) {
+            lengthAskedAt = seconds;
+            emit lengthWanted();
+        }
+    }
+    emit elapsedRead();
+}
+
+void MvEngineOutput::readLengthReply(const QByteArray &line)
+{
+    const std::string_view reply = engineCommand(EngineCommandId::TimeLength).reply;
+    const QByteArray key = QByteArray::fromRawData(reply.data(), qsizetype(reply.size()));
+    if (!line.contains(key))
+        return;
+    const QString outputLine = lineText(line);
+    const qsizetype at = outputLine.indexOf(QLatin1String(key));
+    if (at < 0)
+        return;
+    // From the "=" on.
+    const QRegularExpressionMatch number =
+        lengthNumberPattern.match(outputLine.mid(at + key.size() - 1));
+    if (!number.hasMatch())
+        return;
+    setLength(number.captured().toFloat());
+    emit lengthRead(knownLength);
+}
+
+void MvEngineOutput::noticeRefusal(const QString &line, qint64 nowMs)
+{
+    if (!starting() || !refusal.isEmpty() || !isCannotPlayText(line))
+        return;
+    refusal = line;
+    // Time for the engine to finish saying so, or to start the medium after
+    // all with another demuxer.
+    startDue = qMin(startDue, nowMs + refusalSettle);
+}
+
+void MvEngineOutput::setElapsed(const QString &text)
+{
+    if (text == elapsed)
+        return;
+    elapsed = text;
+    emit elapsedChanged(text);
+}
+
+void MvEngineOutput::setLength(float seconds)
+{
+    if (seconds == knownLength)
+        return;
+    knownLength = seconds;
+    emit lengthChanged(seconds);
+}
+
+void MvEngineOutput::watchFrom(qint64 nowMs)
+{
+    watch = true;
+    lastOutput = nowMs;
+}
+
+qint64 MvEngineOutput::nextDeadline() const
+{
+    // The silence must have lasted the whole interval, not just most of its
+    // last millisecond.
+    const qint64 end = watch ? lastOutput + silence + 1 : -1;
+    if (startDue < 0)
+        return end;
+    return end < 0 ? startDue : qMin(startDue, end);
+}
+
+void MvEngineOutput::tick(qint64 nowMs)
+{
+    if (startDue >= 0 && nowMs >= startDue) {
+        startDue = -1;
+        emit cannotPlay(refusal);
+        return;
+    }
+    if (watch && nowMs - lastOutput > silence) {
+        watch = false;
+        emit ended();
+    }
+}
+
+void MvEngineOutput::hold()
+{
+    watch = false;
+    startDue = -1;
+}
+
+void MvEngineOutput::resume(qint64 nowMs)
+{
+    if (started)
+        watchFrom(nowMs);
+    else
+        startDue = nowMs + startLimit;
+}
+
+void MvEngineOutput::seeked(qint64 nowMs)
+{
+    if (started)
+        watchFrom(nowMs);
+}
+
+void MvEngineOutput::cancelStart()
+{
+    startDue = -1;
+}
+
+void MvEngineOutput::stopClocks()
+{
+    watch = false;
+    startDue = -1;
+}

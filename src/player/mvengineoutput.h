@@ -1,0 +1,111 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+// What the engine's output says about the current medium: whether it has
+// started, with or without a picture, how long it is, how far it has played,
+// whether the engine refused it and when it has ended. Fed the engine's
+// bytes and the time they came; owns no timer and no process: whoever feeds
+// it calls tick() once nextDeadline() has come.
+//
+// Before playback the output is read line by line (the header). The first
+// "AO: " or "VO: " line starts playback and the end-of-medium watch: from
+// then on status output, ended by a carriage return, moves the elapsed time,
+// and the medium ends with the engine's "EOF code: 1" line or after a
+// silence.
+class MvEngineOutput : public QObject
+{
+    Q_OBJECT
+
+public:
+    explicit MvEngineOutput(QObject *parent = nullptr);
+
+    // Silence after which a playing medium counts as ended.
+    static constexpr int silence = 1200;
+    // Most output kept waiting for its line end, per channel.
+    static constexpr qsizetype maxUnread = 64 * 1024;
+
+    // How long a medium may take to reach playback, and how long once the
+    // engine has refused it.
+    void setDeadlines(int start, int refusalSettle);
+
+    // A medium was handed to the engine: what is buffered belongs to the one before.
+    void begin(qint64 nowMs);
+    // The engine's standard output and standard error.
+    void feed(const QByteArray &bytes, qint64 nowMs);
+    void feedErrors(const QByteArray &bytes, qint64 nowMs);
+    // Fires what is due; the time nothing is due before, -1 for never.
+    void tick(qint64 nowMs);
+    qint64 nextDeadline() const;
+
+    // The engine took a pause: no deadline runs.
+    void hold();
+    // The engine plays again, from a pause or a seek: a medium yet to start
+    // gets its whole start deadline, a playing one is watched from now.
+    void resume(qint64 nowMs);
+    // A seek while playing: the silence counts from now.
+    void seeked(qint64 nowMs);
+    // The engine was told to quit: the medium can no longer fail to start.
+    void cancelStart();
+    // No deadline runs until the next medium or resume().
+    void stopClocks();
+    void stopWatching() { watch = false; }
+
+    bool watching() const { return watch; }
+    bool starting() const { return startDue >= 0; }
+    bool mediumStarted() const { return started; }
+    // The engine has opened the current medium, or said that it cannot.
+    bool tookMedium() const { return started || !refusal.isEmpty(); }
+    // The engine's line that made the current medium unplayable.
+    QString refusalLine() const { return refusal; }
+    // The latest elapsed time, e.g. "01:15.4"; a status without one, or "%1".
+    QString elapsedText() const { return elapsed; }
+    float length() const { return knownLength; }
+    qsizetype unreadBytes() const { return unread.size(); }
+
+signals:
+    void audioFileDetected();
+    void videoStreamNamed();
+    // The engine recognised the file, or the time has run past its length.
+    void lengthWanted();
+    void playbackStarted(bool video);
+    // Each length reply; lengthChanged() only when it differs.
+    void lengthRead(float seconds);
+    void lengthChanged(float seconds);
+    void elapsedRead();
+    void elapsedChanged(const QString &text);
+    // The medium did not reach playback: the engine's refusal, or empty
+    // when the start deadline passed.
+    void cannotPlay(const QString &refusal);
+    void ended();
+
+private:
+    void readHeaderLine(const QByteArray &line, qint64 nowMs);
+    void readStatusPhase(qint64 nowMs);
+    void readStatus(const QByteArray &bytes, bool always);
+    void readLengthReply(const QByteArray &line);
+    void noticeRefusal(const QString &line, qint64 nowMs);
+    void setElapsed(const QString &text);
+    void setLength(float seconds);
+    void watchFrom(qint64 nowMs);
+    QByteArray takeLine(QByteArray &buffer);
+    static void trim(QByteArray &buffer);
+
+    int startLimit = 5000;
+    int refusalSettle = 1000;
+    QByteArray unread;
+    QByteArray unreadErrors;
+    // Bumped by begin(): a signal's receiver may start the next medium.
+    quint64 generation = 0;
+    qint64 startDue = -1;
+    bool watch = false;
+    qint64 lastOutput = 0;
+    bool started = false;
+    bool videoStream = false;
+    QString refusal;
+    QString elapsed = QStringLiteral("%1");
+    float knownLength = -1;
+    double lengthAskedAt = -1;
+};
