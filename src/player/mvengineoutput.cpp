@@ -115,6 +115,7 @@ void MvEngineOutput::begin(qint64 nowMs)
 {
     ++generation;
     unread.clear();
+    readFrom = 0;
     unreadErrors.clear();
     watch = false;
     started = false;
@@ -125,13 +126,14 @@ void MvEngineOutput::begin(qint64 nowMs)
     startDue = nowMs + startLimit;
 }
 
-QByteArray MvEngineOutput::takeLine(QByteArray &buffer)
+// The next line from `from` on, with its line end; empty when none is complete.
+QByteArray MvEngineOutput::takeLine(const QByteArray &buffer, qsizetype &from)
 {
-    const qsizetype end = buffer.indexOf('\n');
+    const qsizetype end = buffer.indexOf('\n', from);
     if (end < 0)
         return QByteArray();
-    QByteArray line = buffer.left(end + 1);
-    buffer.remove(0, end + 1);
+    const QByteArray line = buffer.mid(from, end + 1 - from);
+    from = end + 1;
     return line;
 }
 
@@ -159,19 +161,22 @@ void MvEngineOutput::feed(const QByteArray &bytes, qint64 nowMs)
     if (!watch) {
         // Every line that is there: what follows may be a long silence or a
         // flood that would push the "AO: " or "VO: " line out.
-        while (!watch && unread.contains('\n')) {
-            readHeaderLine(takeLine(unread), nowMs);
+        for (QByteArray line; !watch && !(line = takeLine(unread, readFrom)).isEmpty();) {
+            readHeaderLine(line, nowMs);
             if (generation != medium)
                 return;
         }
         // The first status often comes with the header: its time shows now.
-        if (watch && !unread.isEmpty())
+        if (watch && readFrom < unread.size())
             readStatusPhase(nowMs);
     } else {
         readStatusPhase(nowMs);
     }
-    if (generation == medium)
-        trim(unread);
+    if (generation != medium)
+        return;
+    unread.remove(0, readFrom);
+    readFrom = 0;
+    trim(unread);
 }
 
 void MvEngineOutput::feedErrors(const QByteArray &bytes, qint64 nowMs)
@@ -183,8 +188,10 @@ void MvEngineOutput::feedErrors(const QByteArray &bytes, qint64 nowMs)
         return;
     }
     unreadErrors.append(bytes);
-    while (starting() && unreadErrors.contains('\n'))
-        noticeRefusal(lineText(takeLine(unreadErrors)), nowMs);
+    qsizetype from = 0;
+    for (QByteArray line; starting() && !(line = takeLine(unreadErrors, from)).isEmpty();)
+        noticeRefusal(lineText(line), nowMs);
+    unreadErrors.remove(0, from);
     if (unreadErrors.size() > maxUnread)
         unreadErrors.clear();
 }
@@ -226,8 +233,7 @@ void MvEngineOutput::readStatusPhase(qint64 nowMs)
 {
     lastOutput = nowMs;
     const quint64 medium = generation;
-    while (unread.contains('\n')) {
-        const QByteArray line = takeLine(unread);
+    for (QByteArray line; !(line = takeLine(unread, readFrom)).isEmpty();) {
         // Status that came just before the line: the latest time, the last
         // one of a medium that has ended.
         const qsizetype statusEnd = line.size() > 2 ? line.lastIndexOf('\r', line.size() - 3) : -1;
@@ -247,10 +253,10 @@ void MvEngineOutput::readStatusPhase(qint64 nowMs)
     }
     // Status output, ended by a carriage return; a line still on its way waits.
     const qsizetype statusEnd = unread.lastIndexOf('\r');
-    if (statusEnd < 0)
+    if (statusEnd < readFrom)
         return;
-    const QByteArray status = unread.left(statusEnd + 1);
-    unread.remove(0, statusEnd + 1);
+    const QByteArray status = unread.mid(readFrom, statusEnd + 1 - readFrom);
+    readFrom = statusEnd + 1;
     readStatus(status, true);
 }
 

@@ -63,7 +63,7 @@ public:
     // The latest elapsed time, e.g. "01:15.4"; a status without one, or "%1".
     QString elapsedText() const { return elapsed; }
     float length() const { return knownLength; }
-    qsizetype unreadBytes() const { return unread.size(); }
+    qsizetype unreadBytes() const { return unread.size() - readFrom; }
 
 signals:
     void audioFileDetected();
@@ -90,12 +90,14 @@ private:
     void setElapsed(const QString &text);
     void setLength(float seconds);
     void watchFrom(qint64 nowMs);
-    QByteArray takeLine(QByteArray &buffer);
+    static QByteArray takeLine(const QByteArray &buffer, qsizetype &from);
     static void trim(QByteArray &buffer);
 
     int startLimit = 5000;
     int refusalSettle = 1000;
+    // Output not yet taken, from readFrom on; what lies before goes once per feed.
     QByteArray unread;
+    qsizetype readFrom = 0;
     QByteArray unreadErrors;
     // Bumped by begin(): a signal's receiver may start the next medium.
     quint64 generation = 0;
