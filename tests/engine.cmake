@@ -23,6 +23,11 @@ movara_add_qtest(tst_playercontrol
     LABELS engine SANDBOX)
 add_dependencies(tst_playercontrol movara_scripted_engine)
 
+movara_add_qtest(tst_playbackstate
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/engine/tst_playbackstate.cpp ${MOVARA_ENGINE_TEST_HELPERS}
+    LABELS engine SANDBOX)
+add_dependencies(tst_playbackstate movara_scripted_engine)
+
 movara_add_qtest(tst_enginedevices
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/engine/tst_enginedevices.cpp ${MOVARA_ENGINE_TEST_HELPERS}
     LABELS engine SANDBOX
