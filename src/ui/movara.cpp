@@ -62,6 +62,9 @@ void Movara::destroy()
         delete playerControl;
         playerControl = nullptr;
     }
+    // Its copies of covers go with it, however the program ends.
+    delete tagReader;
+    tagReader = nullptr;
     traceLine("Movara::destroy()\n");
 }
 
@@ -99,6 +102,9 @@ void Movara::setupWidget()
         tagReader = new MvTagReader(this);
         connect(tagReader, &MvTagReader::tagsRead, this, &Movara::tagsRead);
         mpris = new MvMpris(this);
+        // Desktop controls show a cover by its file.
+        if (mpris->isRegistered())
+            tagReader->keepCoverFiles();
         mpris->setPositionSource([this] {
             return playerControl ? MvNowPlayingView::secondsOf(playerControl->ownElapsedTimeText())
                                  : 0;
