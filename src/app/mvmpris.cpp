@@ -29,6 +29,9 @@ bool sessionBusGiven()
 
 MvMpris::MvMpris(QObject *parent) : QObject(parent)
 {
+    seekTimer.setSingleShot(true);
+    seekTimer.setInterval(seekIntervalMs);
+    connect(&seekTimer, &QTimer::timeout, this, &MvMpris::sendPendingSeek);
     if (!sessionBusGiven())
         return;
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -123,6 +126,8 @@ void MvMpris::setTrack(const QString &path, const QString &newTitle, const QStri
     if (path != trackPath) {
         ++track;
         length = -1;
+        pendingSeek = -1;
+        lastRequested = -1;
     }
     if (path == trackPath && newTitle == title && newArtist == artist && newAlbum == album &&
         artFile == art)
@@ -216,16 +221,18 @@ void MvMpris::Seek(qlonglong offset)
         emit keyRequested(offset > 0 ? PhoneKey::Key_Right : PhoneKey::Key_Left);
         return;
     }
+    // From the newest place asked for while the engine has not got there yet.
+    const qlonglong from = pendingSeek >= 0       ? qlonglong(pendingSeek) * usPerSecond
+                           : seekTimer.isActive() ? qlonglong(lastRequested) * usPerSecond
+                                                  : position();
     // Far beyond either end: clamped, without overflow.
     const qlonglong bound = qlonglong(length) * usPerSecond * 2;
-    const qlonglong target = position() + qBound(-bound, offset, bound);
+    const qlonglong target = from + qBound(-bound, offset, bound);
     if (target >= qlonglong(length) * usPerSecond) {
         Next();
         return;
     }
-    const int seconds = int(qMax<qlonglong>(0, target) / usPerSecond);
-    emit positionRequested(seconds);
-    emit Seeked(qlonglong(seconds) * usPerSecond);
+    requestPosition(int(qMax<qlonglong>(0, target) / usPerSecond));
 }
 
 void MvMpris::SetPosition(const QDBusObjectPath &id, qlonglong at)
@@ -233,9 +240,44 @@ void MvMpris::SetPosition(const QDBusObjectPath &id, qlonglong at)
     if (state == Status::Stopped || id != trackId() || at < 0 || length <= 0 ||
         at > qlonglong(length) * usPerSecond)
         return;
-    const int seconds = int(at / usPerSecond);
+    requestPosition(int(at / usPerSecond));
+}
+
+void MvMpris::requestPosition(int seconds)
+{
+    if (seekTimer.isActive()) {
+        pendingSeek = seconds;
+        return;
+    }
+    lastRequested = seconds;
+    seekTimer.start();
     emit positionRequested(seconds);
-    emit Seeked(qlonglong(seconds) * usPerSecond);
+}
+
+void MvMpris::sendPendingSeek()
+{
+    if (pendingSeek < 0)
+        return;
+    const int seconds = pendingSeek;
+    pendingSeek = -1;
+    requestPosition(seconds);
+}
+
+void MvMpris::seekedTo(int seconds)
+{
+    if (registered)
+        emit Seeked(qlonglong(qMax(0, seconds)) * usPerSecond);
+}
+
+void MvMpris::seekedBy(int offset)
+{
+    const int from = positionSource ? positionSource() : -1;
+    if (from < 0)
+        return;
+    const int target = qMax(0, from + offset);
+    if (length > 0 && target >= length)
+        return;
+    seekedTo(target);
 }
 
 void MvMpris::OpenUri(const QString &uri)

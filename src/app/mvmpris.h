@@ -3,6 +3,7 @@
 #include <QDBusObjectPath>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <functional>
@@ -50,6 +51,12 @@ public:
     void setVolumeLevel(int percent);
     // Where the current medium is, in seconds (-1 unknown).
     void setPositionSource(std::function<int()> source) { positionSource = std::move(source); }
+    // The window moved the medium to `seconds`, or by `offset` seconds from
+    // where it was (not past its end, where the next medium follows).
+    void seekedTo(int seconds);
+    void seekedBy(int offset);
+    // Requests for a place closer together than this are merged into the newest.
+    static constexpr int seekIntervalMs = 100;
 
     QString playbackStatus() const;
     QString loopStatus() const { return QStringLiteral("None"); }
@@ -89,6 +96,8 @@ signals:
 private:
     QDBusObjectPath trackId() const;
     void changed(const QVariantMap &properties);
+    void requestPosition(int seconds);
+    void sendPendingSeek();
 
     MvMprisRoot *root = nullptr;
     bool registered = false;
@@ -103,4 +112,8 @@ private:
     int volumeLevel = 50;
     int track = 0;
     std::function<int()> positionSource;
+    // A flood of seeks reaches the engine as one every interval, the newest.
+    QTimer seekTimer;
+    int pendingSeek = -1;
+    int lastRequested = -1;
 };

@@ -118,6 +118,7 @@ void Movara::setupWidget()
                 return;
             resume->userSeeked();
             playerControl->seek(seconds, 2);
+            mpris->seekedTo(seconds);
         });
         connect(mpris, &MvMpris::volumeRequested, this, [this](int percent) {
             if (!playerControl)
@@ -513,6 +514,8 @@ void Movara::runKeyAction(int key, int volume)
     if ((key == PhoneKey::Key_Left || key == PhoneKey::Key_F28) && resume &&
         resume->takeStartOver()) {
         playerControl->seek(0, 2);
+        if (mpris)
+            mpris->seekedTo(0);
         return;
     }
     if (resume && (key == PhoneKey::Key_Left || key == PhoneKey::Key_Right))
@@ -533,9 +536,13 @@ void Movara::runKeyAction(int key, int volume)
         break;
     case PhoneKey::Key_Left:
         playerControl->seek(-seekStep, 0);
+        if (mpris)
+            mpris->seekedBy(-seekStep);
         break;
     case PhoneKey::Key_Right:
         playerControl->seek(seekStep, 0);
+        if (mpris)
+            mpris->seekedBy(seekStep);
         break;
     case PhoneKey::Key_Up:
         playerControl->toggleFullScreen();
@@ -754,6 +761,8 @@ void Movara::lengthKnown(float length)
     if (at < 0 || !playerControl)
         return;
     playerControl->seek(at, 2);
+    if (mpris)
+        mpris->seekedTo(at);
     if (notice) {
         notice->showText(tr("Resuming at %1").arg(MvNowPlayingView::clockText(at)));
         updateNowPlaying();
