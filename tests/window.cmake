@@ -10,7 +10,7 @@ endif()
 add_executable(tst_movarawindow ${CMAKE_CURRENT_SOURCE_DIR}/window/tst_movarawindow.cpp)
 # The phone's geometry and paths, from the program's own headers.
 target_include_directories(tst_movarawindow PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(tst_movarawindow PRIVATE movara_testsupport Qt6::Test)
+target_link_libraries(tst_movarawindow PRIVATE movara_core movara_testsupport Qt6::Test)
 target_compile_definitions(tst_movarawindow PRIVATE
     MOVARA_BIN_DIR="${PROJECT_BINARY_DIR}/bin"
     MOVARA_LIB_DIR="${PROJECT_BINARY_DIR}/lib")
