@@ -167,6 +167,43 @@ void MvMpris::setVolumeLevel(int percent)
     changed({{QStringLiteral("Volume"), volume()}});
 }
 
+void MvMpris::setModes(bool shuffle, Loop newLoop)
+{
+    if (shuffle == shuffleOn && newLoop == loop)
+        return;
+    shuffleOn = shuffle;
+    loop = newLoop;
+    changed({{QStringLiteral("Shuffle"), shuffleOn}, {QStringLiteral("LoopStatus"), loopStatus()}});
+}
+
+QString MvMpris::loopStatus() const
+{
+    switch (loop) {
+    case Loop::Track:
+        return QStringLiteral("Track");
+    case Loop::Playlist:
+        return QStringLiteral("Playlist");
+    default:
+        return QStringLiteral("None");
+    }
+}
+
+void MvMpris::setLoopStatus(const QString &status)
+{
+    // Anything but the three names is refused.
+    if (status == QLatin1String("None"))
+        emit modesRequested(shuffleOn, int(Loop::None));
+    else if (status == QLatin1String("Track"))
+        emit modesRequested(shuffleOn, int(Loop::Track));
+    else if (status == QLatin1String("Playlist"))
+        emit modesRequested(shuffleOn, int(Loop::Playlist));
+}
+
+void MvMpris::setShuffle(bool on)
+{
+    emit modesRequested(on, int(loop));
+}
+
 void MvMpris::setVolume(double level)
 {
     if (!qIsFinite(level))

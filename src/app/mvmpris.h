@@ -18,9 +18,9 @@ class MvMpris : public QObject
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
     Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
-    Q_PROPERTY(QString LoopStatus READ loopStatus)
+    Q_PROPERTY(QString LoopStatus READ loopStatus WRITE setLoopStatus)
     Q_PROPERTY(double Rate READ rate WRITE setRate)
-    Q_PROPERTY(bool Shuffle READ shuffle)
+    Q_PROPERTY(bool Shuffle READ shuffle WRITE setShuffle)
     Q_PROPERTY(QVariantMap Metadata READ metadata)
     Q_PROPERTY(double Volume READ volume WRITE setVolume)
     Q_PROPERTY(qlonglong Position READ position)
@@ -35,6 +35,8 @@ class MvMpris : public QObject
 
 public:
     enum class Status { Stopped, Playing, Paused };
+    // Repeat off, one, all.
+    enum class Loop { None, Track, Playlist };
 
     explicit MvMpris(QObject *parent);
     ~MvMpris() override;
@@ -49,6 +51,7 @@ public:
     void setLength(int seconds);
     void setStatus(Status status);
     void setVolumeLevel(int percent);
+    void setModes(bool shuffle, Loop loop);
     // Where the current medium is, in seconds (-1 unknown).
     void setPositionSource(std::function<int()> source) { positionSource = std::move(source); }
     // The window moved the medium to `seconds`, or by `offset` seconds from
@@ -59,10 +62,12 @@ public:
     static constexpr int seekIntervalMs = 100;
 
     QString playbackStatus() const;
-    QString loopStatus() const { return QStringLiteral("None"); }
+    QString loopStatus() const;
+    void setLoopStatus(const QString &status);
     double rate() const { return 1.0; }
     void setRate(double) {}
-    bool shuffle() const { return false; }
+    bool shuffle() const { return shuffleOn; }
+    void setShuffle(bool on);
     QVariantMap metadata() const;
     double volume() const { return volumeLevel / 100.0; }
     void setVolume(double level);
@@ -90,6 +95,8 @@ signals:
     void openRequested(const QString &path);
     void positionRequested(int seconds);
     void volumeRequested(int percent);
+    // A Loop, as an int: the bus carries the signals of this class.
+    void modesRequested(bool shuffle, int loop);
     void continueRequested();
     void quitRequested();
 
@@ -110,6 +117,8 @@ private:
     QString art;
     int length = -1;
     int volumeLevel = 50;
+    bool shuffleOn = false;
+    Loop loop = Loop::None;
     int track = 0;
     std::function<int()> positionSource;
     // A flood of seeks reaches the engine as one every interval, the newest.

@@ -120,6 +120,11 @@ void Movara::setupWidget()
             playerControl->seek(seconds, 2);
             mpris->seekedTo(seconds);
         });
+        connect(mpris, &MvMpris::modesRequested, this, [this](bool shuffle, int loop) {
+            setModes(shuffle, loop == int(MvMpris::Loop::Track)      ? MvPlayQueue::Repeat::One
+                              : loop == int(MvMpris::Loop::Playlist) ? MvPlayQueue::Repeat::All
+                                                                     : MvPlayQueue::Repeat::Off);
+        });
         connect(mpris, &MvMpris::volumeRequested, this, [this](int percent) {
             if (!playerControl)
                 return;
@@ -696,12 +701,25 @@ void Movara::setupOptions()
     const MvPlayModes modes = MvPlayModes::load();
     queue.setShuffle(modes.shuffle);
     queue.setRepeat(modes.repeat);
+    publishModes();
+}
+
+void Movara::publishModes()
+{
+    if (!mpris)
+        return;
+    const MvPlayQueue::Repeat repeat = queue.repeatMode();
+    mpris->setModes(queue.isShuffle(), repeat == MvPlayQueue::Repeat::One ? MvMpris::Loop::Track
+                                       : repeat == MvPlayQueue::Repeat::All
+                                           ? MvMpris::Loop::Playlist
+                                           : MvMpris::Loop::None);
 }
 
 void Movara::setModes(bool shuffle, MvPlayQueue::Repeat repeat)
 {
     queue.setShuffle(shuffle);
     queue.setRepeat(repeat);
+    publishModes();
     MvPlayModes modes;
     modes.shuffle = shuffle;
     modes.repeat = repeat;

@@ -22,6 +22,7 @@
 #include "player/mvsleeptimer.h"
 #include "ui/movara.h"
 #include "ui/mvoptionsmenu.h"
+#include "ui/mvplaymodes.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -649,6 +650,15 @@ void TestMovaraLogic::remoteControl()
     key(Qt::Key_Left);
     QTRY_COMPARE(seeked.size(), 3);
     QCOMPARE(seeked.at(2).at(0).toLongLong(), 25000000);
+    // Shuffle and repeat both ways, as the options menu has them.
+    QCOMPARE(playerctl({QStringLiteral("loop")}), QStringLiteral("None"));
+    playerctl({QStringLiteral("loop"), QStringLiteral("Playlist")});
+    QTRY_VERIFY(MvPlayModes::load().repeat == MvPlayQueue::Repeat::All);
+    playerctl({QStringLiteral("shuffle"), QStringLiteral("On")});
+    QTRY_VERIFY(MvPlayModes::load().shuffle);
+    playerctl({QStringLiteral("loop"), QStringLiteral("Sometimes")});
+    QCOMPARE(playerctl({QStringLiteral("loop")}), QStringLiteral("Playlist"));
+    QCOMPARE(playerctl({QStringLiteral("shuffle")}), QStringLiteral("On"));
     // Next as its key: the folder's next entry.
     playerctl({QStringLiteral("next")});
     QTRY_VERIFY(trace().contains(played("b.avi")));
