@@ -37,9 +37,10 @@ double monotonicMs()
 bool makeMedium(const QString &path, const QString &cover)
 {
     QStringList args = {"-v", "error", "-y", "-f", "lavfi", "-i", "anoisesrc=d=1000:seed=7"};
-    if (!cover.isEmpty())
-        args += {"-i", cover, "-map", "0:a", "-map", "1", "-c:v", "copy", "-id3v2_version", "3",
-                 "-metadata", "title=Big", "-metadata", "artist=Bench"};
+    if (!cover.isEmpty()) {
+        args += {"-i", cover, "-map", "0:a", "-map", "1", "-c:v", "copy"};
+        args += {"-id3v2_version", "3", "-metadata", "title=Big", "-metadata", "artist=B"};
+    }
     args += {"-b:a", "160k", path};
     return QProcess::execute(QStringLiteral("ffmpeg"), args) == 0;
 }
@@ -101,8 +102,8 @@ int main(int argc, char **argv)
         return 1;
     const auto key = [screen](Qt::Key k) { QTest::keyClick(screen->windowHandle(), k); };
     // The audio root (the second root), Bench, its first row.
-    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Return, Qt::Key_Down, Qt::Key_Return,
-                      Qt::Key_Down})
+    for (Qt::Key k :
+         {Qt::Key_Down, Qt::Key_Down, Qt::Key_Return, Qt::Key_Down, Qt::Key_Return, Qt::Key_Down})
         key(k);
 
     Figures untaggedStart, taggedStart, untaggedKey, taggedKey;
@@ -116,8 +117,8 @@ int main(int argc, char **argv)
             std::fprintf(stderr, "the engine did not start\n");
             return 1;
         }
-        (round % 2 ? taggedStart : untaggedStart).ms.append(engine.lastEntryTime("start") -
-                                                            pressed);
+        (round % 2 ? taggedStart : untaggedStart)
+            .ms.append(engine.lastEntryTime("start") - pressed);
         key(Qt::Key_F2);
         if (!QTest::qWaitFor([window] { return !window->isPlayMode(); }, 10000))
             return 1;
