@@ -30,8 +30,11 @@
 #include <QDBusPendingCallWatcher>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QImage>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTimer>
+#include <QUrl>
 
 #include <functional>
 
@@ -114,6 +117,7 @@ private slots:
     void resumesWhereStopped();
     void remoteControl();
     void remoteFlood();
+    void remoteCoverFile();
 
 private:
     // Opens the first row of the list, `times` over: the video root, Clips,
@@ -727,6 +731,42 @@ void TestMovaraLogic::remoteFlood()
              qPrintable(commands.join(QLatin1Char('|'))));
     QCOMPARE(commands.count(loadCommand), 1);
     QDBusConnection::disconnectFromBus(QStringLiteral("flood"));
+}
+
+void TestMovaraLogic::remoteCoverFile()
+{
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        QSKIP("needs a session bus (run under dbus-run-session)");
+    MOVARA_REQUIRE_TOOLS(QStringLiteral("ffmpeg"));
+    // Beside Clips, out of the way of the other tests.
+    const QString folder = videoRoot + QStringLiteral("/Covers");
+    QVERIFY(QDir().mkpath(folder));
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    QVERIFY(picture.save(folder + QStringLiteral("/.cover.png")));
+    QCOMPARE(QProcess::execute(QStringLiteral("ffmpeg"),
+                               {"-v", "error", "-y", "-f", "lavfi", "-i", "sine=duration=1", "-i",
+                                folder + "/.cover.png", "-map", "0:a", "-map", "1", "-c:v", "copy",
+                                "-id3v2_version", "3", folder + "/inside.mp3"}),
+             0);
+    QVERIFY(engine->installEngine());
+    engine->setScript(header);
+    // The video root, its second folder, its first file.
+    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Return, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return,
+                      Qt::Key_Down, Qt::Key_Return})
+        key(k);
+    QTRY_VERIFY(trace().contains(QStringLiteral("fileChanged : ") + folder + "/inside.mp3"));
+    auto *mpris = window->findChild<MvMpris *>();
+    QVERIFY(mpris);
+    QString art;
+    QTRY_VERIFY(
+        !(art = mpris->metadata().value(QStringLiteral("mpris:artUrl")).toString()).isEmpty());
+    const QString file = QUrl(art).toLocalFile();
+    QCOMPARE(QImage(file).size(), QSize(64, 48));
+    // The copy goes with the window.
+    window->destroy();
+    QVERIFY(!QFileInfo::exists(file));
+    QVERIFY(!QFileInfo::exists(QFileInfo(file).path()));
 }
 
 int main(int argc, char **argv)
