@@ -42,7 +42,7 @@ MvMpris::MvMpris(QObject *parent) : QObject(parent)
     // One object on the path: the player's interface its own, the rest an adaptor.
     if (!bus.registerObject(objectPath, this,
                             QDBusConnection::ExportAdaptors | QDBusConnection::ExportAllSlots |
-                                QDBusConnection::ExportAllSignals |
+                                QDBusConnection::ExportScriptableSignals |
                                 QDBusConnection::ExportAllProperties))
         return;
     // A second Movara on the same bus takes a name of its own.

@@ -87,7 +87,8 @@ public slots:
     void OpenUri(const QString &uri);
 
 signals:
-    void Seeked(qlonglong position);
+    // The one signal of the player's interface on the bus; the rest are the window's.
+    Q_SCRIPTABLE void Seeked(qlonglong position);
 
     // For the window: a phone key to act on, a medium to play on its own,
     // a place to move to, a volume, Continue (Play while stopped), Quit.

@@ -663,6 +663,25 @@ void TestMovaraLogic::remoteControl()
     playerctl({QStringLiteral("loop"), QStringLiteral("Sometimes")});
     QCOMPARE(playerctl({QStringLiteral("loop")}), QStringLiteral("Playlist"));
     QCOMPARE(playerctl({QStringLiteral("shuffle")}), QStringLiteral("On"));
+    playerctl({QStringLiteral("shuffle"), QStringLiteral("Off")});
+    QTRY_VERIFY(!MvPlayModes::load().shuffle);
+    // The player's interface as MPRIS has it, without the window's own signals.
+    const QString introspection =
+        run(QStringLiteral("dbus-send"),
+            {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+             QStringLiteral("--dest=org.mpris.MediaPlayer2.movara"),
+             QStringLiteral("/org/mpris/MediaPlayer2"),
+             QStringLiteral("org.freedesktop.DBus.Introspectable.Introspect")});
+    QVERIFY(introspection.contains(QStringLiteral("<signal name=\"Seeked\">")));
+    QVERIFY(!introspection.contains(QStringLiteral("keyRequested")));
+    QCOMPARE(run(QStringLiteral("dbus-send"),
+                 {QStringLiteral("--session"), QStringLiteral("--print-reply=literal"),
+                  QStringLiteral("--dest=org.mpris.MediaPlayer2.movara"),
+                  QStringLiteral("/org/mpris/MediaPlayer2"),
+                  QStringLiteral("org.freedesktop.DBus.Properties.Get"),
+                  QStringLiteral("string:org.mpris.MediaPlayer2"),
+                  QStringLiteral("string:DesktopEntry")}),
+             QStringLiteral("variant       org.movara.Movara"));
     // Next as its key: the folder's next entry.
     playerctl({QStringLiteral("next")});
     QTRY_VERIFY(trace().contains(played("b.avi")));
