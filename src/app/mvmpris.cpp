@@ -105,7 +105,10 @@ QVariantMap MvMpris::metadata() const
 
 qlonglong MvMpris::position() const
 {
-    const int seconds = positionSource && state != Status::Stopped ? positionSource() : -1;
+    int seconds = positionSource && state != Status::Stopped ? positionSource() : -1;
+    // Until the engine tells a new place (none comes while paused), the place jumped to.
+    if (jumpedTo >= 0 && seconds == readingAtJump)
+        seconds = jumpedTo;
     return seconds > 0 ? qlonglong(seconds) * usPerSecond : 0;
 }
 
@@ -128,6 +131,7 @@ void MvMpris::setTrack(const QString &path, const QString &newTitle, const QStri
         length = -1;
         pendingSeek = -1;
         lastRequested = -1;
+        jumpedTo = -1;
     }
     if (path == trackPath && newTitle == title && newArtist == artist && newAlbum == album &&
         artFile == art)
@@ -302,16 +306,17 @@ void MvMpris::sendPendingSeek()
 
 void MvMpris::seekedTo(int seconds)
 {
+    readingAtJump = positionSource ? positionSource() : -1;
+    jumpedTo = qMax(0, seconds);
     if (registered)
-        emit Seeked(qlonglong(qMax(0, seconds)) * usPerSecond);
+        emit Seeked(qlonglong(jumpedTo) * usPerSecond);
 }
 
 void MvMpris::seekedBy(int offset)
 {
-    const int from = positionSource ? positionSource() : -1;
-    if (from < 0)
+    if (!positionSource || positionSource() < 0)
         return;
-    const int target = qMax(0, from + offset);
+    const int target = int(qMax<qlonglong>(0, position() / usPerSecond + offset));
     if (length > 0 && target >= length)
         return;
     seekedTo(target);

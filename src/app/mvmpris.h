@@ -126,4 +126,7 @@ private:
     QTimer seekTimer;
     int pendingSeek = -1;
     int lastRequested = -1;
+    // The last jump, and the engine's reading when it was made.
+    int jumpedTo = -1;
+    int readingAtJump = -1;
 };
