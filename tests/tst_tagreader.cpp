@@ -7,6 +7,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -39,6 +40,7 @@ private slots:
     void read_data();
     void read();
     void onlyTheNewestAnswered();
+    void embeddedCoverKeptOnce();
     void cover_data();
     void cover();
 
@@ -128,6 +130,33 @@ void TestTagReader::onlyTheNewestAnswered()
     reader.request(dir.filePath(QStringLiteral("tagged.mp3")));
     QTRY_COMPARE(spy.size(), 1);
     QCOMPARE(spy.at(0).at(0).value<MvMediaTags>().artist, QStringLiteral("Artist"));
+}
+
+void TestTagReader::embeddedCoverKeptOnce()
+{
+    const auto inode = [](const QString &path) {
+        struct stat info;
+        return ::stat(QFile::encodeName(path).constData(), &info) == 0 ? info.st_ino : 0;
+    };
+    QTemporaryDir covers;
+    const QString medium = dir.filePath(QStringLiteral("tagged.mp3"));
+    const QString kept = MvTagReader::read(medium, box, covers.path()).coverFile;
+    QCOMPARE(QFileInfo(kept).path(), covers.path());
+    QCOMPARE(QImage(kept).size(), QSize(300, 200));
+    // Read again: the same file, not written anew.
+    const auto written = inode(kept);
+    QCOMPARE(MvTagReader::read(medium, box, covers.path()).coverFile, kept);
+    QCOMPARE(inode(kept), written);
+    // Another medium's picture takes its place; a picture beside a medium is named as it is.
+    const QString other = dir.filePath(QStringLiteral("other.mp3"));
+    QVERIFY(QFile::copy(medium, other));
+    const QString otherKept = MvTagReader::read(other, box, covers.path()).coverFile;
+    QVERIFY(!otherKept.isEmpty() && otherKept != kept);
+    QCOMPARE(QDir(covers.path()).entryList(QDir::Files),
+             QStringList{QFileInfo(otherKept).fileName()});
+    QCOMPARE(MvTagReader::read(dir.filePath(QStringLiteral("album/plain.mp3")), box, covers.path())
+                 .coverFile,
+             dir.filePath(QStringLiteral("album/Folder.JPG")));
 }
 
 void TestTagReader::cover_data()

@@ -10,7 +10,7 @@ endif()
 add_executable(tst_movarawindow ${CMAKE_CURRENT_SOURCE_DIR}/window/tst_movarawindow.cpp)
 # The phone's geometry and paths, from the program's own headers.
 target_include_directories(tst_movarawindow PRIVATE ${CMAKE_CURRENT_SOURCE_DIR} ${PROJECT_SOURCE_DIR}/src)
-target_link_libraries(tst_movarawindow PRIVATE movara_testsupport Qt6::Test)
+target_link_libraries(tst_movarawindow PRIVATE movara_core movara_testsupport Qt6::Test)
 target_compile_definitions(tst_movarawindow PRIVATE
     MOVARA_BIN_DIR="${PROJECT_BINARY_DIR}/bin"
     MOVARA_LIB_DIR="${PROJECT_BINARY_DIR}/lib")
@@ -42,6 +42,6 @@ add_dependencies(tst_movaralogic movara_scripted_engine)
 add_test(NAME tst_movaralogic_remote
     COMMAND dbus-run-session -- ${CMAKE_CURRENT_SOURCE_DIR}/phone-sandbox.sh
         --bind ${PROJECT_SOURCE_DIR} --bind ${PROJECT_BINARY_DIR}
-        -- $<TARGET_FILE:tst_movaralogic> remoteControl)
+        -- $<TARGET_FILE:tst_movaralogic> remoteControl remoteFlood remoteCoverFile)
 set_tests_properties(tst_movaralogic_remote PROPERTIES
     ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 300 LABELS window)

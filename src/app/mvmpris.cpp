@@ -29,6 +29,9 @@ bool sessionBusGiven()
 
 MvMpris::MvMpris(QObject *parent) : QObject(parent)
 {
+    seekTimer.setSingleShot(true);
+    seekTimer.setInterval(seekIntervalMs);
+    connect(&seekTimer, &QTimer::timeout, this, &MvMpris::sendPendingSeek);
     if (!sessionBusGiven())
         return;
     QDBusConnection bus = QDBusConnection::sessionBus();
@@ -39,7 +42,7 @@ MvMpris::MvMpris(QObject *parent) : QObject(parent)
     // One object on the path: the player's interface its own, the rest an adaptor.
     if (!bus.registerObject(objectPath, this,
                             QDBusConnection::ExportAdaptors | QDBusConnection::ExportAllSlots |
-                                QDBusConnection::ExportAllSignals |
+                                QDBusConnection::ExportScriptableSignals |
                                 QDBusConnection::ExportAllProperties))
         return;
     // A second Movara on the same bus takes a name of its own.
@@ -102,7 +105,10 @@ QVariantMap MvMpris::metadata() const
 
 qlonglong MvMpris::position() const
 {
-    const int seconds = positionSource && state != Status::Stopped ? positionSource() : -1;
+    int seconds = positionSource && state != Status::Stopped ? positionSource() : -1;
+    // Until the engine tells a new place (none comes while paused), the place jumped to.
+    if (jumpedTo >= 0 && seconds == readingAtJump)
+        seconds = jumpedTo;
     return seconds > 0 ? qlonglong(seconds) * usPerSecond : 0;
 }
 
@@ -123,6 +129,9 @@ void MvMpris::setTrack(const QString &path, const QString &newTitle, const QStri
     if (path != trackPath) {
         ++track;
         length = -1;
+        pendingSeek = -1;
+        lastRequested = -1;
+        jumpedTo = -1;
     }
     if (path == trackPath && newTitle == title && newArtist == artist && newAlbum == album &&
         artFile == art)
@@ -160,6 +169,43 @@ void MvMpris::setVolumeLevel(int percent)
         return;
     volumeLevel = percent;
     changed({{QStringLiteral("Volume"), volume()}});
+}
+
+void MvMpris::setModes(bool shuffle, Loop newLoop)
+{
+    if (shuffle == shuffleOn && newLoop == loop)
+        return;
+    shuffleOn = shuffle;
+    loop = newLoop;
+    changed({{QStringLiteral("Shuffle"), shuffleOn}, {QStringLiteral("LoopStatus"), loopStatus()}});
+}
+
+QString MvMpris::loopStatus() const
+{
+    switch (loop) {
+    case Loop::Track:
+        return QStringLiteral("Track");
+    case Loop::Playlist:
+        return QStringLiteral("Playlist");
+    default:
+        return QStringLiteral("None");
+    }
+}
+
+void MvMpris::setLoopStatus(const QString &status)
+{
+    // Anything but the three names is refused.
+    if (status == QLatin1String("None"))
+        emit modesRequested(shuffleOn, int(Loop::None));
+    else if (status == QLatin1String("Track"))
+        emit modesRequested(shuffleOn, int(Loop::Track));
+    else if (status == QLatin1String("Playlist"))
+        emit modesRequested(shuffleOn, int(Loop::Playlist));
+}
+
+void MvMpris::setShuffle(bool on)
+{
+    emit modesRequested(on, int(loop));
 }
 
 void MvMpris::setVolume(double level)
@@ -216,16 +262,18 @@ void MvMpris::Seek(qlonglong offset)
         emit keyRequested(offset > 0 ? PhoneKey::Key_Right : PhoneKey::Key_Left);
         return;
     }
+    // From the newest place asked for while the engine has not got there yet.
+    const qlonglong from = pendingSeek >= 0       ? qlonglong(pendingSeek) * usPerSecond
+                           : seekTimer.isActive() ? qlonglong(lastRequested) * usPerSecond
+                                                  : position();
     // Far beyond either end: clamped, without overflow.
     const qlonglong bound = qlonglong(length) * usPerSecond * 2;
-    const qlonglong target = position() + qBound(-bound, offset, bound);
+    const qlonglong target = from + qBound(-bound, offset, bound);
     if (target >= qlonglong(length) * usPerSecond) {
         Next();
         return;
     }
-    const int seconds = int(qMax<qlonglong>(0, target) / usPerSecond);
-    emit positionRequested(seconds);
-    emit Seeked(qlonglong(seconds) * usPerSecond);
+    requestPosition(int(qMax<qlonglong>(0, target) / usPerSecond));
 }
 
 void MvMpris::SetPosition(const QDBusObjectPath &id, qlonglong at)
@@ -233,9 +281,45 @@ void MvMpris::SetPosition(const QDBusObjectPath &id, qlonglong at)
     if (state == Status::Stopped || id != trackId() || at < 0 || length <= 0 ||
         at > qlonglong(length) * usPerSecond)
         return;
-    const int seconds = int(at / usPerSecond);
+    requestPosition(int(at / usPerSecond));
+}
+
+void MvMpris::requestPosition(int seconds)
+{
+    if (seekTimer.isActive()) {
+        pendingSeek = seconds;
+        return;
+    }
+    lastRequested = seconds;
+    seekTimer.start();
     emit positionRequested(seconds);
-    emit Seeked(qlonglong(seconds) * usPerSecond);
+}
+
+void MvMpris::sendPendingSeek()
+{
+    if (pendingSeek < 0)
+        return;
+    const int seconds = pendingSeek;
+    pendingSeek = -1;
+    requestPosition(seconds);
+}
+
+void MvMpris::seekedTo(int seconds)
+{
+    readingAtJump = positionSource ? positionSource() : -1;
+    jumpedTo = qMax(0, seconds);
+    if (registered)
+        emit Seeked(qlonglong(jumpedTo) * usPerSecond);
+}
+
+void MvMpris::seekedBy(int offset)
+{
+    if (!positionSource || positionSource() < 0)
+        return;
+    const int target = int(qMax<qlonglong>(0, position() / usPerSecond + offset));
+    if (length > 0 && target >= length)
+        return;
+    seekedTo(target);
 }
 
 void MvMpris::OpenUri(const QString &uri)

@@ -3,6 +3,7 @@
 #include <QDBusObjectPath>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <QVariantMap>
 
 #include <functional>
@@ -17,9 +18,9 @@ class MvMpris : public QObject
     Q_OBJECT
     Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
     Q_PROPERTY(QString PlaybackStatus READ playbackStatus)
-    Q_PROPERTY(QString LoopStatus READ loopStatus)
+    Q_PROPERTY(QString LoopStatus READ loopStatus WRITE setLoopStatus)
     Q_PROPERTY(double Rate READ rate WRITE setRate)
-    Q_PROPERTY(bool Shuffle READ shuffle)
+    Q_PROPERTY(bool Shuffle READ shuffle WRITE setShuffle)
     Q_PROPERTY(QVariantMap Metadata READ metadata)
     Q_PROPERTY(double Volume READ volume WRITE setVolume)
     Q_PROPERTY(qlonglong Position READ position)
@@ -34,6 +35,8 @@ class MvMpris : public QObject
 
 public:
     enum class Status { Stopped, Playing, Paused };
+    // Repeat off, one, all.
+    enum class Loop { None, Track, Playlist };
 
     explicit MvMpris(QObject *parent);
     ~MvMpris() override;
@@ -48,14 +51,23 @@ public:
     void setLength(int seconds);
     void setStatus(Status status);
     void setVolumeLevel(int percent);
+    void setModes(bool shuffle, Loop loop);
     // Where the current medium is, in seconds (-1 unknown).
     void setPositionSource(std::function<int()> source) { positionSource = std::move(source); }
+    // The window moved the medium to `seconds`, or by `offset` seconds from
+    // where it was (not past its end, where the next medium follows).
+    void seekedTo(int seconds);
+    void seekedBy(int offset);
+    // Requests for a place closer together than this are merged into the newest.
+    static constexpr int seekIntervalMs = 100;
 
     QString playbackStatus() const;
-    QString loopStatus() const { return QStringLiteral("None"); }
+    QString loopStatus() const;
+    void setLoopStatus(const QString &status);
     double rate() const { return 1.0; }
     void setRate(double) {}
-    bool shuffle() const { return false; }
+    bool shuffle() const { return shuffleOn; }
+    void setShuffle(bool on);
     QVariantMap metadata() const;
     double volume() const { return volumeLevel / 100.0; }
     void setVolume(double level);
@@ -75,7 +87,8 @@ public slots:
     void OpenUri(const QString &uri);
 
 signals:
-    void Seeked(qlonglong position);
+    // The one signal of the player's interface on the bus; the rest are the window's.
+    Q_SCRIPTABLE void Seeked(qlonglong position);
 
     // For the window: a phone key to act on, a medium to play on its own,
     // a place to move to, a volume, Continue (Play while stopped), Quit.
@@ -83,12 +96,16 @@ signals:
     void openRequested(const QString &path);
     void positionRequested(int seconds);
     void volumeRequested(int percent);
+    // A Loop, as an int: the bus carries the signals of this class.
+    void modesRequested(bool shuffle, int loop);
     void continueRequested();
     void quitRequested();
 
 private:
     QDBusObjectPath trackId() const;
     void changed(const QVariantMap &properties);
+    void requestPosition(int seconds);
+    void sendPendingSeek();
 
     MvMprisRoot *root = nullptr;
     bool registered = false;
@@ -101,6 +118,15 @@ private:
     QString art;
     int length = -1;
     int volumeLevel = 50;
+    bool shuffleOn = false;
+    Loop loop = Loop::None;
     int track = 0;
     std::function<int()> positionSource;
+    // A flood of seeks reaches the engine as one every interval, the newest.
+    QTimer seekTimer;
+    int pendingSeek = -1;
+    int lastRequested = -1;
+    // The last jump, and the engine's reading when it was made.
+    int jumpedTo = -1;
+    int readingAtJump = -1;
 };

@@ -24,7 +24,8 @@ public:
     bool canRaise() const { return false; }
     bool hasTrackList() const { return false; }
     QString identity() const { return QStringLiteral("Movara"); }
-    QString desktopEntry() const { return QStringLiteral("movara"); }
+    // The installed desktop entry's name, without ".desktop".
+    QString desktopEntry() const { return QStringLiteral("org.movara.Movara"); }
     QStringList supportedUriSchemes() const { return {QStringLiteral("file")}; }
     QStringList supportedMimeTypes() const;
 

@@ -15,8 +15,8 @@ struct MvMediaTags
     int length = -1;
     // Already scaled to fit the box it was read for.
     QImage cover;
-    // The picture file beside the medium that the cover came from; empty for
-    // a cover inside the medium.
+    // A file holding the cover: the picture beside the medium it came from,
+    // or the reader's copy of one inside it; empty when there is none.
     QString coverFile;
 };
 

@@ -1,11 +1,15 @@
 #include "player/mvtagreader.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPointer>
+#include <QSaveFile>
+#include <QTemporaryDir>
 #include <QThread>
 
 #include <taglib/attachedpictureframe.h>
@@ -100,6 +104,36 @@ QString folderPicture(const QString &medium)
     }
     return QString();
 }
+
+// The picture inside `medium` as a file in `folder`: named after the medium's
+// path, size and time, so that it is written once and a changed medium gets a
+// new name. Only the newest is kept.
+QString storeCover(const QByteArray &picture, const QString &medium, const QString &folder)
+{
+    const QFileInfo info(medium);
+    const QByteArray key = QFile::encodeName(medium) + '\0' + QByteArray::number(info.size()) +
+                           '\0' + QByteArray::number(info.lastModified().toMSecsSinceEpoch());
+    QBuffer buffer;
+    buffer.setData(picture);
+    buffer.open(QIODevice::ReadOnly);
+    const QByteArray format = QImageReader::imageFormat(&buffer);
+    const QString name =
+        QStringLiteral("cover-%1.%2")
+            .arg(QString::fromLatin1(
+                     QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex().left(16)),
+                 format == "jpeg" ? QStringLiteral("jpg") : QString::fromLatin1(format));
+    const QDir dir(folder);
+    const QString target = dir.filePath(name);
+    if (QFileInfo::exists(target))
+        return target;
+    for (const QString &old : dir.entryList(QDir::Files))
+        QFile::remove(dir.filePath(old));
+    // Whole or not at all: a reader never sees half a picture.
+    QSaveFile file(target);
+    if (!file.open(QIODevice::WriteOnly) || file.write(picture) != picture.size() || !file.commit())
+        return QString();
+    return target;
+}
 } // namespace
 
 MvTagReader::MvTagReader(QObject *parent, QSize coverBox)
@@ -126,11 +160,12 @@ void MvTagReader::request(const QString &path)
     const quint64 id = newest->fetch_add(1) + 1;
     const QSize size = box;
     const std::shared_ptr<std::atomic<quint64>> latest = newest;
+    const QString folder = coverFolder();
     QPointer<MvTagReader> self(this);
-    QMetaObject::invokeMethod(worker, [self, latest, id, path, size] {
+    QMetaObject::invokeMethod(worker, [self, latest, id, path, size, folder] {
         if (latest->load() != id)
             return;
-        const MvMediaTags tags = read(path, size);
+        const MvMediaTags tags = read(path, size, folder);
         QMetaObject::invokeMethod(self.data(), [self, latest, id, tags] {
             if (self && latest->load() == id)
                 emit self->tagsRead(tags);
@@ -138,7 +173,25 @@ void MvTagReader::request(const QString &path)
     });
 }
 
-MvMediaTags MvTagReader::read(const QString &path, QSize coverBox)
+void MvTagReader::keepCoverFiles()
+{
+    if (covers)
+        return;
+    // The runtime folder is the user's own and seen outside the phone's sandbox.
+    const QString runtime = qEnvironmentVariable("XDG_RUNTIME_DIR");
+    const QString base =
+        QFileInfo(runtime).isDir() && QFileInfo(runtime).isWritable() ? runtime : QDir::tempPath();
+    covers = std::make_unique<QTemporaryDir>(base + QStringLiteral("/movara-covers-XXXXXX"));
+    if (!covers->isValid())
+        covers.reset();
+}
+
+QString MvTagReader::coverFolder() const
+{
+    return covers ? covers->path() : QString();
+}
+
+MvMediaTags MvTagReader::read(const QString &path, QSize coverBox, const QString &coverFolder)
 {
     MvMediaTags tags;
     tags.path = path;
@@ -161,6 +214,8 @@ MvMediaTags MvTagReader::read(const QString &path, QSize coverBox)
     }
     if (!picture.isEmpty()) {
         tags.cover = decodeCover(picture, coverBox);
+        if (!tags.cover.isNull() && !coverFolder.isEmpty())
+            tags.coverFile = storeCover(picture, path, coverFolder);
     }
     if (tags.cover.isNull()) {
         const QString beside = folderPicture(path);

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <memory>
 
+class QTemporaryDir;
 class QThread;
 
 // Reads a medium's tags and cover on a thread of its own, so that a big file
@@ -28,9 +29,15 @@ public:
     ~MvTagReader() override;
 
     void request(const QString &path);
+    // From now on a cover inside a medium is also kept as a file, for others
+    // to show; the files go with the reader.
+    void keepCoverFiles();
+    QString coverFolder() const;
 
-    // The work itself, on the calling thread.
-    static MvMediaTags read(const QString &path, QSize coverBox);
+    // The work itself, on the calling thread. With a folder given, a cover
+    // inside the medium is written there once and named in coverFile.
+    static MvMediaTags read(const QString &path, QSize coverBox,
+                            const QString &coverFolder = QString());
     // A picture's bytes, decoded no larger than the box; null when refused or damaged.
     static QImage decodeCover(const QByteArray &bytes, QSize box);
 
@@ -41,5 +48,6 @@ private:
     QThread *thread;
     QObject *worker;
     QSize box;
+    std::unique_ptr<QTemporaryDir> covers;
     std::shared_ptr<std::atomic<quint64>> newest;
 };

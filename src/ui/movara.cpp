@@ -62,6 +62,9 @@ void Movara::destroy()
         delete playerControl;
         playerControl = nullptr;
     }
+    // Its copies of covers go with it, however the program ends.
+    delete tagReader;
+    tagReader = nullptr;
     traceLine("Movara::destroy()\n");
 }
 
@@ -98,6 +101,9 @@ void Movara::setupWidget()
         tagReader = new MvTagReader(this);
         connect(tagReader, &MvTagReader::tagsRead, this, &Movara::tagsRead);
         mpris = new MvMpris(this);
+        // Desktop controls show a cover by its file.
+        if (mpris->isRegistered())
+            tagReader->keepCoverFiles();
         mpris->setPositionSource([this] {
             return playerControl ? MvNowPlayingView::secondsOf(playerControl->ownElapsedTimeText())
                                  : 0;
@@ -111,6 +117,12 @@ void Movara::setupWidget()
                 return;
             resume->userSeeked();
             playerControl->seek(seconds, 2);
+            mpris->seekedTo(seconds);
+        });
+        connect(mpris, &MvMpris::modesRequested, this, [this](bool shuffle, int loop) {
+            setModes(shuffle, loop == int(MvMpris::Loop::Track)      ? MvPlayQueue::Repeat::One
+                              : loop == int(MvMpris::Loop::Playlist) ? MvPlayQueue::Repeat::All
+                                                                     : MvPlayQueue::Repeat::Off);
         });
         connect(mpris, &MvMpris::volumeRequested, this, [this](int percent) {
             if (!playerControl)
@@ -512,6 +524,8 @@ void Movara::runKeyAction(int key, int volume)
     if ((key == PhoneKey::Key_Left || key == PhoneKey::Key_F28) && resume &&
         resume->takeStartOver()) {
         playerControl->seek(0, 2);
+        if (mpris)
+            mpris->seekedTo(0);
         return;
     }
     if (resume && (key == PhoneKey::Key_Left || key == PhoneKey::Key_Right))
@@ -532,9 +546,13 @@ void Movara::runKeyAction(int key, int volume)
         break;
     case PhoneKey::Key_Left:
         playerControl->seek(-seekStep, 0);
+        if (mpris)
+            mpris->seekedBy(-seekStep);
         break;
     case PhoneKey::Key_Right:
         playerControl->seek(seekStep, 0);
+        if (mpris)
+            mpris->seekedBy(seekStep);
         break;
     case PhoneKey::Key_Up:
         playerControl->toggleFullScreen();
@@ -688,12 +706,25 @@ void Movara::setupOptions()
     const MvPlayModes modes = MvPlayModes::load();
     queue.setShuffle(modes.shuffle);
     queue.setRepeat(modes.repeat);
+    publishModes();
+}
+
+void Movara::publishModes()
+{
+    if (!mpris)
+        return;
+    const MvPlayQueue::Repeat repeat = queue.repeatMode();
+    mpris->setModes(queue.isShuffle(), repeat == MvPlayQueue::Repeat::One ? MvMpris::Loop::Track
+                                       : repeat == MvPlayQueue::Repeat::All
+                                           ? MvMpris::Loop::Playlist
+                                           : MvMpris::Loop::None);
 }
 
 void Movara::setModes(bool shuffle, MvPlayQueue::Repeat repeat)
 {
     queue.setShuffle(shuffle);
     queue.setRepeat(repeat);
+    publishModes();
     MvPlayModes modes;
     modes.shuffle = shuffle;
     modes.repeat = repeat;
@@ -753,6 +784,8 @@ void Movara::lengthKnown(float length)
     if (at < 0 || !playerControl)
         return;
     playerControl->seek(at, 2);
+    if (mpris)
+        mpris->seekedTo(at);
     if (notice) {
         notice->showText(tr("Resuming at %1").arg(MvNowPlayingView::clockText(at)));
         updateNowPlaying();

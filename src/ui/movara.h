@@ -84,6 +84,8 @@ private:
     void playTicked();
     void saveTicked();
     void setModes(bool shuffle, MvPlayQueue::Repeat repeat);
+    // Shuffle and repeat as the session bus shows them.
+    void publishModes();
     // Plays the queue's entry `index`, passing over entries that cannot play;
     // with none left, stops when `stopAtEnd`, else leaves things as they are.
     void playQueued(int index, bool stopAtEnd);

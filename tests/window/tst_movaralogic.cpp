@@ -7,6 +7,7 @@
 #include "engine/enginetesthelpers.h"
 #include "support/requiredtools.h"
 
+#include "app/mvmpris.h"
 #include "browser/mvfilebrowser.h"
 #include "browser/mvplaylist.h"
 #include "platform/phonegeometry.h"
@@ -21,10 +22,19 @@
 #include "player/mvsleeptimer.h"
 #include "ui/movara.h"
 #include "ui/mvoptionsmenu.h"
+#include "ui/mvplaymodes.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QElapsedTimer>
 #include <QEvent>
+#include <QImage>
+#include <QProcess>
+#include <QSignalSpy>
 #include <QTimer>
+#include <QUrl>
 
 #include <functional>
 
@@ -40,6 +50,16 @@ const QString loadCommand = QStringLiteral("loadlist /tmp/movara_curmedia.name")
 const QString header = QStringLiteral("line VIDEO:  [H264]  240x320  24bpp  25.000 fps\n"
                                       "line libavformat file format detected.\n"
                                       "line VO: [x11] 240x320 => 240x320 Planar YV12\n");
+
+// Ten minutes long, at 40 s for ten seconds.
+QString longMediumScript()
+{
+    QString script = QStringLiteral("on get_time_length => line ANS_LENGTH=600.00\n") + header;
+    for (int i = 0; i < 100; ++i)
+        script +=
+            QStringLiteral("raw A:  40.0 (00:40.0) of 600.0 (10:00.0)  0.5% \\r\nsleep 100\n");
+    return script;
+}
 
 QString played(const char *name)
 {
@@ -96,6 +116,8 @@ private slots:
     void resumesWhereStopped_data();
     void resumesWhereStopped();
     void remoteControl();
+    void remoteFlood();
+    void remoteCoverFile();
 
 private:
     // Opens the first row of the list, `times` over: the video root, Clips,
@@ -598,12 +620,11 @@ void TestMovaraLogic::remoteControl()
         return run(QStringLiteral("playerctl"),
                    QStringList{QStringLiteral("--player=movara")} + args);
     };
-    QString script = QStringLiteral("on get_time_length => line ANS_LENGTH=600.00\n") + header;
-    for (int i = 0; i < 100; ++i)
-        script +=
-            QStringLiteral("raw A:  40.0 (00:40.0) of 600.0 (10:00.0)  0.5% \\r\nsleep 100\n");
-    playFirstClip(script);
+    playFirstClip(longMediumScript());
     QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("get_time_length")));
+    auto *mpris = window->findChild<MvMpris *>();
+    QVERIFY(mpris);
+    QSignalSpy seeked(mpris, &MvMpris::Seeked);
 
     QTRY_COMPARE(playerctl({QStringLiteral("metadata"), QStringLiteral("--format"),
                             QStringLiteral("{{title}} {{mpris:length}}")}),
@@ -618,15 +639,155 @@ void TestMovaraLogic::remoteControl()
     QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 15 ")));
     playerctl({QStringLiteral("position"), QStringLiteral("100")});
     QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 100 2")));
+    // Each jump is told with the place it went to: 40 s and 15 s on, then 100 s.
+    QCOMPARE(seeked.size(), 2);
+    QCOMPARE(seeked.at(0).at(0).toLongLong(), 55000000);
+    QCOMPARE(seeked.at(1).at(0).toLongLong(), 100000000);
+    // Paused, the engine tells no new place: the one jumped to is the answer.
+    QCOMPARE(qRound(playerctl({QStringLiteral("position")}).toDouble()), 100);
     playerctl({QStringLiteral("position"), QStringLiteral("360000")});
     run(QStringLiteral("dbus-send"),
         {QStringLiteral("--session"), QStringLiteral("--dest=org.mpris.MediaPlayer2.movara"),
          QStringLiteral("/org/mpris/MediaPlayer2"),
          QStringLiteral("org.mpris.MediaPlayer2.Player.Seek"), QStringLiteral("string:-1h")});
     QCOMPARE(engine->stdinLines().filter(QStringLiteral("seek ")).size(), 2);
+    QCOMPARE(seeked.size(), 2);
+    // The phone's own key as well, from the place jumped to.
+    key(Qt::Key_Left);
+    QTRY_COMPARE(seeked.size(), 3);
+    QCOMPARE(seeked.at(2).at(0).toLongLong(), 85000000);
+    // Shuffle and repeat both ways, as the options menu has them.
+    QCOMPARE(playerctl({QStringLiteral("loop")}), QStringLiteral("None"));
+    playerctl({QStringLiteral("loop"), QStringLiteral("Playlist")});
+    QTRY_VERIFY(MvPlayModes::load().repeat == MvPlayQueue::Repeat::All);
+    playerctl({QStringLiteral("shuffle"), QStringLiteral("On")});
+    QTRY_VERIFY(MvPlayModes::load().shuffle);
+    playerctl({QStringLiteral("loop"), QStringLiteral("Sometimes")});
+    QCOMPARE(playerctl({QStringLiteral("loop")}), QStringLiteral("Playlist"));
+    QCOMPARE(playerctl({QStringLiteral("shuffle")}), QStringLiteral("On"));
+    playerctl({QStringLiteral("shuffle"), QStringLiteral("Off")});
+    QTRY_VERIFY(!MvPlayModes::load().shuffle);
+    // The player's interface as MPRIS has it, without the window's own signals.
+    const QString introspection =
+        run(QStringLiteral("dbus-send"),
+            {QStringLiteral("--session"), QStringLiteral("--print-reply"),
+             QStringLiteral("--dest=org.mpris.MediaPlayer2.movara"),
+             QStringLiteral("/org/mpris/MediaPlayer2"),
+             QStringLiteral("org.freedesktop.DBus.Introspectable.Introspect")});
+    QVERIFY(introspection.contains(QStringLiteral("<signal name=\"Seeked\">")));
+    QVERIFY(!introspection.contains(QStringLiteral("keyRequested")));
+    QCOMPARE(run(QStringLiteral("dbus-send"),
+                 {QStringLiteral("--session"), QStringLiteral("--print-reply=literal"),
+                  QStringLiteral("--dest=org.mpris.MediaPlayer2.movara"),
+                  QStringLiteral("/org/mpris/MediaPlayer2"),
+                  QStringLiteral("org.freedesktop.DBus.Properties.Get"),
+                  QStringLiteral("string:org.mpris.MediaPlayer2"),
+                  QStringLiteral("string:DesktopEntry")}),
+             QStringLiteral("variant       org.movara.Movara"));
     // Next as its key: the folder's next entry.
     playerctl({QStringLiteral("next")});
     QTRY_VERIFY(trace().contains(played("b.avi")));
+}
+
+void TestMovaraLogic::remoteFlood()
+{
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        QSKIP("needs a session bus (run under dbus-run-session)");
+    playFirstClip(longMediumScript());
+    auto *mpris = window->findChild<MvMpris *>();
+    QVERIFY(mpris && mpris->isRegistered());
+    QTRY_VERIFY(mpris->canSeek());
+    QDBusConnection bus =
+        QDBusConnection::connectToBus(QDBusConnection::SessionBus, QStringLiteral("flood"));
+    QVERIFY(bus.isConnected());
+    const auto message = [&](const QString &interface, const QString &method,
+                             const QVariantList &args) {
+        QDBusMessage call = QDBusMessage::createMethodCall(
+            mpris->serviceName(), QStringLiteral("/org/mpris/MediaPlayer2"), interface, method);
+        call.setArguments(args);
+        return call;
+    };
+    const QString player = QStringLiteral("org.mpris.MediaPlayer2.Player");
+    const QDBusObjectPath foreignTrack(QStringLiteral("/org/movara/track/999"));
+    const QVariant track = mpris->metadata().value(QStringLiteral("mpris:trackid"));
+    // Clamped to the start, to a place, refused, wrongly typed; at last past the
+    // end, to the next medium.
+    const QList<QDBusMessage> calls = {
+        message(player, QStringLiteral("Seek"), {qlonglong(-3600) * 1000000}),
+        message(player, QStringLiteral("SetPosition"), {track, qlonglong(100000000)}),
+        message(player, QStringLiteral("SetPosition"),
+                {QVariant::fromValue(foreignTrack), qlonglong(10000000)}),
+        message(player, QStringLiteral("Seek"), {QStringLiteral("-1h")}),
+        message(player, QStringLiteral("SetPosition"), {5, QStringLiteral("x")}),
+    };
+    const QDBusMessage pastTheEnd =
+        message(player, QStringLiteral("Seek"), {qlonglong(360000) * 1000000});
+    int answered = 0;
+    QElapsedTimer flood;
+    flood.start();
+    for (int i = 0; i < 1000; ++i) {
+        auto *watcher = new QDBusPendingCallWatcher(
+            bus.asyncCall(i < 999 ? calls[i % calls.size()] : pastTheEnd), this);
+        connect(watcher, &QDBusPendingCallWatcher::finished, this,
+                [&answered](QDBusPendingCallWatcher *done) {
+                    ++answered;
+                    done->deleteLater();
+                });
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(answered, 1000, 60000);
+    const qint64 floodMs = flood.elapsed();
+    // Answered by this very thread: waited for with the event loop running.
+    QDBusPendingCall read =
+        bus.asyncCall(message(QStringLiteral("org.freedesktop.DBus.Properties"),
+                              QStringLiteral("Get"), {player, QStringLiteral("Position")}),
+                      5000);
+    QTRY_VERIFY_WITH_TIMEOUT(read.isFinished(), 10000);
+    QCOMPARE(read.reply().type(), QDBusMessage::ReplyMessage);
+    QVERIFY(window->isPlayMode());
+    QTRY_VERIFY(trace().contains(played("b.avi")));
+    // Seeks merged to one an interval, the first at once.
+    const QStringList commands = engine->stdinLines();
+    const qsizetype seeks = commands.filter(QStringLiteral("seek ")).size();
+    QVERIFY2(seeks >= 1 && seeks <= 2 + floodMs / MvMpris::seekIntervalMs,
+             qPrintable(commands.join(QLatin1Char('|'))));
+    QCOMPARE(commands.count(loadCommand), 1);
+    QDBusConnection::disconnectFromBus(QStringLiteral("flood"));
+}
+
+void TestMovaraLogic::remoteCoverFile()
+{
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        QSKIP("needs a session bus (run under dbus-run-session)");
+    MOVARA_REQUIRE_TOOLS(QStringLiteral("ffmpeg"));
+    // Beside Clips, out of the way of the other tests.
+    const QString folder = videoRoot + QStringLiteral("/Covers");
+    QVERIFY(QDir().mkpath(folder));
+    QImage picture(64, 48, QImage::Format_RGB32);
+    picture.fill(Qt::blue);
+    QVERIFY(picture.save(folder + QStringLiteral("/.cover.png")));
+    QCOMPARE(QProcess::execute(QStringLiteral("ffmpeg"),
+                               {"-v", "error", "-y", "-f", "lavfi", "-i", "sine=duration=1", "-i",
+                                folder + "/.cover.png", "-map", "0:a", "-map", "1", "-c:v", "copy",
+                                "-id3v2_version", "3", folder + "/inside.mp3"}),
+             0);
+    QVERIFY(engine->installEngine());
+    engine->setScript(header);
+    // The video root, its second folder, its first file.
+    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Return, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return,
+                      Qt::Key_Down, Qt::Key_Return})
+        key(k);
+    QTRY_VERIFY(trace().contains(QStringLiteral("fileChanged : ") + folder + "/inside.mp3"));
+    auto *mpris = window->findChild<MvMpris *>();
+    QVERIFY(mpris);
+    QString art;
+    QTRY_VERIFY(
+        !(art = mpris->metadata().value(QStringLiteral("mpris:artUrl")).toString()).isEmpty());
+    const QString file = QUrl(art).toLocalFile();
+    QCOMPARE(QImage(file).size(), QSize(64, 48));
+    // The copy goes with the window.
+    window->destroy();
+    QVERIFY(!QFileInfo::exists(file));
+    QVERIFY(!QFileInfo::exists(QFileInfo(file).path()));
 }
 
 int main(int argc, char **argv)

@@ -5,6 +5,7 @@
 
 #include "platform/phonegeometry.h"
 #include "platform/systemsettings.h"
+#include "player/mvresumestore.h"
 #include "support/enginelog.h"
 #include "support/movararun.h"
 #include "support/requiredtools.h"
@@ -124,6 +125,7 @@ private slots:
     void startsFromItsOwnDirectory();
     void endsCleanlyFromOutside_data();
     void endsCleanlyFromOutside();
+    void keepsItsPlaceOnSigterm();
 };
 
 // Run on its own ("realengine" as the first argument), beside the others.
@@ -418,6 +420,63 @@ void TestMovaraWindow::endsCleanlyFromOutside()
     QCOMPARE(run->lines().mid(run->lineCount() - 4), teardownAfterPlay);
     const QString engine = QStringLiteral("/proc/%1/cmdline").arg(log.read().first().pid);
     QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(engine), 5000);
+}
+
+// A 10-minute medium at `seconds` for a second, then at `later` for a minute.
+QString longMediumScript(int seconds, int later)
+{
+    const auto status = [](int at) {
+        return QStringLiteral("raw A:  %1.0 (00:%1.0) of 600.0 (10:00.0)  0.5% \\r\nsleep 100\n")
+            .arg(at);
+    };
+    QString text = QStringLiteral("on get_time_length => line ANS_LENGTH=600.00\n"
+                                  "line VIDEO:  [H264]  240x320  24bpp  25.000 fps\n"
+                                  "line libavformat file format detected.\n"
+                                  "line VO: [x11] 240x320 => 240x320 Planar YV12\n");
+    for (int i = 0; i < 10; ++i)
+        text += status(seconds);
+    for (int i = 0; i < 600; ++i)
+        text += status(later);
+    return text;
+}
+
+void TestMovaraWindow::keepsItsPlaceOnSigterm()
+{
+    const QString medium = clipsFolder + QStringLiteral("/a.avi");
+    const QString record = QString::fromLatin1(MvResumeStore::defaultPath);
+    QFile::remove(record);
+    MovaraRun *run = newRun(MovaraRun::Engine::Scripted);
+    QVERIFY(run);
+    // 41 s is written as it plays; 47 s within the next 10 s only at the stop.
+    script(longMediumScript(41, 47));
+    QVERIFY(run->start(work.path()));
+    keyIntoClipsAndPlay(*run);
+    QTRY_COMPARE_WITH_TIMEOUT(MvResumeStore(record).positionOf(medium), 41, 10000);
+    EngineLog log(engineLogPath);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        log.texts(QStringLiteral("out")).filter(QStringLiteral("A:  47.0")).size() >= 2, 10000);
+    // The engine's 47 s was out before the window answered a key given after it.
+    QVERIFY(run->key(QStringLiteral("Prior")));
+    QTRY_VERIFY_WITH_TIMEOUT(log.stdinLines().contains(QStringLiteral("volume 55 100")), 10000);
+    QCOMPARE(::kill(pid_t(run->pid()), SIGTERM), 0);
+    QCOMPARE(run->finish(), 128 + SIGTERM);
+    QCOMPARE(MvResumeStore(record).positionOf(medium), 47);
+
+    // Played again, the engine is sent to that place.
+    QFile::remove(engineLogPath);
+    run = newRun(MovaraRun::Engine::Scripted);
+    QVERIFY(run);
+    script(longMediumScript(0, 0));
+    QVERIFY(run->start(work.path()));
+    keyIntoClipsAndPlay(*run);
+    QTRY_VERIFY_WITH_TIMEOUT(!log.stdinLines().filter(QStringLiteral("seek ")).isEmpty(), 10000);
+    const QStringList seek =
+        log.stdinLines().filter(QStringLiteral("seek ")).first().split(QLatin1Char(' '));
+    QCOMPARE(seek.size(), 3);
+    QCOMPARE(seek[2], QStringLiteral("2"));
+    QVERIFY2(qAbs(seek[1].toInt() - 47) <= 2, qPrintable(seek[1]));
+    QVERIFY(run->key(QStringLiteral("F2")));
+    goHomeAndQuit(*run, false);
 }
 
 void TestMovaraRealEngine::playsRealMediaWithTheRealEngine()
