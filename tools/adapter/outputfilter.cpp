@@ -148,7 +148,10 @@ bool OutputFilter::takePiece(std::string_view piece, std::string &out)
             const bool times = statusTimes(piece, elapsed, length);
             if (times)
                 elapsedSeconds = elapsed;
-            // The end line is due within half a second.
+            // The end line is due within half a second. The engine's own length of
+            // a VBR MP3 is a guess from its first frames: the counted one goes first.
+            if (lengthCounted && mediumLength > 0)
+                length = mediumLength;
             endNear = times && length > 0 && elapsed > length - 0.5 && elapsed < length + 0.5;
         }
         return false;
