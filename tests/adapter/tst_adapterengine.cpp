@@ -45,6 +45,17 @@ QList<QByteArray> statusPieces(const QByteArray &out, qsizetype from)
     return pieces;
 }
 
+// The times of the audio status pieces from offset on.
+QList<double> statusTimes(const QByteArray &out, qsizetype from)
+{
+    QList<double> times;
+    for (const QByteArray &piece : statusPieces(out, from)) {
+        if (piece.startsWith("A:"))
+            times << piece.mid(2).trimmed().split(' ').first().toDouble();
+    }
+    return times;
+}
+
 } // namespace
 
 class TestAdapterEngine : public QObject
@@ -58,6 +69,8 @@ private slots:
     void header_data();
     void header();
     void loadlistPlaysTheNextMedium();
+    void seekLandsWhereItSays_data();
+    void seekLandsWhereItSays();
     void pauseSurvivesOtherCommands();
     void noEngineOutlivesTheAdapter_data();
     void noEngineOutlivesTheAdapter();
@@ -92,6 +105,12 @@ void TestAdapterEngine::initTestCase()
         {"-f", "lavfi", "-i", sine, "-c:a", "libvorbis", media.filePath("a.ogg")},
         {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=15:duration=3", "-f", "lavfi", "-i", sine,
          "-shortest", "-c:v", "mpeg4", "-c:a", "mp2", media.filePath("v.avi")},
+        // VBR: a tone's frames are a fraction of the size of the noise's after it.
+        {"-f", "lavfi", "-i", "sine=frequency=440:duration=4", "-f", "lavfi", "-i",
+         "anoisesrc=duration=10:amplitude=0.5", "-filter_complex", "[0][1]concat=n=2:v=0:a=1",
+         "-c:a", "libmp3lame", "-q:a", "2", media.filePath("vbr.mp3")},
+        {"-i", media.filePath("vbr.mp3"), "-c", "copy", "-write_xing", "0",
+         media.filePath("vbr-noheader.mp3")},
     };
     for (const QStringList &job : jobs) {
         QCOMPARE(QProcess::execute("ffmpeg", QStringList{"-v", "error", "-y"} + job), 0);
@@ -242,6 +261,48 @@ void TestAdapterEngine::loadlistPlaysTheNextMedium()
     QVERIFY2(waitFor("\nVIDEO:", loaded, 3000), out.mid(loaded).constData());
     QVERIFY(waitFor("\nVO: ", loaded, 3000));
     QVERIFY(waitFor("\r", out.indexOf("\nVO: ", loaded), 3000));
+}
+
+void TestAdapterEngine::seekLandsWhereItSays_data()
+{
+    QTest::addColumn<QString>("file");
+    QTest::addColumn<bool>("absolute");
+
+    QTest::addRow("Xing header, absolute") << "vbr.mp3" << true;
+    QTest::addRow("Xing header, relative") << "vbr.mp3" << false;
+    QTest::addRow("no header, absolute") << "vbr-noheader.mp3" << true;
+    QTest::addRow("no header, relative") << "vbr-noheader.mp3" << false;
+}
+
+// The time shown after a seek is where the medium plays: it runs on to the
+// medium's length, no further and no shorter.
+void TestAdapterEngine::seekLandsWhereItSays()
+{
+    QFETCH(QString, file);
+    QFETCH(bool, absolute);
+    const double length = 14, step = 11;
+
+    start(media.filePath(file));
+    QVERIFY2(waitFor("AO: ", 0, 15000), err.constData());
+    QVERIFY(waitFor("\r", out.indexOf("AO: "), 3000));
+    const qsizetype mark = out.size();
+    const double before = statusTimes(out, 0).last();
+    send(absolute ? "seek 11 2\n" : "seek 11 \n");
+    const double target = absolute ? step : before + step;
+
+    // The first time shown away from the one before the seek.
+    double landed = -1;
+    while (landed < 0 && out.indexOf("EOF code", mark) < 0 && waitFor("\r", out.size(), 10000)) {
+        for (double time : statusTimes(out, mark)) {
+            if (qAbs(time - before) > 1 && landed < 0)
+                landed = time;
+        }
+    }
+    QVERIFY2(qAbs(landed - target) <= 1, qPrintable(QString::number(landed)));
+
+    QVERIFY(waitFor("EOF code: 1", mark, 15000));
+    const double last = statusTimes(out.left(out.indexOf("EOF code: 1", mark)), mark).last();
+    QVERIFY2(qAbs(last - length) <= 1, qPrintable(QString::number(last)));
 }
 
 void TestAdapterEngine::pauseSurvivesOtherCommands()

@@ -3,6 +3,7 @@
 #include "commandfilter.h"
 #include "enginecommandline.h"
 #include "outputfilter.h"
+#include "seektranslator.h"
 
 #include <QFile>
 #include <QStringList>
@@ -43,6 +44,8 @@ private slots:
     void outputUnfinishedLineWaits();
     void lengthFromFrames_data();
     void lengthFromFrames();
+    void seeks_data();
+    void seeks();
     void nearEnd_data();
     void nearEnd();
     void heldHeaderIsReleasedOnTimeout();
@@ -157,6 +160,55 @@ void TestAdapterFilters::lengthFromFrames()
     filter.setMedium(QFile::encodeName(medium.fileName()).toStdString());
     const QByteArray out = feedAll(filter, "Playing a.mp3.\n" + header + "ANS_LENGTH=4.00\n", 4096);
     QCOMPARE(out.split('\n').at(out.count('\n') - 1), reply);
+}
+
+void TestAdapterFilters::seeks_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QByteArray>("command");
+    QTest::addColumn<double>("elapsed");
+    QTest::addColumn<QByteArray>("sent");
+
+    // 2.61 s; a seek stops half a second short of that.
+    const QByteArray vbr = mpegFrames(50, 1, 104) + mpegFrames(50, 14, 1044) + "TAG";
+    QTest::addRow("absolute") << vbr << QByteArray("seek 1 2\n") << 0.5
+                              << QByteArray("seek 1.00 2\n");
+    QTest::addRow("relative, from the time shown")
+        << vbr << QByteArray("seek 1 \n") << 0.5 << QByteArray("seek 1.50 2\n");
+    QTest::addRow("back past the start")
+        << vbr << QByteArray("seek -15 0\n") << 0.5 << QByteArray("seek 0.00 2\n");
+    QTest::addRow("on past the end")
+        << vbr << QByteArray("seek 15 \n") << 1.0 << QByteArray("seek 2.11 2\n");
+    QByteArray cut = mpegFrames(4, 9, 417);
+    cut.replace(36, 12, QByteArray("Xing\0\0\0\x01\0\0\x03\xE8", 12)); // 1000 frames, 4 there
+    QTest::addRow("cut off short of its header's count")
+        << cut << QByteArray("seek 15 2\n") << 0.0 << QByteArray("seek 0.00 2\n");
+    const QByteArray afterLoad = "loadlist /media/list\nseek 15 0\n";
+    QTest::addRow("percent") << vbr << QByteArray("seek 50 1\n") << 0.5
+                             << QByteArray("seek 50 1\n");
+    QTest::addRow("after a loadlist") << vbr << afterLoad << 0.5 << afterLoad;
+    QTest::addRow("not MPEG audio")
+        << QByteArray("RIFF") + QByteArray(4000, '\0') << QByteArray("seek 15 0\n") << 0.5
+        << QByteArray("seek 15 0\n");
+}
+
+void TestAdapterFilters::seeks()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QByteArray, command);
+    QFETCH(double, elapsed);
+    QFETCH(QByteArray, sent);
+    QTemporaryDir dir;
+    QFile medium(dir.filePath(QStringLiteral("a.mp3")));
+    QVERIFY(medium.open(QIODevice::WriteOnly));
+    medium.write(file);
+    medium.close();
+
+    SeekTranslator seeks;
+    const std::string out =
+        seeks.rewrite({command.constData(), size_t(command.size())},
+                      QFile::encodeName(medium.fileName()).toStdString(), elapsed);
+    QCOMPARE(QByteArray::fromStdString(out), sent);
 }
 
 void TestAdapterFilters::nearEnd_data()
@@ -351,7 +403,8 @@ void TestAdapterFilters::arguments()
         front.push_back(arg.toStdString());
     const QStringList args = toList(engineArguments(front, environment));
 
-    QStringList expected = drivers + QStringList{"-osdlevel", "0", "-msglevel", "global=6"} + given;
+    QStringList expected =
+        drivers + QStringList{"-osdlevel", "0", "-msglevel", "global=6", "-hr-mp3-seek"} + given;
     // The desktop engine exits at once on this option and its value.
     expected.removeAt(expected.indexOf("-subrotate") + 1);
     expected.removeOne("-subrotate");

@@ -84,6 +84,9 @@ std::vector<std::string> engineArguments(const std::vector<std::string> &frontEn
     // The end of a medium is told at this level ("EOF code: 1"), as it happens.
     args.push_back("-msglevel");
     args.push_back("global=6");
+    // An MP3's time seek counts frames: the time it lands on is the time it says,
+    // VBR or not. Seeks past the last frame are kept from it (see SeekTranslator).
+    args.push_back("-hr-mp3-seek");
 
     for (size_t i = 0; i < frontEndArguments.size(); ++i) {
         const std::string &arg = frontEndArguments[i];

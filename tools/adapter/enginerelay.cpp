@@ -2,6 +2,7 @@
 
 #include "commandfilter.h"
 #include "outputfilter.h"
+#include "seektranslator.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -224,8 +225,12 @@ int EngineRelay::run()
     char buffer[65536];
     std::string relayed;
     std::string list;
-    // The front-end names its first medium last.
-    if (!arguments.empty())
+    SeekTranslator seeks;
+    // The front-end names its first medium last, or the playlist file that holds its name.
+    const size_t given = arguments.size();
+    if (given >= 2 && arguments[given - 2] == "-playlist")
+        output.setMedium(playlistMedium(arguments.back()));
+    else if (given >= 1)
         output.setMedium(arguments.back());
 
     while (engineOutput >= 0 || !exited) {
@@ -303,7 +308,8 @@ int EngineRelay::run()
         if (inputIndex < count && fds[inputIndex].revents) {
             const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
             if (n > 0) {
-                sendToEngine(commands.feed(std::string_view(buffer, n)));
+                sendToEngine(seeks.rewrite(commands.feed(std::string_view(buffer, n)),
+                                           output.currentMedium(), output.elapsed()));
                 if (commands.takeLoadList(list))
                     output.setMedium(playlistMedium(list));
                 nextRead = Clock::now();

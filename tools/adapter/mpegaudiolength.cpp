@@ -104,7 +104,7 @@ private:
     size_t at = 0;
 };
 
-double framesLength(ForwardReader &reader)
+double framesLength(ForwardReader &reader, bool headerCountTrusted)
 {
     if (reader.has(10) && std::memcmp(reader.data(), "ID3", 3) == 0) {
         const unsigned char *tag = reader.data();
@@ -130,7 +130,7 @@ double framesLength(ForwardReader &reader)
             return -1;
         offset += size_t(header.size);
     }
-    if (reader.has(size_t(first.size))) {
+    if (headerCountTrusted && reader.has(size_t(first.size))) {
         const uint32_t frames = headerFrameCount(reader.data(), first);
         if (frames > 0)
             return double(frames) * first.samples / first.rate;
@@ -154,13 +154,13 @@ double framesLength(ForwardReader &reader)
 
 } // namespace
 
-double mpegAudioLength(const std::string &path)
+double mpegAudioLength(const std::string &path, MpegAudioCount count)
 {
     FILE *file = std::fopen(path.c_str(), "rbe");
     if (!file)
         return -1;
     ForwardReader reader(file);
-    const double seconds = framesLength(reader);
+    const double seconds = framesLength(reader, count == MpegAudioCount::HeaderFirst);
     std::fclose(file);
     return seconds;
 }

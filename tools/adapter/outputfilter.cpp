@@ -26,18 +26,20 @@ std::string_view withoutEnd(std::string_view segment)
     return segment;
 }
 
-// "A:   2.9 (02.8) of 3.0 (03.0) ...": the time within half a second before the length.
-bool statusNearEnd(std::string_view piece)
+// "A:   2.9 (02.8) of 3.0 (03.0) ...": the time, and the length after " of ".
+// False for a piece that is no audio status.
+bool statusTimes(std::string_view piece, double &elapsed, double &length)
 {
     if (!startsWith(piece, "A:"))
         return false;
     const std::string text(piece.substr(0, 64));
-    const size_t of = text.find(" of ");
-    if (of == std::string::npos)
+    char *end = nullptr;
+    elapsed = std::strtod(text.c_str() + 2, &end);
+    if (end == text.c_str() + 2)
         return false;
-    const double elapsed = std::strtod(text.c_str() + 2, nullptr);
-    const double length = std::strtod(text.c_str() + of + 4, nullptr);
-    return length > 0 && elapsed > length - 0.5 && elapsed < length + 0.5;
+    const size_t of = text.find(" of ");
+    length = of == std::string::npos ? 0 : std::strtod(text.c_str() + of + 4, nullptr);
+    return true;
 }
 
 } // namespace
@@ -142,7 +144,15 @@ bool OutputFilter::takePiece(std::string_view piece, std::string &out)
         // A bare carriage return only moved the terminal's cursor.
         if (piece.size() > 1) {
             status.assign(piece);
-            endNear = statusNearEnd(piece);
+            double elapsed = 0, length = 0;
+            const bool times = statusTimes(piece, elapsed, length);
+            if (times)
+                elapsedSeconds = elapsed;
+            // The end line is due within half a second. The engine's own length of
+            // a VBR MP3 is a guess from its first frames: the counted one goes first.
+            if (lengthCounted && mediumLength > 0)
+                length = mediumLength;
+            endNear = times && length > 0 && elapsed > length - 0.5 && elapsed < length + 0.5;
         }
         return false;
     }
@@ -156,6 +166,7 @@ void OutputFilter::setMedium(std::string path)
     medium = std::move(path);
     lengthCounted = false;
     ownAudioDemuxer = false;
+    elapsedSeconds = -1;
 }
 
 void OutputFilter::takeLine(std::string_view line, std::string &out)
@@ -164,8 +175,10 @@ void OutputFilter::takeLine(std::string_view line, std::string &out)
     // The engine's verbose level, there for its end-of-file line, also lists its config lookups.
     if (startsWith(text, "get_path("))
         return;
-    if (startsWith(text, "Playing "))
+    if (startsWith(text, "Playing ")) {
         ownAudioDemuxer = false;
+        elapsedSeconds = -1;
+    }
     if (startsWith(text, "ANS_LENGTH=") && ownAudioDemuxer && !medium.empty()) {
         if (!lengthCounted) {
             mediumLength = mpegAudioLength(medium);

@@ -31,6 +31,12 @@ public:
     // its end: the engine's end line is due, and should not wait.
     bool nearEnd() const { return endNear; }
 
+    // The time of the latest status of the current medium, negative before its first.
+    double elapsed() const { return elapsedSeconds; }
+
+    // The medium given last.
+    const std::string &currentMedium() const { return medium; }
+
     // True while a header line waits for the engine to show whether there is video.
     bool holding() const { return !held.empty(); }
 
@@ -69,6 +75,7 @@ protected:
     bool lengthCounted = false;
     bool ownAudioDemuxer = false; // the engine's "Audio only" header came for the medium
     bool endNear = false;
+    double elapsedSeconds = -1;
 };
 
 // Removes ANSI terminal control sequences (ESC [ ... final byte, ESC x) from text.

@@ -1,0 +1,89 @@
+#include "seektranslator.h"
+
+#include "mpegaudiolength.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+namespace {
+
+std::string_view firstWord(std::string_view line, size_t &end)
+{
+    const size_t start = line.find_first_not_of(" \t");
+    if (start == std::string_view::npos) {
+        end = line.size();
+        return {};
+    }
+    end = std::min(line.find_first_of(" \t\r\n", start), line.size());
+    return line.substr(start, end - start);
+}
+
+} // namespace
+
+bool SeekTranslator::seekTarget(std::string_view line, double elapsed, double &target)
+{
+    size_t at = 0;
+    if (firstWord(line, at) != "seek")
+        return false;
+    const std::string rest(line.substr(at));
+    const char *text = rest.c_str();
+    char *end = nullptr;
+    const double value = std::strtod(text, &end);
+    if (end == text || std::isnan(value))
+        return false;
+    text = end;
+    const long type = std::strtol(text, &end, 10);
+    if (end != text && *end != '\0' && *end != ' ' && *end != '\t' && *end != '\r' && *end != '\n')
+        return false;
+    if (type == 2)
+        target = value;
+    else if (type == 0)
+        target = std::max(elapsed, 0.0) + value;
+    else
+        return false; // a percentage, or no seek the engine knows
+    return true;
+}
+
+double SeekTranslator::playableLength(const std::string &mediumPath)
+{
+    if (mediumPath != countedPath) {
+        countedPath = mediumPath;
+        countedLength =
+            mediumPath.empty() ? -1 : mpegAudioLength(mediumPath, MpegAudioCount::EveryFrame);
+    }
+    return countedLength;
+}
+
+std::string SeekTranslator::rewrite(std::string_view lines, const std::string &mediumPath,
+                                    double elapsed)
+{
+    std::string out;
+    size_t start = 0;
+    while (start < lines.size()) {
+        size_t end = lines.find('\n', start);
+        end = end == std::string_view::npos ? lines.size() : end + 1;
+        const std::string_view line = lines.substr(start, end - start);
+        size_t wordEnd = 0;
+        const std::string_view word = firstWord(line, wordEnd);
+        if (word == "loadlist" || word == "loadfile") {
+            // Whatever follows is for a medium the engine has yet to open.
+            out.append(lines.substr(start));
+            return out;
+        }
+        double target = 0;
+        const double length =
+            word == "seek" && seekTarget(line, elapsed, target) ? playableLength(mediumPath) : -1;
+        if (length > 0) {
+            target = std::clamp(target, 0.0, std::max(0.0, length - endMargin));
+            char seek[48];
+            std::snprintf(seek, sizeof seek, "seek %.2f 2\n", target);
+            out += seek;
+        } else {
+            out.append(line);
+        }
+        start = end;
+    }
+    return out;
+}

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+// Time seeks in an MPEG audio file. Run with -hr-mp3-seek, the engine counts
+// its way to a time frame by frame, so that it lands where it says in a VBR
+// file too (it otherwise takes the first frame's bitrate for every frame's).
+// That count runs on forever past the last frame when the file ends in
+// anything but a frame (an ID3v1 tag, a cut-off frame), so each time seek
+// goes to the engine as an absolute one, from the latest time the engine
+// showed, kept short of the last frame: a seek past the end plays the last
+// moment and ends the medium. Other media's seeks pass unchanged.
+class SeekTranslator
+{
+public:
+    // Complete command lines for the medium at mediumPath, whose latest
+    // status showed elapsed seconds (negative before the first).
+    std::string rewrite(std::string_view lines, const std::string &mediumPath, double elapsed);
+
+    // One seek line: the target in seconds (relative ones from elapsed), or
+    // false for a line that is no time seek.
+    static bool seekTarget(std::string_view line, double elapsed, double &target);
+
+    // How far short of the last frame's end a seek stops.
+    static constexpr double endMargin = 0.5;
+
+protected:
+    double playableLength(const std::string &mediumPath);
+
+    std::string countedPath;
+    double countedLength = -1;
+};
