@@ -208,8 +208,11 @@ echo "Warming up (phone folder, caches), taking the launcher's sandbox and MPlay
 # (From the program's folder, which the sandbox then holds; a one-line script,
 # as the arguments are read one a line.)
 mapfile -t sandbox < <(cd "$bin" && "${launcher[@]}" -- /bin/sh -c 'p=$$; while [ "$p" -gt 1 ] && [ "$(cat /proc/$p/comm)" != bwrap ]; do p=$(sed "s/^.*) //" /proc/$p/stat | cut -d" " -f2); done; tr "\0" "\n" </proc/$p/cmdline' 2>>"$work/output.txt")
-# The sandbox's arguments end with "--" and the command (sh -c SCRIPT).
-if [ "${#sandbox[@]}" -gt 4 ] && [ "${sandbox[0]##*/}" = bwrap ] && [ "${sandbox[-4]}" = -- ]; then
+# The sandbox's arguments end with "--", what the launcher runs the command
+# with, if anything, and the command (sh -c SCRIPT).
+if [ "${#sandbox[@]}" -gt 4 ] && [ "${sandbox[0]##*/}" = bwrap ] &&
+    [ "${sandbox[-3]}" = /bin/sh ] && [ "${sandbox[-2]}" = -c ] &&
+    printf '%s\n' "${sandbox[@]}" | grep -qx -- --; then
     movara_alone=(timeout -s KILL 3600 "${sandbox[@]:0:${#sandbox[@]}-3}" "$bin/movara")
 else
     echo "could not take the launcher's sandbox; Movara runs through the launcher" >&2
