@@ -1,10 +1,13 @@
 // The gap between media: from the last status of one file to the first status
-// of the next, over a folder of four 3 s MP3s, in interleaved rounds. Movara's
-// player control plays them one after another through its adapter as the
-// window does (the next on each end), once as it is and once with an engine
-// that never says a medium has ended (the silence rule alone); MPlayer plays
-// the same four as its own playlist, read the same way. Prints medians with
-// min and max and ratios to MPlayer's own; asserts nothing.
+// of the next, over a folder of four 3 s MP3s, in interleaved rounds; and the
+// start: from the play request to the first file's first status, its first
+// sound. Movara's player control plays them one after another through its
+// adapter as the window does (the next on each end), with MPlayer, with mpv
+// (if installed), and with an engine that never says a medium has ended (the
+// silence rule alone); MPlayer plays the same four as its own playlist, read
+// the same way. Prints medians with min and max and ratios to MPlayer's own;
+// asserts nothing.
+//   bench_gap [--rounds N]
 
 #include "../tests/engine/enginetesthelpers.h"
 
@@ -15,11 +18,12 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <time.h>
 
 namespace {
 const int mediaCount = 4;
-const int rounds = 3;
 
 double wallMs()
 {
@@ -37,6 +41,7 @@ double median(QList<double> values)
 // The first and last status times of each medium, in order.
 struct Spans
 {
+    double started = 0; // the play request
     QList<double> first, last;
     void status(int medium, double at)
     {
@@ -53,9 +58,13 @@ struct Spans
             out.append(first[i] - last[i - 1]);
         return out;
     }
+    QList<double> start() const
+    {
+        return first.isEmpty() ? QList<double>{} : QList<double>{first[0] - started};
+    }
 };
 
-QList<double> controlGaps(const QStringList &media)
+Spans controlSpans(const QStringList &media)
 {
     MvPlayerControl control(nullptr, 50, 0);
     control.setCurrentMediaFile(QDir::currentPath() + QStringLiteral("/curmedia.name"));
@@ -71,13 +80,14 @@ QList<double> controlGaps(const QStringList &media)
             loop.quit();
     });
     QTimer::singleShot(60000, &loop, &QEventLoop::quit);
+    spans.started = wallMs();
     control.playFile(media.first());
     loop.exec();
     control.quitPlayer();
-    return spans.gaps();
+    return spans;
 }
 
-QList<double> ownPlaylistGaps(const QStringList &media)
+Spans ownPlaylistSpans(const QStringList &media)
 {
     QProcess engine;
     Spans spans;
@@ -99,20 +109,32 @@ QList<double> ownPlaylistGaps(const QStringList &media)
         }
         pending.remove(0, start);
     });
+    spans.started = wallMs();
     engine.start(QStringLiteral("mplayer"),
                  QStringList{"-ao", "sdl", "-vo", "null", "-nolirc", "-nortc"} + media);
     engine.closeWriteChannel();
     if (!engine.waitForFinished(60000))
         engine.kill();
-    return spans.gaps();
+    return spans;
 }
+
+// Gaps and starts, one list each, across rounds.
+struct Figures
+{
+    QList<double> gaps, starts;
+    void add(const Spans &spans)
+    {
+        gaps += spans.gaps();
+        starts += spans.start();
+    }
+};
 
 void print(const char *name, const QList<double> &gaps, double floor)
 {
     const auto [low, high] = std::minmax_element(gaps.begin(), gaps.end());
     const double mid = median(gaps);
-    std::printf("%-34s median %6.1f ms (%.1f to %.1f, %lld gaps)", name, mid,
-                gaps.isEmpty() ? 0 : *low, gaps.isEmpty() ? 0 : *high, qlonglong(gaps.size()));
+    std::printf("%-34s median %6.1f ms (%.1f to %.1f, %lld)", name, mid, gaps.isEmpty() ? 0 : *low,
+                gaps.isEmpty() ? 0 : *high, qlonglong(gaps.size()));
     if (floor > 0)
         std::printf("  %.2f x", mid / floor);
     std::printf("\n");
@@ -121,6 +143,11 @@ void print(const char *name, const QList<double> &gaps, double floor)
 
 int main(int argc, char **argv)
 {
+    int rounds = 3;
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--rounds") == 0)
+            rounds = std::max(1, std::atoi(argv[i + 1]));
+    }
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ZApplication app(argc, argv);
@@ -157,20 +184,34 @@ int main(int argc, char **argv)
         script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
     }
 
+    const bool mpv = !QStandardPaths::findExecutable(QStringLiteral("mpv")).isEmpty();
     std::printf("%d MP3s of 3 s, %d interleaved rounds\n", mediaCount, rounds);
-    QList<double> own, movara, silence;
+    Figures own, movara, movaraMpv, silence;
     for (int round = 0; round < rounds; ++round) {
-        own += ownPlaylistGaps(media);
-        qunsetenv("MOVARA_MPLAYER");
-        movara += controlGaps(media);
+        own.add(ownPlaylistSpans(media));
+        movara.add(controlSpans(media));
+        if (mpv) {
+            qputenv("MOVARA_ENGINE", "mpv");
+            movaraMpv.add(controlSpans(media));
+            qunsetenv("MOVARA_ENGINE");
+        }
         qputenv("MOVARA_MPLAYER", QFile::encodeName(quiet));
-        silence += controlGaps(media);
+        silence.add(controlSpans(media));
         qunsetenv("MOVARA_MPLAYER");
-        std::printf("round %d done\n", round + 1);
+        std::fprintf(stderr, "round %d done\n", round + 1);
     }
-    const double floor = median(own);
-    print("MPlayer's own playlist", own, 0);
-    print("Movara (the engine's end line)", movara, floor);
-    print("Movara (silence rule alone)", silence, floor);
+    std::printf("start to first sound (the first status):\n");
+    const double floorStart = median(own.starts);
+    print("  MPlayer alone", own.starts, 0);
+    print("  Movara, MPlayer", movara.starts, floorStart);
+    if (mpv)
+        print("  Movara, mpv", movaraMpv.starts, floorStart);
+    std::printf("gap between media (last status to the next one's first):\n");
+    const double floor = median(own.gaps);
+    print("  MPlayer's own playlist", own.gaps, 0);
+    print("  Movara, MPlayer (its end line)", movara.gaps, floor);
+    if (mpv)
+        print("  Movara, mpv", movaraMpv.gaps, floor);
+    print("  Movara (silence rule alone)", silence.gaps, floor);
     return 0;
 }

@@ -1,7 +1,8 @@
 #!/bin/bash
 # Movara beside a floor and SMPlayer (Debian's desktop MPlayer front-end) on one
 # private X server, with the same MPlayer, the same audio driver (sdl, on SDL's
-# dummy device, real time) and the same media:
+# dummy device, real time) and the same media; Movara also with mpv behind its
+# adapter (MOVARA_ENGINE=mpv), side by side with MPlayer:
 #   floor      bench's floorplayer: a bare Qt 6 Widgets window that runs MPlayer
 #              itself, with the engine arguments Movara's adapter gives it, and
 #              reads its output with readAll and nothing else;
@@ -13,13 +14,14 @@
 # Each measurement starts a fresh instance; rounds are interleaved. Figures:
 # start to window on screen; tap to first video frame (floor and Movara), start
 # with the clip to first frame (floor and SMPlayer); CPU time (all threads, from
-# /proc, in nanoseconds) per minute of video and of mp3 playback, the front-end's and Movara's
-# engine adapter's; resident memory idle and playing. Each is a median with min
-# and max, and its ratio to the floor in the same run. Prints figures; asserts
+# /proc, in nanoseconds) per minute of video and of mp3 playback, the front-end's, Movara's
+# engine adapter's and the engine's; resident memory idle and playing; and, from
+# bench_gap, start to first sound and the gap between files. Each is a median with
+# min and max, and its ratio to the floor in the same run. Prints figures; asserts
 # nothing. Installs smplayer with apt-get when missing.
 #   bench/phone_bench.sh [BUILD_DIR] [--quick] [--rounds N] [--seconds S]
-# Full run: 3 rounds of 60 s samples, about 20 minutes. --quick: 1 round of
-# 10 s samples, about 2 minutes, for trying it.
+# Full run: 3 rounds of 60 s samples, about 35 minutes. --quick: 1 round of
+# 10 s samples, about 4 minutes, for trying it.
 set -u
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -36,7 +38,7 @@ while [ $# -gt 0 ]; do
 done
 build=$(cd "${build_arg:-$root/build}" && pwd) || exit 2
 bin=$build/bin
-for tool in movara-phone movara mplayer phonewatch floorplayer movara-geometry; do
+for tool in movara-phone movara mplayer phonewatch floorplayer movara-geometry bench_gap; do
     [ -x "$bin/$tool" ] || {
         echo "build first: cmake --build $build ($bin/$tool is missing)" >&2
         exit 2
@@ -46,7 +48,7 @@ done
 eval "$("$bin/movara-geometry")"
 tap_first_row="$row_text_x $first_row_y"                   # the video root, a folder's first file
 tap_second_row="$row_text_x $((first_row_y + row_height))" # the second root: the audio root
-for tool in Xvfb xdotool ffmpeg bwrap /usr/bin/mplayer; do
+for tool in Xvfb xdotool ffmpeg bwrap /usr/bin/mplayer /usr/bin/mpv; do
     command -v "$tool" >/dev/null || {
         echo "$tool is missing: run scripts/setup-deps.sh" >&2
         exit 2
@@ -206,8 +208,11 @@ echo "Warming up (phone folder, caches), taking the launcher's sandbox and MPlay
 # (From the program's folder, which the sandbox then holds; a one-line script,
 # as the arguments are read one a line.)
 mapfile -t sandbox < <(cd "$bin" && "${launcher[@]}" -- /bin/sh -c 'p=$$; while [ "$p" -gt 1 ] && [ "$(cat /proc/$p/comm)" != bwrap ]; do p=$(sed "s/^.*) //" /proc/$p/stat | cut -d" " -f2); done; tr "\0" "\n" </proc/$p/cmdline' 2>>"$work/output.txt")
-# The sandbox's arguments end with "--" and the command (sh -c SCRIPT).
-if [ "${#sandbox[@]}" -gt 4 ] && [ "${sandbox[0]##*/}" = bwrap ] && [ "${sandbox[-4]}" = -- ]; then
+# The sandbox's arguments end with "--", what the launcher runs the command
+# with, if anything, and the command (sh -c SCRIPT).
+if [ "${#sandbox[@]}" -gt 4 ] && [ "${sandbox[0]##*/}" = bwrap ] &&
+    [ "${sandbox[-3]}" = /bin/sh ] && [ "${sandbox[-2]}" = -c ] &&
+    printf '%s\n' "${sandbox[@]}" | grep -qx -- --; then
     movara_alone=(timeout -s KILL 3600 "${sandbox[@]:0:${#sandbox[@]}-3}" "$bin/movara")
 else
     echo "could not take the launcher's sandbox; Movara runs through the launcher" >&2
@@ -285,17 +290,30 @@ startup() { # startup KEY NAME COMMAND...
     sleep 0.5
 }
 
-# Playback: CPU per minute over $seconds, the memory at the end.
-sample() { # sample KIND KEY FRONT_PID [ADAPTER_PID]
-    local kind=$1 key=$2 figures
+# Playback: CPU per minute over $seconds, the memory at the end; with the
+# engine's pid, also the adapter's (if any) and the engine's, and their sums.
+sample() { # sample KIND KEY FRONT_PID [ENGINE_PID [ADAPTER_PID]]
+    local kind=$1 key=$2 figures pid sum=0 rss=0 n
     sleep 3
     mapfile -t figures < <(cpu_per_minute "$seconds" "${@:3}")
     record "$kind:$key" "${figures[0]:--}"
     [ "$kind" = video ] && record "playing:$key" "$(rss_kib "$3" || echo -)"
-    if [ -n "${4:-}" ]; then
-        record "$kind:adapter" "${figures[1]:--}"
-        [ "${figures[0]:--}" != - ] && [ "${figures[1]:--}" != - ] &&
-            record "$kind:movara+adapter" "$((figures[0] + figures[1]))"
+    [ -n "${4:-}" ] || return 0
+    record "$kind:$key.engine" "${figures[1]:--}"
+    [ -n "${5:-}" ] && record "$kind:$key.adapter" "${figures[2]:--}"
+    [ -n "${5:-}" ] && [ "${figures[0]:--}" != - ] && [ "${figures[2]:--}" != - ] &&
+        record "$kind:$key+adapter" "$((figures[0] + figures[2]))"
+    for n in "${figures[@]}"; do
+        [ "$n" = - ] && sum=- && break
+        sum=$((sum + n))
+    done
+    record "$kind:$key.all" "$sum"
+    if [ "$kind" = video ]; then
+        for pid in "${@:3}"; do
+            n=$(rss_kib "$pid") || { rss=-; break; }
+            rss=$((rss + n))
+        done
+        record "playing:$key.all" "$rss"
     fi
 }
 
@@ -310,15 +328,21 @@ play_floor() { # play_floor KIND FILE
         t0=$(now_ns)
         tap "$(window_of '^Floor$')" "120 160"
         [ "$1" = video ] && record "tap:floor" "$(watch_red --since "$t0" --timeout 15)"
-        sample "$1" floor "$started"
+        local engine=""
+        for _ in $(seq 50); do
+            engine=$(pgrep -P "$started" | head -n1) && break
+            sleep 0.1
+        done
+        sample "$1" floor "$started" "$engine"
     fi
     stop_tree "$started"
 }
 
-play_movara() { # play_movara KIND ROOT_TAP
-    local t0 w front adapter=""
+play_movara() { # play_movara KIND ROOT_TAP ENGINE: KEY is movara, or movara-mpv
+    local t0 w front adapter="" engine="" key=movara
+    [ "$3" = mpv ] && key=movara-mpv
     no_red
-    start_bg "${movara_alone[@]}"
+    start_bg env MOVARA_ENGINE="$3" "${movara_alone[@]}"
     w=$([ "$(watch_window Movara --timeout 30)" != - ] && window_of '^Movara$')
     front=$(descendant "$started" movara)
     if [ -n "$w" ] && [ -n "$front" ]; then
@@ -327,16 +351,17 @@ play_movara() { # play_movara KIND ROOT_TAP
         sleep 1
         t0=$(now_ns)
         tap "$w" "$tap_first_row"
-        [ "$1" = video ] && record "tap:movara" "$(watch_red --since "$t0" --timeout 15)"
+        [ "$1" = video ] && record "tap:$key" "$(watch_red --since "$t0" --timeout 15)"
         for _ in $(seq 50); do
-            adapter=$(descendant "$front" mplayer) && break
+            adapter=$(descendant "$front" mplayer) && engine=$(pgrep -P "$adapter" | head -n1) &&
+                [ -n "$engine" ] && break
             sleep 0.1
         done
     fi
-    if [ -n "$adapter" ]; then
-        sample "$1" movara "$front" "$adapter"
+    if [ -n "$engine" ]; then
+        sample "$1" "$key" "$front" "$engine" "$adapter"
     else
-        record "$1:movara" -
+        record "$1:$key" -
     fi
     stop_tree "$started" "$front"
 }
@@ -375,13 +400,18 @@ for round in $(seq "$rounds"); do
     fresh_floor
     echo "Round $round of $rounds: video, ${seconds} s each ..." >&2
     play_floor video "$clip"
-    play_movara video "$tap_first_row"
+    play_movara video "$tap_first_row" mplayer
+    play_movara video "$tap_first_row" mpv
     play_smplayer video "$clip"
     echo "Round $round of $rounds: mp3, ${seconds} s each ..." >&2
     play_floor audio "$tone"
-    play_movara audio "$tap_second_row"
+    play_movara audio "$tap_second_row" mplayer
+    play_movara audio "$tap_second_row" mpv
     play_smplayer audio "$tone"
 done
+echo "Start to first sound and the gap between files (bench_gap) ..." >&2
+gap_figures=$(cd "$work" && env -u DISPLAY "$bin/bench_gap" --rounds "$rounds" 2>>"$work/output.txt" |
+    sed -n '/^start to first sound/,$p')
 
 # --- The table ------------------------------------------------------------------------
 
@@ -390,43 +420,59 @@ stats() { # stats VALUES...: "median min max count" of the numbers among them
         awk '{ a[NR] = $1 } END { if (NR) print a[int((NR + 1) / 2)], a[1], a[NR], NR; else print "- - - 0" }'
 }
 row() { # row WHAT KEY LABEL: median, min, max, tries, ratio to the floor's median
-    local median min max count fmedian ratio="-"
+    local median min max count fmedian ratio="-" floor=floor
+    [[ $3 == *.* ]] && floor=floor.${3#*.} # a part (.engine) or a sum (.all): the floor's same
     read -r median min max count < <(stats ${results[$2:$3]:-})
-    read -r fmedian _ < <(stats ${results[$2:floor]:-})
+    read -r fmedian _ < <(stats ${results[$2:$floor]:-})
     [ "$median" != - ] && [ "$fmedian" != - ] && [ "$fmedian" != 0 ] &&
         ratio=$(awk -v a="$median" -v b="$fmedian" 'BEGIN { printf "%.2f", a / b }')
-    printf '%-40s %-18s %8s %8s %8s %6s %9s\n' "$1" "$4" "$median" "$min" "$max" \
+    printf '%-40s %-22s %8s %8s %8s %6s %9s\n' "$1" "$4" "$median" "$min" "$max" \
         "$count/$rounds" "$ratio"
 }
 echo
 echo "Movara beside the floor and SMPlayer $(dpkg-query -W -f='${Version}' smplayer 2>/dev/null)," \
     "same MPlayer ($(dpkg-query -W -f='${Version}' mplayer 2>/dev/null)), -ao sdl," \
     "$rounds round(s), ${seconds} s samples"
-printf '%-40s %-18s %8s %8s %8s %6s %9s\n' "" "" median min max tries "x floor"
+printf '%-40s %-22s %8s %8s %8s %6s %9s\n' "" "" median min max tries "x floor"
 row "start to window on screen (ms)" start floor floor
 row "" start movara Movara
 row "" start launcher "Movara, launcher"
 row "" start smplayer SMPlayer
 row "tap to first video frame (ms)" tap floor floor
 row "" tap movara Movara
+row "" tap movara-mpv "Movara, mpv"
 row "start with the clip to first frame (ms)" fresh floor floor
 row "" fresh smplayer SMPlayer
-row "CPU per minute of video (ms)" video floor floor
-row "" video movara Movara
-row "" video adapter "Movara's adapter"
-row "" video movara+adapter "Movara + adapter"
-row "" video smplayer SMPlayer
-row "CPU per minute of mp3 (ms)" audio floor floor
-row "" audio movara Movara
-row "" audio adapter "Movara's adapter"
-row "" audio movara+adapter "Movara + adapter"
-row "" audio smplayer SMPlayer
+for kind in video audio; do
+    what=video
+    [ "$kind" = audio ] && what=mp3
+    row "CPU per minute of $what (ms)" $kind floor floor
+    row "" $kind movara Movara
+    row "" $kind movara.adapter "Movara's adapter"
+    row "" $kind movara+adapter "Movara + adapter"
+    row "" $kind movara-mpv "Movara, mpv"
+    row "" $kind movara-mpv.adapter "adapter, mpv"
+    row "" $kind movara-mpv+adapter "Movara + adapter, mpv"
+    row "" $kind smplayer SMPlayer
+    row "... with the engine (ms)" $kind floor.all "floor + MPlayer"
+    row "" $kind movara.all "Movara, MPlayer"
+    row "" $kind movara-mpv.all "Movara, mpv"
+    row "" $kind floor.engine "MPlayer alone"
+    row "" $kind movara-mpv.engine "mpv alone"
+done
 row "memory idle (RSS KiB)" idle floor floor
 row "" idle movara Movara
 row "" idle smplayer SMPlayer
 row "memory playing video (RSS KiB)" playing floor floor
 row "" playing movara Movara
+row "" playing movara-mpv "Movara, mpv"
 row "" playing smplayer SMPlayer
+row "... with the engine (RSS KiB)" playing floor.all "floor + MPlayer"
+row "" playing movara.all "Movara, MPlayer"
+row "" playing movara-mpv.all "Movara, mpv"
+echo
+echo "$gap_figures"
 echo "The floor runs MPlayer with the arguments Movara's adapter gives it: ${engine_args[*]}"
-echo "CPU is the front-end's own (all threads), not MPlayer's; Movara's adapter is counted apart."
+echo "CPU is the front-end's own (all threads); the adapter and the engine are counted apart,"
+echo "then together (\"with the engine\", against the floor and its MPlayer)."
 echo "SMPlayer's first frame includes its start-up (a fresh instance per round), as the floor's does."

@@ -11,7 +11,7 @@ add_dependencies(tst_adapterengine movara_engine_adapter)
 target_link_libraries(tst_adapterengine PRIVATE movara_testsupport)
 
 movara_add_qtest(tst_adapterscreen SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_adapterscreen.cpp
-    LABELS e2e)
+    LABELS e2e BOTH_ENGINES)
 add_dependencies(tst_adapterscreen movara_engine_adapter)
 target_link_libraries(tst_adapterscreen PRIVATE movara_testsupport)
 

@@ -3,6 +3,7 @@
 add_library(movara_adapter STATIC
     ${CMAKE_CURRENT_LIST_DIR}/adapter/commandfilter.cpp
     ${CMAKE_CURRENT_LIST_DIR}/adapter/enginecommandline.cpp
+    ${CMAKE_CURRENT_LIST_DIR}/adapter/engineprocess.cpp
     ${CMAKE_CURRENT_LIST_DIR}/adapter/enginerelay.cpp
     ${CMAKE_CURRENT_LIST_DIR}/adapter/mpegaudiolength.cpp
     ${CMAKE_CURRENT_LIST_DIR}/adapter/jsonvalue.cpp

@@ -127,18 +127,27 @@ void TestMpvTranslation::events_data()
                "\"selected\":true,\"albumart\":true,\"title\":\"\xfe\"}," +
                audioTrack + "]}\n"
         << "Playing /m/\xff.mp3.\n" + audioHeader << QByteArray();
-    QTest::addRow("video with sound")
-        << QByteArray("/m/v.avi")
-        << loaded +
-               "{\"request_id\":7,\"error\":\"success\",\"data\":[{\"type\":\"video\","
-               "\"selected\":true,\"codec\":\"mpeg4\",\"demux-w\":160,\"demux-h\":120,"
-               "\"demux-fps\":15}," +
-               audioTrack + "]}\n"
-        << QByteArray("Playing /m/v.avi.\nlibavformat file format detected.\n"
-                      "VIDEO:  [mpeg4]  160x120  24bpp  15.000 fps\n"
-                      "AO: [sdl] 44100Hz 2ch s16le (2 bytes per sample)\n"
-                      "VO: [x11] 160x120 => 160x120\nStarting playback...\n")
+    const QByteArray videoTracks =
+        loaded +
+        "{\"request_id\":7,\"error\":\"success\",\"data\":[{\"type\":\"video\","
+        "\"selected\":true,\"codec\":\"mpeg4\",\"demux-w\":160,\"demux-h\":120,"
+        "\"demux-fps\":15}," +
+        audioTrack + "]}\n";
+    const QByteArray videoHeader = "libavformat file format detected.\n"
+                                   "VIDEO:  [mpeg4]  160x120  24bpp  15.000 fps\n"
+                                   "AO: [sdl] 44100Hz 2ch s16le (2 bytes per sample)\n"
+                                   "VO: [x11] 160x120 => 160x120\nStarting playback...\n";
+    const QByteArray restart = "{\"event\":\"playback-restart\"}\n";
+    // The front-end shows its window on a video's header: not before mpv's own is up.
+    QTest::addRow("video header held until playback begins")
+        << QByteArray("/m/v.avi") << videoTracks << QByteArray("Playing /m/v.avi.\n")
         << QByteArray();
+    QTest::addRow("video with sound") << QByteArray("/m/v.avi") << videoTracks + restart
+                                      << "Playing /m/v.avi.\n" + videoHeader << QByteArray();
+    QTest::addRow("video that began before its tracks were told")
+        << QByteArray("/m/v.avi")
+        << started + "{\"event\":\"file-loaded\"}\n" + restart + videoTracks.mid(loaded.size())
+        << "Playing /m/v.avi.\n" + videoHeader << QByteArray();
     QTest::addRow("medium replaced: no end line")
         << QByteArray("/m/a.mp3")
         << loaded + "{\"request_id\":7,\"error\":\"success\",\"data\":[" + audioTrack +

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "engineprocess.h"
+
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 // Runs the media engine as a child process and stands in for it: the
@@ -34,7 +35,7 @@ protected:
 
     std::string enginePath;
     std::vector<std::string> arguments;
-    pid_t enginePid = -1;
+    EngineProcess process;
     int engineInput = -1;
     int engineOutput = -1;
 };

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "engineprocess.h"
 #include "mpvcommandline.h"
 #include "mpvtranslator.h"
 
 #include <string>
-#include <sys/types.h>
 #include <vector>
 
 // Runs mpv in the engine's place and stands in for MPlayer: the front-end's
@@ -41,7 +41,7 @@ protected:
     std::string mpvPath;
     MpvCommandLine commandLine;
     MpvTranslator translator;
-    pid_t enginePid = -1;
+    EngineProcess process;
     int ipc = -1;
     std::string outgoing; // IPC lines not yet taken by mpv
 };

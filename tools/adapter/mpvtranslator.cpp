@@ -302,6 +302,8 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
         current = known != entries.end() ? known->second : lastLoaded;
         active = true;
         headerSent = false;
+        heldHeader.clear();
+        restarted = false;
         statusAsked = false;
         lastStatus = -1;
         stillStatus = 0;
@@ -312,10 +314,15 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
         const long long id = nextId;
         send += request("\"get_property\",\"track-list\"", Reply::Tracks, true);
         awaited[id].second = current;
+    } else if (name == "playback-restart") {
+        restarted = true;
+        releaseHeader(out);
     } else if (name == "end-file") {
         const std::string_view reason = message.text("reason");
         if (reason == "stop" || reason == "redirect")
             return; // replaced by the next medium
+        if (reason == "eof")
+            releaseHeader(out); // too short to have begun
         const bool played = headerSent;
         active = headerSent = false;
         if (reason == "quit")
@@ -348,7 +355,7 @@ void MpvTranslator::reply(Reply kind, const std::string &path, const JsonValue &
             entries[(long long)data->numberOf("playlist_entry_id", -1)] = path;
         break;
     case Reply::Tracks:
-        if (success && data && path == current && active && !headerSent)
+        if (success && data && path == current && active && !headerSent && heldHeader.empty())
             header(*data, out);
         break;
     case Reply::Length:
@@ -398,32 +405,45 @@ void MpvTranslator::header(const JsonValue &tracks, std::string &out)
         return; // mpv ends it with an error
     hasAudio = audio != nullptr;
     hasVideo = video != nullptr;
+    // The front-end shows its video window on this header. mpv must have mapped
+    // its own window inside by then: it takes the window's being shown for its
+    // own, and would leave its own unmapped.
+    std::string &lines = video && !restarted ? heldHeader : out;
     char line[256];
     if (video) {
         const int w = int(video->numberOf("demux-w", 0)), h = int(video->numberOf("demux-h", 0));
         fps = video->numberOf("demux-fps", 0);
-        out += "libavformat file format detected.\n";
+        lines += "libavformat file format detected.\n";
         std::snprintf(line, sizeof line, "VIDEO:  [%s]  %dx%d  24bpp  %.3f fps\n",
                       std::string(video->text("codec", "?")).c_str(), w, h, fps);
-        out += line;
+        lines += line;
     } else {
-        out += "Audio file file format detected.\n";
+        lines += "Audio file file format detected.\n";
     }
     if (audio) {
         std::snprintf(line, sizeof line, "AO: [%s] %dHz %dch s16le (2 bytes per sample)\n",
                       audioDriver.c_str(), int(audio->numberOf("demux-samplerate", 44100)),
                       int(audio->numberOf("demux-channel-count", 2)));
-        out += line;
+        lines += line;
     }
     if (video) {
         std::snprintf(line, sizeof line, "VO: [%s] %dx%d => %dx%d\n", videoDriver.c_str(),
                       int(video->numberOf("demux-w", 0)), int(video->numberOf("demux-h", 0)),
                       int(video->numberOf("demux-w", 0)), int(video->numberOf("demux-h", 0)));
-        out += line;
+        lines += line;
     } else {
-        out += "Video: no video\n";
+        lines += "Video: no video\n";
     }
-    out += "Starting playback...\n";
+    lines += "Starting playback...\n";
+    headerSent = heldHeader.empty();
+}
+
+void MpvTranslator::releaseHeader(std::string &out)
+{
+    if (heldHeader.empty())
+        return;
+    out += heldHeader;
+    heldHeader.clear();
     headerSent = true;
 }
 

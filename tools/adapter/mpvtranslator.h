@@ -49,6 +49,7 @@ protected:
     void event(const JsonValue &message, std::string &out, std::string &err, std::string &send);
     void reply(Reply kind, const std::string &path, const JsonValue &message, std::string &out);
     void header(const JsonValue &tracks, std::string &out);
+    void releaseHeader(std::string &out);
     std::string statusPiece(double position) const;
 
     std::string audioDriver, videoDriver;
@@ -60,6 +61,8 @@ protected:
     std::string lastLoaded, current;
     bool active = false; // a medium is loading or playing
     bool headerSent = false;
+    std::string heldHeader; // a video's, until mpv's first picture is on its way
+    bool restarted = false; // playback of the current medium has begun
     bool paused = false;
     bool hasAudio = false, hasVideo = false;
     double fps = 0, length = 0;
