@@ -175,6 +175,9 @@ void TestAdapterFilters::seeks_data()
                               << QByteArray("seek 1.00 2\n");
     QTest::addRow("relative, from the time shown")
         << vbr << QByteArray("seek 1 \n") << 0.5 << QByteArray("seek 1.50 2\n");
+    QTest::addRow("two before the engine shows the first")
+        << vbr << QByteArray("seek 0.5 \nseek 0.5 \n") << 0.5
+        << QByteArray("seek 1.00 2\nseek 1.50 2\n");
     QTest::addRow("back past the start")
         << vbr << QByteArray("seek -15 0\n") << 0.5 << QByteArray("seek 0.00 2\n");
     QTest::addRow("on past the end")

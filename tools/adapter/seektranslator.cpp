@@ -59,6 +59,10 @@ double SeekTranslator::playableLength(const std::string &mediumPath)
 std::string SeekTranslator::rewrite(std::string_view lines, const std::string &mediumPath,
                                     double elapsed)
 {
+    // The engine has shown where the last seek landed, or has had time enough to.
+    if (mediumPath != countedPath || std::abs(elapsed - lastTarget) < 1 ||
+        std::chrono::steady_clock::now() - lastSent > std::chrono::seconds(1))
+        lastTarget = -1;
     std::string out;
     size_t start = 0;
     while (start < lines.size()) {
@@ -73,10 +77,13 @@ std::string SeekTranslator::rewrite(std::string_view lines, const std::string &m
             return out;
         }
         double target = 0;
+        const double from = lastTarget >= 0 ? lastTarget : elapsed;
         const double length =
-            word == "seek" && seekTarget(line, elapsed, target) ? playableLength(mediumPath) : -1;
+            word == "seek" && seekTarget(line, from, target) ? playableLength(mediumPath) : -1;
         if (length > 0) {
             target = std::clamp(target, 0.0, std::max(0.0, length - endMargin));
+            lastTarget = target;
+            lastSent = std::chrono::steady_clock::now();
             char seek[48];
             std::snprintf(seek, sizeof seek, "seek %.2f 2\n", target);
             out += seek;

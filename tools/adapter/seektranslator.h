@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 
@@ -15,7 +16,9 @@ class SeekTranslator
 {
 public:
     // Complete command lines for the medium at mediumPath, whose latest
-    // status showed elapsed seconds (negative before the first).
+    // status showed elapsed seconds (negative before the first). A relative
+    // seek that comes before the engine has shown where the last one landed
+    // goes on from that one's target, as the keys were pressed.
     std::string rewrite(std::string_view lines, const std::string &mediumPath, double elapsed);
 
     // One seek line: the target in seconds (relative ones from elapsed), or
@@ -30,4 +33,6 @@ protected:
 
     std::string countedPath;
     double countedLength = -1;
+    double lastTarget = -1; // of the last seek the engine has not yet shown, or negative
+    std::chrono::steady_clock::time_point lastSent;
 };
