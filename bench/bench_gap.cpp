@@ -133,8 +133,8 @@ void print(const char *name, const QList<double> &gaps, double floor)
 {
     const auto [low, high] = std::minmax_element(gaps.begin(), gaps.end());
     const double mid = median(gaps);
-    std::printf("%-34s median %6.1f ms (%.1f to %.1f, %lld)", name, mid, gaps.isEmpty() ? 0 : *low,
-                gaps.isEmpty() ? 0 : *high, qlonglong(gaps.size()));
+    std::printf("  %-32s median %6.1f ms (%.1f to %.1f, %lld)", name, mid,
+                gaps.isEmpty() ? 0 : *low, gaps.isEmpty() ? 0 : *high, qlonglong(gaps.size()));
     if (floor > 0)
         std::printf("  %.2f x", mid / floor);
     std::printf("\n");
@@ -200,18 +200,23 @@ int main(int argc, char **argv)
         qunsetenv("MOVARA_MPLAYER");
         std::fprintf(stderr, "round %d done\n", round + 1);
     }
-    std::printf("start to first sound (the first status):\n");
-    const double floorStart = median(own.starts);
-    print("  MPlayer alone", own.starts, 0);
-    print("  Movara, MPlayer", movara.starts, floorStart);
-    if (mpv)
-        print("  Movara, mpv", movaraMpv.starts, floorStart);
-    std::printf("gap between media (last status to the next one's first):\n");
-    const double floor = median(own.gaps);
-    print("  MPlayer's own playlist", own.gaps, 0);
-    print("  Movara, MPlayer (its end line)", movara.gaps, floor);
-    if (mpv)
-        print("  Movara, mpv", movaraMpv.gaps, floor);
-    print("  Movara (silence rule alone)", silence.gaps, floor);
+    const struct
+    {
+        const char *title;
+        QList<double> Figures::*figures;
+        const char *floorName;
+    } tables[] = {{"start to first sound (the first status)", &Figures::starts, "MPlayer alone"},
+                  {"gap between media (last status to the next one's first)", &Figures::gaps,
+                   "MPlayer's own playlist"}};
+    for (const auto &table : tables) {
+        std::printf("%s:\n", table.title);
+        const double floor = median(own.*table.figures);
+        print(table.floorName, own.*table.figures, 0);
+        print("Movara, MPlayer", movara.*table.figures, floor);
+        if (mpv)
+            print("Movara, mpv", movaraMpv.*table.figures, floor);
+        if (table.figures == &Figures::gaps)
+            print("Movara (silence rule alone)", silence.gaps, floor);
+    }
     return 0;
 }
