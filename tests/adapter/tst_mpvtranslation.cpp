@@ -275,7 +275,7 @@ void TestMpvTranslation::commandLine()
         args << QString::fromStdString(arg);
     for (const char *expected :
          {"--input-ipc-client=fd://3", "--idle=yes", "--no-config", "--osd-level=0", "--osc=no",
-          "--wid=123", "--ao=pulse,sdl,null", "--vo=x11,null",
+          "--gapless-audio=no", "--wid=123", "--ao=pulse,sdl,null", "--vo=x11,null",
           "--vf=lavfi=[transpose=2,scale=-2:320,crop='min(iw,240)':'min(ih,320)']",
           "--audio-channels=stereo", "--audio-samplerate=44100", "--sws-scaler=fast-bilinear"})
         QVERIFY2(args.contains(QLatin1String(expected)), expected);
