@@ -222,6 +222,10 @@ void TestMpvTranslation::statusPieces()
     QCOMPARE(pieces.count(pieces.first()), 5);
     QCOMPARE(pieces.count(QString()), 2);
     QVERIFY(pieces.last().startsWith("A:  62.0 (01:02.0)"));
+    // Playback beginning asks its first position at once, not at the next pace.
+    const std::string asked = translator.events("{\"event\":\"playback-restart\"}\n", out, err);
+    QVERIFY(asked.find("\"time-pos\"") != std::string::npos);
+    QVERIFY(translator.statusRequest().empty());
 }
 
 void TestMpvTranslation::json_data()

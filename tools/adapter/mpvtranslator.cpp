@@ -317,6 +317,8 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
     } else if (name == "playback-restart") {
         restarted = true;
         releaseHeader(out);
+        // The first position now, not at the next pace: the medium is heard from here.
+        send += statusRequest();
     } else if (name == "end-file") {
         const std::string_view reason = message.text("reason");
         if (reason == "stop" || reason == "redirect")
