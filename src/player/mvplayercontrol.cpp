@@ -61,6 +61,22 @@ bool readWhole(int fd, void *data, size_t size)
     while (n < 0 && errno == EINTR);
     return n == ssize_t(size);
 }
+
+// Runs in the child before the engine's exec, which may share the program's
+// memory until then: nothing of it, sanitizer marks on the stack included,
+// may outlive it.
+__attribute__((no_sanitize_address)) [[noreturn]] void
+execEngine(pid_t program, char *const *engineArgv, int reportFd)
+{
+    // The engine dies with the program, even when the program is killed.
+    ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (::getppid() != program)
+        ::_exit(127);
+    ::execv(engineArgv[0], engineArgv);
+    const int error = errno;
+    [[maybe_unused]] const ssize_t written = ::write(reportFd, &error, sizeof error);
+    ::_exit(127);
+}
 } // namespace
 
 const char MvPlayerControl::defaultCurrentMediaFile[] = "/tmp/movara_curmedia.name";
@@ -376,16 +392,8 @@ int MvPlayerControl::launchPlayer(const QString &path)
     const pid_t program = ::getpid();
     char *const *engineArgv = argv.data();
     const int reportFd = execReport[1];
-    next->setChildProcessModifier([program, engineArgv, reportFd] {
-        // The engine dies with the program, even when the program is killed.
-        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-        if (::getppid() != program)
-            ::_exit(127);
-        ::execv(engineArgv[0], engineArgv);
-        const int error = errno;
-        [[maybe_unused]] const ssize_t written = ::write(reportFd, &error, sizeof error);
-        ::_exit(127);
-    });
+    next->setChildProcessModifier(
+        [program, engineArgv, reportFd] { execEngine(program, engineArgv, reportFd); });
 
     next->start(QStringLiteral("./mplayer"), arguments);
     ::close(execReport[1]);
