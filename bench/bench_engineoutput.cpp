@@ -6,7 +6,7 @@
 // process's own, from getrusage. Also the time playFile takes to get the
 // engine process running. Prints figures; asserts nothing.
 
-#include "../tests/engine/enginetesthelpers.h"
+#include "support/enginetesthelpers.h"
 
 #include "platform/zapplication.h"
 

@@ -9,7 +9,7 @@
 // asserts nothing.
 //   bench_gap [--rounds N]
 
-#include "../tests/engine/enginetesthelpers.h"
+#include "support/enginetesthelpers.h"
 
 #include "platform/zapplication.h"
 

@@ -4,9 +4,9 @@
 // extensions, a QString per name, sort); measures the heap a row costs against
 // that QString per name; scrolls the list; and times the Down key at three
 // list sizes. Prints figures only.
-#include "app/mvsharepixmap.h"
-#include "browser/medialisting.h"
 #include "browser/mvfilebrowser.h"
+#include "core/medialisting.h"
+#include "core/mvsharepixmap.h"
 #include "platform/qlistbox.h"
 
 #include <QApplication>

@@ -3,8 +3,8 @@
 // compares it with a bare read-and-split of the same file and the same
 // hand-off; measures the heap the loaded list holds against the entries' own
 // text. Prints figures only.
-#include "browser/mvplaylist.h"
-#include "ui/mvplayqueue.h"
+#include "core/mvplaylist.h"
+#include "player/mvplayqueue.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -7,7 +7,7 @@
 // the untagged. Prints figures; asserts nothing.
 //   tests/phone-sandbox.sh --bind SRC --bind BUILD -- BUILD/bin/bench_start [rounds]
 
-#include "engine/enginetesthelpers.h"
+#include "support/enginetesthelpers.h"
 
 #include "platform/phonescreen.h"
 #include "platform/zapplication.h"

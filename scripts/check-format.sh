@@ -13,7 +13,7 @@ command -v clang-format >/dev/null 2>&1 || {
 if git rev-parse --is-inside-work-tree >/dev/null 2>&1; then
     files=$(git ls-files '*.cpp' '*.h' '*.c')
 else
-    files=$(find src tools tests bench -name '*.cpp' -o -name '*.h' -o -name '*.c')
+    files=$(find src adapter launcher tools tests bench -name '*.cpp' -o -name '*.h' -o -name '*.c')
 fi
 if [ "${1:-}" = --fix ]; then
     # shellcheck disable=SC2086

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Sets up a fresh Debian machine, builds Movara and runs it in the phone's world.
-# Options after the script's name go to the launcher (tools/movara-phone --help).
+# Options after the script's name go to the launcher (launcher/movara-phone --help).
 set -eu
 ROOT=$(cd "$(dirname "$0")/.." && pwd)
 BUILD="$ROOT/build"
@@ -8,7 +8,7 @@ BUILD="$ROOT/build"
 # Questions about the launcher need no build.
 for arg in "$@"; do
     case "$arg" in
-    -h | --help | --version) exec "$ROOT/tools/movara-phone" "$arg" ;;
+    -h | --help | --version) exec "$ROOT/launcher/movara-phone" "$arg" ;;
     --) break ;;
     esac
 done
@@ -19,4 +19,4 @@ if [ ! -x "$BUILD/bin/movara" ] || [ ! -x "$BUILD/bin/mplayer" ]; then
 fi
 # The program, its engine adapter and what the launcher's tour needs beside them.
 cmake --build "$BUILD" -j"$(nproc)" --target phone >/dev/null
-exec "$ROOT/tools/movara-phone" --build "$BUILD" "$@"
+exec "$ROOT/launcher/movara-phone" --build "$BUILD" "$@"

@@ -12,7 +12,7 @@ if(MOVARA_SANITIZE)
     target_link_options(movara_devicefake PRIVATE -fno-sanitize=all)
 endif()
 
-set(MOVARA_ENGINE_TEST_HELPERS ${CMAKE_CURRENT_SOURCE_DIR}/engine/enginetesthelpers.h)
+set(MOVARA_ENGINE_TEST_HELPERS ${CMAKE_CURRENT_SOURCE_DIR}/support/enginetesthelpers.h)
 
 movara_add_qtest(tst_engineoutput
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/engine/tst_engineoutput.cpp LABELS engine)

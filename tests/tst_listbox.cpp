@@ -1,4 +1,4 @@
-#include "app/mvsharepixmap.h"
+#include "core/mvsharepixmap.h"
 #include "platform/res_icon_reader.h"
 #include "platform/util_listbox.h"
 #include "widgets/mvlistboxitem.h"

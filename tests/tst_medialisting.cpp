@@ -1,5 +1,5 @@
-#include "app/rawfilename.h"
-#include "browser/medialisting.h"
+#include "core/medialisting.h"
+#include "core/rawfilename.h"
 
 #include <QDir>
 #include <QFile>

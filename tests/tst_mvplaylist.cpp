@@ -1,6 +1,6 @@
-#include "browser/mvplaylist.h"
-#include "ui/mvplaymodes.h"
-#include "ui/mvplayqueue.h"
+#include "core/mvplaylist.h"
+#include "player/mvplaymodes.h"
+#include "player/mvplayqueue.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // Renders the file browser as the phone shows it, for a look by eye.
-#include "app/mvsharepixmap.h"
 #include "browser/mvfilebrowser.h"
+#include "core/mvsharepixmap.h"
 #include "platform/phonegeometry.h"
 #include "platform/qlistbox.h"
 

@@ -2,7 +2,7 @@
 // layouts to PNG files, so the look can be checked without a display.
 //   phoneshot [output-directory]
 
-#include "app/trace.h"
+#include "core/trace.h"
 #include "platform/phonescreen.h"
 #include "platform/qscrollview.h"
 #include "platform/util_cst.h"

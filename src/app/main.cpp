@@ -1,7 +1,7 @@
 #include "app/mvapplication.h"
 #include "app/mvquitsignals.h"
-#include "app/mvsharepixmap.h"
 #include "app/startup.h"
+#include "core/mvsharepixmap.h"
 #include "ui/movara.h"
 
 #include <QFile>

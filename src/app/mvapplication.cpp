@@ -1,8 +1,8 @@
 #include "app/mvapplication.h"
 
-#include "app/mvsharepixmap.h"
 #include "app/startup.h"
-#include "app/trace.h"
+#include "core/mvsharepixmap.h"
+#include "core/trace.h"
 #include "ui/movara.h"
 
 #include <QTranslator>

@@ -1,8 +1,8 @@
 #include "browser/mvfilebrowser.h"
 
-#include "app/rawfilename.h"
-#include "browser/medialisting.h"
-#include "browser/mvplaylist.h"
+#include "core/medialisting.h"
+#include "core/mvplaylist.h"
+#include "core/rawfilename.h"
 
 #include "platform/res_icon_reader.h"
 #include "platform/util_listbox.h"

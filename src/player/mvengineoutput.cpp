@@ -1,6 +1,6 @@
 #include "player/mvengineoutput.h"
 
-#include "player/enginecommands.h"
+#include "protocol/enginecommands.h"
 
 #include <QRegularExpression>
 

@@ -1,9 +1,9 @@
 #include "player/mvplayercontrol.h"
 
-#include "app/displaysettings.h"
-#include "app/rawfilename.h"
-#include "app/trace.h"
-#include "player/enginecommands.h"
+#include "core/displaysettings.h"
+#include "core/rawfilename.h"
+#include "core/trace.h"
+#include "protocol/enginecommands.h"
 
 #include <QFile>
 #include <QFileInfo>

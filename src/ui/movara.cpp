@@ -1,10 +1,9 @@
 #include "ui/movara.h"
 
-#include "app/mvmpris.h"
-#include "app/rawfilename.h"
-#include "app/trace.h"
 #include "browser/mvfilebrowser.h"
-#include "browser/mvplaylist.h"
+#include "core/mvplaylist.h"
+#include "core/rawfilename.h"
+#include "core/trace.h"
 #include "platform/phonekeys.h"
 #include "platform/phonescreen.h"
 #include "platform/qscrollview.h"
@@ -13,13 +12,14 @@
 #include "platform/zmessagebox.h"
 #include "platform/zpushbutton.h"
 #include "player/mvplayercontrol.h"
+#include "player/mvplaymodes.h"
 #include "player/mvresumetracker.h"
 #include "player/mvsleeptimer.h"
 #include "player/mvtagreader.h"
+#include "remote/mvmpris.h"
 #include "ui/mvnotice.h"
 #include "ui/mvnowplayingview.h"
 #include "ui/mvoptionsmenu.h"
-#include "ui/mvplaymodes.h"
 
 #include <QApplication>
 #include <QFile>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/mvplayqueue.h"
+#include "player/mvplayqueue.h"
 #include "widgets/mvmainwidget.h"
 
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "widgets/mvlistboxitem.h"
 
-#include "app/mvsharepixmap.h"
+#include "core/mvsharepixmap.h"
 #include "platform/phonegeometry.h"
 #include "platform/qlistbox.h"
 

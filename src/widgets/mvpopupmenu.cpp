@@ -1,6 +1,6 @@
 #include "widgets/mvpopupmenu.h"
 
-#include "app/trace.h"
+#include "core/trace.h"
 #include "platform/qcustommenuitem.h"
 #include "platform/qpopupmenu.h"
 

@@ -1,6 +1,6 @@
-#include "app/mvsharepixmap.h"
-#include "app/rawfilename.h"
 #include "browser/mvfilebrowser.h"
+#include "core/mvsharepixmap.h"
+#include "core/rawfilename.h"
 #include "platform/qlistbox.h"
 #include "platform/res_icon_reader.h"
 #include "widgets/mvlistboxitem.h"

@@ -1,10 +1,10 @@
 // Display, keypad-light and mixer requests, seen through the interposed
 // fake of the phone's devices (run with LD_PRELOAD).
 
-#include "enginetesthelpers.h"
+#include "support/enginetesthelpers.h"
 
-#include "app/displaysettings.h"
-#include "app/displaysettingsseam.h"
+#include "core/displaysettings.h"
+#include "core/displaysettingsseam.h"
 #include "platform/powermanagement.h"
 
 #include <QSignalSpy>

@@ -1,7 +1,7 @@
 // The control's one playback state against the scripted engine: each change
 // told once, in order, and the pause signal in step with it.
 
-#include "enginetesthelpers.h"
+#include "support/enginetesthelpers.h"
 
 #include <QMetaEnum>
 

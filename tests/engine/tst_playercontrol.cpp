@@ -1,9 +1,9 @@
 // The engine control against the scripted engine: launch, command stream,
 // output parsing, the end-of-medium watchdog and the engine's failures.
 
-#include "enginetesthelpers.h"
+#include "support/enginetesthelpers.h"
 
-#include "app/rawfilename.h"
+#include "core/rawfilename.h"
 #include "platform/powermanagement.h"
 
 #include <QSignalSpy>

@@ -2,7 +2,7 @@
 // now-playing view while no picture is drawn, the engine's picture once it
 // reports video, and the "Cannot play" notice.
 
-#include "enginetesthelpers.h"
+#include "support/enginetesthelpers.h"
 
 #include "platform/phonescreen.h"
 #include "platform/zapplication.h"

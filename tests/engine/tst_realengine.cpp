@@ -4,7 +4,7 @@
 #include "support/requiredtools.h"
 #include "support/testmedia.h"
 
-#include "enginetesthelpers.h"
+#include "support/enginetesthelpers.h"
 
 #include "platform/phonescreen.h"
 #include "platform/zapplication.h"

@@ -4,12 +4,11 @@
 // engine that dies or is missing, a file picked while the engine quits, a
 // playlist, ticks and the options menu.
 
-#include "engine/enginetesthelpers.h"
+#include "support/enginetesthelpers.h"
 #include "support/requiredtools.h"
 
-#include "app/mvmpris.h"
 #include "browser/mvfilebrowser.h"
-#include "browser/mvplaylist.h"
+#include "core/mvplaylist.h"
 #include "platform/phonegeometry.h"
 #include "platform/phonescreen.h"
 #include "platform/powermanagement.h"
@@ -18,11 +17,12 @@
 #include "platform/zapplication.h"
 #include "platform/zmainwidget.h"
 #include "platform/zpushbutton.h"
+#include "player/mvplaymodes.h"
 #include "player/mvresumestore.h"
 #include "player/mvsleeptimer.h"
+#include "remote/mvmpris.h"
 #include "ui/movara.h"
 #include "ui/mvoptionsmenu.h"
-#include "ui/mvplaymodes.h"
 
 #include <QApplication>
 #include <QDBusConnection>

@@ -1,6 +1,6 @@
-#include "app/mvsharepixmap.h"
+#include "core/mvsharepixmap.h"
 
-#include "app/trace.h"
+#include "core/trace.h"
 
 #include <QPixmap>
 

@@ -1,6 +1,6 @@
-#include "ui/mvplayqueue.h"
+#include "player/mvplayqueue.h"
 
-#include "browser/mvplaylist.h"
+#include "core/mvplaylist.h"
 
 #include <QRandomGenerator>
 

@@ -1,4 +1,4 @@
-#include "app/mvmprisroot.h"
+#include "remote/mvmprisroot.h"
 
 QStringList MvMprisRoot::supportedMimeTypes() const
 {

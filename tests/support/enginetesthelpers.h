@@ -3,8 +3,8 @@
 // Shared by the engine control's tests: a temporary program directory with
 // the scripted engine as "./mplayer", its log, and stdout capture.
 
-#include "../support/enginelog.h"
 #include "player/mvplayercontrol.h"
+#include "support/enginelog.h"
 
 #include <QByteArray>
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "app/displaysettings.h"
-#include "app/displaysettingsseam.h"
+#include "core/displaysettings.h"
+#include "core/displaysettingsseam.h"
 
 #include "platform/powermanagement.h"
 #include "platform/systemsettings.h"

@@ -1,6 +1,6 @@
 #include "commandfilter.h"
 
-#include "player/enginecommands.h"
+#include "enginecommands.h"
 
 std::string CommandFilter::feed(std::string_view chunk)
 {

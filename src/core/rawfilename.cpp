@@ -1,4 +1,4 @@
-#include "app/rawfilename.h"
+#include "core/rawfilename.h"
 
 #include <QFile>
 #include <QUtf8StringView>

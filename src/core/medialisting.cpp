@@ -1,6 +1,6 @@
-#include "browser/medialisting.h"
+#include "core/medialisting.h"
 
-#include "app/rawfilename.h"
+#include "core/rawfilename.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,6 +1,6 @@
-#include "browser/mvplaylist.h"
+#include "core/mvplaylist.h"
 
-#include "app/rawfilename.h"
+#include "core/rawfilename.h"
 
 #include <QDir>
 #include <QFile>

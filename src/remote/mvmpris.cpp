@@ -1,7 +1,7 @@
-#include "app/mvmpris.h"
+#include "remote/mvmpris.h"
 
-#include "app/mvmprisroot.h"
 #include "platform/phonekeys.h"
+#include "remote/mvmprisroot.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>

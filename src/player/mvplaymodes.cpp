@@ -1,4 +1,4 @@
-#include "ui/mvplaymodes.h"
+#include "player/mvplaymodes.h"
 
 #include <QDir>
 #include <QFile>
