@@ -307,7 +307,9 @@ QStringList MvFileBrowser::tickedMedia(const QString &alsoPath) const
         const QString full = entryPath(rowName(row));
         if (!row->isChecked() && full != alsoPath)
             continue;
-        if (MvPlaylist::isPlaylistPath(full) || QFileInfo(full).isDir())
+        struct stat info;
+        if (MvPlaylist::isPlaylistPath(full) ||
+            (::stat(rawFileName(full).constData(), &info) == 0 && S_ISDIR(info.st_mode)))
             continue;
         media.append(full);
     }
