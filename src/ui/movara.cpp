@@ -786,9 +786,10 @@ void Movara::saveTicked()
     }
     const QString root = QString::fromLatin1(MvFileBrowser::mediaRoots[2].folder);
     const QString saved = MvPlaylist::save(root, QFileInfo(fileBrowser->path()).fileName(), media);
-    notice->showText(saved.isEmpty()
-                         ? tr("Cannot save the playlist")
-                         : tr("Saved as %1").arg(notice->fitted(QFileInfo(saved).fileName())));
+    notice->showText(
+        saved.isEmpty()
+            ? tr("Cannot save the playlist")
+            : tr("Saved as %1").arg(notice->fitted(displayFileName(QFileInfo(saved).fileName()))));
     notice->raise();
     // The playlists' own folder shows the new list at once.
     if (!saved.isEmpty() && fileBrowser->path() == root)
