@@ -114,6 +114,7 @@ void MvPlaylist::parse(const QByteArray &data, const QString &path)
     entries.clear();
     skippedCount = 0;
     cutCount = 0;
+    folders.clear();
     firstSkippedText.clear();
     loadError = Error::None;
     listPath = path;
@@ -241,44 +242,6 @@ bool pathExists(const QString &path)
     return ::stat(rawFileName(path).constData(), &info) == 0;
 }
 
-// The entry of `folder` named `name` in another letter case, compared as a
-// user reads them (so that a Latin-1 name matches its UTF-8 spelling), or "".
-QString nameInOtherCase(const QString &folder, const QString &name)
-{
-    DIR *dir = opendir(rawFileName(folder).constData());
-    if (!dir)
-        return QString();
-    const QString wanted = displayFileName(name);
-    QString found;
-    while (const dirent *e = readdir(dir)) {
-        const QString candidate = fileNameFromRaw(QByteArray(e->d_name));
-        if (displayFileName(candidate).compare(wanted, Qt::CaseInsensitive) == 0) {
-            found = candidate;
-            break;
-        }
-    }
-    closedir(dir);
-    return found;
-}
-
-// `parts` below `base`, each part as written or else in another letter case.
-QString findBelow(const QString &base, const QStringList &parts, bool anyCase)
-{
-    QString at = base;
-    for (const QString &part : parts) {
-        const QString exact = at + QLatin1Char('/') + part;
-        if (!anyCase || part == QLatin1String(".") || part == QLatin1String("..") ||
-            pathExists(exact)) {
-            at = exact;
-            continue;
-        }
-        const QString other = nameInOtherCase(at, part);
-        if (other.isEmpty())
-            return QString();
-        at += QLatin1Char('/') + other;
-    }
-    return pathExists(at) ? at : QString();
-}
 } // namespace
 
 QStringList MvPlaylist::searchFolders = [] {
@@ -299,6 +262,51 @@ QString MvPlaylist::path(int index) const
     if (!latin1 || asBytes.isEmpty() || pathExists(asBytes))
         return asBytes;
     return resolve(QString::fromLatin1(bytes));
+}
+
+const MvPlaylist::Folder &MvPlaylist::folderNames(const QString &folder) const
+{
+    // Each folder is read once per list: a long list of names that are
+    // nowhere costs lookups, not a listing per entry.
+    auto found = folders.constFind(folder);
+    if (found != folders.constEnd())
+        return *found;
+    Folder names;
+    if (DIR *dir = opendir(rawFileName(folder).constData())) {
+        names.listed = true;
+        while (const dirent *e = readdir(dir)) {
+            const QString name = fileNameFromRaw(QByteArray(e->d_name));
+            names.exact.insert(name);
+            // Compared as a user reads them: a Latin-1 name matches its UTF-8 spelling.
+            names.folded.insert(displayFileName(name).toCaseFolded(), name);
+        }
+        closedir(dir);
+    }
+    return *folders.insert(folder, names);
+}
+
+QString MvPlaylist::findBelow(const QString &base, const QStringList &parts, bool anyCase) const
+{
+    QString at = base;
+    for (const QString &part : parts) {
+        if (part == QLatin1String(".") || part == QLatin1String("..")) {
+            at += QLatin1Char('/') + part;
+            continue;
+        }
+        const Folder &names = folderNames(at);
+        // A folder that may be passed but not read still has the names written.
+        if (names.exact.contains(part) ||
+            (!names.listed && pathExists(at + QLatin1Char('/') + part))) {
+            at += QLatin1Char('/') + part;
+            continue;
+        }
+        const QString other =
+            anyCase ? names.folded.value(displayFileName(part).toCaseFolded()) : QString();
+        if (other.isEmpty())
+            return QString();
+        at += QLatin1Char('/') + other;
+    }
+    return pathExists(at) ? at : QString();
 }
 
 QString MvPlaylist::resolve(QString entry) const

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -70,6 +72,15 @@ private:
     void skip(QByteArrayView entry);
     QString decoded(quint32 at, quint32 length) const;
     QString resolve(QString entry) const;
+    // A folder's names as they are and as compared in any letter case.
+    struct Folder
+    {
+        QSet<QString> exact;
+        QHash<QString, QString> folded;
+        bool listed = false;
+    };
+    const Folder &folderNames(const QString &folder) const;
+    QString findBelow(const QString &base, const QStringList &parts, bool anyCase) const;
     void parseM3u(QByteArrayView data);
     void parsePls(QByteArrayView data);
 
@@ -82,4 +93,5 @@ private:
     QString firstSkippedText;
     bool latin1 = false;
     Error loadError = Error::None;
+    mutable QHash<QString, Folder> folders; // read while resolving Windows paths
 };
