@@ -109,8 +109,7 @@ void MpegAudioCounter::work()
     }
 }
 
-bool MpegAudioCounter::result(const std::string &path, MpegAudioCount count,
-                              double &seconds) const
+bool MpegAudioCounter::result(const std::string &path, MpegAudioCount count, double &seconds) const
 {
     std::lock_guard<std::mutex> guard(lock);
     return knownLocked(path, count, &seconds);
@@ -119,8 +118,7 @@ bool MpegAudioCounter::result(const std::string &path, MpegAudioCount count,
 double MpegAudioCounter::progress(const std::string &path, MpegAudioCount count) const
 {
     std::lock_guard<std::mutex> guard(lock);
-    return running && jobs.front().path == path && jobs.front().count == count ? counted.load()
-                                                                               : 0;
+    return running && jobs.front().path == path && jobs.front().count == count ? counted.load() : 0;
 }
 
 void MpegAudioCounter::clearWake()

@@ -48,9 +48,9 @@ private:
     int wake = -1;
     mutable std::mutex lock;
     std::condition_variable jobsChanged;
-    std::deque<Job> jobs;   // asked for, the one under way first
-    std::vector<Job> done;  // the newest last, a few at most
-    bool running = false;   // jobs.front() is under way
+    std::deque<Job> jobs;  // asked for, the one under way first
+    std::vector<Job> done; // the newest last, a few at most
+    bool running = false;  // jobs.front() is under way
     bool ending = false;
     std::atomic<bool> stop{false};
     std::atomic<double> counted{0};
