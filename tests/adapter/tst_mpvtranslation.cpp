@@ -295,8 +295,6 @@ void TestMpvTranslation::commandLineMedia_data()
     QTest::addColumn<QByteArray>("list"); // the hand-off file, when given by -playlist
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QByteArrayList>("media");
-    QTest::newRow("a medium") << QByteArray() << QStringList{"-idle", "/m/a.mp3"}
-                              << QByteArrayList{"/m/a.mp3"};
     QTest::newRow("a hand-off file, name not UTF-8")
         << QByteArray("/m/caf\xe9.mp3\n") << QStringList{"-idle", "-playlist", "@"}
         << QByteArrayList{"/m/caf\xe9.mp3"};
