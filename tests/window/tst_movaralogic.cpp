@@ -21,6 +21,7 @@
 #include "player/mvresumestore.h"
 #include "player/mvsleeptimer.h"
 #include "ui/movara.h"
+#include "ui/mvnotice.h"
 #include "ui/mvnowplayingview.h"
 #include "ui/mvoptionsmenu.h"
 #include "ui/mvplaymodes.h"
@@ -503,6 +504,12 @@ void TestMovaraLogic::playsAPlaylist()
              QStringList({played("a.avi"), "fileChanged : " + playlistRoot + "/Sub/r.avi",
                           "fileChanged : " + playlistRoot + "/Sub/w.avi"}));
     QCOMPARE(engine->stdinLines().count(loadCommand), 2);
+    // The entry that names nothing here is not found, rather than unplayable.
+    QStringList notices;
+    for (const MvNotice *notice : screen->findChildren<MvNotice *>())
+        notices << notice->text();
+    QVERIFY2(notices.contains(QStringLiteral("Not found: gone.avi")),
+             qPrintable(notices.join('|')));
     // Back in the browser on the playlist's row.
     auto *box = qobject_cast<QListBox *>(window->fileBrowser->listWidget());
     QVERIFY(box);
