@@ -1,6 +1,7 @@
 #include "enginerelay.h"
 
 #include "commandfilter.h"
+#include "mpegaudiocounter.h"
 #include "outputfilter.h"
 #include "seektranslator.h"
 
@@ -107,7 +108,13 @@ int EngineRelay::run()
     char buffer[65536];
     std::string relayed;
     std::string list;
+    // Lengths of MPEG audio are counted on a thread: a walk over a big file
+    // on slow storage would otherwise hold the relay for seconds, and the
+    // front-end would take the silence for the medium's end.
+    MpegAudioCounter counter;
+    output.setCounter(&counter);
     SeekTranslator seeks;
+    seeks.setCounter(&counter);
     // The front-end names its first medium last, or the playlist file that holds its name.
     const size_t given = arguments.size();
     if (given >= 2 && arguments[given - 2] == "-playlist")
@@ -116,9 +123,11 @@ int EngineRelay::run()
         output.setMedium(arguments.back());
 
     while (engineOutput >= 0 || !process.exited()) {
-        pollfd fds[3];
+        pollfd fds[4];
         nfds_t count = 0;
         fds[count++] = {process.wakeFd(), POLLIN, 0};
+        const nfds_t counterIndex = count;
+        fds[count++] = {counter.wakeFd(), POLLIN, 0};
         const bool paced = !process.exited() && Clock::now() < nextRead;
         const nfds_t outputIndex = engineOutput >= 0 && !paced ? count : 99;
         if (outputIndex < 99)
@@ -141,6 +150,14 @@ int EngineRelay::run()
 
         if ((fds[0].revents & POLLIN) && process.wake())
             EngineProcess::closeFd(engineInput);
+
+        if (fds[counterIndex].revents & POLLIN) {
+            counter.clearWake();
+            relayed.clear();
+            output.takeCount(relayed);
+            EngineProcess::writeAll(STDOUT_FILENO, relayed);
+            sendToEngine(seeks.takeCount(output.currentMedium(), output.elapsed()));
+        }
 
         if (outputIndex < count && fds[outputIndex].revents) {
             const ssize_t n = read(engineOutput, buffer, sizeof buffer);

@@ -3,6 +3,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 namespace {
@@ -97,6 +100,24 @@ public:
     }
     const unsigned char *data() const { return buffer.data() + at; }
     void skip(size_t count) { at += count; }
+    // Passes over count bytes that may reach far past what is read: those
+    // beyond are sought over, never read. False when the file ends before.
+    bool skipFar(size_t count)
+    {
+        const size_t kept = buffer.size() - at;
+        if (count <= kept) {
+            at += count;
+            return true;
+        }
+        buffer.clear();
+        at = 0;
+        const off_t beyond = off_t(count - kept);
+        struct stat info;
+        const off_t here = ftello(file);
+        if (here < 0 || fstat(fileno(file), &info) != 0 || beyond > info.st_size - here)
+            return false;
+        return fseeko(file, beyond, SEEK_CUR) == 0;
+    }
 
 private:
     FILE *file;
@@ -104,16 +125,16 @@ private:
     size_t at = 0;
 };
 
-double framesLength(ForwardReader &reader, bool headerCountTrusted)
+double framesLength(ForwardReader &reader, bool headerCountTrusted, const MpegAudioWatch &watch)
 {
+    // An ID3v2 tag (up to 256 MB, as its size says) is passed over unread.
     if (reader.has(10) && std::memcmp(reader.data(), "ID3", 3) == 0) {
         const unsigned char *tag = reader.data();
         const size_t tagSize = size_t(tag[6] & 0x7F) << 21 | size_t(tag[7] & 0x7F) << 14 |
                                size_t(tag[8] & 0x7F) << 7 | size_t(tag[9] & 0x7F);
         const size_t total = 10 + tagSize + ((tag[5] & 0x10) ? 10 : 0);
-        if (!reader.has(total))
+        if (!reader.skipFar(total))
             return -1;
-        reader.skip(total);
     }
     // The first frame must start there, a little padding aside, and two more
     // must follow it: a stray sync word in another format is no stream.
@@ -135,10 +156,18 @@ double framesLength(ForwardReader &reader, bool headerCountTrusted)
         if (frames > 0)
             return double(frames) * first.samples / first.rate;
     }
+    if (watch.walkedAll)
+        *watch.walkedAll = true;
     // What is not a frame (a trailing tag, a damaged stretch) is passed over
     // byte by byte up to the next header.
     double seconds = 0;
-    while (reader.has(4)) {
+    for (unsigned frames = 0; reader.has(4); ++frames) {
+        if ((frames & 1023) == 0) {
+            if (watch.stop && watch.stop->load(std::memory_order_relaxed))
+                return -1;
+            if (watch.progress)
+                watch.progress->store(seconds, std::memory_order_relaxed);
+        }
         FrameHeader frame;
         if (!parseHeader(reader.data(), frame)) {
             reader.skip(1);
@@ -154,13 +183,21 @@ double framesLength(ForwardReader &reader, bool headerCountTrusted)
 
 } // namespace
 
-double mpegAudioLength(const std::string &path, MpegAudioCount count)
+double mpegAudioLength(const std::string &path, MpegAudioCount count, const MpegAudioWatch &watch)
 {
-    FILE *file = std::fopen(path.c_str(), "rbe");
-    if (!file)
+    // Regular files only: opening a pipe would wait for a writer for good.
+    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    struct stat info;
+    if (fd < 0)
         return -1;
+    FILE *file = nullptr;
+    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode) || fcntl(fd, F_SETFL, 0) != 0 ||
+        !(file = fdopen(fd, "rb"))) {
+        close(fd);
+        return -1;
+    }
     ForwardReader reader(file);
-    const double seconds = framesLength(reader, count == MpegAudioCount::HeaderFirst);
+    const double seconds = framesLength(reader, count == MpegAudioCount::HeaderFirst, watch);
     std::fclose(file);
     return seconds;
 }

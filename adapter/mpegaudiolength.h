@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <string>
 
 // The playing time of an MPEG audio file (MP3 and its kin), counted from its
@@ -9,5 +10,16 @@
 // length of what is really there (a cut-off download keeps its header's
 // count). Returns seconds, or a negative number when the file is not MPEG
 // audio from its start (after an ID3v2 tag).
+//
+// A walk over a whole file takes seconds on slow storage: it may be watched
+// from another thread (the seconds counted so far) and stopped (the result is
+// then negative).
 enum class MpegAudioCount { HeaderFirst, EveryFrame };
-double mpegAudioLength(const std::string &path, MpegAudioCount count = MpegAudioCount::HeaderFirst);
+struct MpegAudioWatch
+{
+    const std::atomic<bool> *stop = nullptr;
+    std::atomic<double> *progress = nullptr;
+    bool *walkedAll = nullptr; // set when every frame was walked (no header count used)
+};
+double mpegAudioLength(const std::string &path, MpegAudioCount count = MpegAudioCount::HeaderFirst,
+                       const MpegAudioWatch &watch = {});

@@ -1,5 +1,6 @@
 #include "mpvcommandline.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <string_view>
 
@@ -7,8 +8,8 @@ namespace {
 
 // MPlayer's options that take a value.
 constexpr std::string_view valuedOptions[] = {
-    "-ao", "-vo",  "-wid",      "-vf",       "-af",  "-sws", "-mixer",  "-subrotate",
-    "-ss", "-aid", "-osdlevel", "-msglevel", "-vid", "-sid", "-volume", "-cache"};
+    "-ao",  "-vo",       "-wid",      "-vf",  "-af",  "-sws",    "-mixer", "-subrotate", "-ss",
+    "-aid", "-osdlevel", "-msglevel", "-vid", "-sid", "-volume", "-cache", "-playlist"};
 
 // MPlayer's -sws numbers as mpv names them.
 constexpr std::string_view scalers[] = {"fast-bilinear", "bilinear", "bicubic",  "x",
@@ -73,6 +74,31 @@ std::string scaleSide(const std::string &value)
     if (value == "0" || value == "-1")
         return "";
     return isInteger(value) ? value : "";
+}
+
+// The media a playlist file names, one a line; blank lines and comments aside.
+// Read here rather than by mpv, which would take the file's own name for a
+// medium when the list's first line does not look like a path to it.
+void addPlaylistMedia(const std::string &list, std::vector<std::string> &media)
+{
+    FILE *file = std::fopen(list.c_str(), "re");
+    if (!file)
+        return;
+    std::string line;
+    for (int c = std::fgetc(file);; c = std::fgetc(file)) {
+        if (c != EOF && c != '\n') {
+            line += char(c);
+            continue;
+        }
+        while (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        if (!line.empty() && line[0] != '#')
+            media.push_back(line);
+        line.clear();
+        if (c == EOF)
+            break;
+    }
+    std::fclose(file);
 }
 
 } // namespace
@@ -167,6 +193,8 @@ MpvCommandLine mpvCommandLine(const std::vector<std::string> &engineArguments, i
             const long scaler = std::strtol(value.c_str(), nullptr, 10);
             if (scaler >= 0 && size_t(scaler) < std::size(scalers))
                 args.push_back("--sws-scaler=" + std::string(scalers[scaler]));
+        } else if (arg == "-playlist") {
+            addPlaylistMedia(value, line.media);
         } else if (arg == "-volume" && isInteger(value)) {
             args.push_back("--volume=" + value);
         }

@@ -126,7 +126,9 @@ std::string OutputFilter::release()
 
 std::string OutputFilter::finish()
 {
-    std::string out = joinHeld();
+    std::string out;
+    releaseLength(out);
+    out += joinHeld();
     stripTerminalEscapes(pending, out);
     pending.clear();
     return out;
@@ -176,11 +178,26 @@ void OutputFilter::takeLine(std::string_view line, std::string &out)
     if (startsWith(text, "get_path("))
         return;
     if (startsWith(text, "Playing ")) {
+        // A reply still being counted is the last medium's: it goes first, as
+        // the engine gave it.
+        releaseLength(out);
         ownAudioDemuxer = false;
         elapsedSeconds = -1;
     }
     if (startsWith(text, "ANS_LENGTH=") && ownAudioDemuxer && !medium.empty()) {
-        if (!lengthCounted) {
+        if (!lengthCounted && counter) {
+            if (!counter->result(medium, MpegAudioCount::HeaderFirst, mediumLength)) {
+                // Counted off the relay's path; the reply waits for it, while
+                // the engine's status goes on.
+                counter->request(medium, MpegAudioCount::HeaderFirst);
+                if (heldLength.empty()) {
+                    heldLength = std::string(line);
+                    heldFor = medium;
+                }
+                return;
+            }
+            lengthCounted = true;
+        } else if (!lengthCounted) {
             mediumLength = mpegAudioLength(medium);
             lengthCounted = true;
         }
@@ -202,6 +219,35 @@ void OutputFilter::takeLine(std::string_view line, std::string &out)
         held.emplace_back(line);
         return;
     }
+    passOn(line, out);
+}
+
+void OutputFilter::takeCount(std::string &out)
+{
+    double seconds = 0;
+    if (heldLength.empty() || !counter ||
+        !counter->result(heldFor, MpegAudioCount::HeaderFirst, seconds))
+        return;
+    std::string line = std::move(heldLength);
+    heldLength.clear();
+    if (heldFor == medium) {
+        mediumLength = seconds;
+        lengthCounted = true;
+    }
+    if (seconds > 0) {
+        char reply[64];
+        std::snprintf(reply, sizeof reply, "ANS_LENGTH=%.2f\n", seconds);
+        line = reply;
+    }
+    passOn(line, out);
+}
+
+void OutputFilter::releaseLength(std::string &out)
+{
+    if (heldLength.empty())
+        return;
+    const std::string line = std::move(heldLength);
+    heldLength.clear();
     passOn(line, out);
 }
 

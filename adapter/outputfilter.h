@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mpegaudiocounter.h"
+
 #include <string>
 #include <string_view>
 #include <vector>
@@ -52,6 +54,13 @@ public:
     // counted from the file's frames instead.
     void setMedium(std::string path);
 
+    // Counts lengths off the relay's path: a length reply then waits for its
+    // count, while the rest goes on (without one, the count is made at once).
+    void setCounter(MpegAudioCounter *lengthCounter) { counter = lengthCounter; }
+    // Passes on a length reply whose count is done; call when the counter wakes.
+    void takeCount(std::string &out);
+    bool lengthHeld() const { return !heldLength.empty(); }
+
     static const char *const audioHeader;
 
     // The most kept of a piece the engine has not ended yet, as the front-end
@@ -63,6 +72,7 @@ protected:
     void takeLine(std::string_view line, std::string &out);
     void passOn(std::string_view piece, std::string &out);
     void passOnStatus(std::string &out);
+    void releaseLength(std::string &out);
     std::string joinHeld();
     void keepNewestPending();
 
@@ -76,6 +86,9 @@ protected:
     bool ownAudioDemuxer = false; // the engine's "Audio only" header came for the medium
     bool endNear = false;
     double elapsedSeconds = -1;
+    MpegAudioCounter *counter = nullptr;
+    std::string heldLength; // a length reply waiting for its count, and its medium
+    std::string heldFor;
 };
 
 // Removes ANSI terminal control sequences (ESC [ ... final byte, ESC x) from text.

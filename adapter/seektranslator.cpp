@@ -50,10 +50,25 @@ double SeekTranslator::playableLength(const std::string &mediumPath)
 {
     if (mediumPath != countedPath) {
         countedPath = mediumPath;
-        countedLength =
-            mediumPath.empty() ? -1 : mpegAudioLength(mediumPath, MpegAudioCount::EveryFrame);
+        countedLength = -1;
+        counting = counter && !mediumPath.empty();
+        if (counting)
+            counter->request(mediumPath, MpegAudioCount::EveryFrame);
+        else if (!mediumPath.empty())
+            countedLength = mpegAudioLength(mediumPath, MpegAudioCount::EveryFrame);
     }
-    return countedLength;
+    if (counting && counter->result(mediumPath, MpegAudioCount::EveryFrame, countedLength))
+        counting = false;
+    return counting ? std::nan("") : countedLength;
+}
+
+std::string SeekTranslator::takeCount(const std::string &mediumPath, double elapsed)
+{
+    if (held.empty() || std::isnan(playableLength(mediumPath)))
+        return std::string();
+    const std::string lines = std::move(held);
+    held.clear();
+    return rewrite(lines, mediumPath, elapsed);
 }
 
 std::string SeekTranslator::rewrite(std::string_view lines, const std::string &mediumPath,
@@ -72,14 +87,34 @@ std::string SeekTranslator::rewrite(std::string_view lines, const std::string &m
         size_t wordEnd = 0;
         const std::string_view word = firstWord(line, wordEnd);
         if (word == "loadlist" || word == "loadfile") {
-            // Whatever follows is for a medium the engine has yet to open.
+            // Whatever follows is for a medium the engine has yet to open; seeks
+            // held for this one are of no use.
+            held.clear();
             out.append(lines.substr(start));
             return out;
         }
+        if (word == "quit" || word == "stop")
+            held.clear();
+        // Behind a held seek, seeks wait too, in order; other commands go on.
+        if (word == "seek" && !held.empty()) {
+            held.append(line);
+            start = end;
+            continue;
+        }
         double target = 0;
         const double from = lastTarget >= 0 ? lastTarget : elapsed;
-        const double length =
+        double length =
             word == "seek" && seekTarget(line, from, target) ? playableLength(mediumPath) : -1;
+        if (std::isnan(length)) {
+            // Still counting: a target short of what is counted so far goes now.
+            const double sure = counter->progress(mediumPath, MpegAudioCount::EveryFrame);
+            if (target > sure - endMargin) {
+                held.append(line);
+                start = end;
+                continue;
+            }
+            length = sure;
+        }
         if (length > 0) {
             target = std::clamp(target, 0.0, std::max(0.0, length - endMargin));
             lastTarget = target;

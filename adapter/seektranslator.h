@@ -1,5 +1,7 @@
 #pragma once
 
+#include "mpegaudiocounter.h"
+
 #include <chrono>
 #include <string>
 #include <string_view>
@@ -28,11 +30,24 @@ public:
     // How far short of the last frame's end a seek stops.
     static constexpr double endMargin = 0.5;
 
+    // Counts off the relay's path (without one, a seek waits for its count
+    // in rewrite()). A seek whose target lies beyond what is counted so far
+    // waits, with the seeks after it, until the count is done; other commands
+    // go on meanwhile. A new medium or a quit drops the seeks held.
+    void setCounter(MpegAudioCounter *lengthCounter) { counter = lengthCounter; }
+    // The commands held for a count that is now done; call when the counter wakes.
+    std::string takeCount(const std::string &mediumPath, double elapsed);
+    bool waiting() const { return !held.empty(); }
+
 protected:
+    // The length, or NaN while it is being counted.
     double playableLength(const std::string &mediumPath);
 
     std::string countedPath;
     double countedLength = -1;
     double lastTarget = -1; // of the last seek the engine has not yet shown, or negative
     std::chrono::steady_clock::time_point lastSent;
+    MpegAudioCounter *counter = nullptr;
+    bool counting = false;
+    std::string held; // seeks waiting for the count
 };

@@ -2,3 +2,5 @@
 add_dependencies(bench_engineoutput movara_scripted_engine)
 # The gap benchmark runs the adapter and the real engine.
 add_dependencies(bench_gap movara_engine_adapter)
+# The big MP3 benchmark runs the adapter and the real engine.
+add_dependencies(bench_bigmp3 movara_engine_adapter)

@@ -1,4 +1,5 @@
 #include "core/mvplaylist.h"
+#include "core/rawfilename.h"
 #include "player/mvplaymodes.h"
 #include "player/mvplayqueue.h"
 
@@ -8,6 +9,12 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using Repeat = MvPlayQueue::Repeat;
 
@@ -22,6 +29,11 @@ private slots:
     void badInput_data();
     void badInput();
     void saveNeverOverwrites();
+    void resolves_data();
+    void resolves();
+    void savesNamesByTheirBytes();
+    void createsOnlyANewName_data();
+    void createsOnlyANewName();
     void order_data();
     void order();
     void shufflePlaysEachOnce();
@@ -101,6 +113,7 @@ void TestMvPlaylist::badInput_data()
     QTest::addColumn<QByteArray>("data");
     QTest::addColumn<int>("maxEntries");
     QTest::addColumn<int>("minSkipped");
+    QTest::addColumn<int>("cut"); // playable entries left out past the limit
     // Entries that load but must never reach the engine.
     QTest::addColumn<QString>("notHandedOver");
 
@@ -108,17 +121,19 @@ void TestMvPlaylist::badInput_data()
     QRandomGenerator gen(19);
     for (char &c : random)
         c = char(gen.generate());
-    QTest::newRow("10 MB of random bytes") << random << 10 * 1024 * 1024 << 0 << QString();
+    QTest::newRow("10 MB of random bytes") << random << 10 * 1024 * 1024 << 0 << 0 << QString();
     QTest::newRow("a 1 MB line") << QByteArray(1024 * 1024, 'a') + "\n/x/a.mp3\n"
-                                 << 1 << 1 << QString();
+                                 << 1 << 1 << 0 << QString();
     QByteArray many;
     for (int i = 0; i < MvPlaylist::MaxEntries + 5; ++i)
         many += "/x/" + QByteArray::number(i) + ".mp3\n";
-    QTest::newRow("more entries than kept") << many << MvPlaylist::MaxEntries << 5 << QString();
-    QTest::newRow("NUL bytes") << QByteArray("/x/a\0b.mp3\n/x/c.mp3\n", 20) << 1 << 1 << QString();
-    QTest::newRow("a folder") << QByteArray("sub\n") << 1 << 0 << "sub";
-    QTest::newRow("a device") << QByteArray("/dev/null\n") << 1 << 0 << "/dev/null";
-    QTest::newRow("itself") << QByteArray("bad.m3u\n") << 0 << 1 << QString();
+    QTest::newRow("more entries than kept")
+        << many << MvPlaylist::MaxEntries << 0 << 5 << QString();
+    QTest::newRow("NUL bytes") << QByteArray("/x/a\0b.mp3\n/x/c.mp3\n", 20) << 1 << 1 << 0
+                               << QString();
+    QTest::newRow("a folder") << QByteArray("sub\n") << 1 << 0 << 0 << "sub";
+    QTest::newRow("a device") << QByteArray("/dev/null\n") << 1 << 0 << 0 << "/dev/null";
+    QTest::newRow("itself") << QByteArray("bad.m3u\n") << 0 << 1 << 0 << QString();
 }
 
 void TestMvPlaylist::badInput()
@@ -126,12 +141,16 @@ void TestMvPlaylist::badInput()
     QFETCH(QByteArray, data);
     QFETCH(int, maxEntries);
     QFETCH(int, minSkipped);
+    QFETCH(int, cut);
     QFETCH(QString, notHandedOver);
     QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("sub")));
     MvPlaylist list;
     QVERIFY(list.load(write(QStringLiteral("bad.m3u"), data)));
     QVERIFY(list.count() <= maxEntries);
     QVERIFY(list.skipped() >= minSkipped);
+    QCOMPARE(list.cut(), cut);
+    if (minSkipped == 0 && list.skipped() == 0)
+        QVERIFY(list.firstSkipped().isEmpty()); // no playable entry named as unplayable
     for (int i = 0; i < list.count(); ++i)
         QVERIFY(list.text(i).size() <= MvPlaylist::MaxEntryLength);
     if (!notHandedOver.isEmpty()) {
@@ -154,6 +173,110 @@ void TestMvPlaylist::saveNeverOverwrites()
     QCOMPARE(list.title(0), QStringLiteral("song"));
     QVERIFY(MvPlaylist::save(dir.filePath(QStringLiteral("missing")), QStringLiteral("x"), {media})
                 .isEmpty());
+}
+
+void TestMvPlaylist::resolves_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("data"); // "@" stands for the test's folder
+    QTest::addColumn<QByteArrayList>("files");
+    QTest::addColumn<QByteArray>("path");
+    QTest::newRow("Latin-1 m3u naming a Latin-1 name")
+        << "l.m3u" << QByteArray("#EXTINF:1,Caf\xe9\ncaf\xe9.mp3\n")
+        << QByteArrayList{"caf\xe9.mp3"} << QByteArray("@/caf\xe9.mp3");
+    QTest::newRow("file URL of a Latin-1 name")
+        << "u.m3u8" << QByteArray("file://@/caf%E9.mp3\n") << QByteArrayList{"caf\xe9.mp3"}
+        << QByteArray("@/caf\xe9.mp3");
+    QTest::newRow("file://name is the list's")
+        << "lists/u.m3u" << QByteArray("file://mplayer\n") << QByteArrayList{"lists/mplayer"}
+        << QByteArray("@/lists/mplayer");
+    QTest::newRow("Windows path below the list, other letter case")
+        << "lists/w.m3u" << QByteArray("c:\\music\\album\\02 song.mp3\r\n")
+        << QByteArrayList{"lists/Music/Album/02 Song.mp3"}
+        << QByteArray("@/lists/Music/Album/02 Song.mp3");
+    QTest::newRow("Windows path with a deeper root, below a media folder")
+        << "lists/w.m3u" << QByteArray("C:\\Users\\Bob\\Music\\Album\\02 Song.mp3\n")
+        << QByteArrayList{"roots/audio/Album/02 Song.mp3", "roots/video/02 Song.mp3"}
+        << QByteArray("@/roots/audio/Album/02 Song.mp3");
+    QTest::newRow("Windows path in a Latin-1 list, other case, UTF-8 name")
+        << "lists/w.m3u" << QByteArray("D:\\CAF\xc9\\a.mp3\n")
+        << QByteArrayList{"roots/audio/caf\xc3\xa9/a.mp3"}
+        << QByteArray("@/roots/audio/caf\xc3\xa9/a.mp3");
+}
+
+void TestMvPlaylist::resolves()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, data);
+    QFETCH(QByteArrayList, files);
+    QFETCH(QByteArray, path);
+    QTemporaryDir here;
+    const QByteArray at = QFile::encodeName(here.path());
+    for (const QByteArray &file : files) {
+        const QByteArray full = at + '/' + file;
+        for (qsizetype slash = at.size() + 1; (slash = full.indexOf('/', slash)) > 0; ++slash)
+            ::mkdir(full.first(slash).constData(), 0700);
+        const int fd = ::open(full.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+        QVERIFY2(fd >= 0, full.constData());
+        ::close(fd);
+    }
+    QVERIFY(QDir().mkpath(here.filePath(QStringLiteral("lists"))));
+    const QStringList kept = MvPlaylist::searchFolders;
+    MvPlaylist::searchFolders = {here.filePath(QStringLiteral("roots/video")),
+                                 here.filePath(QStringLiteral("roots/audio"))};
+    MvPlaylist list;
+    list.parse(data.replace('@', at), here.filePath(name));
+    const QString got = list.path(0);
+    MvPlaylist::searchFolders = kept;
+    std::filesystem::remove_all(at.toStdString()); // names Qt cannot spell
+    QCOMPARE(list.count(), 1);
+    QCOMPARE(rawFileName(got), path.replace('@', at));
+}
+
+void TestMvPlaylist::savesNamesByTheirBytes()
+{
+    const QByteArray media = QFile::encodeName(dir.path()) + "/caf\xe9.mp3";
+    const int fd = ::open(media.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+    QVERIFY(fd >= 0);
+    ::close(fd);
+    const QString saved =
+        MvPlaylist::save(dir.path(), QStringLiteral("Latin"), {fileNameFromRaw(media)});
+    MvPlaylist list;
+    QVERIFY(list.load(saved));
+    QCOMPARE(list.count(), 1);
+    QCOMPARE(rawFileName(list.path(0)), media);
+    QCOMPARE(list.title(0), QStringLiteral("caf\u00e9"));
+    QCOMPARE(::unlink(media.constData()), 0);
+}
+
+void TestMvPlaylist::createsOnlyANewName_data()
+{
+    QTest::addColumn<QString>("there"); // what has the name already
+    QTest::newRow("nothing") << "";
+    QTest::newRow("a file") << "file";
+    QTest::newRow("a link to a file") << "link";
+    QTest::newRow("a link that leads nowhere") << "dangling";
+}
+
+void TestMvPlaylist::createsOnlyANewName()
+{
+    QFETCH(QString, there);
+    const QString target = dir.filePath(there + ".m3u8"), victim = dir.filePath(there + ".victim");
+    if (there == u"file" || there == u"link")
+        QVERIFY(!write(QFileInfo(there == u"file" ? target : victim).fileName(), "old").isEmpty());
+    if (there == u"link" || there == u"dangling")
+        QVERIFY(QFile::link(victim, target));
+    errno = 0;
+    QCOMPARE(MvPlaylist::createNew(target, "new"), there.isEmpty());
+    if (!there.isEmpty())
+        QCOMPARE(errno, EEXIST);
+    // What had the name, or what a link leads to, is as it was; no temporary is left.
+    QFile file(there == u"file" || there.isEmpty() ? target : victim);
+    QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(),
+             QByteArray(there.isEmpty()        ? "new"
+                        : there == u"dangling" ? ""
+                                               : "old"));
+    QVERIFY(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).filter(".playlist-").isEmpty());
 }
 
 void TestMvPlaylist::order_data()

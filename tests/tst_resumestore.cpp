@@ -1,6 +1,7 @@
 // Where long media were stopped: the rules for what is kept, and files in
 // the store's place that it cannot use.
 
+#include "core/rawfilename.h"
 #include "player/mvresumestore.h"
 #include "player/mvresumetracker.h"
 
@@ -10,6 +11,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <unistd.h>
+
 class TestResumeStore : public QObject
 {
     Q_OBJECT
@@ -18,6 +21,8 @@ private slots:
     void init();
     void rules_data();
     void rules();
+    void namesKeepTheirBytes_data();
+    void namesKeepTheirBytes();
     void replacedMediumStartsOver();
     void oldestDropped();
     void writesOncePerInterval();
@@ -76,6 +81,29 @@ void TestResumeStore::rules()
     MvResumeStore reloaded(storePath());
     QCOMPARE(reloaded.positionOf(path), kept);
     QCOMPARE(reloaded.lastMedium(), kept < 0 ? QString() : path);
+}
+
+void TestResumeStore::namesKeepTheirBytes_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::newRow("UTF-8") << QByteArray("caf\xc3\xa9 %41.mp3");
+    QTest::newRow("Latin-1") << QByteArray("caf\xe9 %41.mp3");
+}
+
+void TestResumeStore::namesKeepTheirBytes()
+{
+    QFETCH(QByteArray, name);
+    const QString path = fileNameFromRaw(QFile::encodeName(dir->path()) + '/' + name);
+    QFile file;
+    QVERIFY(file.open(::fopen(rawFileName(path).constData(), "w"), QIODevice::WriteOnly,
+                      QFile::AutoCloseHandle));
+    file.write("x");
+    file.close();
+    MvResumeStore(storePath()).stopped(path, 100, 600);
+    MvResumeStore reloaded(storePath());
+    QCOMPARE(reloaded.positionOf(path), 100);
+    QCOMPARE(reloaded.lastMedium(), path);
+    QCOMPARE(::unlink(rawFileName(path).constData()), 0);
 }
 
 void TestResumeStore::replacedMediumStartsOver()

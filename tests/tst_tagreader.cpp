@@ -1,6 +1,7 @@
 // Titles, artists and covers read from real media made by ffmpeg, and
 // pictures that must not be decoded whole.
 
+#include "core/rawfilename.h"
 #include "player/mvtagreader.h"
 #include "support/requiredtools.h"
 
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <filesystem>
 #include <sys/stat.h>
 
 namespace {
@@ -37,6 +39,10 @@ class TestTagReader : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase()
+    {
+        std::filesystem::remove_all(QFile::encodeName(dir.path()).toStdString());
+    }
     void read_data();
     void read();
     void onlyTheNewestAnswered();
@@ -78,6 +84,17 @@ void TestTagReader::initTestCase()
         noise.putChar(char(QRandomGenerator::global()->bounded(256)));
     QVERIFY(::mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("bare/pipe.mp3"))).constData(),
                      0600) == 0);
+    // A folder whose name is not UTF-8, with a tagged medium and one beside a picture.
+    const QByteArray latin1 = QFile::encodeName(dir.path()) + "/caf\xe9";
+    QVERIFY(::mkdir(latin1.constData(), 0700) == 0);
+    for (const char *name : {"tagged.mp3", "album/plain.mp3", "cover.jpg"}) {
+        QFile from(dir.filePath(QLatin1String(name)));
+        QVERIFY(from.open(QIODevice::ReadOnly));
+        QFile to;
+        QVERIFY(to.open(::fopen(latin1 + '/' + QFileInfo(from).fileName().toUtf8(), "w"),
+                        QIODevice::WriteOnly, QFile::AutoCloseHandle));
+        QVERIFY(to.write(from.readAll()) > 0);
+    }
 }
 
 void TestTagReader::read_data()
@@ -92,6 +109,13 @@ void TestTagReader::read_data()
     QTest::newRow("a picture beside, a title cut short")
         << "album/plain.mp3" << QString(MvTagReader::maxTextLength, QLatin1Char('t')) << "" << true
         << "album/Folder.JPG";
+    QTest::newRow("a folder not UTF-8: tags")
+        << fileNameFromRaw("caf\xe9/tagged.mp3") << QStringLiteral("T\u00eftle") << "Artist" << true
+        << "";
+    QTest::newRow("a folder not UTF-8: the picture beside")
+        << fileNameFromRaw("caf\xe9/plain.mp3")
+        << QString(MvTagReader::maxTextLength, QLatin1Char('t')) << "" << true
+        << fileNameFromRaw("caf\xe9/cover.jpg");
     QTest::newRow("nothing") << "bare/plain.ogg"
                              << ""
                              << "" << false << "";

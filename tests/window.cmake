@@ -42,6 +42,6 @@ add_dependencies(tst_movaralogic movara_scripted_engine)
 add_test(NAME tst_movaralogic_remote
     COMMAND dbus-run-session -- ${CMAKE_CURRENT_SOURCE_DIR}/phone-sandbox.sh
         --bind ${PROJECT_SOURCE_DIR} --bind ${PROJECT_BINARY_DIR}
-        -- $<TARGET_FILE:tst_movaralogic> remoteControl remoteFlood remoteCoverFile)
+        -- $<TARGET_FILE:tst_movaralogic> remoteControl remoteFlood remoteCoverFile playlistTitleWins)
 set_tests_properties(tst_movaralogic_remote PROPERTIES
     ENVIRONMENT QT_QPA_PLATFORM=offscreen TIMEOUT 300 LABELS window)

@@ -24,6 +24,18 @@
         <translation>%1 und %2 weitere nicht abspielbar</translation>
     </message>
     <message>
+        <source>Not found: %1</source>
+        <translation>Nicht gefunden: %1</translation>
+    </message>
+    <message>
+        <source>Not found: %1 and %2 more</source>
+        <translation>Nicht gefunden: %1 und %2 weitere</translation>
+    </message>
+    <message>
+        <source>Only the first %1 entries play</source>
+        <translation>Nur die ersten %1 Einträge werden abgespielt</translation>
+    </message>
+    <message>
         <source>Play ticked</source>
         <translation>Markierte abspielen</translation>
     </message>

@@ -24,6 +24,18 @@
         <translation>Lecture impossible&#xa0;: %1 et %2 autres</translation>
     </message>
     <message>
+        <source>Not found: %1</source>
+        <translation>Introuvable&#xa0;: %1</translation>
+    </message>
+    <message>
+        <source>Not found: %1 and %2 more</source>
+        <translation>Introuvables&#xa0;: %1 et %2 autres</translation>
+    </message>
+    <message>
+        <source>Only the first %1 entries play</source>
+        <translation>Seules les %1 premières entrées sont lues</translation>
+    </message>
+    <message>
         <source>Play ticked</source>
         <translation>Lire la sélection</translation>
     </message>

@@ -15,12 +15,12 @@
 
 const MvFileBrowser::MediaRoot MvFileBrowser::mediaRoots[4] = {
     {QT_TRANSLATE_NOOP("MvFileBrowser", "MyVideo"), "FMMS_Folder_Video_S.gif",
-     "/ezxlocal/download/mystuff/MyPhotos"},
+     mediaFolders[0]},
     {QT_TRANSLATE_NOOP("MvFileBrowser", "MyAudio"), "FMMS_Folder_Audio_S.gif",
-     "/ezxlocal/download/mystuff/MyRingTone"},
+     mediaFolders[1]},
     {QT_TRANSLATE_NOOP("MvFileBrowser", "My playlists"), "FMMS_Personal_Folder_S.gif",
-     "/ezxlocal/download/mystuff/MyPlaylist"},
-    {QT_TRANSLATE_NOOP("MvFileBrowser", "Memory card"), "FMMS_Mmc_S.g", "/mmc/mmca1"},
+     mediaFolders[2]},
+    {QT_TRANSLATE_NOOP("MvFileBrowser", "Memory card"), "FMMS_Mmc_S.g", mediaFolders[3]},
 };
 
 namespace {
@@ -307,7 +307,9 @@ QStringList MvFileBrowser::tickedMedia(const QString &alsoPath) const
         const QString full = entryPath(rowName(row));
         if (!row->isChecked() && full != alsoPath)
             continue;
-        if (MvPlaylist::isPlaylistPath(full) || QFileInfo(full).isDir())
+        struct stat info;
+        if (MvPlaylist::isPlaylistPath(full) ||
+            (::stat(rawFileName(full).constData(), &info) == 0 && S_ISDIR(info.st_mode)))
             continue;
         media.append(full);
     }

@@ -4,6 +4,12 @@
 #include <QString>
 #include <QStringView>
 
+// The phone's four media folders, in the browser's order: video, audio,
+// playlists, the memory card.
+constexpr const char *mediaFolders[4] = {"/ezxlocal/download/mystuff/MyPhotos",
+                                         "/ezxlocal/download/mystuff/MyRingTone",
+                                         "/ezxlocal/download/mystuff/MyPlaylist", "/mmc/mmca1"};
+
 // What a file is to the browser, by its extension.
 enum class MediaKind { None, Audio, Video };
 
@@ -12,7 +18,7 @@ enum class MediaKind { None, Audio, Video };
 MediaKind mediaKindOf(QStringView name);
 
 // One entry of a media folder listing. The name is the file's own, bytes
-// that are not UTF-8 included (app/rawfilename.h).
+// that are not UTF-8 included (core/rawfilename.h).
 struct MediaEntry
 {
     QString name;

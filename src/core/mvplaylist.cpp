@@ -1,17 +1,21 @@
 #include "core/mvplaylist.h"
 
 #include "core/rawfilename.h"
+#include "core/medialisting.h"
 
-#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QMap>
-#include <QSaveFile>
 #include <QUtf8StringView>
-#include <sys/stat.h>
 
 #include <cctype>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 bool endsWithNoCase(QByteArrayView text, const char *tail)
@@ -109,6 +113,8 @@ void MvPlaylist::parse(const QByteArray &data, const QString &path)
     block.clear();
     entries.clear();
     skippedCount = 0;
+    cutCount = 0;
+    folders.clear();
     firstSkippedText.clear();
     loadError = Error::None;
     listPath = path;
@@ -166,8 +172,7 @@ void MvPlaylist::parsePls(QByteArrayView data)
         if (!ok)
             return;
         if (!numbered.contains(number) && numbered.size() >= MaxEntries) {
-            if (isFile)
-                skip(line.sliced(eq + 1));
+            cutCount += isFile;
             return;
         }
         auto &slot = numbered[number];
@@ -180,8 +185,12 @@ void MvPlaylist::parsePls(QByteArrayView data)
 
 void MvPlaylist::addEntry(QByteArrayView entry, QByteArrayView entryTitle)
 {
-    if (entries.size() >= MaxEntries || entry.size() > MaxEntryLength || entry.contains('\0') ||
-        isNetworkUrl(entry) || isPlaylistName(entry)) {
+    if (entries.size() >= MaxEntries) {
+        ++cutCount;
+        return;
+    }
+    if (entry.size() > MaxEntryLength || entry.contains('\0') || isNetworkUrl(entry) ||
+        isPlaylistName(entry)) {
         skip(entry);
         return;
     }
@@ -226,17 +235,96 @@ QString MvPlaylist::title(int index) const
     return decoded(entries[index].titleAt, entries[index].titleLength);
 }
 
+namespace {
+bool pathExists(const QString &path)
+{
+    struct stat info;
+    return ::stat(rawFileName(path).constData(), &info) == 0;
+}
+
+} // namespace
+
+QStringList MvPlaylist::searchFolders = [] {
+    QStringList folders;
+    for (const char *folder : mediaFolders)
+        folders << QString::fromLatin1(folder);
+    return folders;
+}();
+
 QString MvPlaylist::path(int index) const
 {
-    QString entry = text(index);
+    if (index < 0 || index >= entries.size())
+        return QString();
+    const QByteArray bytes = block.mid(entries[index].at, entries[index].length);
+    // The entry's bytes name the file as they stand; a Latin-1 list may also
+    // name a file whose name was written in UTF-8.
+    const QString asBytes = resolve(fileNameFromRaw(bytes));
+    if (!latin1 || asBytes.isEmpty() || pathExists(asBytes))
+        return asBytes;
+    return resolve(QString::fromLatin1(bytes));
+}
+
+const MvPlaylist::Folder &MvPlaylist::folderNames(const QString &folder) const
+{
+    // Each folder is read once per list: a long list of names that are
+    // nowhere costs lookups, not a listing per entry.
+    auto found = folders.constFind(folder);
+    if (found != folders.constEnd())
+        return *found;
+    Folder names;
+    if (DIR *dir = opendir(rawFileName(folder).constData())) {
+        names.listed = true;
+        while (const dirent *e = readdir(dir)) {
+            const QString name = fileNameFromRaw(QByteArray(e->d_name));
+            names.exact.insert(name);
+            // Compared as a user reads them: a Latin-1 name matches its UTF-8 spelling.
+            names.folded.insert(displayFileName(name).toCaseFolded(), name);
+        }
+        closedir(dir);
+    }
+    return *folders.insert(folder, names);
+}
+
+QString MvPlaylist::findBelow(const QString &base, const QStringList &parts, bool anyCase) const
+{
+    QString at = base;
+    for (const QString &part : parts) {
+        if (part == QLatin1String(".") || part == QLatin1String("..")) {
+            at += QLatin1Char('/') + part;
+            continue;
+        }
+        const Folder &names = folderNames(at);
+        // A folder that may be passed but not read still has the names written.
+        if (names.exact.contains(part) ||
+            (!names.listed && pathExists(at + QLatin1Char('/') + part))) {
+            at += QLatin1Char('/') + part;
+            continue;
+        }
+        const QString other =
+            anyCase ? names.folded.value(displayFileName(part).toCaseFolded()) : QString();
+        if (other.isEmpty())
+            return QString();
+        at += QLatin1Char('/') + other;
+    }
+    return pathExists(at) ? at : QString();
+}
+
+QString MvPlaylist::resolve(QString entry) const
+{
     if (entry.isEmpty())
         return QString();
     if (entry.startsWith(QLatin1String("file://"), Qt::CaseInsensitive)) {
         QString rest = entry.mid(7);
-        // file://host/path: only the local host is meant here.
-        if (!rest.startsWith(QLatin1Char('/')))
-            rest = rest.mid(std::max<qsizetype>(0, rest.indexOf(QLatin1Char('/'))));
-        return QString::fromUtf8(QByteArray::fromPercentEncoding(rest.toUtf8()));
+        // file://host/path: only the local host is meant here. file://name has
+        // no host: the name is the list's own, as a relative entry is.
+        const qsizetype slash = rest.indexOf(QLatin1Char('/'));
+        if (slash > 0)
+            rest = rest.mid(slash);
+        // Percent-encoded bytes are the name's own, UTF-8 or not.
+        const QString local = fileNameFromRaw(QByteArray::fromPercentEncoding(rawFileName(rest)));
+        if (local.isEmpty() || local.contains(QChar(0)))
+            return QString();
+        return local.startsWith(QLatin1Char('/')) ? local : listFolder + QLatin1Char('/') + local;
     }
     const QString asWritten =
         entry.startsWith(QLatin1Char('/')) ? entry : listFolder + QLatin1Char('/') + entry;
@@ -244,17 +332,78 @@ QString MvPlaylist::path(int index) const
                        entry.at(0).isLetter() && entry.at(0).unicode() < 128;
     if (!drive && !entry.contains(QLatin1Char('\\')))
         return asWritten;
-    // Written on Windows: the drive names nothing here, so the rest of the
-    // path is looked for below the playlist's folder. A real name with a
-    // backslash in it still wins.
-    if (QFileInfo::exists(asWritten))
+    // Written on Windows: the drive and the folders above names nothing here.
+    // The path's tail is looked for below the playlist's folder and each
+    // media folder, the longest tail first, as written and then in any
+    // letter case. A real name with a backslash in it still wins.
+    if (pathExists(asWritten))
         return asWritten;
     if (drive)
         entry.remove(0, 2);
     entry.replace(QLatin1Char('\\'), QLatin1Char('/'));
     while (entry.startsWith(QLatin1Char('/')))
         entry.remove(0, 1);
+    const QStringList parts = entry.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    QStringList bases{listFolder};
+    for (const QString &folder : std::as_const(searchFolders))
+        if (!bases.contains(folder))
+            bases.append(folder);
+    for (bool anyCase : {false, true}) {
+        for (qsizetype first = 0; first < parts.size(); ++first) {
+            if (parts[first] == QLatin1String(".."))
+                continue;
+            for (const QString &base : std::as_const(bases)) {
+                const QString found = findBelow(base, parts.mid(first), anyCase);
+                if (!found.isEmpty())
+                    return found;
+            }
+        }
+    }
     return listFolder + QLatin1Char('/') + entry;
+}
+
+bool MvPlaylist::createNew(const QString &targetPath, const QByteArray &data)
+{
+    // Never over a file or a link that is there or appears meanwhile, never
+    // through a link: the bytes go to a temporary of our own, which then gets
+    // the name only where nothing has it.
+    const QByteArray target = rawFileName(targetPath);
+    const qsizetype slash = target.lastIndexOf('/');
+    QByteArray temporary =
+        (slash < 0 ? QByteArray(".") : target.first(slash)) + "/.playlist-XXXXXX";
+    const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    ::fchmod(fd, 0644);
+    qsizetype written = 0;
+    while (written < data.size()) {
+        const ssize_t n = ::write(fd, data.constData() + written, size_t(data.size() - written));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        written += n;
+    }
+    bool ok = written == data.size() && ::fsync(fd) == 0;
+    ok = ::close(fd) == 0 && ok;
+    if (ok) {
+        // link() creates the name or fails when anything has it, a dangling
+        // link included; where links are not made (FAT cards), a rename that
+        // refuses to replace.
+        if (::link(temporary.constData(), target.constData()) == 0) {
+            ::unlink(temporary.constData());
+            return true;
+        }
+        if (errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK) {
+            if (::renameat2(AT_FDCWD, temporary.constData(), AT_FDCWD, target.constData(),
+                            RENAME_NOREPLACE) == 0)
+                return true;
+        }
+    }
+    const int error = errno;
+    ::unlink(temporary.constData());
+    errno = error;
+    return false;
 }
 
 QString MvPlaylist::save(const QString &folder, const QString &baseName, const QStringList &paths)
@@ -263,31 +412,24 @@ QString MvPlaylist::save(const QString &folder, const QString &baseName, const Q
     base.replace(QLatin1Char('/'), QLatin1Char('_'));
     if (base.isEmpty() || base.startsWith(QLatin1Char('.')))
         base.prepend(QStringLiteral("Playlist"));
-    QString target;
-    for (int n = 1; n < 1000 && target.isEmpty(); ++n) {
-        const QString name = n == 1 ? base : QStringLiteral("%1 %2").arg(base).arg(n);
-        const QString candidate = QDir(folder).filePath(name + QStringLiteral(".m3u8"));
-        if (!QFileInfo::exists(candidate) && !QFileInfo(candidate).isSymLink())
-            target = candidate;
-    }
-    if (target.isEmpty())
-        return QString();
+    // Each entry by its bytes: a name that is not UTF-8 plays from the list too.
     QByteArray text("#EXTM3U\n");
     for (const QString &path : paths) {
         // A name with a line break cannot stand as one line.
         if (path.contains(QLatin1Char('\n')) || path.contains(QLatin1Char('\r')))
             continue;
-        text += "#EXTINF:-1," + QFileInfo(path).completeBaseName().toUtf8() + '\n';
-        text += path.toUtf8() + '\n';
+        const QString name = path.mid(path.lastIndexOf(QLatin1Char('/')) + 1);
+        const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+        text += "#EXTINF:-1," + displayFileName(dot > 0 ? name.left(dot) : name).toUtf8() + '\n';
+        text += rawFileName(path) + '\n';
     }
-    QSaveFile file(target);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
-        return QString();
-    // The name may have been taken meanwhile; never overwrite it.
-    if (QFileInfo::exists(target)) {
-        file.cancelWriting();
-        file.commit();
-        return QString();
+    for (int n = 1; n < 1000; ++n) {
+        const QString name = n == 1 ? base : QStringLiteral("%1 %2").arg(base).arg(n);
+        const QString target = folder + QLatin1Char('/') + name + QStringLiteral(".m3u8");
+        if (createNew(target, text))
+            return target;
+        if (errno != EEXIST)
+            return QString();
     }
-    return file.commit() ? target : QString();
+    return QString();
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QHash>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 #include <QVector>
@@ -34,21 +36,29 @@ public:
 
     Error error() const { return loadError; }
     int count() const { return int(entries.size()); }
-    // How many entries were left out, and the first of them as written.
+    // How many entries were left out as unplayable, and the first of them as
+    // written; and how many playable ones were left out past MaxEntries.
     int skipped() const { return skippedCount; }
     QString firstSkipped() const { return firstSkippedText; }
+    int cut() const { return cutCount; }
 
     // The entry as written (decoded), its title (empty when none), and the
-    // path it names on this system.
+    // path it names on this system. A path written on Windows is looked for
+    // below the playlist's folder and then below each of searchFolders (the
+    // media roots).
     QString text(int index) const;
     QString title(int index) const;
     QString path(int index) const;
     QString playlistPath() const { return listPath; }
+    static QStringList searchFolders;
 
     // Writes an .m3u8 of `paths` into `folder` as `<baseName>.m3u8`, with a
-    // number appended when that name is taken; never overwrites. Written to
-    // a temporary file and renamed. Returns the new file's path, or empty.
+    // number appended when that name is taken; never overwrites, never
+    // writes through a link. Returns the new file's path, or empty.
     static QString save(const QString &folder, const QString &baseName, const QStringList &paths);
+    // Creates `target` holding `data`, whole or not at all; false, with errno
+    // EEXIST, when anything has the name already (a link that leads nowhere too).
+    static bool createNew(const QString &target, const QByteArray &data);
 
 private:
     struct Entry
@@ -61,6 +71,16 @@ private:
     void addEntry(QByteArrayView entry, QByteArrayView entryTitle);
     void skip(QByteArrayView entry);
     QString decoded(quint32 at, quint32 length) const;
+    QString resolve(QString entry) const;
+    // A folder's names as they are and as compared in any letter case.
+    struct Folder
+    {
+        QSet<QString> exact;
+        QHash<QString, QString> folded;
+        bool listed = false;
+    };
+    const Folder &folderNames(const QString &folder) const;
+    QString findBelow(const QString &base, const QStringList &parts, bool anyCase) const;
     void parseM3u(QByteArrayView data);
     void parsePls(QByteArrayView data);
 
@@ -69,7 +89,9 @@ private:
     QString listPath;
     QString listFolder;
     int skippedCount = 0;
+    int cutCount = 0;
     QString firstSkippedText;
     bool latin1 = false;
     Error loadError = Error::None;
+    mutable QHash<QString, Folder> folders; // read while resolving Windows paths
 };

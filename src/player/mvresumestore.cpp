@@ -1,14 +1,30 @@
 #include "player/mvresumestore.h"
 
+#include "core/rawfilename.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QUrl>
 
+#include <sys/stat.h>
+
 namespace {
 const QByteArray header = QByteArrayLiteral("movara-resume 1\n");
 const QByteArray offLine = QByteArrayLiteral("off");
+
+// A medium's path as stored, percent-encoded by its bytes: names that are not
+// UTF-8 come back as the very file.
+QByteArray storedName(const QString &medium)
+{
+    return rawFileName(medium).toPercentEncoding("/");
+}
+
+QString nameFromStored(const QByteArray &stored)
+{
+    return fileNameFromRaw(QByteArray::fromPercentEncoding(stored));
+}
 } // namespace
 
 const char MvResumeStore::defaultPath[] = "/ezx_user/download/appwrite/movara/resume";
@@ -47,7 +63,7 @@ void MvResumeStore::load()
         entry.length = fields[1].toInt(&ok[1]);
         entry.size = fields[2].toLongLong(&ok[2]);
         entry.mtime = fields[3].toLongLong(&ok[3]);
-        entry.path = QUrl::fromPercentEncoding(fields[4]);
+        entry.path = nameFromStored(fields[4]);
         if (!ok[0] || !ok[1] || !ok[2] || !ok[3] || entry.path.isEmpty() ||
             !worthKeeping(entry.position, entry.length))
             continue;
@@ -62,12 +78,13 @@ void MvResumeStore::load()
 
 bool MvResumeStore::keyOf(const QString &medium, Entry *entry) const
 {
-    const QFileInfo info(medium);
-    if (!info.isFile())
+    // By the name's own bytes: QFileInfo would lose those that are not UTF-8.
+    struct stat info;
+    if (::stat(rawFileName(medium).constData(), &info) != 0 || !S_ISREG(info.st_mode))
         return false;
     entry->path = medium;
-    entry->size = info.size();
-    entry->mtime = info.lastModified().toMSecsSinceEpoch();
+    entry->size = info.st_size;
+    entry->mtime = qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
     return true;
 }
 
@@ -173,8 +190,7 @@ bool MvResumeStore::write()
     for (const Entry &entry : entries) {
         lines.append(QByteArray::number(entry.position) + '\t' + QByteArray::number(entry.length) +
                      '\t' + QByteArray::number(entry.size) + '\t' +
-                     QByteArray::number(entry.mtime) + '\t' +
-                     QUrl::toPercentEncoding(entry.path, "/") + '\n');
+                     QByteArray::number(entry.mtime) + '\t' + storedName(entry.path) + '\n');
         total += lines.last().size();
     }
     // Very long paths could make a file that would not load again: the oldest go.

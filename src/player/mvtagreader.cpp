@@ -1,5 +1,7 @@
 #include "player/mvtagreader.h"
 
+#include "core/rawfilename.h"
+
 #include <QBuffer>
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -24,14 +26,39 @@
 #include <taglib/vorbisfile.h>
 #include <taglib/xiphcomment.h>
 
+#include <algorithm>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
+// Paths are taken by their bytes (app/rawfilename.h) throughout: a name that
+// is not UTF-8 is still the file's own.
+
 // A pipe or a device would hold the reader up for good: regular files only.
-bool isRegularFile(const QString &path)
+bool isRegularFile(const QString &path, struct stat *info = nullptr)
 {
+    struct stat own;
+    struct stat *at = info ? info : &own;
+    return ::stat(rawFileName(path).constData(), at) == 0 && S_ISREG(at->st_mode);
+}
+
+// The whole of a regular file of at most `limit` bytes, else nothing.
+QByteArray readSmallFile(const QString &path, qint64 limit)
+{
+    const int fd = ::open(rawFileName(path).constData(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        return QByteArray();
+    QByteArray data;
     struct stat info;
-    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISREG(info.st_mode);
+    QFile file;
+    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= limit &&
+        file.open(fd, QIODevice::ReadOnly))
+        data = file.read(limit);
+    ::close(fd);
+    return data;
 }
 
 QString text(const TagLib::String &value)
@@ -89,20 +116,38 @@ QByteArray embeddedPicture(TagLib::File *file)
     return QByteArray();
 }
 
-// cover.*, folder.* or front.* (jpg, jpeg, png) beside the medium, in that order.
+// cover.*, folder.* or front.* (jpg, jpeg, png, any case) beside the medium, in that order.
 QString folderPicture(const QString &medium)
 {
-    const QDir folder = QFileInfo(medium).dir();
-    for (const char *stem : {"cover", "folder", "front"}) {
-        const QString base = QLatin1String(stem);
-        const QStringList found =
-            folder.entryList({base + QStringLiteral(".jpg"), base + QStringLiteral(".jpeg"),
-                              base + QStringLiteral(".png")},
-                             QDir::Files | QDir::Readable, QDir::Name);
-        if (!found.isEmpty())
-            return folder.filePath(found.first());
+    QByteArray folder = rawFileName(medium);
+    const qsizetype slash = folder.lastIndexOf('/');
+    folder = slash < 0 ? QByteArray(".") : slash == 0 ? QByteArray("/") : folder.first(slash);
+    DIR *dir = opendir(folder.constData());
+    if (!dir)
+        return QString();
+    QByteArray best;
+    int bestStem = 3;
+    static const char *const stems[] = {"cover", "folder", "front"};
+    while (const dirent *e = readdir(dir)) {
+        const QByteArray name(e->d_name);
+        const qsizetype dot = name.lastIndexOf('.');
+        const QByteArray suffix = name.mid(dot + 1).toLower();
+        if (dot <= 0 || (suffix != "jpg" && suffix != "jpeg" && suffix != "png"))
+            continue;
+        const int stem =
+            int(std::find_if(std::begin(stems), std::end(stems),
+                             [&](const char *stem) {
+                                 return name.first(dot).compare(stem, Qt::CaseInsensitive) == 0;
+                             }) -
+                std::begin(stems));
+        if (stem < bestStem || (stem == bestStem && stem < 3 && name < best)) {
+            best = name;
+            bestStem = stem;
+        }
     }
-    return QString();
+    closedir(dir);
+    return best.isEmpty() ? QString()
+                          : fileNameFromRaw((folder == "/" ? QByteArray() : folder) + '/' + best);
 }
 
 // The picture inside `medium` as a file in `folder`: named after the medium's
@@ -110,9 +155,11 @@ QString folderPicture(const QString &medium)
 // new name. Only the newest is kept.
 QString storeCover(const QByteArray &picture, const QString &medium, const QString &folder)
 {
-    const QFileInfo info(medium);
-    const QByteArray key = QFile::encodeName(medium) + '\0' + QByteArray::number(info.size()) +
-                           '\0' + QByteArray::number(info.lastModified().toMSecsSinceEpoch());
+    struct stat info = {};
+    isRegularFile(medium, &info);
+    const qint64 mtime = qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
+    const QByteArray key = rawFileName(medium) + '\0' + QByteArray::number(qint64(info.st_size)) +
+                           '\0' + QByteArray::number(mtime);
     QBuffer buffer;
     buffer.setData(picture);
     buffer.open(QIODevice::ReadOnly);
@@ -199,8 +246,7 @@ MvMediaTags MvTagReader::read(const QString &path, QSize coverBox, const QString
         return tags;
     QByteArray picture;
     {
-        TagLib::FileRef file(QFile::encodeName(path).constData(), true,
-                             TagLib::AudioProperties::Fast);
+        TagLib::FileRef file(rawFileName(path).constData(), true, TagLib::AudioProperties::Fast);
         if (!file.isNull()) {
             if (TagLib::Tag *tag = file.tag()) {
                 tags.title = text(tag->title());
@@ -219,10 +265,10 @@ MvMediaTags MvTagReader::read(const QString &path, QSize coverBox, const QString
     }
     if (tags.cover.isNull()) {
         const QString beside = folderPicture(path);
-        QFile file(beside);
-        if (!beside.isEmpty() && isRegularFile(beside) && file.open(QIODevice::ReadOnly) &&
-            file.size() <= maxCoverBytes) {
-            tags.cover = decodeCover(file.readAll(), coverBox);
+        const QByteArray data =
+            beside.isEmpty() ? QByteArray() : readSmallFile(beside, maxCoverBytes);
+        if (!data.isEmpty()) {
+            tags.cover = decodeCover(data, coverBox);
             if (!tags.cover.isNull())
                 tags.coverFile = beside;
         }

@@ -1,5 +1,6 @@
 #include "remote/mvmpris.h"
 
+#include "core/rawfilename.h"
 #include "platform/phonekeys.h"
 #include "remote/mvmprisroot.h"
 
@@ -327,7 +328,10 @@ void MvMpris::OpenUri(const QString &uri)
     const QUrl url(uri, QUrl::StrictMode);
     if (!url.isValid() || !url.isLocalFile())
         return;
-    const QFileInfo file(url.toLocalFile());
-    if (file.isFile() && file.isReadable())
-        emit openRequested(file.absoluteFilePath());
+    // The percent-encoded bytes are the name's own, UTF-8 or not; the window
+    // checks the file as it checks a picked one.
+    const QString path =
+        fileNameFromRaw(QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1()));
+    if (path.startsWith(QLatin1Char('/')))
+        emit openRequested(path);
 }

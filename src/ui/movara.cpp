@@ -29,6 +29,8 @@
 #include <QRandomGenerator>
 #include <QUrl>
 
+#include <sys/stat.h>
+
 #include <memory>
 #include <utility>
 
@@ -109,7 +111,7 @@ void Movara::setupWidget()
                                  : 0;
         });
         connect(mpris, &MvMpris::keyRequested, this, &Movara::remoteKey);
-        connect(mpris, &MvMpris::openRequested, this, &Movara::playAlone);
+        connect(mpris, &MvMpris::openRequested, this, &Movara::openGiven);
         connect(mpris, &MvMpris::continueRequested, this, &Movara::continueLast);
         connect(mpris, &MvMpris::quitRequested, qApp, &QApplication::quit);
         connect(mpris, &MvMpris::positionRequested, this, [this](int seconds) {
@@ -379,12 +381,12 @@ void Movara::showNowPlaying(const QString &path)
 {
     if (!nowPlaying || !mainWidget)
         return;
-    const QString title =
-        queue.path(queue.current()) == path ? queue.title(queue.current()) : QString();
     pictureDrawn = false;
     moveNotice(pictureNotice, notice);
-    nowPlaying->setMedium(title.isEmpty() ? displayFileName(QFileInfo(path).fileName()) : title,
-                          queue.current() + 1, queue.size());
+    nowPlaying->setMedium(displayFileName(QFileInfo(path).fileName()), queue.current() + 1,
+                          queue.size());
+    // The playlist's own title wins over the medium's tags.
+    nowPlaying->setGivenTitle(givenTitle(path));
     nowPlaying->setGeometry(mainWidget->rect());
     nowPlaying->show();
     nowPlaying->raise();
@@ -422,6 +424,13 @@ void Movara::moveNotice(MvNotice *from, MvNotice *to)
 
 // Up in play mode while no picture is drawn, and under a notice, which the
 // picture would hide.
+QString Movara::givenTitle(const QString &path) const
+{
+    return !playingAlone && queue.isPlaylist() && queue.path(queue.current()) == path
+               ? queue.title(queue.current())
+               : QString();
+}
+
 void Movara::updateNowPlaying()
 {
     if (nowPlaying)
@@ -576,6 +585,7 @@ void Movara::playQueued(int index, bool stopAtEnd)
     // each at most, with one notice for the lot.
     QString firstBad;
     int bad = 0;
+    bool allMissing = true;
     for (int tries = 0; index >= 0 && tries < queue.size(); ++tries) {
         const QString path = queue.path(index);
         if (MvPlaylist::canHandOver(path)) {
@@ -587,6 +597,8 @@ void Movara::playQueued(int index, bool stopAtEnd)
         // A vanished file of a folder is left out silently, as the browser does.
         if (queue.isPlaylist() && bad++ == 0)
             firstBad = path;
+        struct stat info;
+        allMissing = allMissing && ::stat(rawFileName(path).constData(), &info) != 0;
         queue.noteResult(false);
         if (queue.exhausted()) {
             index = -1;
@@ -596,8 +608,13 @@ void Movara::playQueued(int index, bool stopAtEnd)
     }
     if (bad > 0 && notice) {
         const QString name = notice->fitted(displayFileName(QFileInfo(firstBad).fileName()));
-        notice->showText(bad == 1 ? tr("Cannot play %1").arg(name)
-                                  : tr("Cannot play %1 and %2 more").arg(name).arg(bad - 1));
+        // An entry that names no file here is not found rather than unplayable.
+        if (allMissing)
+            notice->showText(bad == 1 ? tr("Not found: %1").arg(name)
+                                      : tr("Not found: %1 and %2 more").arg(name).arg(bad - 1));
+        else
+            notice->showText(bad == 1 ? tr("Cannot play %1").arg(name)
+                                      : tr("Cannot play %1 and %2 more").arg(name).arg(bad - 1));
         updateNowPlaying();
         notice->raise();
     }
@@ -627,6 +644,10 @@ void Movara::startPlaylist(const QString &path)
         const int more = list->skipped() - 1;
         notice->showText(more > 0 ? tr("Cannot play %1 and %2 more").arg(name).arg(more)
                                   : tr("Cannot play %1").arg(name));
+        notice->raise();
+    } else if (notice && list->cut() > 0) {
+        // Entries past the limit are playable: left out, not unplayable.
+        notice->showText(tr("Only the first %1 entries play").arg(list->count()));
         notice->raise();
     }
     if (!read || list->count() == 0)
@@ -765,9 +786,10 @@ void Movara::saveTicked()
     }
     const QString root = QString::fromLatin1(MvFileBrowser::mediaRoots[2].folder);
     const QString saved = MvPlaylist::save(root, QFileInfo(fileBrowser->path()).fileName(), media);
-    notice->showText(saved.isEmpty()
-                         ? tr("Cannot save the playlist")
-                         : tr("Saved as %1").arg(notice->fitted(QFileInfo(saved).fileName())));
+    notice->showText(
+        saved.isEmpty()
+            ? tr("Cannot save the playlist")
+            : tr("Saved as %1").arg(notice->fitted(displayFileName(QFileInfo(saved).fileName()))));
     notice->raise();
     // The playlists' own folder shows the new list at once.
     if (!saved.isEmpty() && fileBrowser->path() == root)
@@ -819,6 +841,23 @@ void Movara::playAlone(const QString &path)
     playingAlone = playMode;
 }
 
+void Movara::openGiven(const QString &path)
+{
+    if (MvPlaylist::isPlaylistPath(path)) {
+        startPlaylist(path);
+        return;
+    }
+    if (!MvPlaylist::canHandOver(path)) {
+        if (notice) {
+            notice->showText(tr("Cannot play %1")
+                                 .arg(notice->fitted(displayFileName(QFileInfo(path).fileName()))));
+            notice->raise();
+        }
+        return;
+    }
+    playAlone(path);
+}
+
 void Movara::publishState()
 {
     if (!mpris || !mpris->isRegistered())
@@ -832,7 +871,7 @@ void Movara::publishState()
         mpris->setTrack(QString(), QString(), QString(), QString(), QString());
     else if (mpris->metadata().value(QStringLiteral("xesam:url")).toString() !=
              QUrl::fromLocalFile(playingPath).toString())
-        mpris->setTrack(playingPath, QString(), QString(), QString(), QString());
+        mpris->setTrack(playingPath, givenTitle(playingPath), QString(), QString(), QString());
     if (playerControl)
         mpris->setVolumeLevel(playerControl->volume);
 }
@@ -849,6 +888,8 @@ void Movara::tagsRead(const MvMediaTags &tags)
         return;
     nowPlaying->setTags(tags.title, tags.artist, tags.album);
     nowPlaying->setCover(tags.cover);
+    const QString given = givenTitle(tags.path);
     if (mpris)
-        mpris->setTrack(tags.path, tags.title, tags.artist, tags.album, tags.coverFile);
+        mpris->setTrack(tags.path, given.isEmpty() ? tags.title : given, tags.artist, tags.album,
+                        tags.coverFile);
 }

@@ -101,6 +101,10 @@ private:
     void remoteKey(int key);
     void actOnKey(int key);
     void playAlone(const QString &path);
+    // A file given from elsewhere (the session bus): checked as a picked one is.
+    void openGiven(const QString &path);
+    // The title the playing playlist gives `path`, or "".
+    QString givenTitle(const QString &path) const;
     void publishState();
 
     // Program-drawn, in the frame: what plays while the engine draws no

@@ -2,6 +2,7 @@
 // engine's argument list.
 #include "commandfilter.h"
 #include "enginecommandline.h"
+#include "mpegaudiocounter.h"
 #include "outputfilter.h"
 #include "seektranslator.h"
 
@@ -9,6 +10,9 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <poll.h>
+#include <sys/resource.h>
 
 #include "player/mvplayercontrol.h"
 
@@ -46,6 +50,8 @@ private slots:
     void lengthFromFrames();
     void seeks_data();
     void seeks();
+    void countedOffTheRelaysPath_data();
+    void countedOffTheRelaysPath();
     void nearEnd_data();
     void nearEnd();
     void heldHeaderIsReleasedOnTimeout();
@@ -212,6 +218,69 @@ void TestAdapterFilters::seeks()
         seeks.rewrite({command.constData(), size_t(command.size())},
                       QFile::encodeName(medium.fileName()).toStdString(), elapsed);
     QCOMPARE(QByteArray::fromStdString(out), sent);
+}
+
+void TestAdapterFilters::countedOffTheRelaysPath_data()
+{
+    QTest::addColumn<QByteArray>("head"); // before a hole of `hole` bytes (read as zeros)
+    QTest::addColumn<qint64>("hole");
+    QTest::addColumn<QByteArray>("length"); // the reply, once counted
+    QTest::addColumn<QByteArray>("seek");   // "seek 15 0", once counted
+    const QByteArray vbr = mpegFrames(50, 1, 104) + mpegFrames(50, 14, 1044);
+    // Frames, 32 MB of no frames walked byte by byte, frames: a slow walk.
+    QTest::addRow("a long stretch between frames")
+        << vbr << qint64(32) * 1024 * 1024 << QByteArray("ANS_LENGTH=5.22\n")
+        << QByteArray("seek 4.72 2\n");
+    // An ID3v2 tag whose size says 256 MB, frames after it: passed over, never read.
+    QTest::addRow("behind a tag of 256 MB")
+        << QByteArray("ID3\x03\0\0\x7F\x7F\x7F\x7F", 10) << qint64(0x0FFFFFFF)
+        << QByteArray("ANS_LENGTH=2.61\n") << QByteArray("seek 2.11 2\n");
+}
+
+void TestAdapterFilters::countedOffTheRelaysPath()
+{
+    QFETCH(QByteArray, head);
+    QFETCH(qint64, hole);
+    QFETCH(QByteArray, length);
+    QFETCH(QByteArray, seek);
+    QTemporaryDir dir;
+    QFile medium(dir.filePath(QStringLiteral("big.mp3")));
+    QVERIFY(medium.open(QIODevice::WriteOnly));
+    medium.write(head);
+    QVERIFY(medium.resize(head.size() + hole)); // sparse: no disk, no time
+    QVERIFY(medium.seek(head.size() + hole));
+    medium.write(mpegFrames(50, 1, 104) + mpegFrames(50, 14, 1044));
+    medium.close();
+    const std::string path = QFile::encodeName(medium.fileName()).toStdString();
+
+    rusage before;
+    getrusage(RUSAGE_SELF, &before);
+    MpegAudioCounter counter;
+    OutputFilter output;
+    output.setCounter(&counter);
+    output.setMedium(path);
+    SeekTranslator seeks;
+    seeks.setCounter(&counter);
+    // The engine's reply waits for the count; its status and other commands go on.
+    QCOMPARE(output.feed("Playing big.mp3.\nAudio only file format detected.\nANS_LENGTH=4.00\n"),
+             std::string("Playing big.mp3.\n") + OutputFilter::audioHeader + "\n");
+    QCOMPARE(output.feed("A:   1.0 (01.0) of 4.0 (04.0)  0.2% \r"),
+             std::string("A:   1.0 (01.0) of 4.0 (04.0)  0.2% \r"));
+    QCOMPARE(seeks.rewrite("seek 15 0\npause\n", path, 1.0), std::string("pause\n"));
+    std::string reply, sent;
+    while (reply.empty() || sent.empty()) {
+        pollfd wake{counter.wakeFd(), POLLIN, 0};
+        QVERIFY(poll(&wake, 1, 120000) == 1);
+        counter.clearWake();
+        output.takeCount(reply);
+        sent += seeks.takeCount(path, 1.0);
+    }
+    QCOMPARE(QByteArray::fromStdString(reply), length);
+    QCOMPARE(QByteArray::fromStdString(sent), seek);
+    rusage after;
+    getrusage(RUSAGE_SELF, &after);
+    QVERIFY2(after.ru_maxrss - before.ru_maxrss < 32 * 1024,
+             qPrintable(QString::number(after.ru_maxrss - before.ru_maxrss) + " KiB more"));
 }
 
 void TestAdapterFilters::nearEnd_data()

@@ -4,6 +4,7 @@
 #include "mpvcommandline.h"
 #include "mpvtranslator.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -35,6 +36,8 @@ private slots:
     void json_data();
     void json();
     void commandLine();
+    void commandLineMedia_data();
+    void commandLineMedia();
 };
 
 void TestMpvTranslation::commands_data()
@@ -285,6 +288,38 @@ void TestMpvTranslation::commandLine()
         QVERIFY2(args.contains(QLatin1String(expected)), expected);
     QCOMPARE(line.media, std::vector<std::string>{"/m/a b.mp3"});
     QCOMPARE(line.audioDriver, std::string("pulse"));
+}
+
+void TestMpvTranslation::commandLineMedia_data()
+{
+    QTest::addColumn<QByteArray>("list"); // the hand-off file, when given by -playlist
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArrayList>("media");
+    QTest::newRow("a hand-off file, name not UTF-8")
+        << QByteArray("/m/caf\xe9.mp3\n") << QStringList{"-idle", "-playlist", "@"}
+        << QByteArrayList{"/m/caf\xe9.mp3"};
+    QTest::newRow("a hand-off file with CRLF and a blank line")
+        << QByteArray("/m/a.mp3\r\n\r\n/m/b.mp3") << QStringList{"-playlist", "@", "-fs"}
+        << QByteArrayList{"/m/a.mp3", "/m/b.mp3"};
+}
+
+void TestMpvTranslation::commandLineMedia()
+{
+    QFETCH(QByteArray, list);
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArrayList, media);
+    QTemporaryDir dir;
+    const QString listPath = dir.filePath(QStringLiteral("curmedia.name"));
+    QFile file(listPath);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(list) == list.size());
+    file.close();
+    std::vector<std::string> args;
+    for (const QString &arg : arguments)
+        args.push_back((arg == QLatin1String("@") ? listPath : arg).toStdString());
+    QByteArrayList got;
+    for (const std::string &medium : mpvCommandLine(args, 3).media)
+        got << QByteArray::fromStdString(medium);
+    QCOMPARE(got, media);
 }
 
 QTEST_MAIN(TestMpvTranslation)

@@ -538,6 +538,12 @@ private slots:
             reached.insert(path.mid(raw.size() + 1));
         }
         QCOMPARE(reached, QSet<QByteArray>(names.begin(), names.end()));
+        // A folder whose name is not UTF-8 is no medium to tick.
+        QCOMPARE(::mkdir((raw + "/dir\xe9").constData(), 0700), 0);
+        browser->listDir(folder, false);
+        QCOMPARE(box()->count(), 6);
+        QCOMPARE(browser->tickedMedia().size(), 5);
+        QCOMPARE(::rmdir((raw + "/dir\xe9").constData()), 0);
         QCOMPARE(::unlink((raw + '/' + names[3]).constData()), 0);
         QVERIFY(QDir(folder).removeRecursively());
     }

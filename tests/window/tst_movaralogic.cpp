@@ -22,6 +22,8 @@
 #include "player/mvsleeptimer.h"
 #include "remote/mvmpris.h"
 #include "ui/movara.h"
+#include "ui/mvnotice.h"
+#include "ui/mvnowplayingview.h"
 #include "ui/mvoptionsmenu.h"
 
 #include <QApplication>
@@ -36,7 +38,9 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <fcntl.h>
 #include <functional>
+#include <unistd.h>
 
 namespace {
 constexpr int softKeyY = PhoneGeometry::SoftKeyY;
@@ -118,6 +122,9 @@ private slots:
     void remoteControl();
     void remoteFlood();
     void remoteCoverFile();
+    void playlistTitleWins();
+    void openUriChecksAsAPick_data();
+    void openUriChecksAsAPick();
 
 private:
     // Opens the first row of the list, `times` over: the video root, Clips,
@@ -497,6 +504,12 @@ void TestMovaraLogic::playsAPlaylist()
              QStringList({played("a.avi"), "fileChanged : " + playlistRoot + "/Sub/r.avi",
                           "fileChanged : " + playlistRoot + "/Sub/w.avi"}));
     QCOMPARE(engine->stdinLines().count(loadCommand), 2);
+    // The entry that names nothing here is not found, rather than unplayable.
+    QStringList notices;
+    for (const MvNotice *notice : screen->findChildren<MvNotice *>())
+        notices << notice->text();
+    QVERIFY2(notices.contains(QStringLiteral("Not found: gone.avi")),
+             qPrintable(notices.join('|')));
     // Back in the browser on the playlist's row.
     auto *box = qobject_cast<QListBox *>(window->fileBrowser->listWidget());
     QVERIFY(box);
@@ -788,6 +801,79 @@ void TestMovaraLogic::remoteCoverFile()
     window->destroy();
     QVERIFY(!QFileInfo::exists(file));
     QVERIFY(!QFileInfo::exists(QFileInfo(file).path()));
+}
+
+void TestMovaraLogic::playlistTitleWins()
+{
+    MOVARA_REQUIRE_TOOLS(QStringLiteral("ffmpeg"));
+    QVERIFY(QDir().mkpath(playlistRoot + QStringLiteral("/Titled")));
+    QCOMPARE(QProcess::execute(QStringLiteral("ffmpeg"),
+                               {"-v", "error", "-y", "-f", "lavfi", "-i", "sine=duration=1",
+                                "-metadata", "title=Tag title", "-metadata", "artist=Artist",
+                                playlistRoot + "/Titled/t.mp3"}),
+             0);
+    QFile list(playlistRoot + QStringLiteral("/titled.m3u"));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("#EXTM3U\n#EXTINF:1,Given title\nTitled/t.mp3\n");
+    list.close();
+    QVERIFY(engine->installEngine());
+    engine->setScript(longMediumScript());
+    window->filePicked(list.fileName());
+    auto *view = window->mainWidget->findChild<MvNowPlayingView *>();
+    QVERIFY(view);
+    // Once the tags are in, the playlist's title still stands.
+    QTRY_COMPARE(view->artistText(), QStringLiteral("Artist"));
+    QCOMPARE(view->nameText(), QStringLiteral("Given title"));
+    auto *mpris = window->findChild<MvMpris *>();
+    if (mpris && mpris->isRegistered())
+        QTRY_COMPARE(mpris->metadata().value(QStringLiteral("xesam:title")).toString(),
+                     QStringLiteral("Given title"));
+}
+
+void TestMovaraLogic::openUriChecksAsAPick_data()
+{
+    QTest::addColumn<QByteArray>("name"); // in the video root's folder Given
+    QTest::addColumn<QByteArray>("uriName");
+    QTest::addColumn<QByteArray>("played"); // what plays
+    QTest::newRow("a playlist plays its entries")
+        << QByteArray("given.m3u") << QByteArray("given.m3u") << QByteArray("a.avi");
+    QTest::newRow("a name not UTF-8")
+        << QByteArray("caf\xe9.avi") << QByteArray("caf%E9.avi") << QByteArray("caf\xe9.avi");
+}
+
+void TestMovaraLogic::openUriChecksAsAPick()
+{
+    QFETCH(QByteArray, name);
+    QFETCH(QByteArray, uriName);
+    QFETCH(QByteArray, played);
+    const QByteArray folder = QFile::encodeName(videoRoot) + "/Given";
+    QVERIFY(QDir().mkpath(QString::fromUtf8(folder)));
+    const QByteArray path = folder + '/' + name;
+    ::unlink(path.constData());
+    if (name.endsWith(".m3u")) {
+        QFile list(QString::fromUtf8(path));
+        QVERIFY(list.open(QIODevice::WriteOnly));
+        list.write("http://host/stream.mp3\n" + QFile::encodeName(clipsFolder) + "/a.avi\n");
+    } else {
+        const int fd = ::open(path.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
+        QVERIFY(fd >= 0);
+        ::close(fd);
+    }
+    QVERIFY(engine->installEngine());
+    engine->setScript(longMediumScript());
+    auto *mpris = window->findChild<MvMpris *>();
+    QVERIFY(mpris);
+    mpris->OpenUri(QString::fromLatin1("file://" + folder + '/' + uriName));
+    if (played.isEmpty()) {
+        QVERIFY(!window->isPlayMode());
+    } else {
+        const QByteArray line =
+            "fileChanged : " + (played == "a.avi" ? QFile::encodeName(clipsFolder) : folder) + '/' +
+            played + '\n';
+        QTRY_VERIFY(capture->text().contains(line));
+        QVERIFY(!capture->text().contains("fileChanged : " + path + '\n') || played == name);
+    }
+    ::unlink(path.constData());
 }
 
 int main(int argc, char **argv)
