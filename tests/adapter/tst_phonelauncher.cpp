@@ -14,6 +14,9 @@
 #include <QTest>
 
 #include <csignal>
+#include <cstring>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -59,6 +62,8 @@ private slots:
     void failures();
     void interruptLeavesNothingBehind();
     void engineChoiceIsRemembered();
+    void soundAndAddressesComeThrough_data();
+    void soundAndAddressesComeThrough();
     void worksWithoutRoot();
 
 private:
@@ -350,6 +355,52 @@ void TestPhoneLauncher::engineChoiceIsRemembered()
     QVERIFY2(err.contains("mpv is missing"), err.constData());
     QCOMPARE(launch(QStringList{"--phone", own, "--engine", "mplayer"} + show), 0);
     QVERIFY2(out.contains("engine=mplayer\n"), out.constData());
+}
+
+void TestPhoneLauncher::soundAndAddressesComeThrough_data()
+{
+    QTest::addColumn<QString>("variable");
+    QTest::addColumn<QString>("socketIn"); // relative to a folder under /tmp
+    QTest::addColumn<QString>("value");    // of the variable, "%1" the folder
+    QTest::newRow("runtime folder under /tmp") << "XDG_RUNTIME_DIR"
+                                               << "pulse/native"
+                                               << "%1";
+    QTest::newRow("sound server named under /tmp") << "PULSE_SERVER"
+                                                   << "sound"
+                                                   << "unix:%1/sound";
+}
+
+// The sound server's socket under /tmp, which the sandbox's own /tmp would
+// hide, and where the phone's paths are on this machine.
+void TestPhoneLauncher::soundAndAddressesComeThrough()
+{
+    QFETCH(QString, variable);
+    QFETCH(QString, socketIn);
+    QFETCH(QString, value);
+    QTemporaryDir folder("/tmp/movara-sound-XXXXXX");
+    QVERIFY(folder.isValid());
+    const QString socketPath = folder.filePath(socketIn);
+    QVERIFY(QDir().mkpath(QFileInfo(socketPath).path()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    const QByteArray name = QFile::encodeName(socketPath);
+    QVERIFY(fd >= 0 && size_t(name.size()) < sizeof address.sun_path);
+    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+    QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+
+    QProcessEnvironment extra;
+    extra.insert(variable, value.arg(folder.path()));
+    const int status =
+        launch({"--phone", phone, "/bin/sh", "-c",
+                "test -S " + socketPath + " && echo sound-ok; echo \"$MOVARA_HOST_PATHS\""},
+               extra);
+    ::close(fd);
+    QCOMPARE(status, 0);
+    QVERIFY2(out.contains("sound-ok"), out.constData());
+    for (const QString &binding : {"/mmc/mmca1=" + phone + "/card",
+                                   "/ezxlocal/download/mystuff/MyPhotos=" + phone + "/video"})
+        QVERIFY2(out.contains(binding.toUtf8() + '\n'), out.constData());
 }
 
 void TestPhoneLauncher::worksWithoutRoot()
