@@ -14,9 +14,6 @@
 #include <QTest>
 
 #include <csignal>
-#include <cstring>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 namespace {
@@ -377,26 +374,23 @@ void TestPhoneLauncher::soundAndAddressesComeThrough()
     QFETCH(QString, variable);
     QFETCH(QString, socketIn);
     QFETCH(QString, value);
+    MOVARA_REQUIRE_TOOLS("python3");
     QTemporaryDir folder("/tmp/movara-sound-XXXXXX");
     QVERIFY(folder.isValid());
     const QString socketPath = folder.filePath(socketIn);
     QVERIFY(QDir().mkpath(QFileInfo(socketPath).path()));
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const QByteArray name = QFile::encodeName(socketPath);
-    QVERIFY(fd >= 0 && size_t(name.size()) < sizeof address.sun_path);
-    std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
-    QCOMPARE(::bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+    QCOMPARE(QProcess::execute("python3", {"-c",
+                                           "import socket, sys; "
+                                           "socket.socket(socket.AF_UNIX).bind(sys.argv[1])",
+                                           socketPath}),
+             0);
 
     QProcessEnvironment extra;
     extra.insert(variable, value.arg(folder.path()));
-    const int status =
-        launch({"--phone", phone, "/bin/sh", "-c",
-                "test -S " + socketPath + " && echo sound-ok; echo \"$MOVARA_HOST_PATHS\""},
-               extra);
-    ::close(fd);
-    QCOMPARE(status, 0);
+    QCOMPARE(launch({"--phone", phone, "/bin/sh", "-c",
+                     "test -S " + socketPath + " && echo sound-ok; echo \"$MOVARA_HOST_PATHS\""},
+                    extra),
+             0);
     QVERIFY2(out.contains("sound-ok"), out.constData());
     for (const QString &binding : {"/mmc/mmca1=" + phone + "/card",
                                    "/ezxlocal/download/mystuff/MyPhotos=" + phone + "/video"})
