@@ -1,6 +1,10 @@
 #include "commandfilter.h"
 
 #include "enginecommands.h"
+#include "enginevolume.h"
+
+#include <cmath>
+#include <cstdio>
 
 std::string CommandFilter::feed(std::string_view chunk)
 {
@@ -64,5 +68,24 @@ std::string CommandFilter::rewrite(std::string_view line)
     const EngineCommand *command = findEngineCommand(word);
     if (command && command->pause != EnginePauseEffect::Keeps)
         return std::string(line);
-    return "pausing_keep_force " + std::string(line.substr(first));
+    std::string out = "pausing_keep_force " + std::string(line.substr(first));
+    // An absolute volume in the engine's own scale.
+    if (word == engineCommand(EngineCommandId::Volume).name)
+        out = "pausing_keep_force " + mplayerVolumeCommand(line.substr(first));
+    return out;
+}
+
+std::string CommandFilter::mplayerVolumeCommand(std::string_view line)
+{
+    char name[16];
+    double volume = 0;
+    int absolute = 0;
+    char rest = 0;
+    const std::string copy(line);
+    if (std::sscanf(copy.c_str(), "%15s %lf %d %c", name, &volume, &absolute, &rest) != 3 ||
+        absolute == 0 || !std::isfinite(volume))
+        return copy;
+    const bool lineEnd = !copy.empty() && copy.back() == '\n';
+    return std::string(name) + ' ' + EngineVolume::text(EngineVolume::mplayerVolume(volume)) + ' ' +
+           std::to_string(absolute) + (lineEnd ? "\n" : "");
 }

@@ -24,6 +24,9 @@ public:
     // One command line, with or without its line end.
     static std::string rewrite(std::string_view line);
 
+    // "volume V 1" with V, the front-end's volume, in MPlayer's scale; other lines as they are.
+    static std::string mplayerVolumeCommand(std::string_view line);
+
 protected:
     void noteLoadList(std::string_view line);
 

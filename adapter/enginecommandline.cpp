@@ -1,6 +1,9 @@
 #include "enginecommandline.h"
 
+#include "enginevolume.h"
+
 #include <cctype>
+#include <cmath>
 #include <cstdlib>
 #include <string_view>
 #include <unistd.h>
@@ -87,6 +90,11 @@ std::vector<std::string> engineArguments(const std::vector<std::string> &frontEn
     // An MP3's time seek counts frames: the time it lands on is the time it says,
     // VBR or not. Seeks past the last frame are kept from it (see SeekTranslator).
     args.push_back("-hr-mp3-seek");
+    // The volume scales the samples, whichever output plays them (a sound
+    // server's or a mixer's own scale would differ), and 100 is full.
+    args.push_back("-softvol");
+    args.push_back("-softvol-max");
+    args.push_back("100");
 
     for (size_t i = 0; i < frontEndArguments.size(); ++i) {
         const std::string &arg = frontEndArguments[i];
@@ -101,6 +109,16 @@ std::vector<std::string> engineArguments(const std::vector<std::string> &frontEn
         // without the phone's window the video keeps a window of its own size.
         if (arg == "-fs" && x11 && !embedded)
             dropped = true;
+        if (!dropped && arg == "-volume" && i + 1 < frontEndArguments.size()) {
+            char *end = nullptr;
+            const double volume = std::strtod(frontEndArguments[i + 1].c_str(), &end);
+            if (end && *end == '\0' && std::isfinite(volume)) {
+                args.push_back(arg);
+                args.push_back(EngineVolume::text(EngineVolume::mplayerVolume(volume)));
+                ++i;
+                continue;
+            }
+        }
         if (!dropped)
             args.push_back(arg);
     }

@@ -1,5 +1,8 @@
 #include "mpvcommandline.h"
 
+#include "enginevolume.h"
+
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
@@ -160,6 +163,11 @@ MpvCommandLine mpvCommandLine(const std::vector<std::string> &engineArguments, i
             line.media.push_back(arg);
             continue;
         }
+        // MPlayer's own volume scale: mpv's is set by --volume.
+        if (arg == "-softvol-max") {
+            ++i;
+            continue;
+        }
         if (!takesValue(arg)) {
             if (arg == "-framedrop")
                 args.push_back("--framedrop=vo");
@@ -195,8 +203,12 @@ MpvCommandLine mpvCommandLine(const std::vector<std::string> &engineArguments, i
                 args.push_back("--sws-scaler=" + std::string(scalers[scaler]));
         } else if (arg == "-playlist") {
             addPlaylistMedia(value, line.media);
-        } else if (arg == "-volume" && isInteger(value)) {
-            args.push_back("--volume=" + value);
+        } else if (arg == "-volume") {
+            // In MPlayer's scale (engineArguments): the samples times volume/100.
+            char *end = nullptr;
+            const double volume = std::strtod(value.c_str(), &end);
+            if (!value.empty() && *end == '\0' && volume >= 0 && volume <= 100)
+                args.push_back("--volume=" + EngineVolume::text(100 * std::cbrt(volume / 100)));
         }
     }
     args.push_back("--ao=" + audio);

@@ -1,5 +1,7 @@
 #include "mpvtranslator.h"
 
+#include "enginevolume.h"
+
 #include "mpegaudiolength.h"
 
 #include <cmath>
@@ -202,8 +204,9 @@ std::string MpvTranslator::command(std::string_view line)
         return out;
     }
     if (name == "volume" && hasValue) {
-        out = hasType && type != 0 ? request("\"set_property\",\"volume\"," + number(value))
-                                   : request("\"add\",\"volume\"," + number(value));
+        out = hasType && type != 0
+                  ? request("\"set_property\",\"volume\"," + number(EngineVolume::mpvVolume(value)))
+                  : request("\"add\",\"volume\"," + number(value));
     } else if (name == "mute") {
         out = hasValue ? request(std::string("\"set_property\",\"mute\",") +
                                  (value != 0 ? "true" : "false"))

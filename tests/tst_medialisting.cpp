@@ -6,6 +6,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -124,13 +125,44 @@ private slots:
             QCOMPARE(e.dir, S_ISDIR(st.st_mode));
         }
         const MediaKind A = MediaKind::Audio, V = MediaKind::Video, N = MediaKind::None;
-        QCOMPARE(names, (QList<QByteArray>{"Ordner\xfc", "film.avi", "link-to-sub", "notes.d",
-                                           "sub", "B.avi", "a.mp3", "book.m4b", "caf\xe9.mp3",
+        QCOMPARE(names, (QList<QByteArray>{"film.avi", "link-to-sub", "notes.d", "Ordner\xfc",
+                                           "sub", "a.mp3", "B.avi", "book.m4b", "caf\xe9.mp3",
                                            "clip.webm", "song.MP3", "text.mpg", "x.flac"}));
-        QCOMPARE(kinds, (QList<MediaKind>{N, N, N, N, N, V, A, A, A, V, A, V, A}));
+        QCOMPARE(kinds, (QList<MediaKind>{N, N, N, N, N, A, V, A, A, V, A, V, A}));
         // QTemporaryDir cannot name these.
         QCOMPARE(::unlink(raw + "/caf\xe9.mp3") + ::unlink(raw + "/\xe9t\xe9.txt"), 0);
         QCOMPARE(::rmdir(raw + "/Ordner\xfc"), 0);
+    }
+
+    // As people read, whatever the system's locale (the tests run under C.UTF-8),
+    // and one order however the names came.
+    void sortOrder_data()
+    {
+        QTest::addColumn<QStringList>("sorted");
+        QTest::newRow("numbers by value")
+            << QStringList{"Track 1.mp3", "Track 2.mp3", "Track 10.mp3", "Track 100.mp3"};
+        QTest::newRow("any case") << QStringList{"apple.mp3", "Banana.mp3", "cherry.mp3",
+                                                 "Date.mp3"};
+        QTest::newRow("equal but for zeros or case")
+            << QStringList{"A.mp3", "a.mp3", "Track 01.mp3", "Track 1.mp3", "Track 2.mp3"};
+        QTest::newRow("folders first") << QStringList{"/a 10", "/Z", "a.mp3", "B.mp3"};
+    }
+
+    void sortOrder()
+    {
+        QFETCH(QStringList, sorted);
+        QList<MediaEntry> entries;
+        for (const QString &name : sorted)
+            entries.prepend({name.startsWith('/') ? name.mid(1) : name, name.startsWith('/'),
+                             MediaKind::Audio});
+        for (int pass = 0; pass < 2; ++pass) {
+            sortMediaEntries(&entries);
+            QStringList got;
+            for (const MediaEntry &e : entries)
+                got << (e.dir ? "/" + e.name : e.name);
+            QCOMPARE(got, sorted);
+            std::rotate(entries.begin(), entries.begin() + 1, entries.end());
+        }
     }
 
     void unreadableFolder()

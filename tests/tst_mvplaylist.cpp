@@ -37,6 +37,8 @@ private slots:
     void order_data();
     void order();
     void shufflePlaysEachOnce();
+    void shuffleRepeatAllPasses_data();
+    void shuffleRepeatAllPasses();
     void modesSurviveARun();
 
 private:
@@ -328,6 +330,36 @@ void TestMvPlaylist::shufflePlaysEachOnce()
     QVERIFY(!queue.exhausted());
     queue.noteResult(false);
     QVERIFY(queue.exhausted());
+}
+
+void TestMvPlaylist::shuffleRepeatAllPasses_data()
+{
+    QTest::addColumn<int>("count");
+    QTest::addColumn<bool>("afterEnd");
+    QTest::newRow("Next presses") << 5 << false;
+    QTest::newRow("played through") << 5 << true;
+    QTest::newRow("two entries") << 2 << true;
+    QTest::newRow("one entry") << 1 << false;
+}
+
+void TestMvPlaylist::shuffleRepeatAllPasses()
+{
+    QFETCH(int, count);
+    QFETCH(bool, afterEnd);
+    MvPlayQueue queue;
+    queue.setShuffle(true);
+    queue.setRepeat(Repeat::All);
+    queue.reset(count, 0);
+    QList<int> played{queue.current()};
+    while (played.size() < count * 40)
+        played << queue.next(afterEnd);
+    for (int pass = 0; pass < 40; ++pass) {
+        const QList<int> one = played.mid(pass * count, count);
+        QVERIFY2(QSet<int>(one.begin(), one.end()).size() == count,
+                 qPrintable(QStringLiteral("pass %1 repeats an entry").arg(pass)));
+        if (count > 1 && pass > 0)
+            QVERIFY(one.first() != played.at(pass * count - 1));
+    }
 }
 
 void TestMvPlaylist::modesSurviveARun()

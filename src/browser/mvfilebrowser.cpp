@@ -91,14 +91,32 @@ QString MvFileBrowser::path() const
     return depth != 0 ? currentPath : QString::fromLatin1(TopLevelPath);
 }
 
+// A listing starts with a current row: the folder just left when going up,
+// otherwise the first.
 void MvFileBrowser::listDir(const QString &folder, bool up)
 {
+    const QString left = up && depth > 0 ? currentPath : QString();
     if (up && depth > 0)
         --depth;
     if (depth == 0)
         listRoots();
     else
         listFolder(folder, up);
+    if (!list)
+        return;
+    int at = 0;
+    for (int i = 0; !left.isEmpty() && i < list->count(); ++i) {
+        const MvListBoxItem *row = MvUTIL_ListBox::toRow(list->item(i));
+        const QString path = depth == 0 ? QString::fromLatin1(mediaRoots[i].folder)
+                             : row      ? entryPath(rowName(row))
+                                        : QString();
+        if (path == left) {
+            at = i;
+            break;
+        }
+    }
+    if (MvListBoxItem *row = MvUTIL_ListBox::toRow(list->item(at)))
+        list->setSelected(row, true);
 }
 
 void MvFileBrowser::listRoots()

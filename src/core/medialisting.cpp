@@ -2,6 +2,10 @@
 
 #include "core/rawfilename.h"
 
+#include <QCollator>
+#include <QCollatorSortKey>
+#include <QLocale>
+
 #include <algorithm>
 #include <cstring>
 #include <dirent.h>
@@ -148,10 +152,41 @@ bool listMediaFolder(const QString &folder, QList<MediaEntry> *entries)
         entries->append({std::move(name), isDir, kind});
     }
     closedir(dir);
-    std::sort(entries->begin(), entries->end(), [](const MediaEntry &a, const MediaEntry &b) {
-        if (a.dir != b.dir)
-            return a.dir;
-        return QStringView(a.name).compare(QStringView(b.name)) < 0;
-    });
+    sortMediaEntries(entries);
     return true;
+}
+
+void sortMediaEntries(QList<MediaEntry> *entries)
+{
+    // The system's locale, unless it is "C" (a service's): the collator
+    // would then ignore numeric mode and sort by code point.
+    QLocale locale = QLocale::system();
+    if (locale.language() == QLocale::C)
+        locale = QLocale(QLocale::English, QLocale::UnitedStates);
+    QCollator collator(locale);
+    collator.setNumericMode(true);
+    collator.setCaseSensitivity(Qt::CaseInsensitive);
+    struct Keyed
+    {
+        QCollatorSortKey key;
+        MediaEntry *entry;
+    };
+    std::vector<Keyed> keyed;
+    keyed.reserve(std::size_t(entries->size()));
+    for (MediaEntry &entry : *entries)
+        keyed.push_back({collator.sortKey(entry.name), &entry});
+    std::sort(keyed.begin(), keyed.end(), [](const Keyed &a, const Keyed &b) {
+        if (a.entry->dir != b.entry->dir)
+            return a.entry->dir;
+        const int byName = a.key.compare(b.key);
+        // Names the collator holds equal ("Track 01", "Track 1"; "a", "A")
+        // still come in one order every time.
+        return byName != 0 ? byName < 0
+                           : QStringView(a.entry->name).compare(QStringView(b.entry->name)) < 0;
+    });
+    QList<MediaEntry> sorted;
+    sorted.reserve(entries->size());
+    for (Keyed &k : keyed)
+        sorted.append(std::move(*k.entry));
+    entries->swap(sorted);
 }

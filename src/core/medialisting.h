@@ -27,8 +27,12 @@ struct MediaEntry
 };
 
 // Lists a folder the way the browser shows it: sub-folders (whatever their
-// names) first, then the media files, each group sorted by name with capitals
-// first. Hidden entries, "." and "..", broken links, devices, pipes and
+// names) first, then the media files, each group sorted by name as people
+// read (sortMediaEntries). Hidden entries, "." and "..", broken links, devices, pipes and
 // sockets are left out. Links count as what they point to. Returns false when
 // the folder cannot be read.
 bool listMediaFolder(const QString &folder, QList<MediaEntry> *entries);
+
+// Folders first, then files; each group by name in any case, with numbers by
+// value ("Track 2" before "Track 10"), whatever the system's locale.
+void sortMediaEntries(QList<MediaEntry> *entries);

@@ -499,15 +499,16 @@ void MvPlayerControl::quitPlayer()
         stopEngine(process);
 }
 
-// An engine that does not act on "quit" (hung, stopped) is terminated, then killed.
+// An engine that does not act on "quit" (hung, stopped) is terminated, then
+// killed. Both times count from the quit, so that a late first timer does not
+// put off the kill.
 void MvPlayerControl::stopEngine(QProcess *engine)
 {
     stoppingEngine = engine;
-    const int terminateGrace = deadlines.terminateGrace;
-    QTimer::singleShot(deadlines.quitGrace, engine, [engine, terminateGrace] {
-        engine->terminate();
-        QTimer::singleShot(terminateGrace, engine, [engine] { engine->kill(); });
-    });
+    QTimer::singleShot(deadlines.quitGrace, Qt::PreciseTimer, engine,
+                       [engine] { engine->terminate(); });
+    QTimer::singleShot(deadlines.quitGrace + deadlines.terminateGrace, Qt::PreciseTimer, engine,
+                       [engine] { engine->kill(); });
 }
 
 void MvPlayerControl::togglePause()

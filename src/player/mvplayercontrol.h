@@ -63,7 +63,8 @@ public:
         int start = 5000;
         int refusalSettle = 1000;
         int quitGrace = 1000;
-        int terminateGrace = 1000;
+        // Gone within 2 s of the quit, stopped (SIGSTOP) or not: only the kill ends a stopped one.
+        int terminateGrace = 900;
     };
     void setDeadlines(const Deadlines &next);
 

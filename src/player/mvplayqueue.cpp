@@ -59,21 +59,24 @@ void MvPlayQueue::setShuffle(bool on)
     }
 }
 
-void MvPlayQueue::refillUnplayed()
+void MvPlayQueue::refillUnplayed(bool withCurrent)
 {
     unplayed.clear();
     unplayed.reserve(count);
-    const int now = current();
+    const int now = withCurrent ? -1 : current();
     for (int i = 0; i < count; ++i)
         if (i != now)
             unplayed.append(i);
 }
 
-int MvPlayQueue::pickUnplayed()
+int MvPlayQueue::pickUnplayed(int avoid)
 {
     if (unplayed.isEmpty())
         return -1;
-    const int at = int(QRandomGenerator::global()->bounded(unplayed.size()));
+    const int avoidAt = unplayed.size() > 1 ? int(unplayed.indexOf(avoid)) : -1;
+    int at = int(QRandomGenerator::global()->bounded(unplayed.size() - (avoidAt >= 0 ? 1 : 0)));
+    if (avoidAt >= 0 && at >= avoidAt)
+        ++at;
     const int chosen = unplayed.at(at);
     unplayed[at] = unplayed.last();
     unplayed.removeLast();
@@ -91,11 +94,11 @@ int MvPlayQueue::next(bool afterEnd)
     int chosen = -1;
     if (shuffle) {
         chosen = pickUnplayed();
-        if (chosen < 0 && repeat == Repeat::All && count > 1) {
-            refillUnplayed();
-            chosen = pickUnplayed();
-        } else if (chosen < 0 && repeat == Repeat::All) {
-            chosen = current();
+        if (chosen < 0 && repeat == Repeat::All) {
+            // A new pass holds every entry once, the one just played too,
+            // though not straight away again.
+            refillUnplayed(true);
+            chosen = pickUnplayed(current());
         }
     } else {
         chosen = current() + 1;

@@ -45,15 +45,16 @@ public:
     bool exhausted() const { return count > 0 && failedInRow >= count; }
 
 private:
-    int pickUnplayed();
-    void refillUnplayed();
+    // A random entry not yet played in this pass; `avoid` only when no other is left.
+    int pickUnplayed(int avoid = -1);
+    void refillUnplayed(bool withCurrent = false);
 
     int count = 0;
     bool shuffle = false;
     Repeat repeat = Repeat::Off;
     QVector<int> history;
     int position = 0;
-    // Not yet played in this round of shuffle.
+    // Not yet played in this pass of shuffle.
     QVector<int> unplayed;
     int failedInRow = 0;
     QStringList folderPaths;

@@ -11,6 +11,8 @@
 #include <QUrl>
 #include <QtMath>
 
+#include <algorithm>
+
 #include <unistd.h>
 
 namespace {
@@ -30,6 +32,7 @@ bool sessionBusGiven()
 
 MvMpris::MvMpris(QObject *parent) : QObject(parent)
 {
+    setHostPaths(qEnvironmentVariable("MOVARA_HOST_PATHS"));
     seekTimer.setSingleShot(true);
     seekTimer.setInterval(seekIntervalMs);
     connect(&seekTimer, &QTimer::timeout, this, &MvMpris::sendPendingSeek);
@@ -47,13 +50,44 @@ MvMpris::MvMpris(QObject *parent) : QObject(parent)
                                 QDBusConnection::ExportAllProperties))
         return;
     // A second Movara on the same bus takes a name of its own.
-    service = QStringLiteral("org.mpris.MediaPlayer2.movara");
-    if (!bus.registerService(service)) {
-        service += QStringLiteral(".instance%1").arg(::getpid());
-        if (!bus.registerService(service))
+    // Sandboxed instances may share a pid: then the connection's own unique
+    // name, which no other holds, tells them apart.
+    const QString first = QStringLiteral("org.mpris.MediaPlayer2.movara");
+    QString unique = bus.baseService();
+    unique.remove(QLatin1Char(':')).replace(QLatin1Char('.'), QLatin1Char('_'));
+    for (const QString &name :
+         {first, first + QStringLiteral(".instance%1").arg(::getpid()),
+          first + QStringLiteral(".instance%1_%2").arg(::getpid()).arg(unique)}) {
+        if (bus.registerService(name)) {
+            service = name;
+            registered = true;
             return;
+        }
     }
-    registered = true;
+}
+
+void MvMpris::setHostPaths(const QString &lines)
+{
+    hostPaths.clear();
+    for (const QString &line : lines.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        const qsizetype eq = line.indexOf(QLatin1Char('='));
+        if (eq > 1 && line.startsWith(QLatin1Char('/')) && eq + 1 < line.size())
+            hostPaths.append({line.left(eq), line.mid(eq + 1)});
+    }
+    // The deepest first, so that a folder bound inside another is found.
+    std::sort(hostPaths.begin(), hostPaths.end(),
+              [](const auto &a, const auto &b) { return a.first.size() > b.first.size(); });
+}
+
+QString MvMpris::hostPath(const QString &path) const
+{
+    for (const auto &[inside, outside] : hostPaths) {
+        if (path == inside)
+            return outside;
+        if (path.startsWith(inside) && path.at(inside.size()) == QLatin1Char('/'))
+            return outside + path.mid(inside.size());
+    }
+    return path;
 }
 
 MvMpris::~MvMpris()
@@ -96,21 +130,24 @@ QVariantMap MvMpris::metadata() const
         map.insert(QStringLiteral("xesam:artist"), QStringList{artist});
     if (!album.isEmpty())
         map.insert(QStringLiteral("xesam:album"), album);
-    map.insert(QStringLiteral("xesam:url"), QUrl::fromLocalFile(trackPath).toString());
+    map.insert(QStringLiteral("xesam:url"),
+               QUrl::fromLocalFile(hostPath(trackPath)).toString(QUrl::FullyEncoded));
     if (length > 0)
         map.insert(QStringLiteral("mpris:length"), qlonglong(length) * usPerSecond);
     if (!art.isEmpty())
-        map.insert(QStringLiteral("mpris:artUrl"), QUrl::fromLocalFile(art).toString());
+        map.insert(QStringLiteral("mpris:artUrl"),
+                   QUrl::fromLocalFile(hostPath(art)).toString(QUrl::FullyEncoded));
     return map;
 }
 
 qlonglong MvMpris::position() const
 {
-    int seconds = positionSource && state != Status::Stopped ? positionSource() : -1;
+    double seconds = positionSource && state != Status::Stopped ? positionSource() : -1;
     // Until the engine tells a new place (none comes while paused), the place jumped to.
     if (jumpedTo >= 0 && seconds == readingAtJump)
         seconds = jumpedTo;
-    return seconds > 0 ? qlonglong(seconds) * usPerSecond : 0;
+    // To the tenth the engine tells.
+    return seconds > 0 ? qRound64(seconds * 10) * (usPerSecond / 10) : 0;
 }
 
 void MvMpris::changed(const QVariantMap &properties)
@@ -147,8 +184,10 @@ void MvMpris::setTrack(const QString &path, const QString &newTitle, const QStri
         changed({{QStringLiteral("Metadata"), metadata()}, {QStringLiteral("CanSeek"), canSeek()}});
 }
 
-void MvMpris::setLength(int seconds)
+void MvMpris::setLength(double exact)
 {
+    // In whole seconds, a part counting as one: a medium with any length can seek.
+    const int seconds = exact > 0 ? int(qCeil(exact)) : int(exact);
     if (seconds == length || trackPath.isEmpty())
         return;
     length = seconds;
@@ -307,7 +346,7 @@ void MvMpris::sendPendingSeek()
 
 void MvMpris::seekedTo(int seconds)
 {
-    readingAtJump = positionSource ? positionSource() : -1;
+    readingAtJump = positionSource ? positionSource() : -1.0;
     jumpedTo = qMax(0, seconds);
     if (registered)
         emit Seeked(qlonglong(jumpedTo) * usPerSecond);

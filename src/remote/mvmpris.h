@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QDBusObjectPath>
+#include <QList>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <QVariantMap>
 
 #include <functional>
+#include <utility>
 
 class MvMprisRoot;
 
@@ -48,12 +50,19 @@ public:
     // What plays; an empty path means nothing.
     void setTrack(const QString &path, const QString &title, const QString &artist,
                   const QString &album, const QString &artFile);
-    void setLength(int seconds);
+    void setLength(double seconds);
     void setStatus(Status status);
     void setVolumeLevel(int percent);
     void setModes(bool shuffle, Loop loop);
     // Where the current medium is, in seconds (-1 unknown).
-    void setPositionSource(std::function<int()> source) { positionSource = std::move(source); }
+    void setPositionSource(std::function<double()> source) { positionSource = std::move(source); }
+    // The path being played, as the window gave it.
+    QString trackFile() const { return trackPath; }
+    // Where the program's folders are to the desktop, which opens the
+    // addresses handed out: "inside=outside" lines (MOVARA_HOST_PATHS by
+    // default); paths under none stay as they are.
+    void setHostPaths(const QString &lines);
+    QString hostPath(const QString &path) const;
     // The window moved the medium to `seconds`, or by `offset` seconds from
     // where it was (not past its end, where the next medium follows).
     void seekedTo(int seconds);
@@ -121,12 +130,13 @@ private:
     bool shuffleOn = false;
     Loop loop = Loop::None;
     int track = 0;
-    std::function<int()> positionSource;
+    std::function<double()> positionSource;
+    QList<std::pair<QString, QString>> hostPaths;
     // A flood of seeks reaches the engine as one every interval, the newest.
     QTimer seekTimer;
     int pendingSeek = -1;
     int lastRequested = -1;
     // The last jump, and the engine's reading when it was made.
     int jumpedTo = -1;
-    int readingAtJump = -1;
+    double readingAtJump = -1;
 };

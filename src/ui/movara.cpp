@@ -107,8 +107,14 @@ void Movara::setupWidget()
         if (mpris->isRegistered())
             tagReader->keepCoverFiles();
         mpris->setPositionSource([this] {
-            return playerControl ? MvNowPlayingView::secondsOf(playerControl->ownElapsedTimeText())
-                                 : 0;
+            if (!playerControl)
+                return 0.0;
+            // To the tenth the engine gives: "00:40.3" is 40.3 s.
+            const QString text = playerControl->ownElapsedTimeText().trimmed();
+            const int whole = MvNowPlayingView::secondsOf(text);
+            const qsizetype dot = text.indexOf(QLatin1Char('.'));
+            const int tenth = dot >= 0 && dot + 1 < text.size() ? text.at(dot + 1).digitValue() : 0;
+            return whole >= 0 ? whole + std::max(0, tenth) / 10.0 : -1.0;
         });
         connect(mpris, &MvMpris::keyRequested, this, &Movara::remoteKey);
         connect(mpris, &MvMpris::openRequested, this, &Movara::openGiven);
@@ -800,8 +806,11 @@ void Movara::lengthKnown(float length)
 {
     if (nowPlaying)
         nowPlaying->setLength(length);
-    if (mpris && length >= 0 && length < 1e7f)
-        mpris->setLength(int(length));
+    if (mpris && length >= 0 && length < 1e7f) {
+        // The length belongs to the medium now playing, whose track the bus must have first.
+        publishState();
+        mpris->setLength(length);
+    }
     const int at = resume ? resume->lengthKnown(length) : -1;
     if (at < 0 || !playerControl)
         return;
@@ -869,8 +878,7 @@ void Movara::publishState()
                                                                      : MvMpris::Status::Playing);
     if (!playMode)
         mpris->setTrack(QString(), QString(), QString(), QString(), QString());
-    else if (mpris->metadata().value(QStringLiteral("xesam:url")).toString() !=
-             QUrl::fromLocalFile(playingPath).toString())
+    else if (mpris->trackFile() != playingPath)
         mpris->setTrack(playingPath, givenTitle(playingPath), QString(), QString(), QString());
     if (playerControl)
         mpris->setVolumeLevel(playerControl->volume);

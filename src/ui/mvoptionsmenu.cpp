@@ -98,8 +98,16 @@ void MvOptionsMenu::moveCurrent(int step)
         return;
     const int n = int(actions.size());
     const int from = currentIndex();
-    int at = from < 0 ? (step > 0 ? -1 : n) : from;
-    at = ((at + step) % n + n) % n;
+    const int at = from < 0 ? (step > 0 ? -1 : n) : from;
+    moveTo(((at + step) % n + n) % n);
+}
+
+void MvOptionsMenu::moveTo(int at)
+{
+    QPopupMenu *menu = popup->popupMenu;
+    const QList<QAction *> actions = menu->actions();
+    if (at < 0 || at >= actions.size())
+        return;
     menu->setActiveAction(actions.at(at));
     // The items draw the current entry themselves.
     for (QWidget *child : menu->findChildren<QWidget *>())
@@ -129,6 +137,12 @@ bool MvOptionsMenu::eventFilter(QObject *watched, QEvent *event)
         return true;
     case Qt::Key_Down:
         moveCurrent(+1);
+        return true;
+    case Qt::Key_Home:
+        moveTo(0);
+        return true;
+    case Qt::Key_End:
+        moveTo(int(popup->popupMenu->actions().size()) - 1);
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:

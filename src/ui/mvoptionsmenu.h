@@ -13,8 +13,8 @@ class QWidget;
 
 // The options menu of the left soft key: entries added in order, each with
 // a label (asked each time the menu opens, so that it can show a state), an
-// action, and optionally a test of whether it shows at the moment. Up, Down
-// and Return work it; Escape, the right soft key or a tap elsewhere close it.
+// action, and optionally a test of whether it shows at the moment. Up, Down,
+// Home, End and Return work it; Escape, the right soft key or a tap elsewhere close it.
 class MvOptionsMenu : public QObject
 {
     Q_OBJECT
@@ -42,6 +42,7 @@ public:
 private:
     void rebuild();
     void moveCurrent(int step);
+    void moveTo(int at);
     void choose(int id);
 
     struct Entry

@@ -378,7 +378,16 @@ void TestAdapterFilters::commands_data()
     QTest::addColumn<QByteArray>("expected");
 
     QTest::addRow("volume keeps the pause")
-        << QByteArray("volume 60 100\n") << QByteArray("pausing_keep_force volume 60 100\n");
+        << QByteArray("volume 100 100\n") << QByteArray("pausing_keep_force volume 100 100\n");
+    // The front-end's volume in MPlayer's software scale: 10 dB less for each halving.
+    QTest::addRow("volume 50: half as loud")
+        << QByteArray("volume 50 100\n") << QByteArray("pausing_keep_force volume 31.62 100\n");
+    QTest::addRow("volume 25: a quarter")
+        << QByteArray("volume 25 1\n") << QByteArray("pausing_keep_force volume 10 1\n");
+    QTest::addRow("volume 0: silence")
+        << QByteArray("volume 0 100\n") << QByteArray("pausing_keep_force volume 0 100\n");
+    QTest::addRow("relative volume as it is")
+        << QByteArray("volume -5\n") << QByteArray("pausing_keep_force volume -5\n");
     QTest::addRow("length query keeps the pause")
         << QByteArray("get_time_length\n") << QByteArray("pausing_keep_force get_time_length\n");
     QTest::addRow("full screen keeps the pause")
@@ -398,7 +407,7 @@ void TestAdapterFilters::commands_data()
     QTest::addRow("empty line") << QByteArray("\n") << QByteArray("\n");
     QTest::addRow("several lines in one chunk")
         << QByteArray("pause\nvolume 5 100\nseek 15 \n")
-        << QByteArray("pause\npausing_keep_force volume 5 100\nseek 15 \n");
+        << QByteArray("pause\npausing_keep_force volume 0.69 100\nseek 15 \n");
 }
 
 void TestAdapterFilters::commands()
@@ -416,7 +425,7 @@ void TestAdapterFilters::commandSplitAcrossChunks()
     CommandFilter filter;
     QCOMPARE(QByteArray::fromStdString(filter.feed("vol")), QByteArray());
     QCOMPARE(QByteArray::fromStdString(filter.feed("ume 5 100\nquit")),
-             QByteArray("pausing_keep_force volume 5 100\n"));
+             QByteArray("pausing_keep_force volume 0.69 100\n"));
     // The last line counts even without its newline.
     QCOMPARE(QByteArray::fromStdString(filter.finish()), QByteArray("quit\n"));
 }
@@ -469,14 +478,18 @@ void TestAdapterFilters::arguments()
     environment.display = display.toStdString();
     environment.screenWindow = window.toStdString();
     environment.soundServer = soundServer;
-    const QStringList given = MvPlayerControl::engineArguments(QStringLiteral("/media/a b.mp3"));
+    const QStringList given = MvPlayerControl::engineArguments(QStringLiteral("/media/a b.mp3")) +
+                              QStringList{"-volume", "50"};
     std::vector<std::string> front;
     for (const QString &arg : given)
         front.push_back(arg.toStdString());
     const QStringList args = toList(engineArguments(front, environment));
 
-    QStringList expected =
-        drivers + QStringList{"-osdlevel", "0", "-msglevel", "global=6", "-hr-mp3-seek"} + given;
+    QStringList expected = drivers +
+                           QStringList{"-osdlevel",    "0",        "-msglevel",    "global=6",
+                                       "-hr-mp3-seek", "-softvol", "-softvol-max", "100"} +
+                           given;
+    expected.last() = "31.62";
     // The desktop engine exits at once on this option and its value.
     expected.removeAt(expected.indexOf("-subrotate") + 1);
     expected.removeOne("-subrotate");

@@ -52,9 +52,13 @@ void TestMpvTranslation::commands_data()
     QTest::addRow("seek that keeps the pause")
         << QByteArray("pausing_keep_force seek 50 1")
         << QByteArray("{\"command\":[\"seek\",50.000,\"absolute-percent\"],\"request_id\":1}\n");
+    // mpv's volume cubes: 50 % is 10 dB below full, as with MPlayer.
     QTest::addRow("absolute volume")
-        << QByteArray("pausing_keep_force volume 60 100\n")
-        << QByteArray("{\"command\":[\"set_property\",\"volume\",60.000],\"request_id\":1}\n");
+        << QByteArray("pausing_keep_force volume 50 100\n")
+        << QByteArray("{\"command\":[\"set_property\",\"volume\",68.129],\"request_id\":1}\n");
+    QTest::addRow("absolute volume, full")
+        << QByteArray("volume 100 1\n")
+        << QByteArray("{\"command\":[\"set_property\",\"volume\",100.000],\"request_id\":1}\n");
     QTest::addRow("relative volume")
         << QByteArray("volume -5\n")
         << QByteArray("{\"command\":[\"add\",\"volume\",-5.000],\"request_id\":1}\n");
@@ -266,16 +270,19 @@ void TestMpvTranslation::json()
 void TestMpvTranslation::commandLine()
 {
     const MpvCommandLine line =
-        mpvCommandLine({"-ao",        "pulse,oss,sdl,null",
-                        "-vo",        "x11,null",
-                        "-wid",       "123",
-                        "-nolirc",    "-slave",
-                        "-mixer",     "/dev/mixer",
-                        "-vf",        "rotate=10,expand=0:0:::1,scale=-2:320,crop=240:320",
-                        "-af",        "channels=2,resample=44100:0:0",
-                        "-sws",       "0",
-                        "-framedrop", "-fs",
-                        "-idle",      "/m/a b.mp3"},
+        mpvCommandLine({"-ao",          "pulse,oss,sdl,null",
+                        "-vo",          "x11,null",
+                        "-wid",         "123",
+                        "-nolirc",      "-slave",
+                        "-mixer",       "/dev/mixer",
+                        "-vf",          "rotate=10,expand=0:0:::1,scale=-2:320,crop=240:320",
+                        "-af",          "channels=2,resample=44100:0:0",
+                        "-sws",         "0",
+                        "-framedrop",   "-fs",
+                        "-idle",        "-softvol",
+                        "-softvol-max", "100",
+                        "-volume",      "31.62",
+                        "/m/a b.mp3"},
                        3);
     QStringList args;
     for (const std::string &arg : line.arguments)
@@ -284,7 +291,8 @@ void TestMpvTranslation::commandLine()
          {"--input-ipc-client=fd://3", "--idle=yes", "--no-config", "--osd-level=0", "--osc=no",
           "--gapless-audio=no", "--wid=123", "--ao=pulse,sdl,null", "--vo=x11,null",
           "--vf=lavfi=[transpose=2,scale=-2:320,crop='min(iw,240)':'min(ih,320)']",
-          "--audio-channels=stereo", "--audio-samplerate=44100", "--sws-scaler=fast-bilinear"})
+          "--audio-channels=stereo", "--audio-samplerate=44100", "--sws-scaler=fast-bilinear",
+          "--volume=68.13"})
         QVERIFY2(args.contains(QLatin1String(expected)), expected);
     QCOMPARE(line.media, std::vector<std::string>{"/m/a b.mp3"});
     QCOMPARE(line.audioDriver, std::string("pulse"));

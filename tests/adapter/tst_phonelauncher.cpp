@@ -59,6 +59,8 @@ private slots:
     void failures();
     void interruptLeavesNothingBehind();
     void engineChoiceIsRemembered();
+    void soundAndAddressesComeThrough_data();
+    void soundAndAddressesComeThrough();
     void worksWithoutRoot();
 
 private:
@@ -350,6 +352,49 @@ void TestPhoneLauncher::engineChoiceIsRemembered()
     QVERIFY2(err.contains("mpv is missing"), err.constData());
     QCOMPARE(launch(QStringList{"--phone", own, "--engine", "mplayer"} + show), 0);
     QVERIFY2(out.contains("engine=mplayer\n"), out.constData());
+}
+
+void TestPhoneLauncher::soundAndAddressesComeThrough_data()
+{
+    QTest::addColumn<QString>("variable");
+    QTest::addColumn<QString>("socketIn"); // relative to a folder under /tmp
+    QTest::addColumn<QString>("value");    // of the variable, "%1" the folder
+    QTest::newRow("runtime folder under /tmp") << "XDG_RUNTIME_DIR"
+                                               << "pulse/native"
+                                               << "%1";
+    QTest::newRow("sound server named under /tmp") << "PULSE_SERVER"
+                                                   << "sound"
+                                                   << "unix:%1/sound";
+}
+
+// The sound server's socket under /tmp, which the sandbox's own /tmp would
+// hide, and where the phone's paths are on this machine.
+void TestPhoneLauncher::soundAndAddressesComeThrough()
+{
+    QFETCH(QString, variable);
+    QFETCH(QString, socketIn);
+    QFETCH(QString, value);
+    MOVARA_REQUIRE_TOOLS("python3");
+    QTemporaryDir folder("/tmp/movara-sound-XXXXXX");
+    QVERIFY(folder.isValid());
+    const QString socketPath = folder.filePath(socketIn);
+    QVERIFY(QDir().mkpath(QFileInfo(socketPath).path()));
+    QCOMPARE(QProcess::execute("python3", {"-c",
+                                           "import socket, sys; "
+                                           "socket.socket(socket.AF_UNIX).bind(sys.argv[1])",
+                                           socketPath}),
+             0);
+
+    QProcessEnvironment extra;
+    extra.insert(variable, value.arg(folder.path()));
+    QCOMPARE(launch({"--phone", phone, "/bin/sh", "-c",
+                     "test -S " + socketPath + " && echo sound-ok; echo \"$MOVARA_HOST_PATHS\""},
+                    extra),
+             0);
+    QVERIFY2(out.contains("sound-ok"), out.constData());
+    for (const QString &binding : {"/mmc/mmca1=" + phone + "/card",
+                                   "/ezxlocal/download/mystuff/MyPhotos=" + phone + "/video"})
+        QVERIFY2(out.contains(binding.toUtf8() + '\n'), out.constData());
 }
 
 void TestPhoneLauncher::worksWithoutRoot()

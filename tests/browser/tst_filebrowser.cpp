@@ -160,7 +160,6 @@ private slots:
         QCOMPARE(box()->currentItem(), 3);
         QTest::keyClick(window, Qt::Key_Return);
         QCOMPARE(browser->depth, 1);
-        QTest::keyClick(window, Qt::Key_Down);
         QTest::keyClick(window, Qt::Key_Enter); // the first row, "Clips", opens: not its box
         QCOMPARE(browser->depth, 2);
         QCOMPARE(dirs.count(), 2);
@@ -192,13 +191,13 @@ private slots:
     void folderListing()
     {
         tap(3);
-        QCOMPARE(rowTexts(), (QStringList{"Clips", "Empty", "Files", "notes.d", "sub", "B.avi",
-                                          "a.mp3", "clip.wmv", "song.m4a", "song.mP3", "track.wav",
+        QCOMPARE(rowTexts(), (QStringList{"Clips", "Empty", "Files", "notes.d", "sub", "a.mp3",
+                                          "B.avi", "clip.wmv", "song.m4a", "song.mP3", "track.wav",
                                           "tune.ogg", "voice.wma"}));
         const qint64 folder = iconKey("FMMS_Personal_Folder_S.g");
         const qint64 audio = iconKey("FMMS_File_Audio_S.g");
         const qint64 video = iconKey("FMMS_File_Video_S.g");
-        const QList<qint64> expected{folder, folder, folder, folder, folder, video, audio,
+        const QList<qint64> expected{folder, folder, folder, folder, folder, audio, video,
                                      video,  audio,  audio,  audio,  audio,  audio};
         for (int i = 0; i < box()->count(); ++i) {
             QCOMPARE(row(i)->pixmap()->cacheKey(), expected.at(i));
@@ -258,6 +257,32 @@ private slots:
         QCOMPARE(browser->path(), QString("BASEPATH"));
     }
 
+    // A listing has a current row from the start: going up, the folder left.
+    void currentRow_data()
+    {
+        QTest::addColumn<QStringList>("opened");
+        QTest::addColumn<int>("up"); // goUp's n; -1: not at all
+        QTest::addColumn<QString>("current");
+        QTest::addRow("the roots") << QStringList{} << -1 << "MyVideo";
+        QTest::addRow("a folder") << QStringList{"Files"} << -1 << "a.avi";
+        QTest::addRow("back at the roots") << QStringList{} << 0 << "Memory card";
+        QTest::addRow("back one level") << QStringList{"Clips", "deep"} << 0 << "deep";
+        QTest::addRow("back two levels") << QStringList{"Clips", "deep"} << 1 << "Clips";
+    }
+
+    void currentRow()
+    {
+        QFETCH(QStringList, opened);
+        QFETCH(int, up);
+        QFETCH(QString, current);
+        if (!opened.isEmpty() || up >= 0)
+            open(opened);
+        if (up >= 0)
+            browser->goUp(up);
+        QCOMPARE(box()->currentItem(), rowOf(current));
+        QVERIFY(row(rowOf(current))->isSelected());
+    }
+
     void goUpOutOfRange_data()
     {
         QTest::addColumn<int>("n");
@@ -315,9 +340,8 @@ private slots:
     {
         open({"Files"});
         QSignalSpy files(browser, &MvFileBrowser::filePicked);
-        QCOMPARE(box()->currentItem(), -1);
+        QCOMPARE(box()->currentItem(), 0);
         QVERIFY(!browser->selectPrevious());
-        QVERIFY(browser->selectNext());
         QVERIFY(browser->selectNext());
         QVERIFY(browser->selectNext());
         QVERIFY(!browser->selectNext());
@@ -328,14 +352,14 @@ private slots:
         QStringList picked;
         for (const auto &args : files)
             picked << QFileInfo(args.at(0).toString()).fileName();
-        QCOMPARE(picked, (QStringList{"a.avi", "b.mp3", "c.ogg", "b.mp3", "a.avi"}));
+        QCOMPARE(picked, (QStringList{"b.mp3", "c.ogg", "b.mp3", "a.avi"}));
 
         browser->goUp(0);
         QSignalSpy dirs(browser, &MvFileBrowser::dirPicked);
-        QVERIFY(browser->selectNext()); // no current row: the first row, a folder, opens
+        QVERIFY(browser->selectPrevious()); // from "Files", the folder left
         QCOMPARE(dirs.count(), 1);
         QCOMPARE(browser->depth, 2);
-        QCOMPARE(browser->path(), Card + "/Clips");
+        QCOMPARE(browser->path(), Card + "/Empty");
     }
 
     // Folders have no place among the media.
@@ -344,7 +368,7 @@ private slots:
         tap(3);
         QCOMPARE(browser->fileCount(), 8);
         const QList<QPair<QString, int>> places{
-            {"Clips", 0}, {"sub", 0}, {"B.avi", 1}, {"a.mp3", 2}, {"voice.wma", 8}};
+            {"Clips", 0}, {"sub", 0}, {"a.mp3", 1}, {"B.avi", 2}, {"voice.wma", 8}};
         for (const auto &[name, place] : places) {
             box()->setCurrentItem(rowOf(name));
             QCOMPARE(browser->filePlace(), place);

@@ -203,11 +203,9 @@ void TestMovaraLogic::playFirstClip(const QString &script)
 
 void TestMovaraLogic::openFirstRow(int times)
 {
-    // A listing starts with no current row: Down makes the first one current.
-    for (int i = 0; i < times; ++i) {
-        key(Qt::Key_Down);
+    // A listing starts on its first row.
+    for (int i = 0; i < times; ++i)
         key(Qt::Key_Return);
-    }
 }
 
 bool TestMovaraLogic::keysGoToTheList()
@@ -374,8 +372,8 @@ void TestMovaraLogic::keysAfterGoingBack()
         tap(rightSoftKeyX, softKeyY);
     QCOMPARE(window->fileBrowser->depth, 1);
 
-    // Up a level, the keys still move and open: Clips again, then its first file.
-    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Return, Qt::Key_Down, Qt::Key_Return})
+    // Up a level on the folder left, the keys still open: Clips again, then its first file.
+    for (Qt::Key k : {Qt::Key_Return, Qt::Key_Return})
         key(k);
     QVERIFY(trace().contains(played("a.avi")));
     QVERIFY(window->isPlayMode());
@@ -495,8 +493,7 @@ void TestMovaraLogic::playsAPlaylist()
     list.close();
 
     // The third root, then the playlist after the folder Sub.
-    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return, Qt::Key_Down,
-                      Qt::Key_Down, Qt::Key_Return})
+    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Down, Qt::Key_Return, Qt::Key_Down, Qt::Key_Return})
         key(k);
     QVERIFY(window->isPlayMode());
     QTRY_VERIFY_WITH_TIMEOUT(!window->isPlayMode(), 15000);
@@ -543,9 +540,12 @@ void TestMovaraLogic::optionsMenuByKeys()
              QStringList({"Play ticked", "Tick all", "Clear all", "Save ticked as playlist",
                           "Shuffle: off", "Repeat: off", "Resume: on", "Sleep timer: off"}));
     QCOMPARE(menu->currentIndex(), 0);
-    // Up from the first entry wraps to the last; Return cycles the sleep timer.
-    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Up);
-    QCOMPARE(menu->currentIndex(), 7);
+    // Up from the first entry wraps to the last, Home and End go to either
+    // end; Return acts on the entry shown: it cycles the sleep timer.
+    for (const auto &[k, at] : {std::pair{Qt::Key_Up, 7}, {Qt::Key_Home, 0}, {Qt::Key_End, 7}}) {
+        QTest::keyClick(QApplication::activePopupWidget(), k);
+        QCOMPARE(menu->currentIndex(), at);
+    }
     QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
     QTRY_VERIFY(!menu->isOpen());
     key(Qt::Key_F1);
@@ -786,8 +786,7 @@ void TestMovaraLogic::remoteCoverFile()
     QVERIFY(engine->installEngine());
     engine->setScript(header);
     // The video root, its second folder, its first file.
-    for (Qt::Key k : {Qt::Key_Down, Qt::Key_Return, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return,
-                      Qt::Key_Down, Qt::Key_Return})
+    for (Qt::Key k : {Qt::Key_Return, Qt::Key_Down, Qt::Key_Return, Qt::Key_Return})
         key(k);
     QTRY_VERIFY(trace().contains(QStringLiteral("fileChanged : ") + folder + "/inside.mp3"));
     auto *mpris = window->findChild<MvMpris *>();
