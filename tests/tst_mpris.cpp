@@ -1,7 +1,7 @@
 // The media controls' view of what plays: addresses the desktop can open,
 // the place to a tenth, seeking once a length is known, and a name of its
 // own on the bus beside other instances with the same pid.
-#include "app/mvmpris.h"
+#include "remote/mvmpris.h"
 
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
