@@ -104,10 +104,8 @@ void Movara::setupWidget()
         // Desktop controls show a cover by its file.
         if (mpris->isRegistered())
             tagReader->keepCoverFiles();
-        mpris->setPositionSource([this] {
-            return playerControl ? MvNowPlayingView::secondsOf(playerControl->ownElapsedTimeText())
-                                 : 0;
-        });
+        mpris->setPositionSource(
+            [this] { return playerControl ? int(playerControl->ownElapsedSeconds()) : 0; });
         connect(mpris, &MvMpris::keyRequested, this, &Movara::remoteKey);
         connect(mpris, &MvMpris::openRequested, this, &Movara::playAlone);
         connect(mpris, &MvMpris::continueRequested, this, &Movara::continueLast);
@@ -302,15 +300,19 @@ void Movara::fileChanged(const QString &path)
         connect(playerControl, &MvPlayerControl::endedCurrentMedia, this, &Movara::currentMediaEnd);
         connect(playerControl, &MvPlayerControl::videoOutputStarted, this, &Movara::pictureStarted);
         connect(playerControl, &MvPlayerControl::lengthChanged, this, [this](float length) {
-            // A new medium's length is unknown until the engine gives it.
-            if (length >= 0)
+            // A new medium's length is unknown until the engine gives it; a
+            // reply while the next pick waits its turn is the one before's.
+            if (length >= 0 && playerControl->ownCurrentMedium() == playingPath)
                 lengthKnown(length);
         });
         connect(playerControl, &MvPlayerControl::elapsedChanged, this, [this](const QString &text) {
             if (nowPlaying)
                 nowPlaying->setElapsedText(text);
-            if (resume)
-                resume->elapsed(MvNowPlayingView::secondsOf(text));
+        });
+        // A video's status has a time but no elapsed text.
+        connect(playerControl, &MvPlayerControl::elapsedSecondsChanged, this, [this](int seconds) {
+            if (resume && playerControl->ownCurrentMedium() == resume->current())
+                resume->elapsed(seconds);
         });
         connect(playerControl, &MvPlayerControl::mediumCannotPlay, this, &Movara::cannotPlay);
         connect(playerControl, &MvPlayerControl::playbackStateChanged, this,
