@@ -433,6 +433,9 @@ void MvPlayerControl::slotProcessExited()
     output->stopClocks();
     armOutputTimer();
     engineRunning = false;
+    // A pick the user made while the engine was busy plays on a new one.
+    if (pendingLaunch.isEmpty() && !heldPick.isEmpty())
+        pendingLaunch = heldPick;
     heldPick.clear();
     heldPickTimer->stop();
     setState(PlaybackState::Stopped);
