@@ -1,9 +1,9 @@
 // Where long media were stopped: the rules for what is kept, and files in
 // the store's place that it cannot use.
 
+#include "player/mvplaymodes.h"
 #include "player/mvresumestore.h"
 #include "player/mvresumetracker.h"
-#include "player/mvplaymodes.h"
 
 #include <QDir>
 #include <QFile>

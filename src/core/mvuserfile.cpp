@@ -50,12 +50,15 @@ MvUserFile::Lock::Lock(const QString &filePath)
     fd = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0)
         return;
-    while (::flock(fd, LOCK_EX) < 0) {
-        if (errno != EINTR) {
+    // Another instance holds it for a few milliseconds at most; one stopped
+    // in the middle does not stop this one for long.
+    for (int tries = 0; ::flock(fd, LOCK_EX | LOCK_NB) < 0; ++tries) {
+        if ((errno != EWOULDBLOCK && errno != EINTR) || tries == maxWaitMs / 10) {
             ::close(fd);
             fd = -1;
             return;
         }
+        ::usleep(10000);
     }
 }
 
@@ -72,8 +75,10 @@ bool MvUserFile::replace(const QString &filePath, const QByteArray &data)
     struct stat old;
     const bool exists = ::lstat(target.constData(), &old) == 0;
     if (exists && S_ISLNK(old.st_mode))
-        std::fprintf(stderr, "movara: %s is a symbolic link: it is replaced by a file, its "
-                             "target is left as it is\n", target.constData());
+        std::fprintf(stderr,
+                     "movara: %s is a symbolic link: it is replaced by a file, its "
+                     "target is left as it is\n",
+                     target.constData());
     QByteArray temporary = target + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
@@ -110,8 +115,8 @@ void MvUserFile::removeTemporaries(const QString &filePath)
 
 QByteArray MvUserFile::read(const QString &filePath, qint64 limit)
 {
-    const int fd = ::open(QFile::encodeName(filePath).constData(),
-                          O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd =
+        ::open(QFile::encodeName(filePath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0)
         return QByteArray();
     QByteArray data;

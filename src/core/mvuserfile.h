@@ -12,12 +12,15 @@
 class MvUserFile
 {
 public:
-    // Holds the folder's lock while it lives; without a folder nothing is held.
+    // Holds the folder's lock while it lives; nothing is held without a
+    // folder or after maxWaitMs of waiting.
     class Lock
     {
     public:
+        static constexpr int maxWaitMs = 1000;
         explicit Lock(const QString &filePath);
         ~Lock();
+        bool held() const { return fd >= 0; }
         Lock(const Lock &) = delete;
         Lock &operator=(const Lock &) = delete;
 

@@ -23,7 +23,8 @@ MvPlayModes MvPlayModes::load(const QString &path)
     MvPlayModes modes;
     {
         MvUserFile::Lock lock(path);
-        MvUserFile::removeTemporaries(path);
+        if (lock.held())
+            MvUserFile::removeTemporaries(path);
     }
     // A few short lines at most; anything longer is not ours.
     const QByteArray text = MvUserFile::read(path, 4096);

@@ -28,7 +28,8 @@ void MvResumeStore::load()
 {
     // No instance writes meanwhile: a temporary now is one a kill left.
     MvUserFile::Lock lock(path);
-    MvUserFile::removeTemporaries(path);
+    if (lock.held())
+        MvUserFile::removeTemporaries(path);
     bool on = true;
     if (parse(MvUserFile::read(path, maxReadSize + 1), &entries, &on))
         enabled = on;
