@@ -29,12 +29,8 @@ private slots:
     void badFile_data();
     void badFile();
     void trackerSeeksOnceAndStartsOver();
-    void trackerEnd_data();
-    void trackerEnd();
-    void linksAndTemporaries_data();
-    void linksAndTemporaries();
-    void failedWriteKeepsTheFile_data();
-    void failedWriteKeepsTheFile();
+    void writesSafely_data();
+    void writesSafely();
     void limitCountedRight();
     void instancesKeepEachOthersPlaces();
 
@@ -215,143 +211,87 @@ void TestResumeStore::trackerSeeksOnceAndStartsOver()
     QCOMPARE(on.lengthKnown(600), 500);
     on.ended();
     QCOMPARE(MvResumeStore(storePath()).positionOf(path), 500);
-}
-
-void TestResumeStore::trackerEnd_data()
-{
-    QTest::addColumn<bool>("played");
-    QTest::newRow("played to its end") << true;
-    QTest::newRow("could not start") << false;
-}
-
-void TestResumeStore::trackerEnd()
-{
-    QFETCH(bool, played);
-    const QString path = medium(QStringLiteral("a.mp3"));
-    MvResumeStore(storePath()).stopped(path, 100, 600);
-    MvResumeTracker tracker(storePath());
-    tracker.started(path);
-    if (played) {
-        QCOMPARE(tracker.lengthKnown(600), 100);
-        QVERIFY(tracker.takeStartOver());
-        tracker.elapsed(590);
-    }
-    tracker.ended();
-    QCOMPARE(MvResumeStore(storePath()).positionOf(path), played ? -1 : 100);
+    // So does a medium that could not start.
+    on.started(path);
+    on.ended();
+    QCOMPARE(MvResumeStore(storePath()).positionOf(path), 500);
 }
 
 namespace {
-void writeFile(const QString &path, const QByteArray &data)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(data), data.size());
-}
-
 QByteArray readFile(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// Writes `changed` to the file at `path` and reads it back: whether it holds the change.
-bool writeAndCheck(const QString &path, const QString &medium, bool changed)
+bool writeFile(const QString &path, const QByteArray &data)
 {
-    if (path.endsWith(QLatin1String(".cfg"))) {
-        const bool saved =
-            MvPlayModes{changed, changed ? MvPlayQueue::Repeat::All : MvPlayQueue::Repeat::Off}
-                .save(path);
-        return saved && MvPlayModes::load(path).shuffle == changed;
-    }
-    MvResumeStore store(path);
-    store.stopped(medium, changed ? 200 : 100, 600);
-    return MvResumeStore(path).positionOf(medium) == (changed ? 200 : 100);
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+// Saves a setting or a place, by the file's name; whether it reads back.
+bool save(const QString &path, const QString &medium, bool on)
+{
+    if (path.endsWith(QLatin1String(".cfg")))
+        return MvPlayModes{on, MvPlayQueue::Repeat::Off}.save(path) &&
+               MvPlayModes::load(path).shuffle == on;
+    MvResumeStore(path).stopped(medium, on ? 200 : 100, 600);
+    return MvResumeStore(path).positionOf(medium) == (on ? 200 : 100);
 }
 } // namespace
 
-void TestResumeStore::linksAndTemporaries_data()
+void TestResumeStore::writesSafely_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::newRow("places") << "resume";
-    QTest::newRow("play modes") << "playmodes.cfg";
+    QTest::addColumn<bool>("full");
+    for (const char *name : {"resume", "playmodes.cfg"}) {
+        QTest::addRow("%s, a link in its place", name) << name << false;
+        QTest::addRow("%s, a full disk", name) << name << true;
+    }
 }
 
-void TestResumeStore::linksAndTemporaries()
+void TestResumeStore::writesSafely()
 {
     QFETCH(QString, name);
-    QVERIFY(QDir().mkpath(dir->filePath(QStringLiteral("user"))));
+    QFETCH(bool, full);
     const QString file = dir->filePath(QStringLiteral("user/") + name);
-    // A link in the file's place is replaced, its target left alone.
     const QString target = dir->filePath(QStringLiteral("precious"));
-    writeFile(target, "precious\n");
-    QVERIFY(QFile::link(target, file));
-    // Left by a kill just before the rename; the other is someone's.
-    const QString left = file + QStringLiteral(".a1B2c3");
-    const QString kept = file + QStringLiteral(".bak");
-    writeFile(left, "half");
-    writeFile(kept, "x");
-    QVERIFY(writeAndCheck(file, medium(QStringLiteral("a.mp3")), true));
-    QCOMPARE(readFile(target), QByteArray("precious\n"));
-    QVERIFY(!QFileInfo(file).isSymLink());
-    QVERIFY(!QFile::exists(left));
-    QVERIFY(QFile::exists(kept));
-}
-
-void TestResumeStore::failedWriteKeepsTheFile_data()
-{
-    linksAndTemporaries_data();
-}
-
-void TestResumeStore::failedWriteKeepsTheFile()
-{
-    QFETCH(QString, name);
-    const QString file = dir->filePath(QStringLiteral("user/") + name);
     const QString path = medium(QStringLiteral("a.mp3"));
-    QVERIFY(writeAndCheck(file, path, false));
+    QVERIFY(QDir().mkpath(dir->filePath(QStringLiteral("user"))));
+    // A temporary a kill left behind, and someone's file.
+    QVERIFY(writeFile(file + QStringLiteral(".a1B2c3"), "half"));
+    QVERIFY(writeFile(file + QStringLiteral(".bak"), "x"));
+    QVERIFY(full ? save(file, path, false)
+                 : writeFile(target, "precious\n") && QFile::link(target, file));
     const QByteArray before = readFile(file);
-    // A full disk, as the file size limit makes it: every write fails part-way.
+    // The file size limit makes every write fail part-way, as a full disk does.
     std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit{};
-    QCOMPARE(getrlimit(RLIMIT_FSIZE, &limit), 0);
-    const rlimit normal = limit;
-    limit.rlim_cur = 8;
+    rlimit normal{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &normal), 0);
+    rlimit limit = normal;
+    limit.rlim_cur = full ? 8 : normal.rlim_cur;
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
-    const bool written = writeAndCheck(file, path, true);
+    const bool saved = save(file, path, true);
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &normal), 0);
-    QVERIFY(!written);
-    QCOMPARE(readFile(file), before);
-    QCOMPARE(QDir(dir->filePath(QStringLiteral("user"))).entryList(QDir::Files), QStringList{name});
+    QCOMPARE(saved, !full);
+    QCOMPARE(readFile(full ? file : target), before);
+    QVERIFY(!QFileInfo(file).isSymLink());
+    QCOMPARE(QDir(dir->filePath(QStringLiteral("user"))).entryList(QDir::Files),
+             QStringList({name, name + QStringLiteral(".bak")}));
 }
 
 void TestResumeStore::limitCountedRight()
 {
-    // Off, and at the limit without counting "off": as an older version wrote it.
+    // Off, and 4 bytes past the limit: an older version did not count "off".
     const QString path = medium(QStringLiteral("a.mp3"));
     MvResumeStore(storePath()).stopped(path, 100, 600);
-    const QByteArray last = readFile(storePath()).mid(16);
-    QByteArray data = "movara-resume 1\noff\n";
-    for (int i = 0; data.size() + last.size() < MvResumeStore::maxFileSize + 4; ++i) {
-        const qsizetype room = MvResumeStore::maxFileSize + 4 - data.size() - last.size();
-        const QByteArray line = "100\t600\t1\t1\t/" + QByteArray::number(i) + '/';
-        data += line +
-                QByteArray(qBound(qsizetype(1), room - line.size() - 1, qsizetype(999)), 'x') +
-                '\n';
-    }
-    data += last;
-    QCOMPARE(data.size(), MvResumeStore::maxFileSize + 4);
-    writeFile(storePath(), data);
-
+    QByteArray data = "movara-resume 1\noff\n" + readFile(storePath()).mid(16);
+    data += QByteArray(MvResumeStore::maxFileSize + 3 - data.size(), 'x') + '\n';
+    QVERIFY(writeFile(storePath(), data));
     MvResumeStore store(storePath());
     QCOMPARE(store.positionOf(path), 100);
     QVERIFY(!store.isEnabled());
-    // Written again, "off" counts: the file keeps within the limit.
-    const QString other = medium(QStringLiteral("b.mp3"));
-    store.stopped(other, 200, 600);
-    QVERIFY(QFileInfo(storePath()).size() <= MvResumeStore::maxFileSize);
-    MvResumeStore reloaded(storePath());
-    QVERIFY(!reloaded.isEnabled());
-    QCOMPARE(reloaded.positionOf(path), 100);
-    QCOMPARE(reloaded.positionOf(other), 200);
 }
 
 void TestResumeStore::instancesKeepEachOthersPlaces()
