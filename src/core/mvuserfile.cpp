@@ -74,11 +74,6 @@ bool MvUserFile::replace(const QString &filePath, const QByteArray &data)
     QDir().mkpath(QFileInfo(filePath).absolutePath());
     struct stat old;
     const bool exists = ::lstat(target.constData(), &old) == 0;
-    if (exists && S_ISLNK(old.st_mode))
-        std::fprintf(stderr,
-                     "movara: %s is a symbolic link: it is replaced by a file, its "
-                     "target is left as it is\n",
-                     target.constData());
     QByteArray temporary = target + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
     if (fd < 0)
@@ -92,6 +87,11 @@ bool MvUserFile::replace(const QString &filePath, const QByteArray &data)
         ::unlink(temporary.constData());
         return false;
     }
+    if (exists && S_ISLNK(old.st_mode))
+        std::fprintf(stderr,
+                     "movara: %s was a symbolic link: it is now a file, its target was left "
+                     "as it was\n",
+                     target.constData());
     return true;
 }
 
