@@ -41,7 +41,7 @@ std::string number(double value)
     return text;
 }
 
-// "05.2", "01:15.4", "1:01:15.4", as MPlayer prints a time.
+// "05.2", "01:15.4", " 1:01:15.4", as MPlayer prints a time.
 std::string clock(double seconds)
 {
     if (!(seconds > 0))
@@ -51,7 +51,7 @@ std::string clock(double seconds)
     const double s = double(tenths % 600) / 10;
     char text[32];
     if (h > 0)
-        std::snprintf(text, sizeof text, "%ld:%02ld:%04.1f", h, m, s);
+        std::snprintf(text, sizeof text, "%2ld:%02ld:%04.1f", h, m, s);
     else if (m > 0)
         std::snprintf(text, sizeof text, "%02ld:%04.1f", m, s);
     else

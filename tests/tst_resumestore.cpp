@@ -2,15 +2,19 @@
 // the store's place that it cannot use.
 
 #include "core/rawfilename.h"
+#include "player/mvplaymodes.h"
 #include "player/mvresumestore.h"
 #include "player/mvresumetracker.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <csignal>
+#include <sys/resource.h>
 #include <unistd.h>
 
 class TestResumeStore : public QObject
@@ -29,6 +33,10 @@ private slots:
     void badFile_data();
     void badFile();
     void trackerSeeksOnceAndStartsOver();
+    void writesSafely_data();
+    void writesSafely();
+    void limitCountedRight();
+    void instancesKeepEachOthersPlaces();
 
 private:
     QString medium(const QString &name, const QByteArray &content = "x");
@@ -230,6 +238,106 @@ void TestResumeStore::trackerSeeksOnceAndStartsOver()
     QCOMPARE(on.lengthKnown(600), 500);
     on.ended();
     QCOMPARE(MvResumeStore(storePath()).positionOf(path), 500);
+    // So does a medium that could not start.
+    on.started(path);
+    on.ended();
+    QCOMPARE(MvResumeStore(storePath()).positionOf(path), 500);
+}
+
+namespace {
+QByteArray readFile(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+bool writeFile(const QString &path, const QByteArray &data)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+}
+
+// Saves a setting or a place, by the file's name; whether it reads back.
+bool save(const QString &path, const QString &medium, bool on)
+{
+    if (path.endsWith(QLatin1String(".cfg")))
+        return MvPlayModes{on, MvPlayQueue::Repeat::Off}.save(path) &&
+               MvPlayModes::load(path).shuffle == on;
+    MvResumeStore(path).stopped(medium, on ? 200 : 100, 600);
+    return MvResumeStore(path).positionOf(medium) == (on ? 200 : 100);
+}
+} // namespace
+
+void TestResumeStore::writesSafely_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("full");
+    for (const char *name : {"resume", "playmodes.cfg"}) {
+        QTest::addRow("%s, a link in its place", name) << name << false;
+        QTest::addRow("%s, a full disk", name) << name << true;
+    }
+}
+
+void TestResumeStore::writesSafely()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, full);
+    const QString file = dir->filePath(QStringLiteral("user/") + name);
+    const QString target = dir->filePath(QStringLiteral("precious"));
+    const QString path = medium(QStringLiteral("a.mp3"));
+    QVERIFY(QDir().mkpath(dir->filePath(QStringLiteral("user"))));
+    // A temporary a kill left behind, and someone's file.
+    QVERIFY(writeFile(file + QStringLiteral(".a1B2c3"), "half"));
+    QVERIFY(writeFile(file + QStringLiteral(".bak"), "x"));
+    QVERIFY(full ? save(file, path, false)
+                 : writeFile(target, "precious\n") && QFile::link(target, file));
+    const QByteArray before = readFile(file);
+    // The file size limit makes every write fail part-way, as a full disk does.
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit normal{};
+    QCOMPARE(getrlimit(RLIMIT_FSIZE, &normal), 0);
+    rlimit limit = normal;
+    limit.rlim_cur = full ? 8 : normal.rlim_cur;
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &limit), 0);
+    const bool saved = save(file, path, true);
+    QCOMPARE(setrlimit(RLIMIT_FSIZE, &normal), 0);
+    QCOMPARE(saved, !full);
+    QCOMPARE(readFile(full ? file : target), before);
+    QVERIFY(!QFileInfo(file).isSymLink());
+    QCOMPARE(QDir(dir->filePath(QStringLiteral("user"))).entryList(QDir::Files),
+             QStringList({name, name + QStringLiteral(".bak")}));
+}
+
+void TestResumeStore::limitCountedRight()
+{
+    // Off, and 4 bytes past the limit: an older version did not count "off".
+    const QString path = medium(QStringLiteral("a.mp3"));
+    MvResumeStore(storePath()).stopped(path, 100, 600);
+    QByteArray data = "movara-resume 1\noff\n" + readFile(storePath()).mid(16);
+    data += QByteArray(MvResumeStore::maxFileSize + 3 - data.size(), 'x') + '\n';
+    QVERIFY(writeFile(storePath(), data));
+    MvResumeStore store(storePath());
+    QCOMPARE(store.positionOf(path), 100);
+    QVERIFY(!store.isEnabled());
+}
+
+void TestResumeStore::instancesKeepEachOthersPlaces()
+{
+    const QString a = medium(QStringLiteral("a.mp3"));
+    const QString b = medium(QStringLiteral("b.mp3"));
+    MvResumeStore one(storePath());
+    MvResumeStore two(storePath());
+    MvResumeTracker three(storePath());
+    one.stopped(a, 100, 600);
+    two.stopped(a, 150, 600);
+    // One's a at 100 is older than two's: it does not come back.
+    one.stopped(b, 300, 600);
+    MvResumeStore reloaded(storePath());
+    QCOMPARE(reloaded.positionOf(a), 150);
+    QCOMPARE(reloaded.positionOf(b), 300);
+    // A medium started in a third finds the place the others left.
+    three.started(b);
+    QCOMPARE(three.lengthKnown(600), 300);
 }
 
 QTEST_GUILESS_MAIN(TestResumeStore)

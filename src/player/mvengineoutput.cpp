@@ -73,6 +73,32 @@ QString statusElapsedText(const QByteArray &bytes, bool *isTime)
     return QStringLiteral("%1");
 }
 
+// Seconds in the number after a status output's "A:" (the sound's time) or,
+// with no sound, its "V:": "A:3666.5 ( 1:01:06.4) of ...", "A:   2.0 V:   2.0
+// A-V: ...", "V:   1.3  14/ 14 ...". The first status that holds one counts,
+// as for the elapsed text. Returns -1 when none does.
+double statusSeconds(const QByteArray &bytes)
+{
+    const char *const end = bytes.constData() + bytes.size();
+    for (const char *piece = bytes.constData(); piece < end; ++piece) {
+        if (piece != bytes.constData() && piece[-1] != '\r' && piece[-1] != '\n')
+            continue;
+        if (end - piece < 2 || (piece[0] != 'A' && piece[0] != 'V') || piece[1] != ':')
+            continue;
+        const char *c = piece + 2;
+        while (c < end && *c == ' ')
+            ++c;
+        double seconds = 0;
+        const char *const digits = c;
+        for (; c < end && isDigit(*c) && c - digits < 9; ++c)
+            seconds = seconds * 10 + (*c - '0');
+        if (c == digits || c + 1 >= end || *c != '.' || !isDigit(c[1]))
+            continue;
+        return seconds + (c[1] - '0') / 10.0;
+    }
+    return -1;
+}
+
 // The engine's own word that the medium has ended ("EOF code: 1"), which it
 // prints at a raised message level. Other codes are a medium replaced or a quit.
 bool isEndLine(const QByteArray &line)
@@ -83,11 +109,11 @@ bool isEndLine(const QByteArray &line)
     return text.mid(text.lastIndexOf('\r') + 1).trimmed() == "EOF code: 1";
 }
 
-// Seconds in an elapsed time such as "02.0", "01:15.4" or "1:01:15.4".
+// Seconds in an elapsed time such as "02.0", "01:15.4" or " 1:01:15.4".
 double clockSeconds(const QString &text)
 {
     double seconds = 0;
-    for (const QStringView part : QStringView(text).split(QLatin1Char(':')))
+    for (const QStringView part : QStringView(text).trimmed().split(QLatin1Char(':')))
         seconds = seconds * 60 + part.toDouble();
     return seconds;
 }
@@ -123,6 +149,8 @@ void MvEngineOutput::begin(qint64 nowMs)
     refusal.clear();
     setLength(-1);
     lengthAskedAt = -1;
+    atSeconds = -1;
+    wholeSeconds = -1;
     startDue = nowMs + startLimit;
 }
 
@@ -268,18 +296,20 @@ void MvEngineOutput::readStatus(const QByteArray &bytes, bool always)
     const QString text = statusElapsedText(bytes, &isTime);
     if (always || isTime)
         setElapsed(text);
-    if (!isTime)
-        return;
-    // An engine guesses the length of some media from their first part: once
-    // the time has run past the guess, it is asked again.
-    if (knownLength > 0) {
-        const double seconds = clockSeconds(elapsed);
-        if (seconds > knownLength + 1 && seconds >= lengthAskedAt + 5) {
-            lengthAskedAt = seconds;
+    double at = statusSeconds(bytes);
+    if (at < 0 && isTime)
+        at = clockSeconds(text);
+    if (at >= 0) {
+        // An engine guesses the length of some media from their first part:
+        // once the time has run past the guess, it is asked again.
+        if (knownLength > 0 && at > knownLength + 1 && at >= lengthAskedAt + 5) {
+            lengthAskedAt = at;
             emit lengthWanted();
         }
+        setSeconds(at);
     }
-    emit elapsedRead();
+    if (isTime)
+        emit elapsedRead();
 }
 
 void MvEngineOutput::readLengthReply(const QByteArray &line)
@@ -317,6 +347,15 @@ void MvEngineOutput::setElapsed(const QString &text)
         return;
     elapsed = text;
     emit elapsedChanged(text);
+}
+
+void MvEngineOutput::setSeconds(double at)
+{
+    atSeconds = at;
+    if (int(at) == wholeSeconds)
+        return;
+    wholeSeconds = int(at);
+    emit elapsedSecondsChanged(wholeSeconds);
 }
 
 void MvEngineOutput::setLength(float seconds)

@@ -62,6 +62,9 @@ public:
     QString refusalLine() const { return refusal; }
     // The latest elapsed time, e.g. "01:15.4"; a status without one, or "%1".
     QString elapsedText() const { return elapsed; }
+    // The latest elapsed time in seconds, from the status output's number
+    // (it tells a video's time too, which has no elapsed text); -1 before any.
+    double elapsedSeconds() const { return atSeconds; }
     float length() const { return knownLength; }
     qsizetype unreadBytes() const { return unread.size() - readFrom; }
 
@@ -76,6 +79,8 @@ signals:
     void lengthChanged(float seconds);
     void elapsedRead();
     void elapsedChanged(const QString &text);
+    // The elapsed time moved to another whole second.
+    void elapsedSecondsChanged(int seconds);
     // The medium did not reach playback: the engine's refusal, or empty
     // when the start deadline passed.
     void cannotPlay(const QString &refusal);
@@ -88,6 +93,7 @@ private:
     void readLengthReply(const QByteArray &line);
     void noticeRefusal(const QString &line, qint64 nowMs);
     void setElapsed(const QString &text);
+    void setSeconds(double at);
     void setLength(float seconds);
     void watchFrom(qint64 nowMs);
     static QByteArray takeLine(const QByteArray &buffer, qsizetype &from);
@@ -108,6 +114,8 @@ private:
     bool videoStream = false;
     QString refusal;
     QString elapsed = QStringLiteral("%1");
+    double atSeconds = -1;
+    int wholeSeconds = -1;
     float knownLength = -1;
     double lengthAskedAt = -1;
 };

@@ -122,6 +122,8 @@ MvPlayerControl::MvPlayerControl(QObject *parent, int volume, int windowId)
     connect(output, &MvEngineOutput::lengthRead, this,
             &MvPlayerControl::signaTotalTimeLengthChanged);
     connect(output, &MvEngineOutput::elapsedChanged, this, &MvPlayerControl::elapsedChanged);
+    connect(output, &MvEngineOutput::elapsedSecondsChanged, this,
+            &MvPlayerControl::elapsedSecondsChanged);
     connect(output, &MvEngineOutput::elapsedRead, this, &MvPlayerControl::signalTimeElapse);
     connect(output, &MvEngineOutput::cannotPlay, this, &MvPlayerControl::cannotPlayCurrentMedium);
     connect(output, &MvEngineOutput::ended, this, &MvPlayerControl::slotIdleTimerShot);
@@ -431,6 +433,9 @@ void MvPlayerControl::slotProcessExited()
     output->stopClocks();
     armOutputTimer();
     engineRunning = false;
+    // A pick the user made while the engine was busy plays on a new one.
+    if (pendingLaunch.isEmpty() && !heldPick.isEmpty())
+        pendingLaunch = heldPick;
     heldPick.clear();
     heldPickTimer->stop();
     setState(PlaybackState::Stopped);

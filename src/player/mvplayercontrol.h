@@ -87,6 +87,10 @@ public:
     bool ownPaused() const { return state == PlaybackState::Paused; }
     bool ownIdleTimerActive() const;
     QString ownElapsedTimeText() const { return output->elapsedText(); }
+    // The medium the engine was last handed; a pick held back is not yet it.
+    QString ownCurrentMedium() const { return currentMedium; }
+    // The elapsed time in seconds, audio or video; -1 before the first status.
+    double ownElapsedSeconds() const { return output->elapsedSeconds(); }
     QString ownCannotPlayText() const { return output->refusalLine(); }
     // The same for the newest controller, for callers that hold none.
     static bool isEngineRunning();
@@ -120,6 +124,7 @@ signals:
     void lengthChanged(float length);
     // The elapsed-time text changed, whether or not it now holds a time.
     void elapsedChanged(const QString &text);
+    void elapsedSecondsChanged(int seconds);
 
 public slots:
     void slotProcessExited();

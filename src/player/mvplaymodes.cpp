@@ -1,9 +1,10 @@
 #include "player/mvplaymodes.h"
 
+#include "core/mvuserfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 namespace {
 const char *const UserArea = "/ezx_user/download/appwrite/movara";
@@ -20,11 +21,13 @@ QString MvPlayModes::defaultPath()
 MvPlayModes MvPlayModes::load(const QString &path)
 {
     MvPlayModes modes;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return modes;
+    {
+        MvUserFile::Lock lock(path);
+        if (lock.held())
+            MvUserFile::removeTemporaries(path);
+    }
     // A few short lines at most; anything longer is not ours.
-    const QByteArray text = file.read(4096);
+    const QByteArray text = MvUserFile::read(path, 4096);
     for (const QByteArray &raw : text.split('\n')) {
         const QByteArray line = raw.trimmed();
         if (line == "Shuffle = on")
@@ -39,14 +42,11 @@ MvPlayModes MvPlayModes::load(const QString &path)
 
 bool MvPlayModes::save(const QString &path) const
 {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
     const char *repeatText = repeat == MvPlayQueue::Repeat::One   ? "one"
                              : repeat == MvPlayQueue::Repeat::All ? "all"
                                                                   : "off";
-    file.write(QByteArray("Shuffle = ") + (shuffle ? "on" : "off") + "\nRepeat = " + repeatText +
-               '\n');
-    return file.commit();
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    MvUserFile::Lock lock(path);
+    return MvUserFile::replace(path, QByteArray("Shuffle = ") + (shuffle ? "on" : "off") +
+                                         "\nRepeat = " + repeatText + '\n');
 }

@@ -1,11 +1,11 @@
 #include "player/mvresumestore.h"
 
+#include "core/mvuserfile.h"
 #include "core/rawfilename.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 #include <QUrl>
 
 #include <sys/stat.h>
@@ -41,19 +41,25 @@ bool MvResumeStore::worthKeeping(int position, int length)
 
 void MvResumeStore::load()
 {
-    const QFileInfo info(path);
-    if (!info.isFile() || info.size() > maxFileSize)
-        return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return;
-    const QByteArray data = file.read(maxFileSize + 1);
-    if (data.size() > maxFileSize || !data.startsWith(header))
-        return;
+    // No instance writes meanwhile: a temporary now is one a kill left.
+    MvUserFile::Lock lock(path);
+    if (lock.held())
+        MvUserFile::removeTemporaries(path);
+    bool on = true;
+    if (parse(MvUserFile::read(path, maxReadSize + 1), &entries, &on))
+        enabled = on;
+}
+
+bool MvResumeStore::parse(const QByteArray &data, QList<Entry> *entries, bool *on)
+{
+    if (data.size() > maxReadSize || !data.startsWith(header))
+        return false;
+    entries->clear();
+    *on = true;
     const QList<QByteArray> lines = data.mid(header.size()).split('\n');
     for (const QByteArray &line : lines) {
         if (line == offLine)
-            enabled = false;
+            *on = false;
         const QList<QByteArray> fields = line.split('\t');
         if (fields.size() != 5)
             continue;
@@ -67,13 +73,54 @@ void MvResumeStore::load()
         if (!ok[0] || !ok[1] || !ok[2] || !ok[3] || entry.path.isEmpty() ||
             !worthKeeping(entry.position, entry.length))
             continue;
-        const int known = indexOf(entry.path);
-        if (known >= 0)
-            entries.removeAt(known);
-        entries.append(entry);
+        for (qsizetype i = 0; i < entries->size(); ++i) {
+            if ((*entries)[i].path == entry.path) {
+                entries->removeAt(i);
+                break;
+            }
+        }
+        entries->append(entry);
     }
-    while (entries.size() > maxEntries)
-        entries.removeFirst();
+    while (entries->size() > maxEntries)
+        entries->removeFirst();
+    return true;
+}
+
+bool MvResumeStore::merged(QList<Entry> *result, bool *on) const
+{
+    if (!parse(MvUserFile::read(path, maxReadSize + 1), result, on))
+        return false;
+    if (enabledChanged)
+        *on = enabled;
+    for (const Change &change : changes) {
+        for (qsizetype i = 0; i < result->size(); ++i) {
+            if ((*result)[i].path == change.entry.path) {
+                result->removeAt(i);
+                break;
+            }
+        }
+        if (change.kept)
+            result->append(change.entry);
+    }
+    while (result->size() > maxEntries)
+        result->removeFirst();
+    return true;
+}
+
+void MvResumeStore::refresh()
+{
+    QList<Entry> now;
+    bool on = enabled;
+    if (!merged(&now, &on))
+        return;
+    entries = now;
+    enabled = on;
+}
+
+void MvResumeStore::note(const Entry &entry, bool kept)
+{
+    changes.append(Change{entry, kept});
+    dirty = true;
 }
 
 bool MvResumeStore::keyOf(const QString &medium, Entry *entry) const
@@ -121,8 +168,8 @@ bool MvResumeStore::update(const QString &medium, int position, int length)
     if (!worthKeeping(position, length) || !keyOf(medium, &entry)) {
         if (at < 0)
             return false;
-        entries.removeAt(at);
-        return dirty = true;
+        note(entries.takeAt(at), false);
+        return true;
     }
     entry.position = position;
     entry.length = length;
@@ -136,7 +183,8 @@ bool MvResumeStore::update(const QString &medium, int position, int length)
     entries.append(entry);
     while (entries.size() > maxEntries)
         entries.removeFirst();
-    return dirty = true;
+    note(entry, true);
+    return true;
 }
 
 void MvResumeStore::progress(const QString &medium, int position, int length)
@@ -157,8 +205,7 @@ void MvResumeStore::forget(const QString &medium)
     const int at = indexOf(medium);
     if (at < 0)
         return;
-    entries.removeAt(at);
-    dirty = true;
+    note(entries.takeAt(at), false);
     flush();
 }
 
@@ -167,7 +214,7 @@ void MvResumeStore::setEnabled(bool on)
     if (on == enabled)
         return;
     enabled = on;
-    dirty = true;
+    enabledChanged = dirty = true;
     flush();
 }
 
@@ -181,31 +228,39 @@ bool MvResumeStore::write()
     lastWrite.start();
     const QFileInfo info(path);
     QDir().mkpath(info.path());
+    MvUserFile::Lock lock(path);
     // Something else in the file's place: an empty folder goes, anything else stays.
-    if (info.isDir() && !QDir().rmdir(path))
+    if (info.isDir() && !info.isSymLink() && !QDir().rmdir(path))
         return false;
 
+    // Others' places stay; a file that is not ours is replaced by what this instance knows.
+    QList<Entry> all;
+    bool on = enabled;
+    if (!merged(&all, &on))
+        all = entries;
     QList<QByteArray> lines;
-    qint64 total = header.size();
-    for (const Entry &entry : entries) {
+    qint64 total = header.size() + (on ? 0 : offLine.size() + 1);
+    for (const Entry &entry : all) {
         lines.append(QByteArray::number(entry.position) + '\t' + QByteArray::number(entry.length) +
                      '\t' + QByteArray::number(entry.size) + '\t' +
                      QByteArray::number(entry.mtime) + '\t' + storedName(entry.path) + '\n');
         total += lines.last().size();
     }
-    // Very long paths could make a file that would not load again: the oldest go.
+    // Very long paths could make too large a file: the oldest go.
     while (total > maxFileSize && !lines.isEmpty()) {
         total -= lines.takeFirst().size();
-        entries.removeFirst();
+        all.removeFirst();
     }
     QByteArray data = header;
-    if (!enabled)
+    if (!on)
         data += offLine + '\n';
     for (const QByteArray &line : lines)
         data += line;
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(data) != data.size() || !file.commit())
+    entries = all;
+    enabled = on;
+    if (!MvUserFile::replace(path, data))
         return false;
-    dirty = false;
+    changes.clear();
+    enabledChanged = dirty = false;
     return true;
 }

@@ -17,8 +17,10 @@ public:
     static constexpr int minLength = 300;
     static constexpr int margin = 30;
     static constexpr int writeIntervalMs = 10000;
-    // Larger files are not ours.
+    // The file is kept within this size; a file some way larger is still
+    // read, a much larger one is not ours.
     static constexpr qint64 maxFileSize = 256 * 1024;
+    static constexpr qint64 maxReadSize = 4 * maxFileSize;
 
     explicit MvResumeStore(const QString &filePath = QString::fromLatin1(defaultPath));
 
@@ -38,6 +40,8 @@ public:
     void forget(const QString &path);
     // Writes what changed since the last write.
     bool flush();
+    // Takes in what other instances of the program wrote since.
+    void refresh();
 
     QString filePath() const { return path; }
 
@@ -55,7 +59,19 @@ private:
         int length = 0;
     };
 
+    // A change of this instance not yet written: the medium's new entry, or its removal.
+    struct Change
+    {
+        Entry entry;
+        bool kept = false;
+    };
+
     void load();
+    static bool parse(const QByteArray &data, QList<Entry> *entries, bool *on);
+    // What the file holds now with this instance's changes on top, or false
+    // when the file holds nothing of ours.
+    bool merged(QList<Entry> *result, bool *on) const;
+    void note(const Entry &entry, bool kept);
     bool write();
     bool keyOf(const QString &medium, Entry *entry) const;
     int indexOf(const QString &medium) const;
@@ -64,6 +80,10 @@ private:
     QString path;
     // Oldest first.
     QList<Entry> entries;
+    // Oldest first; written over what other instances wrote, so that their
+    // places stay and the newest place of a medium wins.
+    QList<Change> changes;
+    bool enabledChanged = false;
     bool dirty = false;
     bool enabled = true;
     QElapsedTimer lastWrite;

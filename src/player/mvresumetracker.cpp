@@ -17,6 +17,8 @@ void MvResumeTracker::started(const QString &path)
     medium = path;
     at = -1;
     length = -1;
+    // Another instance may have stopped it since.
+    store.refresh();
     resumeAt = isEnabled() ? store.positionOf(path) : -1;
     seekPending = false;
     resumedSince.invalidate();
@@ -73,9 +75,11 @@ void MvResumeTracker::ended()
     if (medium.isEmpty())
         return;
     // Ended on the resume seek (an engine that misjudges a VBR file's length
-    // seeks past its guess): the place stays for another try.
+    // seeks past its guess): the place stays for another try. So it does
+    // when the medium never played (it could not start).
     const bool onResume = resumedSince.isValid() && resumedSince.elapsed() < startOverMs;
-    if (!onResume)
+    const bool played = at >= 0 || length >= 0;
+    if (played && !onResume)
         store.forget(medium);
     medium.clear();
     resumedSince.invalidate();

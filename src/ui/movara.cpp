@@ -106,16 +106,8 @@ void Movara::setupWidget()
         // Desktop controls show a cover by its file.
         if (mpris->isRegistered())
             tagReader->keepCoverFiles();
-        mpris->setPositionSource([this] {
-            if (!playerControl)
-                return 0.0;
-            // To the tenth the engine gives: "00:40.3" is 40.3 s.
-            const QString text = playerControl->ownElapsedTimeText().trimmed();
-            const int whole = MvNowPlayingView::secondsOf(text);
-            const qsizetype dot = text.indexOf(QLatin1Char('.'));
-            const int tenth = dot >= 0 && dot + 1 < text.size() ? text.at(dot + 1).digitValue() : 0;
-            return whole >= 0 ? whole + std::max(0, tenth) / 10.0 : -1.0;
-        });
+        mpris->setPositionSource(
+            [this] { return playerControl ? playerControl->ownElapsedSeconds() : -1.0; });
         connect(mpris, &MvMpris::keyRequested, this, &Movara::remoteKey);
         connect(mpris, &MvMpris::openRequested, this, &Movara::openGiven);
         connect(mpris, &MvMpris::continueRequested, this, &Movara::continueLast);
@@ -310,15 +302,19 @@ void Movara::fileChanged(const QString &path)
         connect(playerControl, &MvPlayerControl::endedCurrentMedia, this, &Movara::currentMediaEnd);
         connect(playerControl, &MvPlayerControl::videoOutputStarted, this, &Movara::pictureStarted);
         connect(playerControl, &MvPlayerControl::lengthChanged, this, [this](float length) {
-            // A new medium's length is unknown until the engine gives it.
-            if (length >= 0)
+            // A new medium's length is unknown until the engine gives it; a
+            // reply while the next pick waits its turn is the one before's.
+            if (length >= 0 && playerControl->ownCurrentMedium() == playingPath)
                 lengthKnown(length);
         });
         connect(playerControl, &MvPlayerControl::elapsedChanged, this, [this](const QString &text) {
             if (nowPlaying)
                 nowPlaying->setElapsedText(text);
-            if (resume)
-                resume->elapsed(MvNowPlayingView::secondsOf(text));
+        });
+        // A video's status has a time but no elapsed text.
+        connect(playerControl, &MvPlayerControl::elapsedSecondsChanged, this, [this](int seconds) {
+            if (resume && playerControl->ownCurrentMedium() == resume->current())
+                resume->elapsed(seconds);
         });
         connect(playerControl, &MvPlayerControl::mediumCannotPlay, this, &Movara::cannotPlay);
         connect(playerControl, &MvPlayerControl::playbackStateChanged, this,

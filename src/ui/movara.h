@@ -69,6 +69,7 @@ public slots:
 protected:
     MvFileBrowser *fileBrowser = nullptr;
     MvPlayerControl *playerControl = nullptr;
+    MvResumeTracker *resume = nullptr;
     bool playMode = false;
 
 private:
@@ -123,7 +124,6 @@ private:
     // The user's last move through the folder was Previous.
     bool movingBack = false;
 
-    MvResumeTracker *resume = nullptr;
     MvSleepTimer *sleep = nullptr;
     MvTagReader *tagReader = nullptr;
     QString playingPath;

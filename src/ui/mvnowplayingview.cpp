@@ -66,7 +66,8 @@ int MvNowPlayingView::secondsOf(const QString &text)
     int field = 0;
     int fields = 1;
     bool digits = false;
-    for (const QChar c : text) {
+    // Hours come padded: " 1:01:15.4".
+    for (const QChar c : QStringView(text).trimmed()) {
         if (c.isDigit() && c.unicode() < 0x80) {
             if (field > 100000)
                 return -1;

@@ -221,12 +221,18 @@ bool pumpStdin(long long timeoutMs, const std::string *until = nullptr)
     }
 }
 
+// As MPlayer prints it: the minutes only from the first on ("(00.1)", "(01:00.1)").
 std::string statusText(int index)
 {
     const double seconds = index * 0.1;
+    const int minutes = int(seconds) / 60;
+    char clock[32];
+    if (minutes > 0)
+        std::snprintf(clock, sizeof clock, "%02d:%04.1f", minutes, seconds - minutes * 60);
+    else
+        std::snprintf(clock, sizeof clock, "%04.1f", seconds);
     char text[128];
-    std::snprintf(text, sizeof text, "A:%6.1f (%02d:%04.1f) of 180.0 (03:00.0)  0.5%% \r", seconds,
-                  int(seconds) / 60, seconds - (int(seconds) / 60) * 60);
+    std::snprintf(text, sizeof text, "A:%6.1f (%s) of 180.0 (03:00.0)  0.5%% \r", seconds, clock);
     return text;
 }
 

@@ -19,6 +19,7 @@
 #include "platform/zpushbutton.h"
 #include "player/mvplaymodes.h"
 #include "player/mvresumestore.h"
+#include "player/mvresumetracker.h"
 #include "player/mvsleeptimer.h"
 #include "remote/mvmpris.h"
 #include "ui/movara.h"
@@ -55,13 +56,20 @@ const QString header = QStringLiteral("line VIDEO:  [H264]  240x320  24bpp  25.0
                                       "line libavformat file format detected.\n"
                                       "line VO: [x11] 240x320 => 240x320 Planar YV12\n");
 
+// A video's status at `tenths` (no elapsed text, as the engines print it).
+QString videoStatus(int tenths)
+{
+    return QStringLiteral("raw A:%1 V:%1 A-V:  0.038 ct:  0.004 %2/%2 10%  2%  0.5% 0 0 \\r\n")
+        .arg(tenths / 10.0, 6, 'f', 1)
+        .arg(tenths * 25 / 10, 3);
+}
+
 // Ten minutes long, at 40 s for ten seconds.
 QString longMediumScript()
 {
     QString script = QStringLiteral("on get_time_length => line ANS_LENGTH=600.00\n") + header;
     for (int i = 0; i < 100; ++i)
-        script +=
-            QStringLiteral("raw A:  40.0 (00:40.0) of 600.0 (10:00.0)  0.5% \\r\nsleep 100\n");
+        script += videoStatus(400) + QStringLiteral("sleep 100\n");
     return script;
 }
 
@@ -89,6 +97,8 @@ class ProbeWindow : public Movara
 public:
     using Movara::fileBrowser;
     using Movara::Movara;
+    using Movara::playerControl;
+    using Movara::resume;
 };
 } // namespace
 
@@ -104,6 +114,7 @@ private slots:
     void keysWhilePlaying_data();
     void keysWhilePlaying();
     void previousAndNextEntry();
+    void quickNextKeepsThePlace();
     void playsTheFolderThrough();
     void softKeys_data();
     void softKeys();
@@ -298,6 +309,28 @@ void TestMovaraLogic::previousAndNextEntry()
     QCOMPARE(handedOver.readAll(), QFile::encodeName(clipsFolder + "/b.avi\n"));
 }
 
+void TestMovaraLogic::quickNextKeepsThePlace()
+{
+    const QString c = clipsFolder + QStringLiteral("/c.avi");
+    window->resume->records().stopped(c, 100, 600);
+    // Each medium opens at once and tells its length when asked.
+    playFirstClip(QStringLiteral("on get_time_length => line ANS_LENGTH=600.00\n"
+                                 "on %1 => line libavformat file format detected. ;; line VO: "
+                                 "[x11] 240x320 => 240x320 Planar YV12\n")
+                      .arg(loadCommand) +
+                  header + QString(videoStatus(10) + QStringLiteral("sleep 100\n")).repeated(50));
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("get_time_length")));
+    // c.avi waits while b.avi has just been handed over: b.avi's length is not
+    // c.avi's, whose place is sought once it is c.avi that plays.
+    key(Qt::Key_N);
+    key(Qt::Key_N);
+    QTRY_COMPARE(engine->stdinLines().count(loadCommand), 2);
+    QTRY_VERIFY(!engine->stdinLines().filter(QStringLiteral("seek ")).isEmpty());
+    const QStringList in = engine->stdinLines();
+    QCOMPARE(in.filter(QStringLiteral("seek ")), QStringList{QStringLiteral("seek 100 2")});
+    QVERIFY(in.indexOf(QStringLiteral("seek 100 2")) > in.lastIndexOf(loadCommand));
+}
+
 void TestMovaraLogic::playsTheFolderThrough()
 {
     // Each medium a few status outputs long; later ones come through "loadlist".
@@ -404,26 +437,37 @@ void TestMovaraLogic::engineDies_data()
 {
     QTest::addColumn<QString>("extraScript");
     QTest::addColumn<QList<int>>("keys");
+    QTest::addColumn<QString>("held");
 
-    QTest::newRow("mid-file") << QStringLiteral("status 5 20\nkill 11\n") << QList<int>{};
+    QTest::newRow("mid-file") << QStringLiteral("status 5 20\nkill 11\n") << QList<int>{}
+                              << QString();
     QTest::newRow("during a pause")
-        << QStringLiteral("on pause => kill 9\n") << QList<int>{Qt::Key_Space};
-    // The second "next" arrives while the engine still handles the first.
-    QTest::newRow("during the last file")
+        << QStringLiteral("on pause => kill 9\n") << QList<int>{Qt::Key_Space} << QString();
+    // The second "next" arrives while the engine still handles the first:
+    // it plays on a new engine.
+    QTest::newRow("with a pick held")
         << QStringLiteral("on %1 => sleep 300 ;; kill 6\n").arg(loadCommand)
-        << QList<int>{Qt::Key_N, Qt::Key_N};
+        << QList<int>{Qt::Key_N, Qt::Key_N} << QStringLiteral("c.avi");
 }
 
 void TestMovaraLogic::engineDies()
 {
     QFETCH(QString, extraScript);
     QFETCH(QList<int>, keys);
+    QFETCH(QString, held);
     playFirstClip(QStringLiteral("line VO: [x11] 240x320\n") + extraScript +
                   QStringLiteral("status 100 100\n"));
+    QTRY_VERIFY(window->playerControl->playbackState() == MvPlayerControl::PlaybackState::Playing);
     for (int k : keys)
         key(Qt::Key(k));
 
     QTRY_VERIFY_WITH_TIMEOUT(!engine->entries(QStringLiteral("signal")).isEmpty(), 5000);
+    if (!held.isEmpty()) {
+        QTRY_COMPARE(engine->entries(QStringLiteral("start")).size(), 2);
+        QVERIFY(engine->entries(QStringLiteral("arg")).last().endsWith(clipsFolder + '/' + held));
+        QVERIFY(window->isPlayMode());
+        return;
+    }
     QTRY_VERIFY(!window->isPlayMode());
     QVERIFY(keysGoToTheList());
 
@@ -570,27 +614,41 @@ void TestMovaraLogic::resumesWhereStopped_data()
 {
     QTest::addColumn<QString>("stop");
     QTest::addColumn<bool>("kept");
-    QTest::newRow("F2") << "F2" << true;
-    QTest::newRow("next entry") << "N" << true;
-    QTest::newRow("sleep timer") << "sleep" << true;
-    QTest::newRow("window gone") << "destroy" << true;
-    QTest::newRow("played to its end") << "end" << false;
+    QTest::addColumn<int>("place");
+    QTest::newRow("F2") << "F2" << true << 40;
+    QTest::newRow("next entry") << "N" << true << 40;
+    QTest::newRow("sleep timer") << "sleep" << true << 40;
+    QTest::newRow("window gone") << "destroy" << true << 40;
+    QTest::newRow("played to its end") << "end" << false << 40;
+    // MPlayer pads the hours: "( 1:00:40.0)".
+    QTest::newRow("sound past an hour") << "F2" << true << 3640;
 }
 
 void TestMovaraLogic::resumesWhereStopped()
 {
     QFETCH(QString, stop);
     QFETCH(bool, kept);
-    // Ten minutes long, 40 s in, for 6 s (or 1 s, then silent: the end).
-    QString script = QStringLiteral("on get_time_length => line ANS_LENGTH=600.00\n") + header;
+    QFETCH(int, place);
+    // A video ten minutes long, 40 s in, for 6 s (or 1 s, then silent: the
+    // end); or sound an hour and two minutes long, past its first hour.
+    const bool sound = place > 3600;
+    QString script =
+        sound ? QStringLiteral("on get_time_length => line ANS_LENGTH=3720.00\n"
+                               "line Audio only file format detected.\n"
+                               "line AO: [pulse] 44100Hz 2ch s16le (2 bytes per "
+                               "sample)\nline Video: no video\n")
+              : QStringLiteral("on get_time_length => line ANS_LENGTH=600.00\n") + header;
     for (int i = 0; i < (stop == QLatin1String("end") ? 10 : 60); ++i)
-        script += QStringLiteral("raw A:  40.%1 (00:40.%1) of 600.0 (10:00.0)  0.5% \\r\n"
-                                 "sleep 100\n")
-                      .arg(i % 10);
+        script += (sound ? QStringLiteral("raw A:%1.%2 ( 1:00:40.%2) of 3720.0 ( 1:02:00.0)  "
+                                          "0.0% \\r\n")
+                               .arg(place)
+                               .arg(i % 10)
+                         : videoStatus(place * 10 + i % 10)) +
+                  QStringLiteral("sleep 100\n");
     playFirstClip(script);
     const QString record = QLatin1String(MvResumeStore::defaultPath);
     const QString medium = clipsFolder + QStringLiteral("/a.avi");
-    QTRY_COMPARE(MvResumeStore(record).positionOf(medium), 40);
+    QTRY_COMPARE(MvResumeStore(record).positionOf(medium), place);
 
     if (stop == QLatin1String("sleep"))
         window->setSleepTimer(1);
@@ -600,7 +658,7 @@ void TestMovaraLogic::resumesWhereStopped()
         key(stop == QLatin1String("F2") ? Qt::Key_F2 : Qt::Key_N);
     if (stop != QLatin1String("N") && stop != QLatin1String("destroy"))
         QTRY_VERIFY_WITH_TIMEOUT(!window->isPlayMode() || trace().contains(played("b.avi")), 10000);
-    QTRY_COMPARE(MvResumeStore(record).positionOf(medium), kept ? 40 : -1);
+    QTRY_COMPARE(MvResumeStore(record).positionOf(medium), kept ? place : -1);
     if (!kept || stop == QLatin1String("destroy") || stop == QLatin1String("N"))
         return;
 
@@ -610,7 +668,7 @@ void TestMovaraLogic::resumesWhereStopped()
     const QStringList seek =
         engine->stdinLines().filter(QStringLiteral("seek ")).first().split(QLatin1Char(' '));
     QCOMPARE(seek.size(), 3);
-    QVERIFY(qAbs(seek[1].toInt() - 40) <= 2);
+    QVERIFY(qAbs(seek[1].toInt() - place) <= 2);
     QCOMPARE(seek[2], QStringLiteral("2"));
     key(Qt::Key_Left);
     QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 0 2")));

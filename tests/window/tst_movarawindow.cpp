@@ -420,12 +420,14 @@ void TestMovaraWindow::endsCleanlyFromOutside()
     QTRY_VERIFY_WITH_TIMEOUT(!QFileInfo::exists(engine), 5000);
 }
 
-// A 10-minute medium at `seconds` for a second, then at `later` for a minute.
+// A 10-minute video at `seconds` for a second, then at `later` for a minute.
 QString longMediumScript(int seconds, int later)
 {
     const auto status = [](int at) {
-        return QStringLiteral("raw A:  %1.0 (00:%1.0) of 600.0 (10:00.0)  0.5% \\r\nsleep 100\n")
-            .arg(at);
+        return QStringLiteral("raw A:%1 V:%1 A-V:  0.038 ct:  0.004 %2/%2 10%  2%  0.5% 0 0 "
+                              "\\r\nsleep 100\n")
+            .arg(double(at), 6, 'f', 1)
+            .arg(at * 25, 5);
     };
     QString text = QStringLiteral("on get_time_length => line ANS_LENGTH=600.00\n"
                                   "line VIDEO:  [H264]  240x320  24bpp  25.000 fps\n"
