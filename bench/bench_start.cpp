@@ -94,9 +94,7 @@ int main(int argc, char **argv)
     // No output: the engine waits for its commands.
     engine.setScript(QString());
     auto *window = new Movara("Movara");
-    window->setupWidget();
-    ZApplication::showMainWidget(window->mainWidget);
-    window->setupContent();
+    window->start();
     PhoneScreen *screen = PhoneScreen::of(window->mainWidget);
     if (!screen || !QTest::qWaitForWindowActive(screen))
         return 1;

@@ -52,9 +52,7 @@ int main(int argc, char **argv)
         sharePixmap = new MvSharePixmap(&app);
 
     app.mainWindow = new Movara("Movara");
-    app.mainWindow->setupWidget();
-    app.showMainWidget(app.mainWindow->mainWidget);
-    app.mainWindow->setupContent();
+    app.mainWindow->start();
 
     return app.exec();
 }

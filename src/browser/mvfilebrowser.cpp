@@ -14,10 +14,8 @@
 #include <sys/stat.h>
 
 const MvFileBrowser::MediaRoot MvFileBrowser::mediaRoots[4] = {
-    {QT_TRANSLATE_NOOP("MvFileBrowser", "MyVideo"), "FMMS_Folder_Video_S.gif",
-     mediaFolders[0]},
-    {QT_TRANSLATE_NOOP("MvFileBrowser", "MyAudio"), "FMMS_Folder_Audio_S.gif",
-     mediaFolders[1]},
+    {QT_TRANSLATE_NOOP("MvFileBrowser", "MyVideo"), "FMMS_Folder_Video_S.gif", mediaFolders[0]},
+    {QT_TRANSLATE_NOOP("MvFileBrowser", "MyAudio"), "FMMS_Folder_Audio_S.gif", mediaFolders[1]},
     {QT_TRANSLATE_NOOP("MvFileBrowser", "My playlists"), "FMMS_Personal_Folder_S.gif",
      mediaFolders[2]},
     {QT_TRANSLATE_NOOP("MvFileBrowser", "Memory card"), "FMMS_Mmc_S.g", mediaFolders[3]},

@@ -1,7 +1,7 @@
 #include "core/mvplaylist.h"
 
-#include "core/rawfilename.h"
 #include "core/medialisting.h"
+#include "core/rawfilename.h"
 
 #include <QFile>
 #include <QFileInfo>

@@ -8,6 +8,7 @@
 #include "platform/phonescreen.h"
 #include "platform/qscrollview.h"
 #include "platform/util_cst.h"
+#include "platform/zapplication.h"
 #include "platform/zmainwidget.h"
 #include "platform/zmessagebox.h"
 #include "platform/zpushbutton.h"
@@ -52,6 +53,13 @@ Movara::Movara(const char *name) : MvMainWidget(name) {}
 Movara::Movara(QWidget *parent, const char *name) : MvMainWidget(parent, name) {}
 
 Movara::Movara(bool flag, QWidget *parent, const char *name) : MvMainWidget(flag, parent, name) {}
+
+void Movara::start()
+{
+    setupWidget();
+    ZApplication::showMainWidget(mainWidget);
+    setupContent();
+}
 
 void Movara::destroy()
 {

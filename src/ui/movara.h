@@ -28,6 +28,10 @@ public:
     Movara(QWidget *parent, const char *name);
     Movara(bool flag, QWidget *parent, const char *name);
 
+    // Sets the window up, shows it as the phone's main widget and lists the
+    // media roots: what every starter of the program does, in this order.
+    void start();
+
     void destroy() override;
     bool keyPressEvent(QKeyEvent *event) override;
     bool windowActivateEvent(QEvent *event) override;

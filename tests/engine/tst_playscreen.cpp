@@ -30,9 +30,7 @@ void TestPlayScreen::showsWhatPlays()
                      "line Audio file file format detected.\nline AO: [null] 44100Hz 2ch s16le\n"
                      "status 100 100\n");
     Movara window("Movara");
-    window.setupWidget();
-    ZApplication::showMainWidget(window.mainWidget);
-    window.setupContent();
+    window.start();
     PhoneScreen *screen = window.mainWidget->phoneScreen();
     auto *view = window.mainWidget->findChild<MvNowPlayingView *>();
     auto *notice = window.mainWidget->findChild<MvNotice *>();
@@ -104,9 +102,7 @@ void TestPlayScreen::asksItsOwnController()
     engine.setScript("line Audio file file format detected.\nline AO: [null] 44100Hz 2ch s16le\n"
                      "status 100 100\n");
     Movara window("Movara");
-    window.setupWidget();
-    ZApplication::showMainWidget(window.mainWidget);
-    window.setupContent();
+    window.start();
     PhoneScreen *screen = window.mainWidget->phoneScreen();
     auto *view = window.mainWidget->findChild<MvNowPlayingView *>();
     QVERIFY(screen && view);

@@ -112,9 +112,7 @@ void TestRealEngine::windowAcrossBrokenMediaAndANewEngine()
         return names;
     };
     Movara window("Movara");
-    window.setupWidget();
-    ZApplication::showMainWidget(window.mainWidget);
-    window.setupContent();
+    window.start();
     PhoneScreen *screen = window.mainWidget->phoneScreen();
     auto *view = window.mainWidget->findChild<MvNowPlayingView *>();
     QVERIFY(screen && view);

@@ -183,9 +183,7 @@ void TestMovaraLogic::init()
     qputenv("MOVARA_SETTINGS_DIR", QFile::encodeName(QDir::currentPath()));
     capture = new StdoutCapture;
     window = new ProbeWindow("Movara");
-    window->setupWidget();
-    ZApplication::showMainWidget(window->mainWidget);
-    window->setupContent();
+    window->start();
     screen = PhoneScreen::of(window->mainWidget);
     QVERIFY(screen);
     QVERIFY(QTest::qWaitForWindowActive(screen));
