@@ -1,4 +1,5 @@
 #include "player/mvresumestore.h"
+#include "platform/boardpaths.h"
 
 #include <QDir>
 #include <QFile>
@@ -13,7 +14,8 @@ const QByteArray offLine = QByteArrayLiteral("off");
 
 const char MvResumeStore::defaultPath[] = "/ezx_user/download/appwrite/movara/resume";
 
-MvResumeStore::MvResumeStore(const QString &filePath) : path(filePath)
+MvResumeStore::MvResumeStore(const QString &filePath)
+    : path(QString::fromStdString(boardPath(filePath.toStdString())))
 {
     load();
 }

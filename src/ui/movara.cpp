@@ -5,6 +5,7 @@
 #include "app/trace.h"
 #include "browser/mvfilebrowser.h"
 #include "browser/mvplaylist.h"
+#include "platform/boardpaths.h"
 #include "platform/phonekeys.h"
 #include "platform/phonescreen.h"
 #include "platform/qscrollview.h"
@@ -763,7 +764,7 @@ void Movara::saveTicked()
         notice->showText(tr("Nothing is ticked"));
         return;
     }
-    const QString root = QString::fromLatin1(MvFileBrowser::mediaRoots[2].folder);
+    const QString root = QString::fromStdString(boardPath(MvFileBrowser::mediaRoots[2].folder));
     const QString saved = MvPlaylist::save(root, QFileInfo(fileBrowser->path()).fileName(), media);
     notice->showText(saved.isEmpty()
                          ? tr("Cannot save the playlist")

@@ -30,6 +30,7 @@ EngineEnvironment engineEnvironmentFromProcess()
     environment.screenWindow = environmentValue("MOVARA_SCREEN_WID");
     environment.audioDrivers = environmentValue("MOVARA_MPLAYER_AO");
     environment.videoDrivers = environmentValue("MOVARA_MPLAYER_VO");
+    environment.mixer = environmentValue("MOVARA_MPLAYER_MIXER");
     const std::string runtimeDir = environmentValue("XDG_RUNTIME_DIR");
     environment.soundServer =
         !environmentValue("PULSE_SERVER").empty() ||
@@ -101,6 +102,13 @@ std::vector<std::string> engineArguments(const std::vector<std::string> &frontEn
         // without the phone's window the video keeps a window of its own size.
         if (arg == "-fs" && x11 && !embedded)
             dropped = true;
+        // A board's sound card has its own mixer in place of the phone's.
+        if (arg == "-mixer" && !environment.mixer.empty() && i + 1 < frontEndArguments.size()) {
+            args.push_back(arg);
+            args.push_back(environment.mixer);
+            ++i;
+            continue;
+        }
         if (!dropped)
             args.push_back(arg);
     }
