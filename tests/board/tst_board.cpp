@@ -68,8 +68,8 @@ bool showsWord(const QImage &screen, const QString &text)
             glyphs.setDotsPerMeterX(3937);
             glyphs.setDotsPerMeterY(3937);
             const QFontMetrics metrics(font, &glyphs);
-            glyphs = QImage(metrics.horizontalAdvance(text) + 2, metrics.height(),
-                            QImage::Format_RGB32);
+            glyphs =
+                QImage(metrics.horizontalAdvance(text) + 2, metrics.height(), QImage::Format_RGB32);
             glyphs.setDotsPerMeterX(3937);
             glyphs.setDotsPerMeterY(3937);
             glyphs.fill(Qt::white);
@@ -234,9 +234,9 @@ void TestBoard::key(const QString &qcode)
 {
     const QJsonObject key{{QStringLiteral("type"), QStringLiteral("qcode")},
                           {QStringLiteral("data"), qcode}};
-    QVERIFY(qmp({{QStringLiteral("execute"), QStringLiteral("send-key")},
-                 {QStringLiteral("arguments"),
-                  QJsonObject{{QStringLiteral("keys"), QJsonArray{key}}}}}));
+    QVERIFY(qmp(
+        {{QStringLiteral("execute"), QStringLiteral("send-key")},
+         {QStringLiteral("arguments"), QJsonObject{{QStringLiteral("keys"), QJsonArray{key}}}}}));
 }
 
 QImage TestBoard::screen()
@@ -331,26 +331,38 @@ void TestBoard::boardRun()
         append << QStringLiteral("movara.keep=") + keep.join(QLatin1Char(','));
     vm.setProcessChannelMode(QProcess::MergedChannels);
     vm.start(qemu,
-             {QStringLiteral("-m"), QStringLiteral("512"), QStringLiteral("-vga"),
-              QStringLiteral("none"), QStringLiteral("-monitor"), QStringLiteral("none"),
+             {QStringLiteral("-m"),
+              QStringLiteral("512"),
+              QStringLiteral("-vga"),
+              QStringLiteral("none"),
+              QStringLiteral("-monitor"),
+              QStringLiteral("none"),
               QStringLiteral("-no-reboot"),
-              QStringLiteral("-display"), QStringLiteral("none"), QStringLiteral("-serial"),
-              QStringLiteral("stdio"), QStringLiteral("-kernel"),
-              guestDir + QStringLiteral("/vmlinuz"), QStringLiteral("-initrd"),
-              guestDir + QStringLiteral("/initramfs.cpio.gz"), QStringLiteral("-append"),
-              append.join(QLatin1Char(' ')), QStringLiteral("-virtfs"),
+              QStringLiteral("-display"),
+              QStringLiteral("none"),
+              QStringLiteral("-serial"),
+              QStringLiteral("stdio"),
+              QStringLiteral("-kernel"),
+              guestDir + QStringLiteral("/vmlinuz"),
+              QStringLiteral("-initrd"),
+              guestDir + QStringLiteral("/initramfs.cpio.gz"),
+              QStringLiteral("-append"),
+              append.join(QLatin1Char(' ')),
+              QStringLiteral("-virtfs"),
               QStringLiteral("local,path=/,mount_tag=hostroot,security_model=none,readonly=on,"
                              "multidevs=remap"),
-              QStringLiteral("-device"), QStringLiteral("bochs-display,xres=240,yres=320"),
-              QStringLiteral("-audiodev"), QStringLiteral("wav,id=snd,path=") + wav,
-              QStringLiteral("-device"), QStringLiteral("AC97,audiodev=snd"),
-              QStringLiteral("-qmp"), QStringLiteral("unix:") + socket +
-                                          QStringLiteral(",server=on,wait=off")});
+              QStringLiteral("-device"),
+              QStringLiteral("bochs-display,xres=240,yres=320"),
+              QStringLiteral("-audiodev"),
+              QStringLiteral("wav,id=snd,path=") + wav,
+              QStringLiteral("-device"),
+              QStringLiteral("AC97,audiodev=snd"),
+              QStringLiteral("-qmp"),
+              QStringLiteral("unix:") + socket + QStringLiteral(",server=on,wait=off")});
     QVERIFY(vm.waitForStarted());
     // The socket is there a moment before the monitor listens on it.
     QTRY_VERIFY_WITH_TIMEOUT(
-        (monitor.abort(), monitor.connectToServer(socket), monitor.waitForConnected(1000)),
-        30000);
+        (monitor.abort(), monitor.connectToServer(socket), monitor.waitForConnected(1000)), 30000);
     QVERIFY(qmp({{QStringLiteral("execute"), QStringLiteral("qmp_capabilities")}}));
 
     // The browser at 240 x 320, with its title and the four roots.
@@ -371,14 +383,13 @@ void TestBoard::boardRun()
     // whose picture fills the screen and moves.
     key(QStringLiteral("down"));
     key(QStringLiteral("ret"));
-    QVERIFY(waitForScreen([](const QImage &s) { return showsText(s, QStringLiteral("pattern.avi")); },
-                          60000));
+    QVERIFY(waitForScreen(
+        [](const QImage &s) { return showsText(s, QStringLiteral("pattern.avi")); }, 60000));
     key(QStringLiteral("down"));
     key(QStringLiteral("ret"));
     QVERIFY2(waitForScreen([](const QImage &s) { return clipShare(s) > 0.5; }, 90000, &seen),
              console.constData());
-    QVERIFY(waitForScreen([&](const QImage &s) { return clipShare(s) > 0.5 && s != seen; },
-                          30000));
+    QVERIFY(waitForScreen([&](const QImage &s) { return clipShare(s) > 0.5 && s != seen; }, 30000));
 
     // Return pauses: the picture stands still (three pictures alike in a row).
     key(QStringLiteral("ret"));
@@ -446,8 +457,7 @@ void TestBoard::boardRun()
     QVERIFY(waitForScreen([](const QImage &s) { return showsText(s, QStringLiteral("MyAudio")); },
                           30000));
     key(QStringLiteral("esc"));
-    QTRY_VERIFY_WITH_TIMEOUT((console += vm.readAllStandardOutput()).contains("board-done"),
-                             60000);
+    QTRY_VERIFY_WITH_TIMEOUT((console += vm.readAllStandardOutput()).contains("board-done"), 60000);
     console.replace('\r', "");
     QVERIFY2(console.contains("board-ended 0\n"), console.constData());
     QVERIFY2(console.contains("left: \n"), console.constData());
