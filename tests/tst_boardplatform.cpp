@@ -28,22 +28,26 @@ void TestBoardPlatform::paths_data()
     QTest::addColumn<QString>("expected");
 
     QTest::addRow("video root") << QByteArray("MOVARA_VIDEO_ROOT") << QByteArray("/srv/video")
-                                << "/ezxlocal/download/mystuff/MyPhotos" << "/srv/video";
-    QTest::addRow("inside the card") << QByteArray("MOVARA_CARD_ROOT") << QByteArray("/media/sd")
-                                     << "/mmc/mmca1/Music/a.mp3" << "/media/sd/Music/a.mp3";
+                                << "/ezxlocal/download/mystuff/MyPhotos"
+                                << "/srv/video";
+    QTest::addRow("inside the card")
+        << QByteArray("MOVARA_CARD_ROOT") << QByteArray("/media/sd") << "/mmc/mmca1/Music/a.mp3"
+        << "/media/sd/Music/a.mp3";
     QTest::addRow("records") << QByteArray("MOVARA_SETTINGS_DIR") << QByteArray("/var/lib/m")
-                             << "/ezx_user/download/appwrite/movara/resume" << "/var/lib/m/resume";
-    QTest::addRow("configuration")
-        << QByteArray("MOVARA_SYSTEM_CONFIG") << QByteArray("/etc/m.cfg")
-        << "/ezx_user/download/appwrite/setup/ezx_system.cfg" << "/etc/m.cfg";
+                             << "/ezx_user/download/appwrite/movara/resume"
+                             << "/var/lib/m/resume";
+    QTest::addRow("configuration") << QByteArray("MOVARA_SYSTEM_CONFIG") << QByteArray("/etc/m.cfg")
+                                   << "/ezx_user/download/appwrite/setup/ezx_system.cfg"
+                                   << "/etc/m.cfg";
     QTest::addRow("a name that only begins like a root")
         << QByteArray("MOVARA_CARD_ROOT") << QByteArray("/media/sd") << "/mmc/mmca10/a.mp3"
         << "/mmc/mmca10/a.mp3";
     QTest::addRow("unset: the phone's own") << QByteArray("MOVARA_AUDIO_ROOT") << QByteArray()
                                             << "/ezxlocal/download/mystuff/MyRingTone/a.mp3"
                                             << "/ezxlocal/download/mystuff/MyRingTone/a.mp3";
-    QTest::addRow("no phone path") << QByteArray("MOVARA_VIDEO_ROOT") << QByteArray("/srv/video")
-                                   << "/tmp/a.avi" << "/tmp/a.avi";
+    QTest::addRow("no phone path")
+        << QByteArray("MOVARA_VIDEO_ROOT") << QByteArray("/srv/video") << "/tmp/a.avi"
+        << "/tmp/a.avi";
 }
 
 void TestBoardPlatform::paths()

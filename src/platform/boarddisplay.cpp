@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QGuiApplication>
 #include <QtGlobal>
 
 #include <fcntl.h>
@@ -75,6 +76,11 @@ void BoardDisplay::setBlank(bool blank)
     for (const QString &light : backlights())
         writeAttribute(light + QStringLiteral("/bl_power"),
                        blank ? FB_BLANK_POWERDOWN : FB_BLANK_UNBLANK);
+}
+
+bool BoardDisplay::drawsOnFramebuffer()
+{
+    return QGuiApplication::platformName() == QLatin1String("linuxfb");
 }
 
 void BoardDisplay::setPlaces(const std::string &root, const std::string &fb)

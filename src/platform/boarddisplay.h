@@ -14,6 +14,10 @@ public:
     // Blanks the panel and powers its backlights down, or the reverse.
     static void setBlank(bool blank);
 
+    // Whether the program draws on a framebuffer itself (no window system):
+    // there a child window of its own would be composed as a screen of its own.
+    static bool drawsOnFramebuffer();
+
     // Where the backlights and the framebuffer are (for tests; the board's own
     // by default, or MOVARA_BOARD_FB for the framebuffer).
     static void setPlaces(const std::string &backlightRoot, const std::string &framebuffer);
