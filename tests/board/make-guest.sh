@@ -1,4 +1,4 @@
-#!/bin/sh
+#!/bin/bash
 # make-guest.sh DIR: writes DIR/initramfs.cpio.gz and DIR/vmlinuz, a guest that
 # mounts the host's root read-only over 9p (tag "hostroot"), enters it and runs
 # the script named by "movara.run=" on the kernel command line. The guest has

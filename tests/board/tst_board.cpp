@@ -209,7 +209,7 @@ void TestBoard::initTestCase()
     QVERIFY(QFileInfo(binDir + QStringLiteral("/movara-board")).isExecutable());
     guestDir = QDir(binDir).absoluteFilePath(QStringLiteral("../board-guest"));
     QProcess make;
-    make.start(QStringLiteral("sh"),
+    make.start(QStringLiteral("bash"),
                {sourceDir + QStringLiteral("/tests/board/make-guest.sh"), guestDir});
     QVERIFY(make.waitForFinished(120000));
     if (make.exitCode() == 77) {
