@@ -385,12 +385,11 @@ void TestBoard::boardRun()
     QVERIFY2(waitForScreen(
                  [&](const QImage &s) {
                      return s.size() == QSize(240, 320) && showsStatusArea(s) &&
-                            showsText(s, roots.first());
+                            std::all_of(roots.begin(), roots.end(),
+                                        [&](const QString &text) { return showsText(s, text); });
                  },
                  120000, &seen),
              console.constData());
-    for (const QString &text : roots)
-        QVERIFY2(showsText(seen, text), qPrintable(text));
 
     // Down and Return open the video root; there, Down and Return play the clip,
     // whose picture fills the screen and moves.
