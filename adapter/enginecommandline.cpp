@@ -33,6 +33,7 @@ EngineEnvironment engineEnvironmentFromProcess()
     environment.screenWindow = environmentValue("MOVARA_SCREEN_WID");
     environment.audioDrivers = environmentValue("MOVARA_MPLAYER_AO");
     environment.videoDrivers = environmentValue("MOVARA_MPLAYER_VO");
+    environment.mixer = environmentValue("MOVARA_MPLAYER_MIXER");
     const std::string runtimeDir = environmentValue("XDG_RUNTIME_DIR");
     environment.soundServer =
         !environmentValue("PULSE_SERVER").empty() ||
@@ -118,6 +119,13 @@ std::vector<std::string> engineArguments(const std::vector<std::string> &frontEn
                 ++i;
                 continue;
             }
+        }
+        // A board's sound card has its own mixer in place of the phone's.
+        if (arg == "-mixer" && !environment.mixer.empty() && i + 1 < frontEndArguments.size()) {
+            args.push_back(arg);
+            args.push_back(environment.mixer);
+            ++i;
+            continue;
         }
         if (!dropped)
             args.push_back(arg);

@@ -10,6 +10,7 @@ struct EngineEnvironment
     std::string screenWindow; // MOVARA_SCREEN_WID: the phone screen's X window, if any
     std::string audioDrivers; // MOVARA_MPLAYER_AO: replaces the audio driver list
     std::string videoDrivers; // MOVARA_MPLAYER_VO: replaces the video driver list
+    std::string mixer;        // MOVARA_MPLAYER_MIXER: replaces the mixer the front-end names
     bool soundServer = false; // a PulseAudio (or compatible) socket is there
     bool soundCard = false;   // ALSA devices are there
 };

@@ -4,6 +4,7 @@
 #include "core/mvplaylist.h"
 #include "core/rawfilename.h"
 
+#include "platform/boardpaths.h"
 #include "platform/res_icon_reader.h"
 #include "platform/util_listbox.h"
 #include "widgets/mvlistboxitem.h"
@@ -201,7 +202,7 @@ MvFileBrowser::Activation MvFileBrowser::activate(MvListBoxItem *item)
         const int at = list->index(item);
         if (at < 0 || at > 3)
             return Activation::Ignored;
-        currentPath = QString::fromLatin1(mediaRoots[at].folder);
+        currentPath = QString::fromStdString(boardPath(mediaRoots[at].folder));
         depth = 1;
         listDir(currentPath, false);
         emit dirPicked(currentPath);

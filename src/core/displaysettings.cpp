@@ -1,6 +1,8 @@
 #include "core/displaysettings.h"
 #include "core/displaysettingsseam.h"
 
+#include "platform/boarddisplay.h"
+#include "platform/boardpaths.h"
 #include "platform/powermanagement.h"
 #include "platform/systemsettings.h"
 
@@ -65,6 +67,19 @@ void restoreDisplay()
 void setBacklight(bool on, int brightness)
 {
     ensureLoaded();
+    if (onBoard()) {
+        // A board's framebuffer knows nothing of the phone's requests: its own
+        // backlight takes the brightness, and it has no keypad light.
+        if (on != backlightOn || brightness != currentBrightness) {
+            if (on)
+                BoardDisplay::setBrightness(brightness);
+            else
+                BoardDisplay::setBlank(true);
+            currentBrightness = brightness;
+            backlightOn = on;
+        }
+        return;
+    }
     const int fd = ::open("/dev/fb0", O_RDWR);
     if (fd < 0)
         return;

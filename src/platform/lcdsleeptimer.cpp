@@ -1,5 +1,7 @@
 #include "platform/lcdsleeptimer.h"
 
+#include "platform/boarddisplay.h"
+#include "platform/boardpaths.h"
 #include "platform/powermanagement.h"
 #include "platform/systemsettings.h"
 
@@ -86,6 +88,9 @@ void LcdSleepTimer::setDark(bool on)
     if (on == dark)
         return;
     dark = on;
+    // A board's panel goes dark for real; the phone's screen is darkened by its window.
+    if (onBoard())
+        BoardDisplay::setBlank(dark);
     emit darkChanged(dark);
 }
 

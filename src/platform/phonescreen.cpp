@@ -1,5 +1,6 @@
 #include "platform/phonescreen.h"
 
+#include "platform/boarddisplay.h"
 #include "platform/lcdsleeptimer.h"
 #include "platform/phonegeometry.h"
 #include "platform/videosurface.h"
@@ -35,7 +36,8 @@ PhoneScreen::PhoneScreen(QWidget *parent)
 
     darkCover->setObjectName(QStringLiteral("LcdDark"));
     darkCover->setGeometry(0, 0, ScreenWidth, ScreenHeight);
-    darkCover->setAttribute(Qt::WA_NativeWindow); // covers the video surface as well
+    if (!BoardDisplay::drawsOnFramebuffer())
+        darkCover->setAttribute(Qt::WA_NativeWindow); // covers the video surface as well
     darkCover->setAutoFillBackground(true);
     darkCover->setPalette(black);
     darkCover->hide();

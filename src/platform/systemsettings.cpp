@@ -1,4 +1,5 @@
 #include "platform/systemsettings.h"
+#include "platform/boardpaths.h"
 
 #include <QtGlobal>
 
@@ -20,7 +21,7 @@ bool parseSetting(const char *line, int *value)
 SystemConfiguration readSystemConfiguration(const char *configPath)
 {
     SystemConfiguration config;
-    std::FILE *file = std::fopen(configPath, "r");
+    std::FILE *file = std::fopen(boardPath(configPath).c_str(), "r");
     if (!file)
         return config;
     char *line = nullptr;

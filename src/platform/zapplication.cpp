@@ -1,5 +1,6 @@
 #include "platform/zapplication.h"
 
+#include "platform/boarddisplay.h"
 #include "platform/lcdsleeptimer.h"
 #include "platform/phonekeytranslator.h"
 #include "platform/phonescreen.h"
@@ -32,5 +33,6 @@ void ZApplication::showMainWidget(QWidget *frame)
     screen->activateWindow();
     if (!QApplication::focusWidget() || QApplication::focusWidget()->window() != screen)
         frame->setFocus(Qt::ActiveWindowFocusReason);
-    qputenv("MOVARA_SCREEN_WID", QByteArray::number(quint64(screen->videoWinId())));
+    if (!BoardDisplay::drawsOnFramebuffer())
+        qputenv("MOVARA_SCREEN_WID", QByteArray::number(quint64(screen->videoWinId())));
 }

@@ -3,6 +3,7 @@
 #include "core/displaysettings.h"
 #include "core/rawfilename.h"
 #include "core/trace.h"
+#include "platform/boardpaths.h"
 #include "protocol/enginecommands.h"
 
 #include <QFile>
@@ -111,6 +112,11 @@ MvPlayerControl::MvPlayerControl(QObject *parent, int volume, int windowId)
     routeMixerOutput(70);
 
     clock.start();
+    // A slow board (or an emulated one) may need longer than a desktop to start a medium.
+    bool ok = false;
+    const int startDeadline = qEnvironmentVariableIntValue("MOVARA_ENGINE_START_MS", &ok);
+    if (ok && startDeadline >= 1000 && startDeadline <= 120000)
+        deadlines.start = startDeadline;
     output = new MvEngineOutput(this);
     output->setDeadlines(deadlines.start, deadlines.refusalSettle);
     connect(output, &MvEngineOutput::audioFileDetected, this, [] { restoreDisplay(); });
@@ -595,6 +601,9 @@ void MvPlayerControl::setVolumeLimit(int limit)
 
 int MvPlayerControl::routeMixerOutput(int gain)
 {
+    // The output routing is the phone's own mixer's: a board's sound card has none.
+    if (onBoard())
+        return -1;
     const int fd = ::open("/dev/mixer", O_RDONLY);
     if (fd < 0)
         return -1;

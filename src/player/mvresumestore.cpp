@@ -1,4 +1,5 @@
 #include "player/mvresumestore.h"
+#include "platform/boardpaths.h"
 
 #include "core/mvuserfile.h"
 #include "core/rawfilename.h"
@@ -29,7 +30,8 @@ QString nameFromStored(const QByteArray &stored)
 
 const char MvResumeStore::defaultPath[] = "/ezx_user/download/appwrite/movara/resume";
 
-MvResumeStore::MvResumeStore(const QString &filePath) : path(filePath)
+MvResumeStore::MvResumeStore(const QString &filePath)
+    : path(QString::fromStdString(boardPath(filePath.toStdString())))
 {
     load();
 }

@@ -4,6 +4,7 @@
 #include "core/mvplaylist.h"
 #include "core/rawfilename.h"
 #include "core/trace.h"
+#include "platform/boardpaths.h"
 #include "platform/phonekeys.h"
 #include "platform/phonescreen.h"
 #include "platform/qscrollview.h"
@@ -794,7 +795,7 @@ void Movara::saveTicked()
         notice->showText(tr("Nothing is ticked"));
         return;
     }
-    const QString root = QString::fromLatin1(MvFileBrowser::mediaRoots[2].folder);
+    const QString root = QString::fromStdString(boardPath(MvFileBrowser::mediaRoots[2].folder));
     const QString saved = MvPlaylist::save(root, QFileInfo(fileBrowser->path()).fileName(), media);
     notice->showText(
         saved.isEmpty()

@@ -33,7 +33,7 @@ DESTDIR=$stage/dest confined_install --prefix /usr
 
 root=$stage/prefix
 confined_install --prefix "$root"
-for file in lib/movara/movara lib/movara/mplayer lib/movara/movara-geometry lib/movara/movara-phone; do
+for file in lib/movara/movara lib/movara/mplayer lib/movara/movara-geometry lib/movara/movara-phone lib/movara/movara-board; do
     found=$(find "$root" -path "*/$file" -type f -perm -u+x | head -n1)
     [ -n "$found" ] || fail "$file is not an installed program"
 done

@@ -62,6 +62,7 @@ private slots:
     void commandSplitAcrossChunks();
     void arguments_data();
     void arguments();
+    void boardDevices();
 };
 
 void TestAdapterFilters::output_data()
@@ -496,6 +497,26 @@ void TestAdapterFilters::arguments()
     if (!fullScreen)
         expected.removeOne("-fs");
     QCOMPARE(args, expected);
+}
+
+// On a board the drivers name its own devices, and its sound card's mixer
+// takes the place of the phone's.
+void TestAdapterFilters::boardDevices()
+{
+    EngineEnvironment environment;
+    environment.audioDrivers = "alsa:device=plughw=1.0";
+    environment.videoDrivers = "fbdev2:/dev/fb1";
+    environment.mixer = "hw:1";
+    std::vector<std::string> front;
+    for (const QString &arg : MvPlayerControl::engineArguments(QStringLiteral("/media/a.avi")))
+        front.push_back(arg.toStdString());
+    const QStringList args = toList(engineArguments(front, environment));
+    QCOMPARE(args.mid(0, 4),
+             (QStringList{"-ao", "alsa:device=plughw=1.0", "-vo", "fbdev2:/dev/fb1"}));
+    QCOMPARE(args.count("-mixer"), 1);
+    QCOMPARE(args.at(args.indexOf("-mixer") + 1), QStringLiteral("hw:1"));
+    QVERIFY(!args.contains("/dev/mixer"));
+    QCOMPARE(args.last(), QStringLiteral("/media/a.avi"));
 }
 
 QTEST_MAIN(TestAdapterFilters)
