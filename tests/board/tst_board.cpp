@@ -2,6 +2,7 @@
 // that enters this machine's root (read-only) and runs movara-board on a
 // 240 x 320 framebuffer. From outside, the test reads the guest's screen,
 // presses its keys and records its sound card.
+#include "protocol/enginevolume.h"
 #include "support/requiredtools.h"
 
 #include <QDir>
@@ -25,10 +26,9 @@ namespace {
 const QString binDir = QStringLiteral(MOVARA_BIN_DIR);
 const QString sourceDir = QStringLiteral(MOVARA_SOURCE_DIR);
 const QString qemu = QStringLiteral("qemu-system-x86_64");
-// The program's volume at its start (50), as the card's PCM control takes it:
-// MPlayer sets step 16 of 31, and the emulated card scales the samples by the
-// step, linearly (its master is at its top).
-const double programVolumeGainDb = 20 * std::log10(16.0 / 31.0);
+// The program's volume at its start (50) on the samples; the card's own
+// controls are at their top.
+const double programVolumeGainDb = 20 * std::log10(EngineVolume::gain(50));
 // ffmpeg's sine source: amplitude 1/8, an RMS of 20 log10(1 / (8 sqrt 2)) dBFS.
 const double toneLevelDb = -21.07;
 
@@ -391,13 +391,11 @@ void TestBoard::boardRun()
                  120000, &seen),
              console.constData());
 
-    // Down and Return open the video root; there, Down and Return play the clip,
+    // Return opens the video root, the first row; there, Return plays the clip,
     // whose picture fills the screen and moves.
-    key(QStringLiteral("down"));
     key(QStringLiteral("ret"));
     QVERIFY(waitForScreen(
         [](const QImage &s) { return showsText(s, QStringLiteral("pattern.avi")); }, 60000));
-    key(QStringLiteral("down"));
     key(QStringLiteral("ret"));
     QVERIFY2(waitForScreen([](const QImage &s) { return clipShare(s) > 0.5; }, 90000, &seen),
              console.constData());
@@ -423,12 +421,11 @@ void TestBoard::boardRun()
         },
         30000));
 
-    // The tone: back to the roots, into the audio root, play its file. Its
-    // sound reaches the card at the program's volume.
+    // The tone: back to the roots (on the video root just left), into the audio
+    // root, play its file. Its sound reaches the card at the program's volume.
     key(QStringLiteral("esc"));
     QVERIFY(waitForScreen([](const QImage &s) { return showsText(s, QStringLiteral("MyAudio")); },
                           30000));
-    key(QStringLiteral("down"));
     key(QStringLiteral("down"));
     key(QStringLiteral("ret"));
     QVERIFY(waitForScreen([](const QImage &s) { return showsText(s, QStringLiteral("tone.mp3")); },
@@ -436,7 +433,6 @@ void TestBoard::boardRun()
     QFile sound(wav);
     QVERIFY(sound.open(QIODevice::ReadOnly));
     const qint64 before = sound.size();
-    key(QStringLiteral("down"));
     key(QStringLiteral("ret"));
     // A second of sound at 44.1 kHz, 16-bit stereo, once the tone is heard.
     const qint64 second = 44100 * 4;
