@@ -65,8 +65,8 @@ void playAlone(const QString &engine, const QStringList &arguments)
     QProcess process;
     process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardInputFile(QProcess::nullDevice());
     process.start(engine, arguments);
-    process.closeWriteChannel();
     if (!process.waitForFinished(60000))
         process.kill();
     process.waitForFinished();
@@ -160,13 +160,14 @@ int main(int argc, char **argv)
                 switch (player) {
                 case MpvAlone:
                     playAlone(QStringLiteral("mpv"),
-                              QStringList{"--no-config", "--ao=pulse", "--vo=null", "--volume=50"} +
+                              QStringList{"--no-config", "--input-terminal=no", "--ao=pulse",
+                                          "--vo=null", "--volume=50"} +
                                   list);
                     break;
                 case MPlayerAlone:
                     playAlone(QStringLiteral("mplayer"),
                               QStringList{"-ao", "pulse", "-vo", "null", "-nolirc", "-nortc",
-                                          "-volume", "50"} +
+                                          "-noconsolecontrols", "-volume", "50"} +
                                   list);
                     break;
                 default:
@@ -175,7 +176,17 @@ int main(int argc, char **argv)
                     qunsetenv("MOVARA_ENGINE");
                     break;
                 }
-                figures[player][format].add(HeardSound::of(sound.stopRecording()));
+                sound.awaitQuiet(2500);
+                const QByteArray recorded = sound.stopRecording();
+                if (qEnvironmentVariableIsSet("BENCH_GAP_DUMP")) {
+                    QFile dump(QStringLiteral("/tmp/gap-%1-%2.raw").arg(player).arg(format));
+                    if (dump.open(QIODevice::WriteOnly))
+                        dump.write(recorded);
+                }
+                const HeardSound heard = HeardSound::of(recorded);
+                std::fprintf(stderr, "%s, %s: %s\n", names[player], qPrintable(format),
+                             qPrintable(heard.account()));
+                figures[player][format].add(heard);
             }
         }
         std::fprintf(stderr, "round %d done\n", round + 1);

@@ -130,6 +130,7 @@ void TestSound::folderIsHeardWhole()
                                       parts &&
                                   !engineBelow(launcher.processId()),
                               out.constData(), 90000);
+    QVERIFY(sound.awaitQuiet(2500));
     const QByteArray recorded = sound.stopRecording();
     const HeardSound heard = HeardSound::of(recorded);
     if (qEnvironmentVariableIsSet("SOUND_DEBUG")) {

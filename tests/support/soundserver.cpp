@@ -12,6 +12,7 @@
 #include <cstdlib>
 #include <sys/prctl.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -99,14 +100,44 @@ bool SoundServer::startRecording()
     recorder.setProcessChannelMode(QProcess::SeparateChannels);
     dieWithTest(recorder);
     recorder.start();
-    return recorder.waitForStarted(5000);
+    recorded.clear();
+    if (!recorder.waitForStarted(5000))
+        return false;
+    // The sink's silence comes through once the recording runs: what plays
+    // from then on is recorded from its first sample.
+    QDeadlineTimer deadline(10000);
+    while (recorded.isEmpty() && !deadline.hasExpired() && recorder.state() == QProcess::Running) {
+        recorder.waitForReadyRead(100);
+        recorded += recorder.readAllStandardOutput();
+    }
+    return !recorded.isEmpty();
+}
+
+bool SoundServer::awaitQuiet(int ms, int limitMs)
+{
+    const qsizetype tail = qsizetype(rate) * ms / 1000 * 4;
+    QDeadlineTimer deadline(limitMs);
+    while (!deadline.hasExpired() && recorder.state() == QProcess::Running) {
+        recorder.waitForReadyRead(100);
+        recorded += recorder.readAllStandardOutput();
+        if (recorded.size() < tail)
+            continue;
+        const auto *samples =
+            reinterpret_cast<const qint16 *>(recorded.constData() + (recorded.size() & ~3) - tail);
+        bool quiet = true;
+        for (qsizetype i = 0; quiet && i < tail / 2; ++i)
+            quiet = std::abs(int(samples[i])) <= 2;
+        if (quiet && HeardSound::of(recorded).heard > 0)
+            return true;
+    }
+    return false;
 }
 
 QByteArray SoundServer::stopRecording()
 {
     recorder.terminate();
     recorder.waitForFinished(5000);
-    return recorder.readAllStandardOutput();
+    return std::exchange(recorded, QByteArray()) + recorder.readAllStandardOutput();
 }
 
 HeardSound HeardSound::of(const QByteArray &raw)

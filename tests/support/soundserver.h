@@ -25,6 +25,9 @@ public:
     QProcessEnvironment environment(QProcessEnvironment base) const;
 
     bool startRecording();
+    // Records on until the last `ms` recorded are silent after some sound
+    // (the sink's buffer has reached the recording), at most `limitMs`.
+    bool awaitQuiet(int ms, int limitMs = 10000);
     // What the sink has played since startRecording().
     QByteArray stopRecording();
 
@@ -32,6 +35,7 @@ public:
 
 private:
     QProcess server, recorder;
+    QByteArray recorded;
     QString runtime;
 };
 
