@@ -178,11 +178,6 @@ int main(int argc, char **argv)
                 }
                 sound.awaitQuiet(2500);
                 const QByteArray recorded = sound.stopRecording();
-                if (qEnvironmentVariableIsSet("BENCH_GAP_DUMP")) {
-                    QFile dump(QStringLiteral("/tmp/gap-%1-%2.raw").arg(player).arg(format));
-                    if (dump.open(QIODevice::WriteOnly))
-                        dump.write(recorded);
-                }
                 const HeardSound heard = HeardSound::of(recorded);
                 std::fprintf(stderr, "%s, %s: %s\n", names[player], qPrintable(format),
                              qPrintable(heard.account()));
