@@ -103,6 +103,7 @@ private slots:
     void keysWhilePlaying();
     void previousAndNextEntry();
     void playsTheFolderThrough();
+    void queuedEntryFollowsTheOrder();
     void softKeys_data();
     void softKeys();
     void keysAfterGoingBack_data();
@@ -316,6 +317,26 @@ void TestMovaraLogic::playsTheFolderThrough()
     QCOMPARE(trace().filter(QStringLiteral("parent : WID ")).size(), 1);
     QCOMPARE(trace().filter(QStringLiteral("fileChanged : ")).size(), 3);
     QVERIFY(keysGoToTheList());
+}
+
+// The engine is told the next entry once a medium plays, and told again when
+// the order changes: stopping at this medium's end takes it back.
+void TestMovaraLogic::queuedEntryFollowsTheOrder()
+{
+    playFirstClip(header + QStringLiteral("status 100 100\n"));
+    QTRY_VERIFY(engine->stdinLines().contains(queueCommand));
+    QFile next(QLatin1String(MvPlayerControl::defaultCurrentMediaFile) + QStringLiteral(".next"));
+    QVERIFY(next.open(QIODevice::ReadOnly));
+    QCOMPARE(next.readAll(), QFile::encodeName(clipsFolder + "/b.avi\n"));
+    next.close();
+
+    window->setSleepTimer(MvSleepTimer::EndOfFile);
+    QTRY_COMPARE(engine->stdinLines().count(queueCommand), 2);
+    QVERIFY(next.open(QIODevice::ReadOnly));
+    QCOMPARE(next.readAll(), QByteArray("\n"));
+    QVERIFY(!engine->stdinLines().contains(loadCommand));
+    key(Qt::Key_F2);
+    QTRY_VERIFY(!window->isPlayMode());
 }
 
 void TestMovaraLogic::softKeys_data()
