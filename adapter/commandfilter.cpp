@@ -14,9 +14,11 @@ std::string CommandFilter::feed(std::string_view chunk)
     for (size_t end = pending.find('\n'); end != std::string::npos;
          end = pending.find('\n', start)) {
         const std::string_view line = std::string_view(pending).substr(start, end + 1 - start);
+        start = end + 1;
+        if (isQueued(line))
+            continue;
         noteLoadList(line);
         out += rewrite(line);
-        start = end + 1;
     }
     pending.erase(0, start);
     return out;
@@ -46,9 +48,22 @@ void CommandFilter::noteLoadList(std::string_view line)
     loadListSeen = true;
 }
 
+bool CommandFilter::isQueued(std::string_view line)
+{
+    const size_t first = line.find_first_not_of(" \t");
+    const size_t last = line.find_last_not_of(" \t\r\n");
+    if (first == std::string_view::npos || last < first + 10)
+        return false;
+    const std::string_view text = line.substr(first, last + 1 - first);
+    return (text.substr(0, 9) == "loadlist " || text.substr(0, 9) == "loadfile ") &&
+           text.substr(text.size() - 2) == " 1";
+}
+
 std::string CommandFilter::finish()
 {
     std::string out;
+    if (!pending.empty() && isQueued(pending))
+        pending.clear();
     if (!pending.empty())
         out = rewrite(pending) + '\n';
     pending.clear();

@@ -9,6 +9,10 @@
 // every command that is not meant to change the pause state gets it. The
 // prefix needs no knowledge of the engine's state, which the front-end's pause
 // toggles cannot tell reliably (the engine ignores "pause" while idle).
+// A medium queued after the current one ("loadlist FILE 1") is dropped: the
+// engine cannot go from one to the next without reopening its output, and
+// has no way to take back what it was given, so the front-end hands it each
+// medium at its turn.
 class CommandFilter
 {
 public:
@@ -29,6 +33,7 @@ public:
 
 protected:
     void noteLoadList(std::string_view line);
+    static bool isQueued(std::string_view line);
 
     std::string pending;
     std::string loadList;

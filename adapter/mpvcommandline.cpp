@@ -151,11 +151,7 @@ MpvCommandLine mpvCommandLine(const std::vector<std::string> &engineArguments, i
             "--osd-level=0", "--osc=no", "--input-default-bindings=no", "--input-vo-keyboard=no",
             "--input-cursor=no",
             // A song's cover picture is no video.
-            "--audio-display=no", "--ytdl=no",
-            // The next medium comes only after the end is told, so a gapless end would
-            // only hand the last buffer's play-out to the idle engine's closing of its
-            // output: about 0.1 s more between media.
-            "--gapless-audio=no"};
+            "--audio-display=no", "--ytdl=no"};
     std::string audio = "null", video = "null";
     for (size_t i = 0; i < engineArguments.size(); ++i) {
         const std::string &arg = engineArguments[i];

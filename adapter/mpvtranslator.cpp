@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -114,7 +115,7 @@ std::string MpvTranslator::request(const std::string &arguments, Reply reply, bo
     return "{\"command\":[" + arguments + "],\"request_id\":" + std::to_string(id) + "}\n";
 }
 
-std::string MpvTranslator::load(const std::string &path, bool append)
+std::string MpvTranslator::load(const std::string &path, bool append, bool queued)
 {
     std::string out;
     if (!append) {
@@ -124,7 +125,7 @@ std::string MpvTranslator::load(const std::string &path, bool append)
     }
     const long long id = nextId;
     out += request("\"loadfile\"," + jsonQuoted(path) + (append ? ",\"append\"" : ",\"replace\""),
-                   Reply::Load, true);
+                   queued ? Reply::Queue : Reply::Load, true);
     awaited[id].second = path;
     lastLoaded = path;
     return out;
@@ -185,8 +186,16 @@ std::string MpvTranslator::command(std::string_view line)
         }
         const std::vector<std::string> media =
             name == "loadlist" ? playlistMedia(argument) : std::vector<std::string>{argument};
+        if (append) {
+            // What follows the current medium, in place of what was queued before.
+            out += request("\"playlist-clear\"");
+            nextQueued = !media.empty();
+        } else {
+            nextQueued = endPending = false;
+        }
+        queuedEntries.clear();
         for (size_t i = 0; i < media.size(); ++i)
-            out += load(media[i], append || i > 0);
+            out += load(media[i], append || i > 0, append);
         return out;
     }
     if (name == "pause") {
@@ -301,6 +310,10 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
         else if (property == durationProperty)
             length = message.numberOf("data", length);
     } else if (name == "start-file") {
+        if (std::exchange(endPending, false))
+            out += "EOF code: 1\n";
+        if (queuedEntries.erase(entry) > 0)
+            nextQueued = false;
         const auto known = entries.find(entry);
         current = known != entries.end() ? known->second : lastLoaded;
         active = true;
@@ -313,6 +326,9 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
         length = 0;
         countedLength = 0;
         out += "Playing " + current + ".\n";
+    } else if (name == "idle") {
+        if (std::exchange(endPending, false))
+            out += "EOF code: 1\n";
     } else if (name == "file-loaded") {
         const long long id = nextId;
         send += request("\"get_property\",\"track-list\"", Reply::Tracks, true);
@@ -332,6 +348,10 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
         active = headerSent = false;
         if (reason == "quit")
             return;
+        if (played && nextQueued) {
+            endPending = true;
+            return;
+        }
         if (played) {
             out += "EOF code: 1\n";
             return;
@@ -356,8 +376,13 @@ void MpvTranslator::reply(Reply kind, const std::string &path, const JsonValue &
     const JsonValue *data = message.member("data");
     switch (kind) {
     case Reply::Load:
-        if (success && data)
-            entries[(long long)data->numberOf("playlist_entry_id", -1)] = path;
+    case Reply::Queue:
+        if (success && data) {
+            const long long entry = (long long)data->numberOf("playlist_entry_id", -1);
+            entries[entry] = path;
+            if (kind == Reply::Queue && nextQueued)
+                queuedEntries.insert(entry);
+        }
         break;
     case Reply::Tracks:
         if (success && data && path == current && active && !headerSent && heldHeader.empty())

@@ -3,6 +3,7 @@
 #include "jsonvalue.h"
 
 #include <map>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,7 +13,9 @@
 // events and replies become the lines MPlayer would print ("Playing ...",
 // the header, "AO: ", "VO: ", "ANS_LENGTH=", status pieces, "EOF code: 1").
 // A medium mpv cannot open is told on standard error, in MPlayer's words
-// and mpv's reason. No I/O but the reading of a playlist file.
+// and mpv's reason. A medium queued with "loadlist FILE 1" replaces whatever
+// was queued before it, and mpv goes on to it without a gap. No I/O but the
+// reading of a playlist file.
 class MpvTranslator
 {
 public:
@@ -41,11 +44,11 @@ public:
     static constexpr size_t maxLine = 4 * 1024 * 1024;
 
 protected:
-    enum class Reply { Length, Position, Status, Tracks, Load };
+    enum class Reply { Length, Position, Status, Tracks, Load, Queue };
 
     std::string request(const std::string &arguments, Reply reply = Reply::Position,
                         bool tracked = false);
-    std::string load(const std::string &path, bool append);
+    std::string load(const std::string &path, bool append, bool queued = false);
     void event(const JsonValue &message, std::string &out, std::string &err, std::string &send);
     void reply(Reply kind, const std::string &path, const JsonValue &message, std::string &out);
     void header(const JsonValue &tracks, std::string &out);
@@ -70,4 +73,10 @@ protected:
     double lastStatus = -1;
     int stillStatus = 0; // status replies in a row with the same position
     bool statusAsked = false;
+    // A medium was queued after the current one ("loadlist FILE 1"); the
+    // current one's end is then told together with the next one's start,
+    // so that the front-end reads both at once.
+    bool nextQueued = false;
+    std::set<long long> queuedEntries;
+    bool endPending = false;
 };

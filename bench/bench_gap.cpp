@@ -1,15 +1,15 @@
-// The gap between media: from the last status of one file to the first status
-// of the next, over a folder of four 3 s MP3s, in interleaved rounds; and the
-// start: from the play request to the first file's first status, its first
-// sound. Movara's player control plays them one after another through its
-// adapter as the window does (the next on each end), with MPlayer, with mpv
-// (if installed), and with an engine that never says a medium has ended (the
-// silence rule alone); MPlayer plays the same four as its own playlist, read
-// the same way. Prints medians with min and max and ratios to MPlayer's own;
-// asserts nothing.
+// What a listener hears between media, from recorded sound: four 3 s parts
+// cut from one continuous tone, as FLAC and as MP3, played through a private
+// sound server (a null sink at its default latency) whose monitor is
+// recorded. For each engine's own playlist and for Movara's player control
+// with each engine (through its adapter, each next medium queued as the
+// window queues it), in interleaved rounds: the silence at each change, the
+// sound cut from the 12 s, and the loudest 0.1 s of the first half second
+// after each start of sound against the median 0.1 s. Asserts nothing.
 //   bench_gap [--rounds N]
 
 #include "support/enginetesthelpers.h"
+#include "support/soundserver.h"
 
 #include "platform/zapplication.h"
 
@@ -20,17 +20,10 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <time.h>
 
 namespace {
-const int mediaCount = 4;
-
-double wallMs()
-{
-    timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
-}
+const int parts = 4;
+const int partSeconds = 3;
 
 double median(QList<double> values)
 {
@@ -38,112 +31,77 @@ double median(QList<double> values)
     return values.isEmpty() ? 0 : values[values.size() / 2];
 }
 
-// The first and last status times of each medium, in order.
-struct Spans
-{
-    double started = 0; // the play request
-    QList<double> first, last;
-    void status(int medium, double at)
-    {
-        while (first.size() <= medium) {
-            first.append(at);
-            last.append(at);
-        }
-        last[medium] = at;
-    }
-    QList<double> gaps() const
-    {
-        QList<double> out;
-        for (int i = 1; i < first.size(); ++i)
-            out.append(first[i] - last[i - 1]);
-        return out;
-    }
-    QList<double> start() const
-    {
-        return first.isEmpty() ? QList<double>{} : QList<double>{first[0] - started};
-    }
-};
-
-Spans controlSpans(const QStringList &media)
+// Plays the media as the window does: the next one is queued once a medium
+// plays, and played (or followed) at its end.
+void playWithControl(const QStringList &media)
 {
     MvPlayerControl control(nullptr, 50, 0);
     control.setCurrentMediaFile(QDir::currentPath() + QStringLiteral("/curmedia.name"));
-    Spans spans;
     int current = 0;
     QEventLoop loop;
-    QObject::connect(&control, &MvPlayerControl::signalTimeElapse, &loop,
-                     [&] { spans.status(current, wallMs()); });
+    QObject::connect(&control, &MvPlayerControl::playbackStateChanged, &loop,
+                     [&](MvPlayerControl::PlaybackState state) {
+                         if (state == MvPlayerControl::PlaybackState::Playing)
+                             control.queueNext(media.value(current + 1));
+                     });
     QObject::connect(&control, &MvPlayerControl::endedCurrentMedia, &loop, [&] {
         if (++current < media.size())
             control.playFile(media[current]);
         else
             loop.quit();
     });
+    QObject::connect(&control, &MvPlayerControl::processExited, &loop, &QEventLoop::quit);
     QTimer::singleShot(60000, &loop, &QEventLoop::quit);
-    spans.started = wallMs();
     control.playFile(media.first());
     loop.exec();
     control.quitPlayer();
-    return spans;
+    // Until the engine has gone: its sound has all been played then.
+    for (int i = 0; i < 100 && control.ownEngineRunning(); ++i)
+        QTest::qWait(100);
 }
 
-Spans ownPlaylistSpans(const QStringList &media)
+void playAlone(const QString &engine, const QStringList &arguments)
 {
-    QProcess engine;
-    Spans spans;
-    int current = -1;
-    QByteArray pending;
-    QObject::connect(&engine, &QProcess::readyReadStandardOutput, [&] {
-        const double at = wallMs();
-        pending += engine.readAllStandardOutput();
-        qsizetype start = 0;
-        for (qsizetype i = 0; i < pending.size(); ++i) {
-            if (pending[i] != '\n' && pending[i] != '\r')
-                continue;
-            const QByteArray piece = pending.mid(start, i - start);
-            start = i + 1;
-            if (piece.startsWith("Playing "))
-                ++current;
-            else if (piece.startsWith("A:") && current >= 0)
-                spans.status(current, at);
-        }
-        pending.remove(0, start);
-    });
-    spans.started = wallMs();
-    engine.start(QStringLiteral("mplayer"),
-                 QStringList{"-ao", "sdl", "-vo", "null", "-nolirc", "-nortc"} + media);
-    engine.closeWriteChannel();
-    if (!engine.waitForFinished(60000))
-        engine.kill();
-    return spans;
+    QProcess process;
+    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setStandardOutputFile(QProcess::nullDevice());
+    process.setStandardInputFile(QProcess::nullDevice());
+    process.start(engine, arguments);
+    if (!process.waitForFinished(60000))
+        process.kill();
+    process.waitForFinished();
 }
 
-// Gaps and starts, one list each, across rounds.
 struct Figures
 {
-    QList<double> gaps, starts;
-    void add(const Spans &spans)
+    QList<double> changes, cut, loudest;
+    void add(const HeardSound &heard)
     {
-        gaps += spans.gaps();
-        starts += spans.start();
+        changes += heard.silences;
+        // A change without silence is one of 0 ms.
+        for (qsizetype i = heard.silences.size(); i < parts - 1; ++i)
+            changes += 0;
+        cut += std::max(0.0, parts * partSeconds - heard.heard) * 1000;
+        loudest += heard.loudestStart;
     }
 };
 
-void print(const char *name, const QList<double> &gaps, double floor)
+void print(const char *name, const Figures &figures, double floor)
 {
-    const auto [low, high] = std::minmax_element(gaps.begin(), gaps.end());
-    const double mid = median(gaps);
-    std::printf("  %-32s median %6.1f ms (%.1f to %.1f, %lld)", name, mid,
-                gaps.isEmpty() ? 0 : *low, gaps.isEmpty() ? 0 : *high, qlonglong(gaps.size()));
-    if (floor > 0)
-        std::printf("  %.2f x", mid / floor);
-    std::printf("\n");
+    const auto [low, high] = std::minmax_element(figures.changes.begin(), figures.changes.end());
+    const double mid = median(figures.changes);
+    std::printf("  %-24s silence a change %7.1f ms (%.1f to %.1f)", name, mid,
+                figures.changes.isEmpty() ? 0 : *low, figures.changes.isEmpty() ? 0 : *high);
+    if (floor >= 0)
+        std::printf(" %+7.1f ms", mid - floor);
+    std::printf(", cut %5.0f ms, first half second %+5.1f dB\n", median(figures.cut),
+                median(figures.loudest));
 }
 } // namespace
 
 int main(int argc, char **argv)
 {
-    int rounds = 3;
+    int rounds = 1;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--rounds") == 0)
             rounds = std::max(1, std::atoi(argv[i + 1]));
@@ -151,72 +109,93 @@ int main(int argc, char **argv)
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ZApplication app(argc, argv);
-    if (QStandardPaths::findExecutable(QStringLiteral("ffmpeg")).isEmpty() ||
-        QStandardPaths::findExecutable(QStringLiteral("mplayer")).isEmpty()) {
-        std::printf("needs ffmpeg and mplayer\n");
-        return 1;
+    for (const char *tool : {"ffmpeg", "mplayer", "mpv", "pulseaudio", "parec"}) {
+        if (QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) {
+            std::printf("needs ffmpeg, mplayer, mpv, pulseaudio and parec\n");
+            return 1;
+        }
     }
-    // Headless: SDL's dummy device plays in real time, for the adapter's engine and MPlayer alike.
     qunsetenv("DISPLAY");
-    qputenv("SDL_AUDIODRIVER", "dummy");
     EngineFixture program;
     if (!QFile::link(QStringLiteral(MOVARA_BIN_DIR "/mplayer"),
                      program.dirPath + QStringLiteral("/mplayer"))) {
         std::printf("cannot place the adapter\n");
         return 1;
     }
-    QStringList media;
-    for (int i = 0; i < mediaCount; ++i) {
-        const QString path = program.dirPath + QStringLiteral("/%1.mp3").arg(i + 1);
-        QProcess::execute(QStringLiteral("ffmpeg"),
-                          {"-v", "error", "-y", "-f", "lavfi", "-i",
-                           QStringLiteral("sine=frequency=%1:duration=3").arg(330 + 110 * i),
-                           "-c:a", "libmp3lame", "-q:a", "4", path});
-        media.append(path);
+    SoundServer sound;
+    if (!sound.start(program.dirPath)) {
+        std::printf("the sound server did not start\n");
+        return 1;
     }
-    // The engine as an engine that says nothing at a medium's end would be.
-    const QString quiet = program.dirPath + QStringLiteral("/quiet-engine");
-    QFile script(quiet);
-    if (script.open(QIODevice::WriteOnly)) {
-        script.write("#!/bin/sh\nfor a; do shift; case $a in -msglevel|global=6) ;; "
-                     "*) set -- \"$@\" \"$a\";; esac; done\nexec mplayer \"$@\"\n");
-        script.close();
-        script.setPermissions(script.permissions() | QFileDevice::ExeOwner);
+    qputenv("XDG_RUNTIME_DIR", QFile::encodeName(sound.runtimeDir()));
+    qunsetenv("PULSE_SERVER");
+
+    const QStringList formats = {QStringLiteral("flac"), QStringLiteral("mp3")};
+    QHash<QString, QStringList> media;
+    for (const QString &format : formats) {
+        for (int i = 0; i < parts; ++i) {
+            const QString path = program.dirPath + QStringLiteral("/%1.%2").arg(i + 1).arg(format);
+            QProcess::execute(
+                QStringLiteral("ffmpeg"),
+                {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                 QStringLiteral("sine=frequency=440:duration=%1").arg(parts * partSeconds), "-ss",
+                 QString::number(i * partSeconds), "-t", QString::number(partSeconds), "-ar",
+                 "44100", path});
+            media[format].append(path);
+        }
     }
 
-    const bool mpv = !QStandardPaths::findExecutable(QStringLiteral("mpv")).isEmpty();
-    std::printf("%d MP3s of 3 s, %d interleaved rounds\n", mediaCount, rounds);
-    Figures own, movara, movaraMpv, silence;
+    enum Player { MpvAlone, MPlayerAlone, MovaraMpv, MovaraMPlayer, PlayerCount };
+    const char *const names[] = {"mpv's own playlist", "MPlayer's own playlist", "Movara, mpv",
+                                 "Movara, MPlayer"};
+    QHash<QString, Figures> figures[PlayerCount];
+    std::printf("%d parts of %d s of one tone, %d interleaved rounds\n", parts, partSeconds,
+                rounds);
     for (int round = 0; round < rounds; ++round) {
-        own.add(ownPlaylistSpans(media));
-        movara.add(controlSpans(media));
-        if (mpv) {
-            qputenv("MOVARA_ENGINE", "mpv");
-            movaraMpv.add(controlSpans(media));
-            qunsetenv("MOVARA_ENGINE");
+        for (const QString &format : formats) {
+            for (int player = 0; player < PlayerCount; ++player) {
+                if (!sound.startRecording())
+                    return 1;
+                const QStringList &list = media[format];
+                switch (player) {
+                case MpvAlone:
+                    playAlone(QStringLiteral("mpv"),
+                              QStringList{"--no-config", "--input-terminal=no", "--ao=pulse",
+                                          "--vo=null", "--volume=50"} +
+                                  list);
+                    break;
+                case MPlayerAlone:
+                    playAlone(QStringLiteral("mplayer"),
+                              QStringList{"-ao", "pulse", "-vo", "null", "-nolirc", "-nortc",
+                                          "-noconsolecontrols", "-volume", "50"} +
+                                  list);
+                    break;
+                default:
+                    qputenv("MOVARA_ENGINE", player == MovaraMpv ? "mpv" : "mplayer");
+                    playWithControl(list);
+                    qunsetenv("MOVARA_ENGINE");
+                    break;
+                }
+                sound.awaitQuiet(2500);
+                const QByteArray recorded = sound.stopRecording();
+                const HeardSound heard = HeardSound::of(recorded);
+                std::fprintf(stderr, "%s, %s: %s\n", names[player], qPrintable(format),
+                             qPrintable(heard.account()));
+                figures[player][format].add(heard);
+            }
         }
-        qputenv("MOVARA_MPLAYER", QFile::encodeName(quiet));
-        silence.add(controlSpans(media));
-        qunsetenv("MOVARA_MPLAYER");
         std::fprintf(stderr, "round %d done\n", round + 1);
     }
-    const struct
-    {
-        const char *title;
-        QList<double> Figures::*figures;
-        const char *floorName;
-    } tables[] = {{"start to first sound (the first status)", &Figures::starts, "MPlayer alone"},
-                  {"gap between media (last status to the next one's first)", &Figures::gaps,
-                   "MPlayer's own playlist"}};
-    for (const auto &table : tables) {
-        std::printf("%s:\n", table.title);
-        const double floor = median(own.*table.figures);
-        print(table.floorName, own.*table.figures, 0);
-        print("Movara, MPlayer", movara.*table.figures, floor);
-        if (mpv)
-            print("Movara, mpv", movaraMpv.*table.figures, floor);
-        if (table.figures == &Figures::gaps)
-            print("Movara (silence rule alone)", silence.gaps, floor);
+    for (const QString &format : formats) {
+        std::printf("%s (silence a change: median, range, and beyond the engine's own):\n",
+                    qPrintable(format));
+        for (int player = 0; player < PlayerCount; ++player) {
+            const double floor = player == MovaraMpv ? median(figures[MpvAlone][format].changes)
+                                 : player == MovaraMPlayer
+                                     ? median(figures[MPlayerAlone][format].changes)
+                                     : -1;
+            print(names[player], figures[player][format], floor);
+        }
     }
     return 0;
 }

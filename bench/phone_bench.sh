@@ -16,7 +16,7 @@
 # with the clip to first frame (floor and SMPlayer); CPU time (all threads, from
 # /proc, in nanoseconds) per minute of video and of mp3 playback, the front-end's, Movara's
 # engine adapter's and the engine's; resident memory idle and playing; and, from
-# bench_gap, start to first sound and the gap between files. Each is a median with
+# bench_gap, what is heard between files (recorded sound). Each is a median with
 # min and max, and its ratio to the floor in the same run. Prints figures; asserts
 # nothing. Installs smplayer with apt-get when missing.
 #   bench/phone_bench.sh [BUILD_DIR] [--quick] [--rounds N] [--seconds S]
@@ -409,9 +409,9 @@ for round in $(seq "$rounds"); do
     play_movara audio "$tap_second_row" mpv
     play_smplayer audio "$tone"
 done
-echo "Start to first sound and the gap between files (bench_gap) ..." >&2
+echo "What is heard between files (bench_gap) ..." >&2
 gap_figures=$(cd "$work" && env -u DISPLAY "$bin/bench_gap" --rounds "$rounds" 2>>"$work/output.txt" |
-    sed -n '/^start to first sound/,$p')
+    sed -n '/parts of .* of one tone/,$p')
 
 # --- The table ------------------------------------------------------------------------
 

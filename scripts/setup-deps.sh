@@ -3,7 +3,7 @@
 set -eu
 PACKAGES="build-essential cmake pkg-config qt6-base-dev qt6-l10n-tools qt6-tools-dev qt6-tools-dev-tools libgl-dev libx11-dev libxcb1-dev
 mplayer mpv ffmpeg xvfb xauth x11-utils xdotool imagemagick bubblewrap procps fonts-dejavu-core
-desktop-file-utils appstream clang-format libtag1-dev dbus playerctl
+desktop-file-utils appstream clang-format libtag1-dev dbus playerctl pulseaudio pulseaudio-utils
 qemu-system-x86 linux-image-amd64 busybox-static cpio alsa-utils"
 
 missing=""

@@ -38,3 +38,9 @@ add_test(NAME launcher_translation
     COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/adapter/launcher-translation.sh
         ${PROJECT_BINARY_DIR}/bin/movara-phone ${PROJECT_BINARY_DIR}/launcher-translation)
 set_tests_properties(launcher_translation PROPERTIES LABELS "sandbox;e2e" TIMEOUT 120)
+
+# What a listener hears, recorded from a private sound server (labelled sound).
+movara_add_qtest(tst_sound SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_sound.cpp
+    LABELS "sound;e2e" BOTH_ENGINES)
+add_dependencies(tst_sound movara movara_engine_adapter movara_phone_launcher)
+target_link_libraries(tst_sound PRIVATE movara_testsupport)

@@ -109,6 +109,22 @@ bool isEndLine(const QByteArray &line)
     return text.mid(text.lastIndexOf('\r') + 1).trimmed() == "EOF code: 1";
 }
 
+// The medium the engine says it plays in the first complete line from
+// `from` on ("Playing NAME."), or empty.
+QByteArray playingName(const QByteArray &buffer, qsizetype from)
+{
+    const qsizetype end = buffer.indexOf('\n', from);
+    if (end < 0)
+        return QByteArray();
+    QByteArray line = buffer.mid(from, end - from);
+    if (line.endsWith('\r'))
+        line.chop(1);
+    line.remove(0, line.lastIndexOf('\r') + 1);
+    if (!line.startsWith("Playing ") || !line.endsWith('.') || line.size() < 10)
+        return QByteArray();
+    return line.mid(8, line.size() - 9);
+}
+
 // Seconds in an elapsed time such as "02.0", "01:15.4" or " 1:01:15.4".
 double clockSeconds(const QString &text)
 {
@@ -139,11 +155,26 @@ void MvEngineOutput::setDeadlines(int start, int settle)
 
 void MvEngineOutput::begin(qint64 nowMs)
 {
-    ++generation;
     unread.clear();
     readFrom = 0;
     unreadErrors.clear();
+    carryOn = false;
+    reset(nowMs);
+}
+
+void MvEngineOutput::follow(qint64 nowMs)
+{
+    carryOn = true;
+    reset(nowMs);
+}
+
+void MvEngineOutput::reset(qint64 nowMs)
+{
+    ++generation;
     watch = false;
+    probed = false;
+    endSaid = false;
+    nextPlaying.clear();
     started = false;
     videoStream = false;
     refusal.clear();
@@ -185,23 +216,32 @@ void MvEngineOutput::trim(QByteArray &buffer)
 void MvEngineOutput::feed(const QByteArray &bytes, qint64 nowMs)
 {
     unread.append(bytes);
-    const quint64 medium = generation;
-    if (!watch) {
-        // Every line that is there: what follows may be a long silence or a
-        // flood that would push the "AO: " or "VO: " line out.
-        for (QByteArray line; !watch && !(line = takeLine(unread, readFrom)).isEmpty();) {
-            readHeaderLine(line, nowMs);
-            if (generation != medium)
-                return;
-        }
-        // The first status often comes with the header: its time shows now.
-        if (watch && readFrom < unread.size())
+    parse(nowMs);
+}
+
+void MvEngineOutput::parse(qint64 nowMs)
+{
+    for (;;) {
+        const quint64 medium = generation;
+        carryOn = false;
+        if (!watch) {
+            // Every line that is there: what follows may be a long silence or a
+            // flood that would push the "AO: " or "VO: " line out.
+            for (QByteArray line;
+                 !watch && generation == medium && !(line = takeLine(unread, readFrom)).isEmpty();)
+                readHeaderLine(line, nowMs);
+            // The first status often comes with the header: its time shows now.
+            if (generation == medium && watch && readFrom < unread.size())
+                readStatusPhase(nowMs);
+        } else {
             readStatusPhase(nowMs);
-    } else {
-        readStatusPhase(nowMs);
+        }
+        if (generation == medium)
+            break;
+        // A new medium: begin() dropped what was left, follow() reads on.
+        if (!carryOn)
+            return;
     }
-    if (generation != medium)
-        return;
     unread.remove(0, readFrom);
     readFrom = 0;
     trim(unread);
@@ -260,6 +300,7 @@ void MvEngineOutput::readHeaderLine(const QByteArray &line, qint64 nowMs)
 void MvEngineOutput::readStatusPhase(qint64 nowMs)
 {
     lastOutput = nowMs;
+    probed = false;
     const quint64 medium = generation;
     for (QByteArray line; !(line = takeLine(unread, readFrom)).isEmpty();) {
         // Status that came just before the line: the latest time, the last
@@ -272,6 +313,8 @@ void MvEngineOutput::readStatusPhase(qint64 nowMs)
         if (isEndLine(line)) {
             // The engine said the medium has ended: no need to wait out the silence.
             watch = false;
+            endSaid = true;
+            nextPlaying = playingName(unread, readFrom);
             emit ended();
             return;
         }
@@ -369,6 +412,7 @@ void MvEngineOutput::setLength(float seconds)
 void MvEngineOutput::watchFrom(qint64 nowMs)
 {
     watch = true;
+    probed = false;
     lastOutput = nowMs;
 }
 
@@ -376,7 +420,7 @@ qint64 MvEngineOutput::nextDeadline() const
 {
     // The silence must have lasted the whole interval, not just most of its
     // last millisecond.
-    const qint64 end = watch ? lastOutput + silence + 1 : -1;
+    const qint64 end = !watch ? -1 : probed ? lastOutput + silence + 1 : lastOutput + silence / 2;
     if (startDue < 0)
         return end;
     return end < 0 ? startDue : qMin(startDue, end);
@@ -389,8 +433,21 @@ void MvEngineOutput::tick(qint64 nowMs)
         emit cannotPlay(refusal);
         return;
     }
+    if (watch && !probed && nowMs - lastOutput >= silence / 2) {
+        probed = true;
+        const quint64 medium = generation;
+        emit probeWanted();
+        if (generation != medium)
+            return;
+    }
     if (watch && nowMs - lastOutput > silence) {
+        if (stalled && stalled()) {
+            // Stopped, not ended: once it runs again it has the whole silence.
+            watchFrom(nowMs);
+            return;
+        }
         watch = false;
+        endSaid = false;
         emit ended();
     }
 }

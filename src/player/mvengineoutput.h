@@ -4,6 +4,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 // What the engine's output says about the current medium: whether it has
 // started, with or without a picture, how long it is, how far it has played,
 // whether the engine refused it and when it has ended. Fed the engine's
@@ -13,8 +15,10 @@
 // Before playback the output is read line by line (the header). The first
 // "AO: " or "VO: " line starts playback and the end-of-medium watch: from
 // then on status output, ended by a carriage return, moves the elapsed time,
-// and the medium ends with the engine's "EOF code: 1" line or after a
-// silence.
+// and the medium ends with the engine's "EOF code: 1" line. A silence is not
+// an end while the engine is alive: halfway through it the engine is asked
+// for its time, and a stopped engine is waited for; only an engine that says
+// nothing at all, asked or not, has its medium taken as ended.
 class MvEngineOutput : public QObject
 {
     Q_OBJECT
@@ -22,7 +26,8 @@ class MvEngineOutput : public QObject
 public:
     explicit MvEngineOutput(QObject *parent = nullptr);
 
-    // Silence after which a playing medium counts as ended.
+    // Silence after which a playing medium counts as ended, unless the engine
+    // answered the probe sent halfway through or is stopped.
     static constexpr int silence = 1200;
     // Most output kept waiting for its line end, per channel.
     static constexpr qsizetype maxUnread = 64 * 1024;
@@ -30,9 +35,15 @@ public:
     // How long a medium may take to reach playback, and how long once the
     // engine has refused it.
     void setDeadlines(int start, int refusalSettle);
+    // Whether the engine's process is stopped (a job-control stop, a
+    // debugger): its silence is no end, however long.
+    void setStallCheck(std::function<bool()> check) { stalled = std::move(check); }
 
     // A medium was handed to the engine: what is buffered belongs to the one before.
     void begin(qint64 nowMs);
+    // The engine went on by itself to the medium it printed after the last
+    // one's end (see wentOnTo()): what follows is this medium's.
+    void follow(qint64 nowMs);
     // The engine's standard output and standard error.
     void feed(const QByteArray &bytes, qint64 nowMs);
     void feedErrors(const QByteArray &bytes, qint64 nowMs);
@@ -54,6 +65,11 @@ public:
     void stopWatching() { watch = false; }
 
     bool watching() const { return watch; }
+    // Whether the last end was the engine's own word, not a silence.
+    bool endWasSaid() const { return endSaid; }
+    // What the engine said it plays next right after that end ("Playing
+    // NAME."), as its bytes; empty when it said nothing more.
+    QByteArray wentOnTo() const { return nextPlaying; }
     bool starting() const { return startDue >= 0; }
     bool mediumStarted() const { return started; }
     // The engine has opened the current medium, or said that it cannot.
@@ -84,6 +100,8 @@ signals:
     // The medium did not reach playback: the engine's refusal, or empty
     // when the start deadline passed.
     void cannotPlay(const QString &refusal);
+    // The engine has been silent for half the silence: it is asked its time.
+    void probeWanted();
     void ended();
 
 private:
@@ -96,6 +114,8 @@ private:
     void setSeconds(double at);
     void setLength(float seconds);
     void watchFrom(qint64 nowMs);
+    void parse(qint64 nowMs);
+    void reset(qint64 nowMs);
     static QByteArray takeLine(const QByteArray &buffer, qsizetype &from);
     static void trim(QByteArray &buffer);
 
@@ -110,6 +130,12 @@ private:
     qint64 startDue = -1;
     bool watch = false;
     qint64 lastOutput = 0;
+    bool probed = false;
+    bool endSaid = false;
+    QByteArray nextPlaying;
+    // Set by follow(): the output being read goes on as the next medium's.
+    bool carryOn = false;
+    std::function<bool()> stalled;
     bool started = false;
     bool videoStream = false;
     QString refusal;

@@ -82,9 +82,9 @@ execEngine(pid_t program, char *const *engineArgv, int reportFd)
 
 const char MvPlayerControl::defaultCurrentMediaFile[] = "/tmp/movara_curmedia.name";
 
-QStringList MvPlayerControl::engineArguments(const QString &path)
+QStringList MvPlayerControl::engineArguments(const QString &path, int volume)
 {
-    return {
+    QStringList arguments = {
         QStringLiteral("-slave"),
         QStringLiteral("-nortc"),
         QStringLiteral("-utf8"),
@@ -101,8 +101,11 @@ QStringList MvPlayerControl::engineArguments(const QString &path)
         QStringLiteral("-framedrop"),
         QStringLiteral("-fs"),
         QStringLiteral("-idle"),
-        path,
     };
+    if (volume >= 0)
+        arguments << QStringLiteral("-volume") << QString::number(volume);
+    arguments << path;
+    return arguments;
 }
 
 MvPlayerControl::MvPlayerControl(QObject *parent, int volume, int windowId)
@@ -133,6 +136,9 @@ MvPlayerControl::MvPlayerControl(QObject *parent, int volume, int windowId)
     connect(output, &MvEngineOutput::elapsedRead, this, &MvPlayerControl::signalTimeElapse);
     connect(output, &MvEngineOutput::cannotPlay, this, &MvPlayerControl::cannotPlayCurrentMedium);
     connect(output, &MvEngineOutput::ended, this, &MvPlayerControl::slotIdleTimerShot);
+    connect(output, &MvEngineOutput::probeWanted, this,
+            [this] { sendCommand(commandText(EngineCommandId::TimePosition)); });
+    output->setStallCheck([this] { return engineStopped(); });
 
     outputTimer = new QTimer(this);
     outputTimer->setSingleShot(true);
@@ -192,8 +198,10 @@ MvPlayerControl::~MvPlayerControl()
     }
     traceLine("MvPlayerControl::destroy()\n");
 
-    if (!ownMediaFile.isEmpty())
+    if (!ownMediaFile.isEmpty()) {
         ::unlink(QFile::encodeName(ownMediaFile).constData());
+        ::unlink(QFile::encodeName(ownMediaFile + QStringLiteral(".next")).constData());
+    }
     if (mediaFileLock >= 0)
         ::close(mediaFileLock);
     liveControllers.erase(std::find(liveControllers.begin(), liveControllers.end(), this));
@@ -242,6 +250,8 @@ QString MvPlayerControl::cannotPlayText()
 
 void MvPlayerControl::playFile(const QString &path)
 {
+    if (followEngine(path))
+        return;
     if (engineRunning && stoppingEngine != process && (!tookMedium() || loadSpacingLeft() > 0)) {
         // Commands queue up in an engine that is still opening a medium: only
         // the newest pick goes, once it has taken this one.
@@ -269,6 +279,8 @@ void MvPlayerControl::playFile(const QString &path)
         pendingLaunch = path;
         return;
     }
+    // A new medium clears what the engine had queued after the last.
+    queuedNext.clear();
     // What is buffered now was written before the engine saw this medium.
     process->readAllStandardOutput();
     process->readAllStandardError();
@@ -276,6 +288,60 @@ void MvPlayerControl::playFile(const QString &path)
     sendCommand(commandText(EngineCommandId::LoadList).arg(mediaFilePath));
     sinceLoad.start();
     setVolume(volume);
+}
+
+// The engine has just ended the last medium and said it plays this one, which
+// it was told to play next: the program follows it there.
+bool MvPlayerControl::followEngine(const QString &path)
+{
+    if (queuedNext.isEmpty() || path != std::exchange(queuedNext, QString()) || !takesCommands() ||
+        !pendingLaunch.isEmpty() || !output->endWasSaid() ||
+        output->wentOnTo() != rawFileName(path))
+        return false;
+    heldPick.clear();
+    heldPickTimer->stop();
+    currentMedium = path;
+    output->follow(now());
+    armOutputTimer();
+    setState(PlaybackState::Starting);
+    return true;
+}
+
+void MvPlayerControl::queueNext(const QString &path)
+{
+    if (path == queuedNext || !takesCommands() || !tookMedium())
+        return;
+    // An empty list clears what was queued.
+    if (!writeMediaFile(nextMediaFile(), path))
+        return;
+    queuedNext = path;
+    sendCommand(commandText(EngineCommandId::LoadList).arg(nextMediaFile() + QStringLiteral(" 1")));
+}
+
+// Whether the engine, or the adapter between it and the program, is stopped.
+bool MvPlayerControl::engineStopped() const
+{
+    if (!process || !engineRunning)
+        return false;
+    const qint64 pid = process->processId();
+    auto stopped = [](qint64 id) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(id));
+        if (!stat.open(QIODevice::ReadOnly))
+            return false;
+        const QByteArray line = stat.read(512);
+        const qsizetype close = line.lastIndexOf(')');
+        const char state = close >= 0 && close + 2 < line.size() ? line.at(close + 2) : '?';
+        return state == 'T' || state == 't';
+    };
+    if (stopped(pid))
+        return true;
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
+    if (!children.open(QIODevice::ReadOnly))
+        return false;
+    for (const QByteArray &child : children.readAll().split(' '))
+        if (!child.trimmed().isEmpty() && stopped(child.trimmed().toLongLong()))
+            return true;
+    return false;
 }
 
 // "loadlist" starts the medium playing whatever the engine's pause state was.
@@ -378,7 +444,8 @@ int MvPlayerControl::launchPlayer(const QString &path)
     int execReport[2];
     if (::pipe2(execReport, O_CLOEXEC) != 0)
         return -1;
-    QStringList arguments = engineArguments(path);
+    // The volume is set before the first sample, not a moment after it.
+    QStringList arguments = engineArguments(path, qBound(0, volume, volumeLimit));
     // A command line carries text only: a name that is not UTF-8 goes by
     // the playlist file, which holds its bytes.
     if (hasRawBytes(path) && writeCurrentMediaFile(path)) {
@@ -426,6 +493,7 @@ int MvPlayerControl::launchPlayer(const QString &path)
         process->deleteLater();
     }
     process = next;
+    queuedNext.clear();
     stoppingEngine = nullptr;
     engineRunning = true;
     sinceLoad.invalidate();
@@ -500,6 +568,7 @@ void MvPlayerControl::sendCommand(const QString &line)
 void MvPlayerControl::quitPlayer()
 {
     pendingLaunch.clear();
+    queuedNext.clear();
     heldPick.clear();
     heldPickTimer->stop();
     output->cancelStart();
@@ -621,6 +690,11 @@ int MvPlayerControl::routeMixerOutput(int gain)
 
 bool MvPlayerControl::writeCurrentMediaFile(const QString &path)
 {
+    return writeMediaFile(mediaFilePath, path);
+}
+
+bool MvPlayerControl::writeMediaFile(const QString &targetPath, const QString &path)
+{
     // The engine reads the file as a playlist: one path, one line, with white
     // space trimmed from its ends.
     QByteArray content = rawFileName(path);
@@ -631,8 +705,8 @@ bool MvPlayerControl::writeCurrentMediaFile(const QString &path)
     // /tmp is shared: write a private file beside it and rename it over the
     // name, which replaces whatever sits there (a planted link included)
     // instead of writing through it.
-    const QByteArray target = QFile::encodeName(mediaFilePath);
-    QByteArray temporaryName = QFile::encodeName(QFileInfo(mediaFilePath).path());
+    const QByteArray target = QFile::encodeName(targetPath);
+    QByteArray temporaryName = QFile::encodeName(QFileInfo(targetPath).path());
     temporaryName.append("/movara_curmedia.XXXXXX");
     const int fd = ::mkostemp(temporaryName.data(), O_CLOEXEC);
     if (fd < 0)

@@ -33,7 +33,17 @@ public:
     MvPlayerControl(QObject *parent, int volume, int windowId);
     ~MvPlayerControl() override;
 
+    // Plays the medium; when the engine has just gone on to it by itself
+    // (see queueNext()), follows it there without a word to the engine.
     void playFile(const QString &path);
+    // The medium the engine is to go on to by itself when the current one
+    // ends, with no gap where it can; empty for none. A new call replaces the
+    // last; a new medium or engine clears it.
+    void queueNext(const QString &path);
+    QString queuedMedium() const { return queuedNext; }
+    // Whether the last end of a medium was the engine's own word rather than
+    // a silence the engine left unanswered.
+    bool endWasSaid() const { return output->endWasSaid(); }
     void quitPlayer();
     void togglePause();
     void seek(int value, int type);
@@ -68,8 +78,9 @@ public:
     };
     void setDeadlines(const Deadlines &next);
 
-    // The engine's command line after the program name, the medium last.
-    static QStringList engineArguments(const QString &path);
+    // The engine's command line after the program name, the medium last; with
+    // a volume (0 to 100), the engine starts at it rather than at its own.
+    static QStringList engineArguments(const QString &path, int volume = -1);
 
     // Read-only views of the controller's state.
     PlaybackState playbackState() const { return state; }
@@ -137,6 +148,7 @@ protected:
     void sendCommand(const QString &line);
     int routeMixerOutput(int gain);
     bool writeCurrentMediaFile(const QString &path);
+    bool writeMediaFile(const QString &target, const QString &path);
     void timerEvent(QTimerEvent *event) override;
 
     QProcess *process;
@@ -170,6 +182,9 @@ private:
     void outputTimerFired();
     void trimUnreadOutput();
     void claimCurrentMediaFile();
+    QString nextMediaFile() const { return mediaFilePath + QStringLiteral(".next"); }
+    bool followEngine(const QString &path);
+    bool engineStopped() const;
 
     // Reads the current engine's output. The timer fires at the latest
     // when its next deadline comes; output moves that later without it.
@@ -184,6 +199,8 @@ private:
     QString pendingLaunch;
     // The newest pick made while the engine had yet to take the last one.
     QString heldPick;
+    // What the engine was told to play after the current medium.
+    QString queuedNext;
     QTimer *heldPickTimer;
     QElapsedTimer sinceLoad;
     // The engine that has been told to quit and will be ended if it does not.

@@ -284,6 +284,7 @@ void Movara::filePicked(const QString &path)
 void Movara::fileChanged(const QString &path)
 {
     currentFailed = false;
+    upcoming.reset();
     traceLine("fileChanged : %s\n", rawFileName(path).constData());
     // A pick from the browser moves forward.
     if (!playMode)
@@ -330,6 +331,8 @@ void Movara::fileChanged(const QString &path)
                 [this](MvPlayerControl::PlaybackState state) {
                     if (nowPlaying)
                         nowPlaying->setPaused(state == MvPlayerControl::PlaybackState::Paused);
+                    if (state == MvPlayerControl::PlaybackState::Playing && !upcoming)
+                        queueUpcoming();
                     publishState();
                 });
     }
@@ -483,8 +486,11 @@ void Movara::currentMediaEnd()
     // A medium that ends after the user asked to quit does not move on.
     if (quitRequested || !fileBrowser || !playerControl)
         return;
-    if (resume)
+    // An engine that fell silent may have stopped anywhere: its place stays.
+    if (resume && playerControl->endWasSaid())
         resume->ended();
+    else if (resume)
+        resume->stopped();
     if ((sleep && sleep->mediumEnded()) || playingAlone) {
         playerControl->quitPlayer();
         quitRequested = playerControl->ownEngineRunning();
@@ -500,7 +506,31 @@ void Movara::currentMediaEnd()
         stopPlaying();
         return;
     }
+    if (played && upcoming) {
+        // The order the engine was told, which it may already play.
+        queue = *std::exchange(upcoming, std::nullopt);
+        playQueued(queue.current(), true);
+        return;
+    }
     playQueued(movingBack ? queue.previous() : queue.next(played), true);
+}
+
+void Movara::queueUpcoming()
+{
+    if (!playerControl || !playMode || quitRequested)
+        return;
+    upcoming.reset();
+    QString path;
+    if (!playingAlone && !currentFailed && !(sleep && sleep->stopsAtEnd())) {
+        MvPlayQueue after = queue;
+        after.noteResult(true);
+        const int index = after.next(true);
+        if (index >= 0 && MvPlaylist::canHandOver(after.path(index))) {
+            path = after.path(index);
+            upcoming = after;
+        }
+    }
+    playerControl->queueNext(path);
 }
 
 bool Movara::keyPressEvent(QKeyEvent *event)
@@ -757,6 +787,8 @@ void Movara::setModes(bool shuffle, MvPlayQueue::Repeat repeat)
     queue.setShuffle(shuffle);
     queue.setRepeat(repeat);
     publishModes();
+    if (playerControl && playerControl->playbackState() != MvPlayerControl::PlaybackState::Starting)
+        queueUpcoming();
     MvPlayModes modes;
     modes.shuffle = shuffle;
     modes.repeat = repeat;
@@ -893,6 +925,9 @@ void Movara::setSleepTimer(int minutes)
 {
     if (sleep)
         sleep->setMinutes(minutes);
+    // Stopping at the medium's end takes back what the engine was to play next.
+    if (playerControl && playerControl->playbackState() != MvPlayerControl::PlaybackState::Starting)
+        queueUpcoming();
 }
 
 void Movara::tagsRead(const MvMediaTags &tags)

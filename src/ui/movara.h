@@ -6,6 +6,8 @@
 #include <QPointer>
 #include <QString>
 
+#include <optional>
+
 class MvFileBrowser;
 class MvMpris;
 class MvNotice;
@@ -95,8 +97,14 @@ private:
     // with none left, stops when `stopAtEnd`, else leaves things as they are.
     void playQueued(int index, bool stopAtEnd);
     void stopPlaying();
+    // Tells the engine what follows the medium now playing, so that it goes
+    // on by itself when the medium ends; again whenever the order changes.
+    void queueUpcoming();
 
     MvPlayQueue queue;
+    // The queue as it will be once the current medium has played through,
+    // when the engine was told its next entry.
+    std::optional<MvPlayQueue> upcoming;
     MvOptionsMenu *optionsMenu = nullptr;
     // The medium now playing was reported as one that cannot play.
     bool currentFailed = false;

@@ -398,6 +398,9 @@ void TestAdapterFilters::commands_data()
         << QByteArray("seek -15 \n") << QByteArray("seek -15 \n");
     QTest::addRow("loadlist") << QByteArray("loadlist /tmp/movara_curmedia.name\n")
                               << QByteArray("loadlist /tmp/movara_curmedia.name\n");
+    QTest::addRow("a medium queued after the current one is dropped")
+        << QByteArray("loadlist /tmp/movara_curmedia.name.next 1\nloadfile /m/a.mp3 1\nquit\n")
+        << QByteArray("quit\n");
     QTest::addRow("quit") << QByteArray("quit\n") << QByteArray("quit\n");
     QTest::addRow("already prefixed")
         << QByteArray("pausing_keep mute\n") << QByteArray("pausing_keep mute\n");

@@ -32,6 +32,8 @@ private slots:
     void commands();
     void events_data();
     void events();
+    void queuedMedium_data();
+    void queuedMedium();
     void statusPieces();
     void json_data();
     void json();
@@ -79,6 +81,12 @@ void TestMpvTranslation::commands_data()
         << QByteArray("loadlist @list\n")
         << QByteArray("{\"command\":[\"set_property\",\"pause\",false],\"request_id\":1}\n"
                       "{\"command\":[\"loadfile\",\"/m/one two.mp3\",\"replace\"],"
+                      "\"request_id\":2}\n"
+                      "{\"command\":[\"loadfile\",\"/m/2.ogg\",\"append\"],\"request_id\":3}\n");
+    QTest::addRow("queued: in place of what was queued, the pause kept")
+        << QByteArray("loadlist @list 1\n")
+        << QByteArray("{\"command\":[\"playlist-clear\"],\"request_id\":1}\n"
+                      "{\"command\":[\"loadfile\",\"/m/one two.mp3\",\"append\"],"
                       "\"request_id\":2}\n"
                       "{\"command\":[\"loadfile\",\"/m/2.ogg\",\"append\"],\"request_id\":3}\n");
 }
@@ -197,6 +205,44 @@ void TestMpvTranslation::events()
     }
 }
 
+void TestMpvTranslation::queuedMedium_data()
+{
+    QTest::addColumn<QByteArray>("after");
+    QTest::addColumn<QByteArray>("out");
+    // Requests 1 to 6 follow properties and load /m/a.mp3, 7 and 8 queue
+    // /m/b.mp3, 9 asks a's tracks.
+    QTest::addRow("goes on to it")
+        << QByteArray("{\"event\":\"start-file\",\"playlist_entry_id\":2}\n")
+        << QByteArray("EOF code: 1\nPlaying /m/b.mp3.\n");
+    QTest::addRow("idle after all")
+        << QByteArray("{\"event\":\"idle\"}\n") << QByteArray("EOF code: 1\n");
+}
+
+// With a medium queued, the current one's end is told together with what
+// comes next, in one piece for the front-end.
+void TestMpvTranslation::queuedMedium()
+{
+    QFETCH(QByteArray, after);
+    QFETCH(QByteArray, out);
+    MpvTranslator translator("sdl", "x11");
+    translator.start({"/m/a.mp3"});
+    translator.command("loadfile /m/b.mp3 1");
+    std::string said, complained;
+    translator.events(
+        "{\"request_id\":6,\"error\":\"success\",\"data\":{\"playlist_entry_id\":1}}\n"
+        "{\"request_id\":8,\"error\":\"success\",\"data\":{\"playlist_entry_id\":2}}\n"
+        "{\"event\":\"start-file\",\"playlist_entry_id\":1}\n"
+        "{\"event\":\"file-loaded\"}\n"
+        "{\"request_id\":9,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
+        "\"selected\":true}]}\n"
+        "{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":1}\n",
+        said, complained);
+    QVERIFY2(!fromStd(said).contains("EOF"), said.c_str());
+    said.clear();
+    translator.events(bytes(after), said, complained);
+    QCOMPARE(fromStd(said), out);
+}
+
 void TestMpvTranslation::statusPieces()
 {
     MpvTranslator translator("sdl", "x11");
@@ -289,7 +335,7 @@ void TestMpvTranslation::commandLine()
         args << QString::fromStdString(arg);
     for (const char *expected :
          {"--input-ipc-client=fd://3", "--idle=yes", "--no-config", "--osd-level=0", "--osc=no",
-          "--gapless-audio=no", "--wid=123", "--ao=pulse,sdl,null", "--vo=x11,null",
+          "--wid=123", "--ao=pulse,sdl,null", "--vo=x11,null",
           "--vf=lavfi=[transpose=2,scale=-2:320,crop='min(iw,240)':'min(ih,320)']",
           "--audio-channels=stereo", "--audio-samplerate=44100", "--sws-scaler=fast-bilinear",
           "--volume=68.13"})

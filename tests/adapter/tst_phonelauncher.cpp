@@ -235,8 +235,9 @@ void TestPhoneLauncher::failures_data()
     QTest::addRow("phone folder not writable")
         << QStringList{"--phone", "/proc/version/phone", "true"} << ""
         << "" << QByteArray("is not writable");
-    QTest::addRow("MPlayer missing") << QStringList{"true"} << "MOVARA_MPLAYER"
-                                     << "/nonexistent/mplayer" << QByteArray("MPlayer is missing");
+    QTest::addRow("MPlayer missing")
+        << QStringList{"--engine", "mplayer", "true"} << "MOVARA_MPLAYER"
+        << "/nonexistent/mplayer" << QByteArray("MPlayer is missing");
     QTest::addRow("mpv missing") << QStringList{"--engine", "mpv", "true"} << "MOVARA_MPV"
                                  << "/nonexistent/mpv" << QByteArray("mpv is missing");
     QTest::addRow("unknown engine") << QStringList{"--engine", "vlc", "true"} << ""

@@ -25,7 +25,12 @@ public:
                          [this, &output] { add("elapsed " + output.elapsedText()); });
         QObject::connect(&output, &MvEngineOutput::cannotPlay,
                          [this](const QString &why) { add("cannot play: " + why); });
-        QObject::connect(&output, &MvEngineOutput::ended, [this] { add("ended"); });
+        QObject::connect(&output, &MvEngineOutput::probeWanted, [this] { add("probe"); });
+        QObject::connect(&output, &MvEngineOutput::ended, [this, &output] {
+            add(!output.endWasSaid()          ? QStringLiteral("fell silent")
+                : output.wentOnTo().isEmpty() ? QStringLiteral("ended")
+                                              : "ended, on to " + output.wentOnTo());
+        });
     }
     void add(const QString &event) { events.append(event); }
     QStringList events;
@@ -42,6 +47,8 @@ private slots:
     void output();
     void deadlines_data();
     void deadlines();
+    void goingOn_data();
+    void goingOn();
     void unreadStaysBounded_data();
     void unreadStaysBounded();
     void nextMediumDropsTheRest();
@@ -116,10 +123,18 @@ void TestEngineOutput::deadlines_data()
     // "out T BYTES", "err T BYTES", "tick T", "hold", "resume T", "seek T", "quit";
     // a medium begins at 0 with a start deadline of 5000 ms, 1000 once refused.
     QTest::addRow("silence ends it") << QStringList{"out 100 AO: x\n", "tick 1300", "tick 1301"}
-                                     << QStringList{"started audio", "ended"};
+                                     << QStringList{"started audio", "probe", "fell silent"};
+    QTest::addRow("an answer to the probe keeps it")
+        << QStringList{"out 100 AO: x\n", "tick 700", "out 800 ANS_TIME_POSITION=1.0\n",
+                       "tick 2000", "tick 2001"}
+        << QStringList{"started audio", "probe", "probe", "fell silent"};
+    QTest::addRow("a stopped engine is waited for")
+        << QStringList{"out 100 AO: x\n", "stopped",    "tick 1301", "tick 9000",
+                       "running",         "tick 10200", "tick 10201"}
+        << QStringList{"started audio", "probe", "probe", "probe", "fell silent"};
     QTest::addRow("status keeps it alive")
         << QStringList{"out 100 AO: x\n", "out 1000 \r", "tick 2200", "tick 2201"}
-        << QStringList{"started audio", "ended"};
+        << QStringList{"started audio", "probe", "fell silent"};
     QTest::addRow("no playback in time")
         << QStringList{"tick 4999", "tick 5000"} << QStringList{"cannot play: "};
     QTest::addRow("refused on standard output")
@@ -130,16 +145,16 @@ void TestEngineOutput::deadlines_data()
         << QStringList{"cannot play: moov atom not found"};
     QTest::addRow("error output once playing")
         << QStringList{"out 100 AO: x\n", "err 200 No stream found\n", "tick 1301"}
-        << QStringList{"started audio", "ended"};
+        << QStringList{"started audio", "probe", "fell silent"};
     QTest::addRow("a pause holds both")
         << QStringList{"hold", "tick 9000", "resume 9000", "tick 13999", "tick 14000"}
         << QStringList{"cannot play: "};
     QTest::addRow("a pause holds the watch")
         << QStringList{"out 0 AO: x\n", "hold", "tick 5000", "resume 5000", "tick 6201"}
-        << QStringList{"started audio", "ended"};
+        << QStringList{"started audio", "probe", "fell silent"};
     QTest::addRow("a seek restarts the silence")
         << QStringList{"out 0 AO: x\n", "seek 1000", "tick 2200", "tick 2201"}
-        << QStringList{"started audio", "ended"};
+        << QStringList{"started audio", "probe", "fell silent"};
     QTest::addRow("quit: no start to miss") << QStringList{"quit", "tick 99999"} << QStringList{};
 }
 
@@ -150,6 +165,8 @@ void TestEngineOutput::deadlines()
     MvEngineOutput output;
     Recorder recorder(output);
     output.setDeadlines(5000, 1000);
+    bool stopped = false;
+    output.setStallCheck([&stopped] { return stopped; });
     output.begin(0);
     for (const QString &step : steps) {
         const QStringList words = step.split(QLatin1Char(' '));
@@ -168,12 +185,49 @@ void TestEngineOutput::deadlines()
             output.resume(at);
         } else if (op == QLatin1String("seek")) {
             output.seeked(at);
+        } else if (op == QLatin1String("stopped") || op == QLatin1String("running")) {
+            stopped = op == QLatin1String("stopped");
         } else {
             output.cancelStart();
         }
     }
     QCOMPARE(recorder.events, events);
     QCOMPARE(output.nextDeadline(), -1);
+}
+
+void TestEngineOutput::goingOn_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("events");
+    const QByteArray next = "Playing /m/b c.mp3.\nAudio file file format detected.\nAO: y\n"
+                            "A:   0.1 (00.1) of 3.0 (03.0) \r";
+    QTest::addRow("on to the next, in one piece")
+        << "AO: x\nEOF code: 1\n" + next
+        << QStringList{"started audio", "ended, on to /m/b c.mp3", "audio",
+                       "ask length",    "started audio",           "elapsed 00.1"};
+    QTest::addRow("status runs into the next one's name")
+        << "AO: x\nEOF code: 1\nA:   3.0 (03.0) of 3.0 (03.0) \r" + next
+        << QStringList{"started audio", "ended, on to /m/b c.mp3", "audio",
+                       "ask length",    "started audio",           "elapsed 00.1"};
+    QTest::addRow("nothing after the end")
+        << QByteArray("AO: x\nEOF code: 1\n") << QStringList{"started audio", "ended"};
+}
+
+// The engine's end followed by the next medium's name: the output reads on as
+// that medium's when it is followed there.
+void TestEngineOutput::goingOn()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, events);
+    MvEngineOutput output;
+    Recorder recorder(output);
+    QObject::connect(&output, &MvEngineOutput::ended, [&output] {
+        if (!output.wentOnTo().isEmpty())
+            output.follow(20);
+    });
+    output.begin(0);
+    output.feed(bytes, 10);
+    QCOMPARE(recorder.events, events);
 }
 
 void TestEngineOutput::unreadStaysBounded_data()

@@ -63,6 +63,10 @@ private slots:
     void watchdogFiresAfterSilence();
     void engineEndLine_data();
     void engineEndLine();
+    void aliveEngineKeepsItsMedium_data();
+    void aliveEngineKeepsItsMedium();
+    void engineGoesOnToTheQueuedMedium_data();
+    void engineGoesOnToTheQueuedMedium();
     void lengthAskedAgainPastIt();
     void pauseAndSeekFlags_data();
     void pauseAndSeekFlags();
@@ -121,10 +125,13 @@ void TestPlayerControl::launchesEngineWithFixedArguments()
         QStringLiteral("14 -framedrop"),
         QStringLiteral("15 -fs"),
         QStringLiteral("16 -idle"),
-        QStringLiteral("17 ") + path,
+        // In force before the first sample, not a moment after it.
+        QStringLiteral("17 -volume"),
+        QStringLiteral("18 50"),
+        QStringLiteral("19 ") + path,
     };
     QCOMPARE(engine.entries(QStringLiteral("arg")), expected);
-    QCOMPARE(engine.entries(QStringLiteral("start")), QStringList{QStringLiteral("18")});
+    QCOMPARE(engine.entries(QStringLiteral("start")), QStringList{QStringLiteral("20")});
     QCOMPARE(engine.entries(QStringLiteral("cwd")), QStringList{engine.dirPath});
     QCOMPARE(engine.entries(QStringLiteral("deathsig")), QStringList{QStringLiteral("9")});
 }
@@ -210,7 +217,7 @@ void TestPlayerControl::missingEngineIsRetried()
     control.playFile(QStringLiteral("/media/b.mp3"));
     QVERIFY(MvPlayerControl::isEngineRunning());
     QTRY_COMPARE(engine.stdinLines(), QStringList{QStringLiteral("volume 50 100")});
-    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("17 /media/b.mp3"));
+    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("19 /media/b.mp3"));
 }
 
 void TestPlayerControl::engineDeath_data()
@@ -275,7 +282,7 @@ void TestPlayerControl::engineDeath()
     control.playFile(QStringLiteral("/media/next.mp3"));
     QVERIFY(MvPlayerControl::isEngineRunning());
     QTRY_COMPARE(engine.entries(QStringLiteral("start")).size(), 2);
-    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("17 /media/next.mp3"));
+    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("19 /media/next.mp3"));
     QTRY_VERIFY(engine.stdinLines().endsWith(QStringLiteral("volume 50 100")));
     QVERIFY(!engine.stdinLines().contains(QStringLiteral("vo_fullscreen")));
 }
@@ -501,6 +508,80 @@ void TestPlayerControl::engineEndLine()
     const double lastOutput = engine.lastEntryTime(QStringLiteral("out"));
     QCOMPARE(double(endedAt) < lastOutput, endsAtOnce);
     QCOMPARE(ended, 1);
+}
+
+void TestPlayerControl::aliveEngineKeepsItsMedium_data()
+{
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("stopMs");
+    // Silent for longer than the silence, but alive: the medium ends by its end line.
+    QTest::addRow("answers when asked") << "line " + audioOut +
+                                               "\non get_time_pos => line ANS_TIME_POSITION=1.0\n"
+                                               "sleep 2500\nline EOF code: 1\n"
+                                        << 0;
+    QTest::addRow("stopped for 2 s") << "line " + audioOut + "\nstatus 40 20\nline EOF code: 1\n"
+                                     << 2000;
+}
+
+void TestPlayerControl::aliveEngineKeepsItsMedium()
+{
+    QFETCH(QString, script);
+    QFETCH(int, stopMs);
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript(script);
+    ProbeControl control(nullptr, 50, 0);
+    QSignalSpy ended(&control, &MvPlayerControl::endedCurrentMedia);
+    control.playFile(QStringLiteral("/media/a.mp3"));
+    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+    if (stopMs > 0) {
+        const pid_t pid = pid_t(control.engineProcess()->processId());
+        ::kill(pid, SIGSTOP);
+        QTest::qWait(stopMs); // the stall itself
+        ::kill(pid, SIGCONT);
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 15000);
+    QVERIFY(control.endWasSaid());
+}
+
+void TestPlayerControl::engineGoesOnToTheQueuedMedium_data()
+{
+    QTest::addColumn<bool>("goesOn");
+    QTest::addRow("goes on by itself") << true;
+    QTest::addRow("drops what was queued") << false;
+}
+
+// Told what comes next, an engine that goes on to it by itself is followed
+// there; one that only ends the medium is handed the next one.
+void TestPlayerControl::engineGoesOnToTheQueuedMedium()
+{
+    QFETCH(bool, goesOn);
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    const QString next = engine.mediaFile() + QStringLiteral(".next");
+    const QString end = goesOn ? "raw EOF code: 1\\nPlaying /media/b.mp3.\\n" + audioOut + "\\n"
+                               : QStringLiteral("line EOF code: 1");
+    engine.setScript("line " + audioOut + "\non loadlist " + next + " 1 => " + end +
+                     "\non loadlist " + engine.mediaFile() + " => line " + audioOut + "\n");
+    ProbeControl control(nullptr, 50, 0);
+    int ended = 0;
+    connect(&control, &MvPlayerControl::endedCurrentMedia, this, [&] {
+        ++ended;
+        control.playFile(QStringLiteral("/media/b.mp3"));
+    });
+    control.playFile(QStringLiteral("/media/a.mp3"));
+    QTRY_COMPARE(control.playbackState(), MvPlayerControl::PlaybackState::Playing);
+    control.queueNext(QStringLiteral("/media/b.mp3"));
+    QCOMPARE(control.queuedMedium(), QStringLiteral("/media/b.mp3"));
+    QFile queued(next);
+    QVERIFY(queued.open(QIODevice::ReadOnly));
+    QCOMPARE(queued.readAll(), QByteArray("/media/b.mp3\n"));
+
+    QTRY_COMPARE(ended, 1);
+    QTRY_COMPARE(control.playbackState(), MvPlayerControl::PlaybackState::Playing);
+    QVERIFY(control.queuedMedium().isEmpty());
+    const bool replaced = engine.stdinLines().contains("loadlist " + engine.mediaFile());
+    QCOMPARE(replaced, !goesOn);
 }
 
 void TestPlayerControl::lengthAskedAgainPastIt()
@@ -788,8 +869,8 @@ void TestPlayerControl::nameThatIsNotUtf8()
     control.playFile(fileNameFromRaw(first));
     QTRY_COMPARE(engine.stdinLines().size(), 1);
     QTRY_VERIFY(control.ownIdleTimerActive());
-    QCOMPARE(engine.entries(QStringLiteral("arg")).mid(17),
-             (QStringList{"17 -playlist", "18 " + engine.mediaFile()}));
+    QCOMPARE(engine.entries(QStringLiteral("arg")).mid(19),
+             (QStringList{"19 -playlist", "20 " + engine.mediaFile()}));
     QCOMPARE(currentMediaFileContent(control), first + '\n');
 
     const QByteArray second("/media/\xe9t\xe9.ogg");
@@ -831,7 +912,7 @@ void TestPlayerControl::nameThePlaylistCannotCarry()
     QTRY_COMPARE(engine.entries(QStringLiteral("start")).size(), 2);
     QTRY_COMPARE(engine.stdinLines().mid(1), (QStringList{"quit", "volume 50 100"}));
     QCOMPARE(engine.entries(QStringLiteral("arg")).last(),
-             "17 " + name.replace(QLatin1Char('\n'), QLatin1String("\\n")));
+             "19 " + name.replace(QLatin1Char('\n'), QLatin1String("\\n")));
     QCOMPARE(exited.count(), 0);
 
     // The new engine plays: nothing was paused, and the first pause is the engine's.
@@ -863,7 +944,7 @@ void TestPlayerControl::silentEngineIsReplaced()
     QCOMPARE(cannotPlay.first().first().toString(), QStringLiteral("/media/b.mp3"));
     control.playFile(QStringLiteral("/media/c.mp3"));
     QTRY_COMPARE_WITH_TIMEOUT(engine.entries(QStringLiteral("start")).size(), 2, 5000);
-    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("17 /media/c.mp3"));
+    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("19 /media/c.mp3"));
     QVERIFY(MvPlayerControl::isEngineRunning());
     QVERIFY(!MvPlayerControl::isPaused());
 }
@@ -1019,8 +1100,8 @@ void TestPlayerControl::twoControllersHandOffTheirOwnMedia()
     second->playFile(QStringLiteral("/media/b.mp3"));
 
     // Each engine is named a file that holds its own controller's medium.
-    const QHash<QString, QByteArray> handedTo = {{"17 /media/first.mp3", "/media/a.mp3\n"},
-                                                 {"17 /media/second.mp3", "/media/b.mp3\n"}};
+    const QHash<QString, QByteArray> handedTo = {{"19 /media/first.mp3", "/media/a.mp3\n"},
+                                                 {"19 /media/second.mp3", "/media/b.mp3\n"}};
     auto loadLists = [&] { return engine.stdinLines().filter(QStringLiteral("loadlist ")); };
     QTRY_COMPARE(loadLists().size(), 2);
     const QVector<EngineLogEntry> log = engine.log();
@@ -1030,7 +1111,7 @@ void TestPlayerControl::twoControllersHandOffTheirOwnMedia()
         QString started;
         for (const EngineLogEntry &arg : log)
             if (arg.pid == load.pid && arg.kind == QLatin1String("arg") &&
-                arg.text.startsWith(QLatin1String("17 ")))
+                arg.text.startsWith(QLatin1String("19 ")))
                 started = arg.text;
         QFile named(load.text.mid(9));
         QVERIFY(named.open(QIODevice::ReadOnly));

@@ -16,6 +16,8 @@
 #include <QSignalSpy>
 #include <QStandardPaths>
 
+#include <csignal>
+
 namespace {
 const QString videoRoot = QStringLiteral("/ezxlocal/download/mystuff/MyPhotos");
 const QString flowFolder = videoRoot + QStringLiteral("/Flow/");
@@ -35,6 +37,8 @@ private slots:
     void playsTwoMediaAndQuits();
     void windowAcrossBrokenMediaAndANewEngine();
     void vbrWithoutHeaderShowsTrueLength();
+    void stoppedEngineKeepsItsMedium_data();
+    void stoppedEngineKeepsItsMedium();
 
 private:
     QTemporaryDir media;
@@ -195,6 +199,44 @@ void TestRealEngine::vbrWithoutHeaderShowsTrueLength()
         length.size() > 1 && qAbs(length.last().first().toFloat() - 6.0f) < 0.2f, 4000);
     control.quitPlayer();
     QCOMPARE(ended.size(), 0);
+}
+
+void TestRealEngine::stoppedEngineKeepsItsMedium_data()
+{
+    QTest::addColumn<int>("stopMs");
+    QTest::addRow("1.5 s") << 1500;
+    QTest::addRow("3 s") << 3000;
+}
+
+// An engine stopped part-way (slow storage, a busy machine look the same)
+// plays on afterwards: its medium ends by the engine's own word, not by the
+// silence.
+void TestRealEngine::stoppedEngineKeepsItsMedium()
+{
+    QFETCH(int, stopMs);
+    EngineFixture engine;
+    QVERIFY(QFile::link(QStringLiteral(MOVARA_BIN_DIR "/mplayer"),
+                        engine.dirPath + QStringLiteral("/mplayer")));
+    ProbeControl control(nullptr, 50, 0);
+    control.setCurrentMediaFile(engine.mediaFile());
+    QSignalSpy ended(&control, &MvPlayerControl::endedCurrentMedia);
+    control.playFile(media.filePath(QStringLiteral("song.mp3")));
+    QTRY_VERIFY_WITH_TIMEOUT(elapsedSeconds() >= 1, 10000);
+
+    // The engine behind the adapter.
+    const qint64 adapter = control.engineProcess()->processId();
+    QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(adapter));
+    QVERIFY(children.open(QIODevice::ReadOnly));
+    const pid_t child = pid_t(children.readAll().trimmed().split(' ').first().toLongLong());
+    QVERIFY(child > 0);
+    ::kill(child, SIGSTOP);
+    QTest::qWait(stopMs); // the stall itself
+    ::kill(child, SIGCONT);
+
+    QTRY_COMPARE_WITH_TIMEOUT(ended.count(), 1, 15000);
+    QVERIFY(control.endWasSaid());
+    QVERIFY2(elapsedSeconds() >= 2, qPrintable(MvPlayerControl::elapsedTimeText()));
+    control.quitPlayer();
 }
 
 QTEST_MAIN(TestRealEngine)

@@ -52,6 +52,8 @@ const QString videoRoot = QStringLiteral("/ezxlocal/download/mystuff/MyPhotos");
 const QString clipsFolder = videoRoot + QStringLiteral("/Clips");
 const QString playlistRoot = QStringLiteral("/ezxlocal/download/mystuff/MyPlaylist");
 const QString loadCommand = QStringLiteral("loadlist /tmp/movara_curmedia.name");
+// The next entry, queued once a medium plays.
+const QString queueCommand = QStringLiteral("loadlist /tmp/movara_curmedia.name.next 1");
 const QString header = QStringLiteral("line VIDEO:  [H264]  240x320  24bpp  25.000 fps\n"
                                       "line libavformat file format detected.\n"
                                       "line VO: [x11] 240x320 => 240x320 Planar YV12\n");
@@ -116,6 +118,7 @@ private slots:
     void previousAndNextEntry();
     void quickNextKeepsThePlace();
     void playsTheFolderThrough();
+    void queuedEntryFollowsTheOrder();
     void softKeys_data();
     void softKeys();
     void keysAfterGoingBack_data();
@@ -270,7 +273,7 @@ void TestMovaraLogic::keysWhilePlaying()
     // The engine takes a moment to quit, as a real one does.
     playFirstClip(QStringLiteral("on quit => sleep 200 ;; exit 0\n") + header +
                   QStringLiteral("status 100 100\n"));
-    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("get_time_length")));
+    QTRY_VERIFY(engine->stdinLines().contains(queueCommand));
 
     this->key(Qt::Key(key));
     QTRY_VERIFY(trace().contains(traceLine));
@@ -279,8 +282,8 @@ void TestMovaraLogic::keysWhilePlaying()
     QVERIFY(trace().contains(QStringLiteral("Active : Kp 1031")));
     QVERIFY(window->isPlayMode());
     QTRY_VERIFY(!window->isPlayMode());
-    QCOMPARE(engine->stdinLines(),
-             QStringList({"volume 50 100", "get_time_length"}) + commands + QStringList{"quit"});
+    QCOMPARE(engine->stdinLines(), QStringList({"volume 50 100", "get_time_length", queueCommand}) +
+                                       commands + QStringList{"quit"});
     QCOMPARE(trace().filter(QStringLiteral("fileChanged : ")), QStringList{played("a.avi")});
 }
 
@@ -298,7 +301,7 @@ void TestMovaraLogic::previousAndNextEntry()
              QStringList({played("a.avi"), played("b.avi"), played("c.avi"), played("b.avi")}));
     QVERIFY(window->isPlayMode());
     // The first goes at once; of those made while the engine opens it, the last follows.
-    QCOMPARE(trace().filter(QStringLiteral("CMD:: ")).size(), 1);
+    QCOMPARE(trace().count(QStringLiteral("CMD:: ") + loadCommand), 1);
     QTRY_COMPARE(engine->stdinLines().count(loadCommand), 2);
     QCOMPARE(engine->entries(QStringLiteral("start")).size(), 1);
     // The window's controller keeps the file at its default place, in this test's own /tmp.
@@ -335,19 +338,41 @@ void TestMovaraLogic::playsTheFolderThrough()
     playFirstClip(
         QStringLiteral("on %1 => line VO: [x11] 240x320 ;; status 3 30\n").arg(loadCommand) +
         header + QStringLiteral("status 20 30\n"));
-    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("get_time_length")));
+    QTRY_VERIFY(engine->stdinLines().contains(queueCommand));
     key(Qt::Key_PageUp);
     QTRY_VERIFY_WITH_TIMEOUT(trace().contains(played("c.avi")), 10000);
     QVERIFY(window->isPlayMode());
     // After the last entry the engine is told to quit and the browser is back.
     QTRY_VERIFY_WITH_TIMEOUT(!window->isPlayMode(), 10000);
+    // Each medium falls silent: asked its time, then ended and replaced.
     QCOMPARE(engine->stdinLines(),
-             QStringList({"volume 50 100", "get_time_length", "volume 55 100", loadCommand,
-                          "volume 55 100", loadCommand, "volume 55 100", "quit"}));
+             QStringList({"volume 50 100", "get_time_length", queueCommand, "volume 55 100",
+                          "get_time_pos", loadCommand, "volume 55 100", queueCommand,
+                          "get_time_pos", loadCommand, "volume 55 100", "get_time_pos", "quit"}));
     QCOMPARE(trace().count(QStringLiteral("slotIdleTimerShot :: Shot")), 3);
     QCOMPARE(trace().filter(QStringLiteral("parent : WID ")).size(), 1);
     QCOMPARE(trace().filter(QStringLiteral("fileChanged : ")).size(), 3);
     QVERIFY(keysGoToTheList());
+}
+
+// The engine is told the next entry once a medium plays, and told again when
+// the order changes: stopping at this medium's end takes it back.
+void TestMovaraLogic::queuedEntryFollowsTheOrder()
+{
+    playFirstClip(header + QStringLiteral("status 100 100\n"));
+    QTRY_VERIFY(engine->stdinLines().contains(queueCommand));
+    QFile next(QLatin1String(MvPlayerControl::defaultCurrentMediaFile) + QStringLiteral(".next"));
+    QVERIFY(next.open(QIODevice::ReadOnly));
+    QCOMPARE(next.readAll(), QFile::encodeName(clipsFolder + "/b.avi\n"));
+    next.close();
+
+    window->setSleepTimer(MvSleepTimer::EndOfFile);
+    QTRY_COMPARE(engine->stdinLines().count(queueCommand), 2);
+    QVERIFY(next.open(QIODevice::ReadOnly));
+    QCOMPARE(next.readAll(), QByteArray("\n"));
+    QVERIFY(!engine->stdinLines().contains(loadCommand));
+    key(Qt::Key_F2);
+    QTRY_VERIFY(!window->isPlayMode());
 }
 
 void TestMovaraLogic::softKeys_data()
@@ -426,7 +451,7 @@ void TestMovaraLogic::pickWhileTheEngineQuits()
     QTRY_COMPARE(engine->entries(QStringLiteral("start")).size(), 2);
     QVERIFY(window->isPlayMode());
     QCOMPARE(engine->entries(QStringLiteral("arg")).last(),
-             QStringLiteral("17 ") + clipsFolder + QStringLiteral("/b.avi"));
+             QStringLiteral("19 ") + clipsFolder + QStringLiteral("/b.avi"));
     QCOMPARE(engine->stdinLines().count(QStringLiteral("quit")), 2);
     QVERIFY(!engine->stdinLines().contains(loadCommand));
 }
@@ -620,6 +645,7 @@ void TestMovaraLogic::resumesWhereStopped_data()
     QTest::newRow("played to its end") << "end" << false << 40;
     // MPlayer pads the hours: "( 1:00:40.0)".
     QTest::newRow("sound past an hour") << "F2" << true << 3640;
+    QTest::newRow("fell silent: may have stopped anywhere") << "silent" << true << 40;
 }
 
 void TestMovaraLogic::resumesWhereStopped()
@@ -627,8 +653,8 @@ void TestMovaraLogic::resumesWhereStopped()
     QFETCH(QString, stop);
     QFETCH(bool, kept);
     QFETCH(int, place);
-    // A video ten minutes long, 40 s in, for 6 s (or 1 s, then silent: the
-    // end); or sound an hour and two minutes long, past its first hour.
+    // A video ten minutes long, 40 s in, for 6 s (or 1 s, then the engine's
+    // end or silence); or sound an hour and two minutes long, past its first hour.
     const bool sound = place > 3600;
     QString script =
         sound ? QStringLiteral("on get_time_length => line ANS_LENGTH=3720.00\n"
@@ -636,13 +662,16 @@ void TestMovaraLogic::resumesWhereStopped()
                                "line AO: [pulse] 44100Hz 2ch s16le (2 bytes per "
                                "sample)\nline Video: no video\n")
               : QStringLiteral("on get_time_length => line ANS_LENGTH=600.00\n") + header;
-    for (int i = 0; i < (stop == QLatin1String("end") ? 10 : 60); ++i)
+    const bool ends = stop == QLatin1String("end") || stop == QLatin1String("silent");
+    for (int i = 0; i < (ends ? 10 : 60); ++i)
         script += (sound ? QStringLiteral("raw A:%1.%2 ( 1:00:40.%2) of 3720.0 ( 1:02:00.0)  "
                                           "0.0% \\r\n")
                                .arg(place)
                                .arg(i % 10)
                          : videoStatus(place * 10 + i % 10)) +
                   QStringLiteral("sleep 100\n");
+    if (stop == QLatin1String("end"))
+        script += QStringLiteral("line EOF code: 1\n");
     playFirstClip(script);
     const QString record = QLatin1String(MvResumeStore::defaultPath);
     const QString medium = clipsFolder + QStringLiteral("/a.avi");
@@ -652,12 +681,12 @@ void TestMovaraLogic::resumesWhereStopped()
         window->setSleepTimer(1);
     else if (stop == QLatin1String("destroy"))
         window->destroy();
-    else if (stop != QLatin1String("end"))
+    else if (!ends)
         key(stop == QLatin1String("F2") ? Qt::Key_F2 : Qt::Key_N);
     if (stop != QLatin1String("N") && stop != QLatin1String("destroy"))
         QTRY_VERIFY_WITH_TIMEOUT(!window->isPlayMode() || trace().contains(played("b.avi")), 10000);
     QTRY_COMPARE(MvResumeStore(record).positionOf(medium), kept ? place : -1);
-    if (!kept || stop == QLatin1String("destroy") || stop == QLatin1String("N"))
+    if (!kept || ends || stop == QLatin1String("destroy") || stop == QLatin1String("N"))
         return;
 
     // Played again it starts there, and Left at once goes back to its start.

@@ -1,0 +1,154 @@
+// What a listener hears: the whole program in the phone launcher plays four
+// parts of one continuous tone through a private sound server, whose sink is
+// recorded. Every part is heard whole, the first half second is as loud as
+// the rest, and with mpv the parts follow one another without a gap.
+#include "platform/phonegeometry.h"
+#include "support/processes.h"
+#include "support/requiredtools.h"
+#include "support/soundserver.h"
+#include "support/xsession.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString binDir = QStringLiteral(MOVARA_BIN_DIR);
+const int parts = 4;
+const int partSeconds = 3;
+
+using PhoneGeometry::FirstRowY;
+using PhoneGeometry::RowHeight;
+using PhoneGeometry::RowTextX;
+
+QString displayIn(const QByteArray &said)
+{
+    const int at = said.indexOf("Xvfb :");
+    return at < 0 ? QString() : QString::fromLatin1(said.mid(at + 5).split(' ').first());
+}
+
+// Whether an engine (or its adapter) still runs below pid.
+bool engineBelow(qint64 pid)
+{
+    for (qint64 child : childrenOf(pid)) {
+        QFile comm(QStringLiteral("/proc/%1/comm").arg(child));
+        if (comm.open(QIODevice::ReadOnly)) {
+            const QByteArray name = comm.readAll().trimmed();
+            if (name == "mplayer" || name == "mpv")
+                return true;
+        }
+        if (engineBelow(child))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+class TestSound : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void folderIsHeardWhole_data();
+    void folderIsHeardWhole();
+
+private:
+    QTemporaryDir work;
+};
+
+void TestSound::initTestCase()
+{
+    MOVARA_REQUIRE_TOOLS("bwrap", "ffmpeg", "Xvfb", "xdotool", "pulseaudio", "parec",
+                         engineUnderTest());
+    QVERIFY(work.isValid());
+    // A phone folder that needs no demo media.
+    for (const char *dir : {"video", "audio", "playlist", "card"})
+        QVERIFY(QDir().mkpath(work.filePath(QStringLiteral("phone/") + dir)));
+    QFile config(work.filePath("phone/ezx_system.cfg"));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write("[SYS_SETUP]\nBrightness = 60\nLcdSleepTime = 1\n");
+    config.close();
+    QVERIFY(QFile(work.filePath("phone/.demo-made")).open(QIODevice::WriteOnly));
+    // Parts cut from one tone: a gap or a cut is silence or missing time.
+    for (const char *format : {"flac", "mp3"}) {
+        const QString folder = work.filePath(QString::fromLatin1(format));
+        QVERIFY(QDir().mkpath(folder));
+        for (int i = 0; i < parts; ++i) {
+            const QString file = QStringLiteral("%1/part %2.%3").arg(folder).arg(i + 1).arg(format);
+            QCOMPARE(QProcess::execute(
+                         "ffmpeg",
+                         {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                          QStringLiteral("sine=frequency=440:duration=%1").arg(parts * partSeconds),
+                          "-ss", QString::number(i * partSeconds), "-t",
+                          QString::number(partSeconds), "-ar", "44100", file}),
+                     0);
+        }
+    }
+}
+
+void TestSound::folderIsHeardWhole_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("flac") << QStringLiteral("flac");
+    QTest::newRow("mp3") << QStringLiteral("mp3");
+}
+
+void TestSound::folderIsHeardWhole()
+{
+    QFETCH(QString, format);
+    // The server's socket where a desktop has it when the machine lets us,
+    // else in the working folder, which the launcher shows at its own path.
+    SoundServer sound;
+    const QString runRoot = QStringLiteral("/run/user");
+    QVERIFY(sound.start(QFileInfo(runRoot).isWritable() ? runRoot : work.path()) ||
+            sound.start(work.path()));
+    QVERIFY(sound.startRecording());
+
+    QProcessEnvironment env = sound.environment(QProcessEnvironment::systemEnvironment());
+    env.remove("DISPLAY");
+    env.remove("MOVARA_PHONE");
+    env.remove("QT_QPA_PLATFORM");
+    QProcess launcher;
+    launcher.setProcessEnvironment(env);
+    launcher.setWorkingDirectory(work.path());
+    launcher.start(binDir + "/movara-phone",
+                   {"--phone", work.filePath("phone"), "--audio", work.filePath(format), "--engine",
+                    mpvUnderTest() ? "mpv" : "mplayer", "--", binDir + "/movara"});
+    QVERIFY(launcher.waitForStarted());
+    QByteArray said, out;
+    QTRY_VERIFY2_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(),
+                              said.constData(), 60000);
+    XSession x(displayIn(said));
+    qulonglong window = 0;
+    QTRY_VERIFY_WITH_TIMEOUT((window = x.findWindow(QStringLiteral("^Movara$"), 0)) != 0, 60000);
+
+    // The audio root, then its first file.
+    x.click(window, RowTextX, FirstRowY + RowHeight);
+    QTest::qWait(800); // a second tap sooner would be a double tap
+    x.click(window, RowTextX, FirstRowY);
+    QTRY_VERIFY_WITH_TIMEOUT((out += launcher.readAllStandardOutput()).contains("fileChanged : "),
+                             20000);
+    // Played through: the program leaves play mode, and its engine has gone.
+    QTRY_VERIFY2_WITH_TIMEOUT((out += launcher.readAllStandardOutput()).count("fileChanged : ") >=
+                                      parts &&
+                                  !engineBelow(launcher.processId()),
+                              out.constData(), 90000);
+    QVERIFY(sound.awaitQuiet(2500));
+    const HeardSound heard = HeardSound::of(sound.stopRecording());
+    launcher.terminate();
+    QVERIFY(launcher.waitForFinished(20000));
+    qInfo("%s", qPrintable(heard.account()));
+
+    QVERIFY2(heard.heard >= parts * partSeconds - 0.1, qPrintable(heard.account()));
+    QVERIFY2(heard.loudestStart <= 3, qPrintable(heard.account()));
+    if (mpvUnderTest())
+        QVERIFY2(heard.longestSilence() <= 5, qPrintable(heard.account()));
+}
+
+QTEST_GUILESS_MAIN(TestSound)
+#include "tst_sound.moc"
