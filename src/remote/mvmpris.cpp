@@ -1,7 +1,7 @@
 #include "remote/mvmpris.h"
 
 #include "core/rawfilename.h"
-#include "platform/phonekeys.h"
+#include "player/mvaction.h"
 #include "remote/mvmprisroot.h"
 
 #include <QDBusConnection>
@@ -257,18 +257,18 @@ void MvMpris::setVolume(double level)
 
 void MvMpris::Next()
 {
-    emit keyRequested(PhoneKey::Key_F29);
+    emit actionRequested(int(MvAction::Next));
 }
 
 void MvMpris::Previous()
 {
-    emit keyRequested(PhoneKey::Key_F28);
+    emit actionRequested(int(MvAction::Previous));
 }
 
 void MvMpris::Pause()
 {
     if (state == Status::Playing)
-        emit keyRequested(PhoneKey::Key_F26);
+        emit actionRequested(int(MvAction::PlayPause));
 }
 
 void MvMpris::PlayPause()
@@ -276,13 +276,13 @@ void MvMpris::PlayPause()
     if (state == Status::Stopped)
         emit continueRequested();
     else
-        emit keyRequested(PhoneKey::Key_F26);
+        emit actionRequested(int(MvAction::PlayPause));
 }
 
 void MvMpris::Stop()
 {
     if (state != Status::Stopped)
-        emit keyRequested(PhoneKey::Key_F2);
+        emit actionRequested(int(MvAction::Stop));
 }
 
 void MvMpris::Play()
@@ -290,7 +290,7 @@ void MvMpris::Play()
     if (state == Status::Stopped)
         emit continueRequested();
     else if (state == Status::Paused)
-        emit keyRequested(PhoneKey::Key_F26);
+        emit actionRequested(int(MvAction::PlayPause));
 }
 
 void MvMpris::Seek(qlonglong offset)
@@ -299,7 +299,7 @@ void MvMpris::Seek(qlonglong offset)
         return;
     // The phone's own steps go as its keys do.
     if (offset == 15 * usPerSecond || offset == -15 * usPerSecond) {
-        emit keyRequested(offset > 0 ? PhoneKey::Key_Right : PhoneKey::Key_Left);
+        emit actionRequested(int(offset > 0 ? MvAction::SeekForward : MvAction::SeekBack));
         return;
     }
     // From the newest place asked for while the engine has not got there yet.

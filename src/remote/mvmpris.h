@@ -99,9 +99,9 @@ signals:
     // The one signal of the player's interface on the bus; the rest are the window's.
     Q_SCRIPTABLE void Seeked(qlonglong position);
 
-    // For the window: a phone key to act on, a medium to play on its own,
-    // a place to move to, a volume, Continue (Play while stopped), Quit.
-    void keyRequested(int key);
+    // For playback: an action (an MvAction, as an int), a medium to play on
+    // its own, a place to move to, a volume, Continue (Play while stopped), Quit.
+    void actionRequested(int action);
     void openRequested(const QString &path);
     void positionRequested(int seconds);
     void volumeRequested(int percent);

@@ -13,35 +13,24 @@
 #include "platform/zmainwidget.h"
 #include "platform/zmessagebox.h"
 #include "platform/zpushbutton.h"
+#include "player/mvmediatags.h"
 #include "player/mvplayercontrol.h"
-#include "player/mvplaymodes.h"
 #include "player/mvresumetracker.h"
 #include "player/mvsleeptimer.h"
-#include "player/mvtagreader.h"
 #include "remote/mvmpris.h"
+#include "remote/mvremotebridge.h"
 #include "ui/mvnotice.h"
 #include "ui/mvnowplayingview.h"
 #include "ui/mvoptionsmenu.h"
 
 #include <QApplication>
-#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QPixmap>
-#include <QRandomGenerator>
-#include <QUrl>
-
-#include <sys/stat.h>
-
-#include <memory>
-#include <utility>
 
 namespace {
 // True while the frame is in the full-screen layout this window asked for.
 bool fullScreenLayout = false;
-
-constexpr int volumeStep = 5;
-constexpr int seekStep = 15;
 } // namespace
 
 bool isFullScreenLayout()
@@ -64,18 +53,11 @@ void Movara::start()
 
 void Movara::destroy()
 {
-    if (resume) {
-        resume->stopped();
-        delete resume;
+    if (session) {
+        session->shutDown();
+        playerControl = nullptr;
         resume = nullptr;
     }
-    if (playerControl) {
-        delete playerControl;
-        playerControl = nullptr;
-    }
-    // Its copies of covers go with it, however the program ends.
-    delete tagReader;
-    tagReader = nullptr;
     traceLine("Movara::destroy()\n");
 }
 
@@ -97,58 +79,54 @@ void Movara::setupWidget()
     setupCST();
     setupTitleBar();
     getContentWidget(true);
+    if (!session) {
+        session = new MvPlaybackSession(
+            [this] { return mainWidget ? static_cast<int>(mainWidget->winId()) : 0; }, this);
+        resume = session->resumeTracker();
+        connect(session, &MvPlaybackSession::mediumChanged, this, &Movara::showNowPlaying);
+        connect(session, &MvPlaybackSession::activeChanged, this, &Movara::setPlayMode);
+        connect(session, &MvPlaybackSession::pictureStarted, this, &Movara::pictureStarted);
+        connect(session, &MvPlaybackSession::cannotPlay, this, &Movara::cannotPlay);
+        connect(session, &MvPlaybackSession::notice, this, &Movara::showNotice);
+        connect(session, &MvPlaybackSession::tagsRead, this, &Movara::tagsRead);
+        connect(session, &MvPlaybackSession::folderEntryPlays, this, [this](const QString &path) {
+            if (fileBrowser)
+                fileBrowser->showEntry(path);
+        });
+        connect(session, &MvPlaybackSession::lengthKnown, this, [this](float length) {
+            if (nowPlaying)
+                nowPlaying->setLength(length);
+        });
+        connect(session, &MvPlaybackSession::volumeChanged, this, [this](int percent) {
+            if (playMode && nowPlaying)
+                nowPlaying->showVolume(percent);
+        });
+        connect(session, &MvPlaybackSession::engineCreated, this, [this](MvPlayerControl *control) {
+            playerControl = control;
+            connect(control, &MvPlayerControl::elapsedChanged, this, [this](const QString &text) {
+                if (nowPlaying)
+                    nowPlaying->setElapsedText(text);
+            });
+            connect(control, &MvPlayerControl::playbackStateChanged, this,
+                    [this](MvPlayerControl::PlaybackState state) {
+                        if (nowPlaying)
+                            nowPlaying->setPaused(state == MvPlayerControl::PlaybackState::Paused);
+                    });
+        });
+        new MvRemoteBridge(new MvMpris(this), session, this);
+    }
     if (mainWidget && !nowPlaying) {
         nowPlaying = new MvNowPlayingView(mainWidget);
-        if (playerControl)
-            nowPlaying->setElapsedText(playerControl->ownElapsedTimeText());
         nowPlaying->hide();
         notice = new MvNotice(mainWidget);
         connect(notice, &MvNotice::finished, this, &Movara::updateNowPlaying);
-    }
-    if (!resume) {
-        resume = new MvResumeTracker;
-        sleep = new MvSleepTimer(this);
-        connect(sleep, &MvSleepTimer::fired, this, &Movara::stopPlaying);
-        tagReader = new MvTagReader(this);
-        connect(tagReader, &MvTagReader::tagsRead, this, &Movara::tagsRead);
-        mpris = new MvMpris(this);
-        // Desktop controls show a cover by its file.
-        if (mpris->isRegistered())
-            tagReader->keepCoverFiles();
-        mpris->setPositionSource(
-            [this] { return playerControl ? playerControl->ownElapsedSeconds() : -1.0; });
-        connect(mpris, &MvMpris::keyRequested, this, &Movara::remoteKey);
-        connect(mpris, &MvMpris::openRequested, this, &Movara::openGiven);
-        connect(mpris, &MvMpris::continueRequested, this, &Movara::continueLast);
-        connect(mpris, &MvMpris::quitRequested, qApp, &QApplication::quit);
-        connect(mpris, &MvMpris::positionRequested, this, [this](int seconds) {
-            if (!playMode || !playerControl)
-                return;
-            resume->userSeeked();
-            playerControl->seek(seconds, 2);
-            mpris->seekedTo(seconds);
+        MvSleepTimer *sleep = session->sleepTimer();
+        nowPlaying->setSleepSource([sleep] {
+            if (sleep->stopsAtEnd())
+                return tr("Sleep at the end");
+            const int left = sleep->secondsLeft();
+            return left < 0 ? QString() : tr("Sleep in %1").arg(MvNowPlayingView::clockText(left));
         });
-        connect(mpris, &MvMpris::modesRequested, this, [this](bool shuffle, int loop) {
-            setModes(shuffle, loop == int(MvMpris::Loop::Track)      ? MvPlayQueue::Repeat::One
-                              : loop == int(MvMpris::Loop::Playlist) ? MvPlayQueue::Repeat::All
-                                                                     : MvPlayQueue::Repeat::Off);
-        });
-        connect(mpris, &MvMpris::volumeRequested, this, [this](int percent) {
-            if (!playerControl)
-                return;
-            playerControl->setVolume(percent);
-            if (playMode && nowPlaying)
-                nowPlaying->showVolume(playerControl->volume);
-            publishState();
-        });
-        if (nowPlaying)
-            nowPlaying->setSleepSource([this] {
-                if (sleep->stopsAtEnd())
-                    return tr("Sleep at the end");
-                const int left = sleep->secondsLeft();
-                return left < 0 ? QString()
-                                : tr("Sleep in %1").arg(MvNowPlayingView::clockText(left));
-            });
     }
 }
 
@@ -273,78 +251,33 @@ void Movara::dirChanged(const QString &)
 void Movara::filePicked(const QString &path)
 {
     if (MvPlaylist::isPlaylistPath(path)) {
-        startPlaylist(path);
+        const bool wasPlaying = playMode;
+        session->playPlaylist(path);
+        // Nothing in the list could play: the browser stays.
+        if (!wasPlaying && !playMode)
+            updateNowPlaying();
         return;
     }
     const QStringList media = fileBrowser ? fileBrowser->tickedMedia(path) : QStringList{path};
-    queue.setFolder(media.contains(path) ? media : QStringList{path}, int(media.indexOf(path)));
-    fileChanged(path);
+    if (media.contains(path))
+        session->playFolder(media, int(media.indexOf(path)));
+    else
+        session->playFolder({path}, 0);
 }
 
 void Movara::fileChanged(const QString &path)
 {
-    currentFailed = false;
-    upcoming.reset();
-    traceLine("fileChanged : %s\n", rawFileName(path).constData());
-    // A pick from the browser moves forward.
-    if (!playMode)
-        movingBack = false;
-    if (resume)
-        resume->started(path);
-    playingAlone = false;
-    playingPath = path;
-    // Up before the layout changes: the last medium's picture never shows again.
-    showNowPlaying(path);
-    setPlayMode(true);
+    session->play(path);
+}
 
-    if (quitRequested) {
-        // The engine is on its way out; play this file once it has gone.
-        pendingFile = path;
-        if (tagReader)
-            tagReader->request(path);
-        return;
-    }
+void Movara::slotProcessExited()
+{
+    session->engineExited();
+}
 
-    if (!playerControl) {
-        traceLine("parent : WID %d\n", static_cast<int>(mainWidget->winId()));
-        playerControl = new MvPlayerControl(this, 50, static_cast<int>(mainWidget->winId()));
-        connect(playerControl, &MvPlayerControl::processExited, this, &Movara::slotProcessExited);
-        connect(playerControl, &MvPlayerControl::endedCurrentMedia, this, &Movara::currentMediaEnd);
-        connect(playerControl, &MvPlayerControl::videoOutputStarted, this, &Movara::pictureStarted);
-        connect(playerControl, &MvPlayerControl::lengthChanged, this, [this](float length) {
-            // A new medium's length is unknown until the engine gives it; a
-            // reply while the next pick waits its turn is the one before's.
-            if (length >= 0 && playerControl->ownCurrentMedium() == playingPath)
-                lengthKnown(length);
-        });
-        connect(playerControl, &MvPlayerControl::elapsedChanged, this, [this](const QString &text) {
-            if (nowPlaying)
-                nowPlaying->setElapsedText(text);
-        });
-        // A video's status has a time but no elapsed text.
-        connect(playerControl, &MvPlayerControl::elapsedSecondsChanged, this, [this](int seconds) {
-            if (resume && playerControl->ownCurrentMedium() == resume->current())
-                resume->elapsed(seconds);
-        });
-        connect(playerControl, &MvPlayerControl::mediumCannotPlay, this, &Movara::cannotPlay);
-        connect(playerControl, &MvPlayerControl::playbackStateChanged, this,
-                [this](MvPlayerControl::PlaybackState state) {
-                    if (nowPlaying)
-                        nowPlaying->setPaused(state == MvPlayerControl::PlaybackState::Paused);
-                    if (state == MvPlayerControl::PlaybackState::Playing && !upcoming)
-                        queueUpcoming();
-                    publishState();
-                });
-    }
-    playerControl->playFile(path);
-    // After the engine has its command: tags never hold up a start.
-    if (tagReader)
-        tagReader->request(path);
-
-    // No engine could be started: back to the browser, the next pick tries again.
-    if (!playerControl->ownEngineRunning())
-        setPlayMode(false);
-    publishState();
+void Movara::currentMediaEnd()
+{
+    session->currentMediaEnd();
 }
 
 void Movara::setPlayMode(bool on)
@@ -388,7 +321,6 @@ void Movara::setPlayMode(bool on)
         // Hidden once the bars are back, so that no picture shows in between.
         updateNowPlaying();
     }
-    publishState();
 }
 
 void Movara::showNowPlaying(const QString &path)
@@ -397,10 +329,10 @@ void Movara::showNowPlaying(const QString &path)
         return;
     pictureDrawn = false;
     moveNotice(pictureNotice, notice);
-    nowPlaying->setMedium(displayFileName(QFileInfo(path).fileName()), queue.current() + 1,
-                          queue.size());
+    nowPlaying->setMedium(displayFileName(QFileInfo(path).fileName()),
+                          session->playQueue().current() + 1, session->playQueue().size());
     // The playlist's own title wins over the medium's tags.
-    nowPlaying->setGivenTitle(givenTitle(path));
+    nowPlaying->setGivenTitle(session->givenTitle(path));
     nowPlaying->setGeometry(mainWidget->rect());
     nowPlaying->show();
     nowPlaying->raise();
@@ -438,13 +370,6 @@ void Movara::moveNotice(MvNotice *from, MvNotice *to)
 
 // Up in play mode while no picture is drawn, and under a notice, which the
 // picture would hide.
-QString Movara::givenTitle(const QString &path) const
-{
-    return !playingAlone && queue.isPlaylist() && queue.path(queue.current()) == path
-               ? queue.title(queue.current())
-               : QString();
-}
-
 void Movara::updateNowPlaying()
 {
     if (nowPlaying)
@@ -453,7 +378,6 @@ void Movara::updateNowPlaying()
 
 void Movara::cannotPlay(const QString &path)
 {
-    currentFailed = true;
     if (!notice)
         return;
     MvNotice *shown = pictureDrawn ? overPicture() : nullptr;
@@ -464,73 +388,33 @@ void Movara::cannotPlay(const QString &path)
     updateNowPlaying();
 }
 
-void Movara::slotProcessExited()
+void Movara::showNotice(MvPlaybackSession::Notice what, const QString &name, int more)
 {
-    quitRequested = false;
-    if (!pendingFile.isEmpty()) {
-        const QString path = pendingFile;
-        pendingFile.clear();
-        playerControl->playFile(path);
-        if (playerControl->ownEngineRunning())
-            return;
-    }
-    // An engine that died keeps the place it reached.
-    if (resume)
-        resume->stopped();
-    playingAlone = false;
-    setPlayMode(false);
-}
-
-void Movara::currentMediaEnd()
-{
-    // A medium that ends after the user asked to quit does not move on.
-    if (quitRequested || !fileBrowser || !playerControl)
+    if (!notice)
         return;
-    // An engine that fell silent may have stopped anywhere: its place stays.
-    if (resume && playerControl->endWasSaid())
-        resume->ended();
-    else if (resume)
-        resume->stopped();
-    if ((sleep && sleep->mediumEnded()) || playingAlone) {
-        playerControl->quitPlayer();
-        quitRequested = playerControl->ownEngineRunning();
+    using Notice = MvPlaybackSession::Notice;
+    const QString fitted = notice->fitted(name);
+    switch (what) {
+    case Notice::CannotPlay:
+        notice->showText(more > 0 ? tr("Cannot play %1 and %2 more").arg(fitted).arg(more)
+                                  : tr("Cannot play %1").arg(fitted));
+        break;
+    case Notice::NotFound:
+        notice->showText(more > 0 ? tr("Not found: %1 and %2 more").arg(fitted).arg(more)
+                                  : tr("Not found: %1").arg(fitted));
+        break;
+    case Notice::OnlyFirst:
+        notice->showText(tr("Only the first %1 entries play").arg(name));
+        break;
+    case Notice::ResumingAt:
+        notice->showText(tr("Resuming at %1").arg(MvNowPlayingView::clockText(more)));
+        break;
+    case Notice::NothingTicked:
+        notice->showText(tr("Nothing is ticked"));
         return;
     }
-    const bool played = !currentFailed;
-    // A medium that cannot play is skipped the way the user last moved; one
-    // that played through goes on forward.
-    if (played)
-        movingBack = false;
-    queue.noteResult(played);
-    if (queue.exhausted()) {
-        stopPlaying();
-        return;
-    }
-    if (played && upcoming) {
-        // The order the engine was told, which it may already play.
-        queue = *std::exchange(upcoming, std::nullopt);
-        playQueued(queue.current(), true);
-        return;
-    }
-    playQueued(movingBack ? queue.previous() : queue.next(played), true);
-}
-
-void Movara::queueUpcoming()
-{
-    if (!playerControl || !playMode || quitRequested)
-        return;
-    upcoming.reset();
-    QString path;
-    if (!playingAlone && !currentFailed && !(sleep && sleep->stopsAtEnd())) {
-        MvPlayQueue after = queue;
-        after.noteResult(true);
-        const int index = after.next(true);
-        if (index >= 0 && MvPlaylist::canHandOver(after.path(index))) {
-            path = after.path(index);
-            upcoming = after;
-        }
-    }
-    playerControl->queueNext(path);
+    updateNowPlaying();
+    notice->raise();
 }
 
 bool Movara::keyPressEvent(QKeyEvent *event)
@@ -545,167 +429,12 @@ bool Movara::keyPressEvent(QKeyEvent *event)
 
     if (!playMode || !playerControl)
         return false;
-    if (key == PhoneKey::Key_F1 || key == PhoneKey::Key_Menu) {
+    const MvAction action = actionForKey(key);
+    if (action == MvAction::Menu)
         openOptions();
-        return active;
-    }
-    actOnKey(key);
+    else
+        session->act(action);
     return active;
-}
-
-void Movara::remoteKey(int key)
-{
-    traceLine("Remote : Kp %04x\n", static_cast<unsigned>(key));
-    if (playMode && playerControl)
-        actOnKey(key);
-}
-
-void Movara::actOnKey(int key)
-{
-    runKeyAction(key, playerControl->volume);
-    if (nowPlaying && (key == PhoneKey::Key_Prior || key == PhoneKey::Key_Next))
-        nowPlaying->showVolume(playerControl->volume);
-    publishState();
-}
-
-void Movara::runKeyAction(int key, int volume)
-{
-    // Just after a resume, back means the medium's start.
-    if ((key == PhoneKey::Key_Left || key == PhoneKey::Key_F28) && resume &&
-        resume->takeStartOver()) {
-        playerControl->seek(0, 2);
-        if (mpris)
-            mpris->seekedTo(0);
-        return;
-    }
-    if (resume && (key == PhoneKey::Key_Left || key == PhoneKey::Key_Right))
-        resume->userSeeked();
-    switch (key) {
-    case PhoneKey::Key_F2:
-        stopPlaying();
-        break;
-    case PhoneKey::Key_F26:
-    case PhoneKey::Key_Return:
-        playerControl->togglePause();
-        break;
-    case PhoneKey::Key_Prior:
-        playerControl->setVolume(volume + volumeStep);
-        break;
-    case PhoneKey::Key_Next:
-        playerControl->setVolume(volume - volumeStep);
-        break;
-    case PhoneKey::Key_Left:
-        playerControl->seek(-seekStep, 0);
-        if (mpris)
-            mpris->seekedBy(-seekStep);
-        break;
-    case PhoneKey::Key_Right:
-        playerControl->seek(seekStep, 0);
-        if (mpris)
-            mpris->seekedBy(seekStep);
-        break;
-    case PhoneKey::Key_Up:
-        playerControl->toggleFullScreen();
-        break;
-    case PhoneKey::Key_F28:
-        movingBack = true;
-        playQueued(queue.previous(), false);
-        break;
-    case PhoneKey::Key_F29:
-        movingBack = false;
-        playQueued(queue.next(), false);
-        break;
-    default:
-        break;
-    }
-}
-
-void Movara::playQueued(int index, bool stopAtEnd)
-{
-    // Entries that cannot be handed to the engine are passed over here, once
-    // each at most, with one notice for the lot.
-    QString firstBad;
-    int bad = 0;
-    bool allMissing = true;
-    for (int tries = 0; index >= 0 && tries < queue.size(); ++tries) {
-        const QString path = queue.path(index);
-        if (MvPlaylist::canHandOver(path)) {
-            if (!queue.isPlaylist() && fileBrowser)
-                fileBrowser->showEntry(path);
-            fileChanged(path);
-            break;
-        }
-        // A vanished file of a folder is left out silently, as the browser does.
-        if (queue.isPlaylist() && bad++ == 0)
-            firstBad = path;
-        struct stat info;
-        allMissing = allMissing && ::stat(rawFileName(path).constData(), &info) != 0;
-        queue.noteResult(false);
-        if (queue.exhausted()) {
-            index = -1;
-            break;
-        }
-        index = movingBack ? queue.previous() : stopAtEnd ? queue.next(false) : queue.next();
-    }
-    if (bad > 0 && notice) {
-        const QString name = notice->fitted(displayFileName(QFileInfo(firstBad).fileName()));
-        // An entry that names no file here is not found rather than unplayable.
-        if (allMissing)
-            notice->showText(bad == 1 ? tr("Not found: %1").arg(name)
-                                      : tr("Not found: %1 and %2 more").arg(name).arg(bad - 1));
-        else
-            notice->showText(bad == 1 ? tr("Cannot play %1").arg(name)
-                                      : tr("Cannot play %1 and %2 more").arg(name).arg(bad - 1));
-        updateNowPlaying();
-        notice->raise();
-    }
-    if (index < 0 && stopAtEnd)
-        stopPlaying();
-}
-
-void Movara::stopPlaying()
-{
-    if (resume && playMode)
-        resume->stopped();
-    if (playerControl && playerControl->ownEngineRunning()) {
-        playerControl->quitPlayer();
-        quitRequested = playerControl->ownEngineRunning();
-    }
-    if (!quitRequested)
-        setPlayMode(false);
-}
-
-void Movara::startPlaylist(const QString &path)
-{
-    auto list = std::make_shared<MvPlaylist>();
-    const bool read = list->load(path);
-    if (notice && (!read || list->count() == 0 || list->skipped() > 0)) {
-        const QString name = notice->fitted(
-            read && list->skipped() > 0 ? list->firstSkipped() : QFileInfo(path).fileName());
-        const int more = list->skipped() - 1;
-        notice->showText(more > 0 ? tr("Cannot play %1 and %2 more").arg(name).arg(more)
-                                  : tr("Cannot play %1").arg(name));
-        notice->raise();
-    } else if (notice && list->cut() > 0) {
-        // Entries past the limit are playable: left out, not unplayable.
-        notice->showText(tr("Only the first %1 entries play").arg(list->count()));
-        notice->raise();
-    }
-    if (!read || list->count() == 0)
-        return;
-    const int count = list->count();
-    queue.setPlaylist(std::move(list), 0);
-    int first = 0;
-    if (queue.isShuffle()) {
-        // The first entry is as random as the rest.
-        queue.reset(count, int(QRandomGenerator::global()->bounded(count)));
-        first = queue.current();
-    }
-    const bool wasPlaying = playMode;
-    playQueued(first, true);
-    // Nothing in the list could play: the browser stays.
-    if (!wasPlaying && !playMode)
-        updateNowPlaying();
 }
 
 void Movara::setupOptions()
@@ -715,7 +444,8 @@ void Movara::setupOptions()
     optionsMenu = new MvOptionsMenu(mainWidget);
     const auto inBrowser = [this] { return !playMode && fileBrowser && fileBrowser->depth != 0; };
     optionsMenu->addEntry(
-        tr("Play ticked"), [this] { playTicked(); }, inBrowser);
+        tr("Play ticked"), [this] { session->playFromStart(fileBrowser->tickedMedia()); },
+        inBrowser);
     optionsMenu->addEntry(
         tr("Tick all"), [this] { fileBrowser->setAllTicked(true); }, inBrowser);
     optionsMenu->addEntry(
@@ -723,11 +453,15 @@ void Movara::setupOptions()
     optionsMenu->addEntry(
         tr("Save ticked as playlist"), [this] { saveTicked(); }, inBrowser);
     optionsMenu->addEntry(
-        [this] { return queue.isShuffle() ? tr("Shuffle: on") : tr("Shuffle: off"); },
-        [this] { setModes(!queue.isShuffle(), queue.repeatMode()); });
+        [this] {
+            return session->playQueue().isShuffle() ? tr("Shuffle: on") : tr("Shuffle: off");
+        },
+        [this] {
+            session->setModes(!session->playQueue().isShuffle(), session->playQueue().repeatMode());
+        });
     optionsMenu->addEntry(
         [this] {
-            switch (queue.repeatMode()) {
+            switch (session->playQueue().repeatMode()) {
             case MvPlayQueue::Repeat::One:
                 return tr("Repeat: one");
             case MvPlayQueue::Repeat::All:
@@ -737,21 +471,24 @@ void Movara::setupOptions()
             }
         },
         [this] {
-            const auto mode = queue.repeatMode();
-            setModes(queue.isShuffle(), mode == MvPlayQueue::Repeat::Off ? MvPlayQueue::Repeat::One
-                                        : mode == MvPlayQueue::Repeat::One
-                                            ? MvPlayQueue::Repeat::All
-                                            : MvPlayQueue::Repeat::Off);
+            const auto mode = session->playQueue().repeatMode();
+            session->setModes(session->playQueue().isShuffle(),
+                              mode == MvPlayQueue::Repeat::Off   ? MvPlayQueue::Repeat::One
+                              : mode == MvPlayQueue::Repeat::One ? MvPlayQueue::Repeat::All
+                                                                 : MvPlayQueue::Repeat::Off);
         });
     optionsMenu->addEntry(
         [this] { return isResumeEnabled() ? tr("Resume: on") : tr("Resume: off"); },
         [this] { setResumeEnabled(!isResumeEnabled()); });
     optionsMenu->addEntry(
         tr("Continue"), [this] { continueLast(); },
-        [this] { return !playMode && isResumeEnabled() && !resume->lastMedium().isEmpty(); });
+        [this] {
+            return !playMode && isResumeEnabled() &&
+                   !session->resumeTracker()->lastMedium().isEmpty();
+        });
     optionsMenu->addEntry(
         [this] {
-            const int minutes = sleep ? sleep->minutes() : 0;
+            const int minutes = session->sleepTimer()->minutes();
             if (minutes == MvSleepTimer::EndOfFile)
                 return tr("Sleep timer: end of file");
             return minutes > 0 ? tr("Sleep timer: %1 min").arg(minutes) : tr("Sleep timer: off");
@@ -759,41 +496,12 @@ void Movara::setupOptions()
         [this] {
             // Off, 15, 30, 60 minutes, the end of the file, off again.
             static const int steps[] = {0, 15, 30, 60, MvSleepTimer::EndOfFile};
-            const int now = sleep ? sleep->minutes() : 0;
+            const int now = session->sleepTimer()->minutes();
             int at = 0;
             while (at < 5 && steps[at] != now)
                 ++at;
             setSleepTimer(steps[(at + 1) % 5]);
         });
-    const MvPlayModes modes = MvPlayModes::load();
-    queue.setShuffle(modes.shuffle);
-    queue.setRepeat(modes.repeat);
-    publishModes();
-}
-
-void Movara::publishModes()
-{
-    if (!mpris)
-        return;
-    const MvPlayQueue::Repeat repeat = queue.repeatMode();
-    mpris->setModes(queue.isShuffle(), repeat == MvPlayQueue::Repeat::One ? MvMpris::Loop::Track
-                                       : repeat == MvPlayQueue::Repeat::All
-                                           ? MvMpris::Loop::Playlist
-                                           : MvMpris::Loop::None);
-}
-
-void Movara::setModes(bool shuffle, MvPlayQueue::Repeat repeat)
-{
-    queue.setShuffle(shuffle);
-    queue.setRepeat(repeat);
-    publishModes();
-    if (playerControl && playerControl->playbackState() != MvPlayerControl::PlaybackState::Starting)
-        queueUpcoming();
-    MvPlayModes modes;
-    modes.shuffle = shuffle;
-    modes.repeat = repeat;
-    // Unwritable user area: the modes last for this run only.
-    modes.save();
 }
 
 void Movara::openOptions()
@@ -804,18 +512,6 @@ void Movara::openOptions()
     if (cst && cst->isVisible())
         corner = cst->mapToGlobal(QPoint(0, 0));
     optionsMenu->open(corner);
-}
-
-void Movara::playTicked()
-{
-    const QStringList media = fileBrowser ? fileBrowser->tickedMedia() : QStringList();
-    if (media.isEmpty()) {
-        if (notice)
-            notice->showText(tr("Nothing is ticked"));
-        return;
-    }
-    queue.setFolder(media, 0);
-    playQueued(queue.current(), true);
 }
 
 void Movara::saveTicked()
@@ -839,105 +535,35 @@ void Movara::saveTicked()
         fileBrowser->listDir(root, false);
 }
 
-void Movara::lengthKnown(float length)
-{
-    if (nowPlaying)
-        nowPlaying->setLength(length);
-    if (mpris && length >= 0 && length < 1e7f) {
-        // The length belongs to the medium now playing, whose track the bus must have first.
-        publishState();
-        mpris->setLength(length);
-    }
-    const int at = resume ? resume->lengthKnown(length) : -1;
-    if (at < 0 || !playerControl)
-        return;
-    playerControl->seek(at, 2);
-    if (mpris)
-        mpris->seekedTo(at);
-    if (notice) {
-        notice->showText(tr("Resuming at %1").arg(MvNowPlayingView::clockText(at)));
-        updateNowPlaying();
-        notice->raise();
-    }
-}
-
 void Movara::setResumeEnabled(bool on)
 {
-    if (resume)
-        resume->setEnabled(on);
+    session->setResumeEnabled(on);
 }
 
 bool Movara::isResumeEnabled() const
 {
-    return resume && resume->isEnabled();
+    return session && session->isResumeEnabled();
 }
 
 bool Movara::continueLast()
 {
-    const QString path = resume && resume->isEnabled() ? resume->lastMedium() : QString();
-    if (path.isEmpty())
-        return false;
-    playAlone(path);
-    return true;
-}
-
-void Movara::playAlone(const QString &path)
-{
-    fileChanged(path);
-    playingAlone = playMode;
-}
-
-void Movara::openGiven(const QString &path)
-{
-    if (MvPlaylist::isPlaylistPath(path)) {
-        startPlaylist(path);
-        return;
-    }
-    if (!MvPlaylist::canHandOver(path)) {
-        if (notice) {
-            notice->showText(tr("Cannot play %1")
-                                 .arg(notice->fitted(displayFileName(QFileInfo(path).fileName()))));
-            notice->raise();
-        }
-        return;
-    }
-    playAlone(path);
-}
-
-void Movara::publishState()
-{
-    if (!mpris || !mpris->isRegistered())
-        return;
-    if (!playMode || quitRequested)
-        mpris->setStatus(MvMpris::Status::Stopped);
-    else
-        mpris->setStatus(playerControl && playerControl->ownPaused() ? MvMpris::Status::Paused
-                                                                     : MvMpris::Status::Playing);
-    if (!playMode)
-        mpris->setTrack(QString(), QString(), QString(), QString(), QString());
-    else if (mpris->trackFile() != playingPath)
-        mpris->setTrack(playingPath, givenTitle(playingPath), QString(), QString(), QString());
-    if (playerControl)
-        mpris->setVolumeLevel(playerControl->volume);
+    return session->continueLast();
 }
 
 void Movara::setSleepTimer(int minutes)
 {
-    if (sleep)
-        sleep->setMinutes(minutes);
-    // Stopping at the medium's end takes back what the engine was to play next.
-    if (playerControl && playerControl->playbackState() != MvPlayerControl::PlaybackState::Starting)
-        queueUpcoming();
+    session->setSleepTimer(minutes);
+}
+
+MvSleepTimer *Movara::sleepTimer() const
+{
+    return session ? session->sleepTimer() : nullptr;
 }
 
 void Movara::tagsRead(const MvMediaTags &tags)
 {
-    if (!nowPlaying || tags.path != playingPath)
+    if (!nowPlaying)
         return;
     nowPlaying->setTags(tags.title, tags.artist, tags.album);
     nowPlaying->setCover(tags.cover);
-    const QString given = givenTitle(tags.path);
-    if (mpris)
-        mpris->setTrack(tags.path, given.isEmpty() ? tags.title : given, tags.artist, tags.album,
-                        tags.coverFile);
 }

@@ -1,0 +1,467 @@
+#include "player/mvplaybacksession.h"
+
+#include "core/mvplaylist.h"
+#include "core/rawfilename.h"
+#include "core/trace.h"
+#include "player/mvmediatags.h"
+#include "player/mvplayercontrol.h"
+#include "player/mvplaymodes.h"
+#include "player/mvresumetracker.h"
+#include "player/mvsleeptimer.h"
+#include "player/mvtagreader.h"
+
+#include <QFileInfo>
+#include <QRandomGenerator>
+
+#include <sys/stat.h>
+
+#include <memory>
+#include <utility>
+
+namespace {
+constexpr int volumeStep = 5;
+constexpr int seekStep = 15;
+} // namespace
+
+MvPlaybackSession::MvPlaybackSession(std::function<int()> windowIdSource, QObject *parent)
+    : QObject(parent), windowId(std::move(windowIdSource)), resume(new MvResumeTracker),
+      sleep(new MvSleepTimer(this)), tags(new MvTagReader(this))
+{
+    connect(sleep, &MvSleepTimer::fired, this, &MvPlaybackSession::stop);
+    connect(tags, &MvTagReader::tagsRead, this, [this](const MvMediaTags &read) {
+        if (read.path == playingPath)
+            emit tagsRead(read);
+    });
+    const MvPlayModes modes = MvPlayModes::load();
+    queue.setShuffle(modes.shuffle);
+    queue.setRepeat(modes.repeat);
+}
+
+MvPlaybackSession::~MvPlaybackSession()
+{
+    shutDown();
+}
+
+void MvPlaybackSession::shutDown()
+{
+    if (resume) {
+        resume->stopped();
+        delete resume;
+        resume = nullptr;
+    }
+    delete playerControl;
+    playerControl = nullptr;
+    // Its copies of covers go with it, however the program ends.
+    delete tags;
+    tags = nullptr;
+}
+
+void MvPlaybackSession::playFolder(const QStringList &media, int index)
+{
+    const QString path = index >= 0 && index < media.size() ? media.at(index) : QString();
+    queue.setFolder(media, index);
+    play(path);
+}
+
+void MvPlaybackSession::playFromStart(const QStringList &media)
+{
+    if (media.isEmpty()) {
+        emit notice(Notice::NothingTicked, QString(), 0);
+        return;
+    }
+    queue.setFolder(media, 0);
+    playQueued(queue.current(), true);
+}
+
+void MvPlaybackSession::play(const QString &path)
+{
+    currentFailed = false;
+    upcoming.reset();
+    traceLine("fileChanged : %s\n", rawFileName(path).constData());
+    // A pick from the browser moves forward.
+    if (!active)
+        movingBack = false;
+    if (resume)
+        resume->started(path);
+    playingAlone = false;
+    playingPath = path;
+    // Up before the layout changes: the last medium's picture never shows again.
+    emit mediumChanged(path);
+    setActive(true);
+
+    if (quitRequested) {
+        // The engine is on its way out; play this file once it has gone.
+        pendingFile = path;
+        if (tags)
+            tags->request(path);
+        return;
+    }
+
+    ensureEngine();
+    playerControl->playFile(path);
+    // After the engine has its command: tags never hold up a start.
+    if (tags)
+        tags->request(path);
+
+    // No engine could be started: back to the browser, the next pick tries again.
+    if (!playerControl->ownEngineRunning())
+        setActive(false);
+    emit stateChanged();
+}
+
+void MvPlaybackSession::ensureEngine()
+{
+    if (playerControl)
+        return;
+    const int id = windowId ? windowId() : 0;
+    traceLine("parent : WID %d\n", id);
+    playerControl = new MvPlayerControl(this, 50, id);
+    connect(playerControl, &MvPlayerControl::processExited, this,
+            &MvPlaybackSession::engineExited);
+    connect(playerControl, &MvPlayerControl::endedCurrentMedia, this,
+            &MvPlaybackSession::currentMediaEnd);
+    connect(playerControl, &MvPlayerControl::videoOutputStarted, this,
+            &MvPlaybackSession::pictureStarted);
+    connect(playerControl, &MvPlayerControl::lengthChanged, this, [this](float length) {
+        // A new medium's length is unknown until the engine gives it; a
+        // reply while the next pick waits its turn is the one before's.
+        if (length >= 0 && playerControl->ownCurrentMedium() == playingPath)
+            gotLength(length);
+    });
+    // A video's status has a time but no elapsed text.
+    connect(playerControl, &MvPlayerControl::elapsedSecondsChanged, this, [this](int seconds) {
+        if (resume && playerControl->ownCurrentMedium() == resume->current())
+            resume->elapsed(seconds);
+    });
+    connect(playerControl, &MvPlayerControl::mediumCannotPlay, this, [this](const QString &path) {
+        currentFailed = true;
+        emit cannotPlay(path);
+    });
+    connect(playerControl, &MvPlayerControl::playbackStateChanged, this,
+            [this](MvPlayerControl::PlaybackState state) {
+                if (state == MvPlayerControl::PlaybackState::Playing && !upcoming)
+                    queueUpcoming();
+                emit stateChanged();
+            });
+    emit engineCreated(playerControl);
+}
+
+void MvPlaybackSession::setActive(bool on)
+{
+    if (on == active)
+        return;
+    active = on;
+    emit activeChanged(on);
+    emit stateChanged();
+}
+
+void MvPlaybackSession::engineExited()
+{
+    quitRequested = false;
+    if (!pendingFile.isEmpty()) {
+        const QString path = pendingFile;
+        pendingFile.clear();
+        playerControl->playFile(path);
+        if (playerControl->ownEngineRunning())
+            return;
+    }
+    // An engine that died keeps the place it reached.
+    if (resume)
+        resume->stopped();
+    playingAlone = false;
+    setActive(false);
+}
+
+void MvPlaybackSession::currentMediaEnd()
+{
+    // A medium that ends after the user asked to quit does not move on.
+    if (quitRequested || !playerControl)
+        return;
+    // An engine that fell silent may have stopped anywhere: its place stays.
+    if (resume && playerControl->endWasSaid())
+        resume->ended();
+    else if (resume)
+        resume->stopped();
+    if ((sleep && sleep->mediumEnded()) || playingAlone) {
+        playerControl->quitPlayer();
+        quitRequested = playerControl->ownEngineRunning();
+        return;
+    }
+    const bool played = !currentFailed;
+    // A medium that cannot play is skipped the way the user last moved; one
+    // that played through goes on forward.
+    if (played)
+        movingBack = false;
+    queue.noteResult(played);
+    if (queue.exhausted()) {
+        stop();
+        return;
+    }
+    if (played && upcoming) {
+        // The order the engine was told, which it may already play.
+        queue = *std::exchange(upcoming, std::nullopt);
+        playQueued(queue.current(), true);
+        return;
+    }
+    playQueued(movingBack ? queue.previous() : queue.next(played), true);
+}
+
+void MvPlaybackSession::queueUpcoming()
+{
+    if (!playerControl || !active || quitRequested)
+        return;
+    upcoming.reset();
+    QString path;
+    if (!playingAlone && !currentFailed && !(sleep && sleep->stopsAtEnd())) {
+        MvPlayQueue after = queue;
+        after.noteResult(true);
+        const int index = after.next(true);
+        if (index >= 0 && MvPlaylist::canHandOver(after.path(index))) {
+            path = after.path(index);
+            upcoming = after;
+        }
+    }
+    playerControl->queueNext(path);
+}
+
+void MvPlaybackSession::act(MvAction action)
+{
+    if (!active || !playerControl)
+        return;
+    // Just after a resume, back means the medium's start.
+    if ((action == MvAction::SeekBack || action == MvAction::Previous) && resume &&
+        resume->takeStartOver()) {
+        playerControl->seek(0, 2);
+        emit seekedTo(0);
+        return;
+    }
+    if (resume && (action == MvAction::SeekBack || action == MvAction::SeekForward))
+        resume->userSeeked();
+    switch (action) {
+    case MvAction::Stop:
+        stop();
+        break;
+    case MvAction::PlayPause:
+        playerControl->togglePause();
+        break;
+    case MvAction::VolumeUp:
+    case MvAction::VolumeDown:
+        playerControl->setVolume(playerControl->volume +
+                                 (action == MvAction::VolumeUp ? volumeStep : -volumeStep));
+        emit volumeChanged(playerControl->volume);
+        break;
+    case MvAction::SeekBack:
+    case MvAction::SeekForward: {
+        const int by = action == MvAction::SeekForward ? seekStep : -seekStep;
+        playerControl->seek(by, 0);
+        emit seekedBy(by);
+        break;
+    }
+    case MvAction::FullScreen:
+        playerControl->toggleFullScreen();
+        break;
+    case MvAction::Previous:
+        movingBack = true;
+        playQueued(queue.previous(), false);
+        break;
+    case MvAction::Next:
+        movingBack = false;
+        playQueued(queue.next(), false);
+        break;
+    default:
+        break;
+    }
+    emit stateChanged();
+}
+
+void MvPlaybackSession::playQueued(int index, bool stopAtEnd)
+{
+    // Entries that cannot be handed to the engine are passed over here, once
+    // each at most, with one notice for the lot.
+    QString firstBad;
+    int bad = 0;
+    bool allMissing = true;
+    for (int tries = 0; index >= 0 && tries < queue.size(); ++tries) {
+        const QString path = queue.path(index);
+        if (MvPlaylist::canHandOver(path)) {
+            if (!queue.isPlaylist())
+                emit folderEntryPlays(path);
+            play(path);
+            break;
+        }
+        // A vanished file of a folder is left out silently, as the browser does.
+        if (queue.isPlaylist() && bad++ == 0)
+            firstBad = path;
+        struct stat info;
+        allMissing = allMissing && ::stat(rawFileName(path).constData(), &info) != 0;
+        queue.noteResult(false);
+        if (queue.exhausted()) {
+            index = -1;
+            break;
+        }
+        index = movingBack ? queue.previous() : stopAtEnd ? queue.next(false) : queue.next();
+    }
+    // An entry that names no file here is not found rather than unplayable.
+    if (bad > 0)
+        emit notice(allMissing ? Notice::NotFound : Notice::CannotPlay,
+                    displayFileName(QFileInfo(firstBad).fileName()), bad - 1);
+    if (index < 0 && stopAtEnd)
+        stop();
+}
+
+void MvPlaybackSession::stop()
+{
+    if (resume && active)
+        resume->stopped();
+    if (playerControl && playerControl->ownEngineRunning()) {
+        playerControl->quitPlayer();
+        quitRequested = playerControl->ownEngineRunning();
+    }
+    if (!quitRequested)
+        setActive(false);
+    emit stateChanged();
+}
+
+void MvPlaybackSession::playPlaylist(const QString &path)
+{
+    auto list = std::make_shared<MvPlaylist>();
+    const bool read = list->load(path);
+    if (!read || list->count() == 0 || list->skipped() > 0) {
+        emit notice(Notice::CannotPlay,
+                    read && list->skipped() > 0 ? list->firstSkipped()
+                                                : QFileInfo(path).fileName(),
+                    list->skipped() - 1);
+    } else if (list->cut() > 0) {
+        // Entries past the limit are playable: left out, not unplayable.
+        emit notice(Notice::OnlyFirst, QString::number(list->count()), 0);
+    }
+    if (!read || list->count() == 0)
+        return;
+    const int count = list->count();
+    queue.setPlaylist(std::move(list), 0);
+    int first = 0;
+    if (queue.isShuffle()) {
+        // The first entry is as random as the rest.
+        queue.reset(count, int(QRandomGenerator::global()->bounded(count)));
+        first = queue.current();
+    }
+    playQueued(first, true);
+}
+
+void MvPlaybackSession::setModes(bool shuffle, MvPlayQueue::Repeat repeat)
+{
+    queue.setShuffle(shuffle);
+    queue.setRepeat(repeat);
+    emit modesChanged();
+    if (playerControl && playerControl->playbackState() != MvPlayerControl::PlaybackState::Starting)
+        queueUpcoming();
+    MvPlayModes modes;
+    modes.shuffle = shuffle;
+    modes.repeat = repeat;
+    // Unwritable user area: the modes last for this run only.
+    modes.save();
+}
+
+void MvPlaybackSession::gotLength(float length)
+{
+    emit lengthKnown(length);
+    const int at = resume ? resume->lengthKnown(length) : -1;
+    if (at < 0 || !playerControl)
+        return;
+    playerControl->seek(at, 2);
+    emit seekedTo(at);
+    emit notice(Notice::ResumingAt, QString(), at);
+}
+
+void MvPlaybackSession::seekTo(int seconds)
+{
+    if (!active || !playerControl)
+        return;
+    resume->userSeeked();
+    playerControl->seek(seconds, 2);
+    emit seekedTo(seconds);
+}
+
+void MvPlaybackSession::setVolume(int percent)
+{
+    if (!playerControl)
+        return;
+    playerControl->setVolume(percent);
+    emit volumeChanged(playerControl->volume);
+    emit stateChanged();
+}
+
+void MvPlaybackSession::setResumeEnabled(bool on)
+{
+    if (resume)
+        resume->setEnabled(on);
+}
+
+bool MvPlaybackSession::isResumeEnabled() const
+{
+    return resume && resume->isEnabled();
+}
+
+bool MvPlaybackSession::continueLast()
+{
+    const QString path = isResumeEnabled() ? resume->lastMedium() : QString();
+    if (path.isEmpty())
+        return false;
+    playAlone(path);
+    return true;
+}
+
+void MvPlaybackSession::playAlone(const QString &path)
+{
+    play(path);
+    playingAlone = active;
+}
+
+void MvPlaybackSession::openGiven(const QString &path)
+{
+    if (MvPlaylist::isPlaylistPath(path)) {
+        playPlaylist(path);
+        return;
+    }
+    if (!MvPlaylist::canHandOver(path)) {
+        emit notice(Notice::CannotPlay, displayFileName(QFileInfo(path).fileName()), 0);
+        return;
+    }
+    playAlone(path);
+}
+
+void MvPlaybackSession::setSleepTimer(int minutes)
+{
+    if (sleep)
+        sleep->setMinutes(minutes);
+    // Stopping at the medium's end takes back what the engine was to play next.
+    if (playerControl && playerControl->playbackState() != MvPlayerControl::PlaybackState::Starting)
+        queueUpcoming();
+}
+
+QString MvPlaybackSession::givenTitle(const QString &path) const
+{
+    return !playingAlone && queue.isPlaylist() && queue.path(queue.current()) == path
+               ? queue.title(queue.current())
+               : QString();
+}
+
+bool MvPlaybackSession::isQuitting() const
+{
+    return quitRequested;
+}
+
+bool MvPlaybackSession::isPaused() const
+{
+    return playerControl && playerControl->ownPaused();
+}
+
+int MvPlaybackSession::volume() const
+{
+    return playerControl ? playerControl->volume : -1;
+}
+
+double MvPlaybackSession::elapsedSeconds() const
+{
+    return playerControl ? playerControl->ownElapsedSeconds() : -1.0;
+}
