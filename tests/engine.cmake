@@ -47,3 +47,8 @@ movara_add_qtest(tst_playscreen
     SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/engine/tst_playscreen.cpp ${MOVARA_ENGINE_TEST_HELPERS}
     LABELS "engine;window" SANDBOX)
 add_dependencies(tst_playscreen movara_scripted_engine)
+
+movara_add_qtest(tst_playbacksession
+    SOURCES ${CMAKE_CURRENT_SOURCE_DIR}/engine/tst_playbacksession.cpp ${MOVARA_ENGINE_TEST_HELPERS}
+    LABELS engine SANDBOX)
+add_dependencies(tst_playbacksession movara_scripted_engine)

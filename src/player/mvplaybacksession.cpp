@@ -116,8 +116,7 @@ void MvPlaybackSession::ensureEngine()
     const int id = windowId ? windowId() : 0;
     traceLine("parent : WID %d\n", id);
     playerControl = new MvPlayerControl(this, 50, id);
-    connect(playerControl, &MvPlayerControl::processExited, this,
-            &MvPlaybackSession::engineExited);
+    connect(playerControl, &MvPlayerControl::processExited, this, &MvPlaybackSession::engineExited);
     connect(playerControl, &MvPlayerControl::endedCurrentMedia, this,
             &MvPlaybackSession::currentMediaEnd);
     connect(playerControl, &MvPlayerControl::videoOutputStarted, this,
@@ -328,8 +327,7 @@ void MvPlaybackSession::playPlaylist(const QString &path)
     const bool read = list->load(path);
     if (!read || list->count() == 0 || list->skipped() > 0) {
         emit notice(Notice::CannotPlay,
-                    read && list->skipped() > 0 ? list->firstSkipped()
-                                                : QFileInfo(path).fileName(),
+                    read && list->skipped() > 0 ? list->firstSkipped() : QFileInfo(path).fileName(),
                     list->skipped() - 1);
     } else if (list->cut() > 0) {
         // Entries past the limit are playable: left out, not unplayable.

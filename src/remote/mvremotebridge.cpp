@@ -56,7 +56,7 @@ void MvRemoteBridge::publishState()
     if (!mpris->isRegistered())
         return;
     const bool active = session->isActive() && !session->isQuitting();
-    mpris->setStatus(!active              ? MvMpris::Status::Stopped
+    mpris->setStatus(!active               ? MvMpris::Status::Stopped
                      : session->isPaused() ? MvMpris::Status::Paused
                                            : MvMpris::Status::Playing);
     const QString path = session->current();

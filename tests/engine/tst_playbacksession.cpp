@@ -1,0 +1,78 @@
+// The play queue's rules without a window: the session against the scripted
+// engine, which ends each medium after a few status outputs.
+
+#include "player/mvplaybacksession.h"
+#include "support/enginetesthelpers.h"
+
+#include <QCoreApplication>
+
+namespace {
+// The first medium plays for a second, the others through "loadlist" for a tenth.
+const QString script = QStringLiteral("on %1 => line AO: [null] ;; status 3 30 ;; line EOF code: 1\n"
+                                      "line AO: [null]\nstatus 30 30\nline EOF code: 1\n")
+                           .arg(QStringLiteral("loadlist /tmp/movara_curmedia.name"));
+} // namespace
+
+class TestPlaybackSession : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void queuePolicy_data();
+    void queuePolicy();
+};
+
+void TestPlaybackSession::queuePolicy_data()
+{
+    QTest::addColumn<QStringList>("media"); // "-" before a name: no such file
+    QTest::addColumn<int>("start");         // -1: the first played alone
+    QTest::addColumn<bool>("previous");     // Previous once the first plays
+    QTest::addColumn<QStringList>("played");
+    QTest::newRow("a folder plays through")
+        << QStringList{"a", "b", "c"} << 0 << false << QStringList{"a", "b", "c"};
+    QTest::newRow("a missing entry is passed over the way the user moved")
+        << QStringList{"a", "-b", "c"} << 2 << true << QStringList{"c", "a", "c"};
+    QTest::newRow("a medium played alone stops at its end")
+        << QStringList{"a", "b"} << -1 << false << QStringList{"a"};
+}
+
+void TestPlaybackSession::queuePolicy()
+{
+    QFETCH(QStringList, media);
+    QFETCH(int, start);
+    QFETCH(bool, previous);
+    QFETCH(QStringList, played);
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript(script);
+    QStringList paths;
+    for (const QString &name : media) {
+        paths << engine.dirPath + QLatin1Char('/') + QString(name).remove(QLatin1Char('-'));
+        QFile file(paths.last());
+        QVERIFY(name.startsWith(QLatin1Char('-')) || file.open(QIODevice::WriteOnly));
+    }
+    StdoutCapture capture;
+    MvPlaybackSession session([] { return 0; });
+    int stops = 0;
+    connect(&session, &MvPlaybackSession::activeChanged, this, [&](bool on) { stops += !on; });
+    if (start < 0)
+        session.playAlone(paths.first());
+    else
+        session.playFolder(paths, start);
+    QVERIFY(session.isActive());
+    if (previous) {
+        QTRY_VERIFY(session.control()->playbackState() == MvPlayerControl::PlaybackState::Playing);
+        session.act(MvAction::Previous);
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(stops > 0, 20000);
+    QStringList got;
+    for (const QString &line : QString::fromUtf8(capture.finish()).split(QLatin1Char('\n'))) {
+        if (line.startsWith(QLatin1String("fileChanged : ")))
+            got << line.section(QLatin1Char('/'), -1);
+    }
+    QCOMPARE(got, played);
+    QCOMPARE(stops, 1);
+}
+
+QTEST_MAIN(TestPlaybackSession)
+#include "tst_playbacksession.moc"
