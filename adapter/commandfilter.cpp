@@ -55,7 +55,9 @@ bool CommandFilter::isQueued(std::string_view line)
     if (first == std::string_view::npos || last < first + 10)
         return false;
     const std::string_view text = line.substr(first, last + 1 - first);
-    return (text.substr(0, 9) == "loadlist " || text.substr(0, 9) == "loadfile ") &&
+    const EngineCommand *command = findEngineCommand(text.substr(0, text.find(' ')));
+    return command &&
+           (command->id == EngineCommandId::LoadList || command->id == EngineCommandId::LoadFile) &&
            text.substr(text.size() - 2) == " 1";
 }
 

@@ -619,6 +619,11 @@ void TestPlayerControl::pauseAndSeekFlags_data()
         << true << QStringList{"seek 15 0"} << true << false << true << QStringList{"seek 15 "};
     QTest::addRow("seek back with type")
         << true << QStringList{"seek -30 2"} << true << false << true << QStringList{"seek -30 2"};
+    QTest::addRow("seek by percent")
+        << true << QStringList{"seek 40 1"} << true << false << true << QStringList{"seek 40 1"};
+    // A mode the engine does not know seeks nowhere, and ends no pause.
+    QTest::addRow("seek of no mode") << true << QStringList{"pause", "seek 15 7"} << false << true
+                                     << false << QStringList{"pause"};
     QTest::addRow("seek while paused") << true << QStringList{"pause", "seek -15 0"} << true
                                        << false << true << QStringList{"pause", "seek -15 "};
     // Only a pause the engine took counts: quitting is none.
@@ -885,6 +890,8 @@ void TestPlayerControl::nameThePlaylistCannotCarry_data()
     QTest::addColumn<QString>("name"); // empty: a directory blocks the file
     QTest::addRow("two lines") << "/media/first line\n/media/second line";
     QTest::addRow("trailing space") << "/media/b.mp3 ";
+    QTest::addRow("leading tab") << "\t/media/b.mp3";
+    QTest::addRow("read as a comment") << "#b.mp3";
     QTest::addRow("directory at the file's path") << "";
 }
 
