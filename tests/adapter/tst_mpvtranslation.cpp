@@ -51,6 +51,10 @@ void TestMpvTranslation::commands_data()
         << QByteArray("seek 10\n")
         << QByteArray("{\"command\":[\"seek\",10.000,\"relative\"],\"request_id\":1}\n"
                       "{\"command\":[\"set_property\",\"pause\",false],\"request_id\":2}\n");
+    QTest::addRow("relative seek as the program sends it")
+        << QByteArray("seek -15 \n")
+        << QByteArray("{\"command\":[\"seek\",-15.000,\"relative\"],\"request_id\":1}\n"
+                      "{\"command\":[\"set_property\",\"pause\",false],\"request_id\":2}\n");
     QTest::addRow("seek that keeps the pause")
         << QByteArray("pausing_keep_force seek 50 1")
         << QByteArray("{\"command\":[\"seek\",50.000,\"absolute-percent\"],\"request_id\":1}\n");

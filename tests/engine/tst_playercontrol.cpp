@@ -76,6 +76,8 @@ private slots:
     void unreadOutputStaysBounded();
     void currentMediaFileIsNotFollowedThroughLink();
     void nameThatIsNotUtf8();
+    void handOffFileReadsBackItsName_data();
+    void handOffFileReadsBackItsName();
     void nameThePlaylistCannotCarry_data();
     void nameThePlaylistCannotCarry();
     void silentEngineIsReplaced();
@@ -883,6 +885,34 @@ void TestPlayerControl::nameThatIsNotUtf8()
     QCOMPARE(currentMediaFileContent(control), second + '\n');
     QTRY_COMPARE(engine.stdinLines().mid(1, 1), QStringList{"loadlist " + engine.mediaFile()});
     QCOMPARE(engine.entries(QStringLiteral("start")).size(), 1);
+}
+
+// What the program writes into the hand-off file, the adapter reads back as
+// the very name, and as its only medium.
+void TestPlayerControl::handOffFileReadsBackItsName_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addRow("spaces inside") << QByteArray("/media/My Music/a  b.mp3");
+    QTest::addRow("tab and hash inside") << QByteArray("/media/a\t#1.mp3");
+    QTest::addRow("not UTF-8") << QByteArray("/media/caf\xe9.mp3");
+    QTest::addRow("none: the queued medium taken back") << QByteArray();
+}
+
+void TestPlayerControl::handOffFileReadsBackItsName()
+{
+    QFETCH(QByteArray, name);
+    const std::optional<std::string> content = EngineHandOff::content(name.toStdString());
+    QVERIFY(content);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("curmedia.name")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(*content));
+    file.close();
+    const std::string path = QFile::encodeName(file.fileName()).toStdString();
+    QCOMPARE(EngineHandOff::media(path), name.isEmpty()
+                                             ? std::vector<std::string>{}
+                                             : std::vector<std::string>{name.toStdString()});
+    QCOMPARE(EngineHandOff::firstMedium(path), name.toStdString());
 }
 
 void TestPlayerControl::nameThePlaylistCannotCarry_data()
