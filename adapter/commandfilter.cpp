@@ -55,10 +55,16 @@ bool CommandFilter::isQueued(std::string_view line)
     if (first == std::string_view::npos || last < first + 10)
         return false;
     const std::string_view text = line.substr(first, last + 1 - first);
-    const EngineCommand *command = findEngineCommand(text.substr(0, text.find(' ')));
-    return command &&
-           (command->id == EngineCommandId::LoadList || command->id == EngineCommandId::LoadFile) &&
-           text.substr(text.size() - 2) == " 1";
+    const size_t space = text.find(' ');
+    if (space == std::string_view::npos)
+        return false;
+    const EngineCommand *command = findEngineCommand(text.substr(0, space));
+    if (!command ||
+        (command->id != EngineCommandId::LoadList && command->id != EngineCommandId::LoadFile))
+        return false;
+    EngineLoadMode mode = EngineLoadMode::Replace;
+    engineLoadName(text.substr(space + 1), mode);
+    return mode == EngineLoadMode::Append;
 }
 
 std::string CommandFilter::finish()

@@ -183,13 +183,9 @@ std::string MpvTranslator::command(std::string_view line)
         while (!argument.empty() &&
                std::string_view(" \t\r\n").find(argument.back()) != std::string_view::npos)
             argument.pop_back();
-        bool append = false;
-        if (argument.size() > 2 && argument.compare(argument.size() - 2, 2, " 1") == 0) {
-            append = true;
-            argument.resize(argument.size() - 2);
-        } else if (argument.size() > 2 && argument.compare(argument.size() - 2, 2, " 0") == 0) {
-            argument.resize(argument.size() - 2);
-        }
+        EngineLoadMode mode = EngineLoadMode::Replace;
+        argument.resize(engineLoadName(argument, mode).size());
+        const bool append = mode == EngineLoadMode::Append;
         const std::vector<std::string> media = command->id == EngineCommandId::LoadList
                                                    ? EngineHandOff::media(argument)
                                                    : std::vector<std::string>{argument};

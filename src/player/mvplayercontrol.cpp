@@ -315,7 +315,10 @@ void MvPlayerControl::queueNext(const QString &path)
     if (!writeMediaFile(nextMediaFile(), path))
         return;
     queuedNext = path;
-    sendCommand(commandText(EngineCommandId::LoadList).arg(nextMediaFile() + QStringLiteral(" 1")));
+    sendCommand(
+        commandText(EngineCommandId::LoadList)
+            .arg(nextMediaFile() + QLatin1StringView(engineAppendSuffix.data(),
+                                                     qsizetype(engineAppendSuffix.size()))));
 }
 
 // Whether the engine, or the adapter between it and the program, is stopped.

@@ -90,6 +90,27 @@ constexpr const EngineCommand *findEngineCommand(std::string_view name)
     return nullptr;
 }
 
+// How a load takes its medium: the load's optional second argument. The
+// program writes it only to append, as "loadlist NAME 1".
+enum class EngineLoadMode { Replace, Append };
+inline constexpr std::string_view engineAppendSuffix = " 1";
+inline constexpr std::string_view engineReplaceSuffix = " 0";
+
+// The name a load's argument holds, with the mode it ends in split off.
+constexpr std::string_view engineLoadName(std::string_view argument, EngineLoadMode &mode)
+{
+    mode = EngineLoadMode::Replace;
+    const std::size_t size = engineAppendSuffix.size();
+    if (argument.size() <= size)
+        return argument;
+    const std::string_view suffix = argument.substr(argument.size() - size);
+    if (suffix == engineAppendSuffix)
+        mode = EngineLoadMode::Append;
+    else if (suffix != engineReplaceSuffix)
+        return argument;
+    return argument.substr(0, argument.size() - size);
+}
+
 // How a seek's value is read: the seek's second argument.
 enum class EngineSeekMode {
     Relative = 0, // seconds from where the medium is
