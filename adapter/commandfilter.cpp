@@ -55,8 +55,16 @@ bool CommandFilter::isQueued(std::string_view line)
     if (first == std::string_view::npos || last < first + 10)
         return false;
     const std::string_view text = line.substr(first, last + 1 - first);
-    return (text.substr(0, 9) == "loadlist " || text.substr(0, 9) == "loadfile ") &&
-           text.substr(text.size() - 2) == " 1";
+    const size_t space = text.find(' ');
+    if (space == std::string_view::npos)
+        return false;
+    const EngineCommand *command = findEngineCommand(text.substr(0, space));
+    if (!command ||
+        (command->id != EngineCommandId::LoadList && command->id != EngineCommandId::LoadFile))
+        return false;
+    EngineLoadMode mode = EngineLoadMode::Replace;
+    engineLoadName(text.substr(space + 1), mode);
+    return mode == EngineLoadMode::Append;
 }
 
 std::string CommandFilter::finish()

@@ -1,6 +1,7 @@
 #include "enginerelay.h"
 
 #include "commandfilter.h"
+#include "enginecommands.h"
 #include "mpegaudiocounter.h"
 #include "outputfilter.h"
 #include "seektranslator.h"
@@ -28,21 +29,6 @@ constexpr milliseconds statusPace{100};
 // After a command, the engine's output is read as it comes for this long, so
 // that its reply is not kept waiting.
 constexpr milliseconds replyWindow{300};
-
-// The medium a playlist file names: its first line, as the front-end writes it.
-std::string playlistMedium(const std::string &list)
-{
-    std::string line;
-    if (FILE *file = std::fopen(list.c_str(), "re")) {
-        char buffer[4096];
-        if (std::fgets(buffer, sizeof buffer, file))
-            line = buffer;
-        std::fclose(file);
-    }
-    while (!line.empty() && (line.back() == '\n' || line.back() == '\r'))
-        line.pop_back();
-    return line;
-}
 
 } // namespace
 
@@ -118,7 +104,7 @@ int EngineRelay::run()
     // The front-end names its first medium last, or the playlist file that holds its name.
     const size_t given = arguments.size();
     if (given >= 2 && arguments[given - 2] == "-playlist")
-        output.setMedium(playlistMedium(arguments.back()));
+        output.setMedium(EngineHandOff::firstMedium(arguments.back()));
     else if (given >= 1)
         output.setMedium(arguments.back());
 
@@ -186,7 +172,7 @@ int EngineRelay::run()
                 sendToEngine(seeks.rewrite(commands.feed(std::string_view(buffer, n)),
                                            output.currentMedium(), output.elapsed()));
                 if (commands.takeLoadList(list))
-                    output.setMedium(playlistMedium(list));
+                    output.setMedium(EngineHandOff::firstMedium(list));
                 nextRead = Clock::now();
                 eagerUntil = nextRead + replyWindow;
             } else if (n == 0 || errno != EINTR) {

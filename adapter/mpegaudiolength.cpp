@@ -1,5 +1,7 @@
 #include "mpegaudiolength.h"
 
+#include "enginecommands.h"
+
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -200,4 +202,9 @@ double mpegAudioLength(const std::string &path, MpegAudioCount count, const Mpeg
     const double seconds = framesLength(reader, count == MpegAudioCount::HeaderFirst, watch);
     std::fclose(file);
     return seconds;
+}
+
+std::string correctedLengthReply(double counted, std::string_view engineReply)
+{
+    return counted > 0 ? engineLengthReply(counted) : std::string(engineReply);
 }

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <string>
+#include <string_view>
 
 // The playing time of an MPEG audio file (MP3 and its kin), counted from its
 // frames: the engine guesses a VBR file's length from its first frames and
@@ -23,3 +24,7 @@ struct MpegAudioWatch
 };
 double mpegAudioLength(const std::string &path, MpegAudioCount count = MpegAudioCount::HeaderFirst,
                        const MpegAudioWatch &watch = {});
+
+// The answer to a length request for a medium whose frames were counted:
+// `counted` seconds when the count found any, else the engine's own reply.
+std::string correctedLengthReply(double counted, std::string_view engineReply);

@@ -1,11 +1,13 @@
 #include "mpvcommandline.h"
 
+#include "enginecommands.h"
 #include "enginevolume.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string_view>
+#include <utility>
 
 namespace {
 
@@ -77,31 +79,6 @@ std::string scaleSide(const std::string &value)
     if (value == "0" || value == "-1")
         return "";
     return isInteger(value) ? value : "";
-}
-
-// The media a playlist file names, one a line; blank lines and comments aside.
-// Read here rather than by mpv, which would take the file's own name for a
-// medium when the list's first line does not look like a path to it.
-void addPlaylistMedia(const std::string &list, std::vector<std::string> &media)
-{
-    FILE *file = std::fopen(list.c_str(), "re");
-    if (!file)
-        return;
-    std::string line;
-    for (int c = std::fgetc(file);; c = std::fgetc(file)) {
-        if (c != EOF && c != '\n') {
-            line += char(c);
-            continue;
-        }
-        while (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        if (!line.empty() && line[0] != '#')
-            media.push_back(line);
-        line.clear();
-        if (c == EOF)
-            break;
-    }
-    std::fclose(file);
 }
 
 } // namespace
@@ -198,7 +175,8 @@ MpvCommandLine mpvCommandLine(const std::vector<std::string> &engineArguments, i
             if (scaler >= 0 && size_t(scaler) < std::size(scalers))
                 args.push_back("--sws-scaler=" + std::string(scalers[scaler]));
         } else if (arg == "-playlist") {
-            addPlaylistMedia(value, line.media);
+            for (std::string &medium : EngineHandOff::media(value))
+                line.media.push_back(std::move(medium));
         } else if (arg == "-volume") {
             // In MPlayer's scale (engineArguments): the samples times volume/100.
             char *end = nullptr;

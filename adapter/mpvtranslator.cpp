@@ -1,5 +1,6 @@
 #include "mpvtranslator.h"
 
+#include "enginecommands.h"
 #include "enginevolume.h"
 
 #include "mpegaudiolength.h"
@@ -35,6 +36,16 @@ bool isNumber(std::string_view text, double &value)
     return !copy.empty() && *end == '\0' && std::isfinite(value);
 }
 
+std::string line(std::string_view word, std::string_view end = {})
+{
+    return std::string(word).append(end);
+}
+
+std::string endLine()
+{
+    return line(EngineOutput::ended, "\n");
+}
+
 std::string number(double value)
 {
     char text[32];
@@ -58,31 +69,6 @@ std::string clock(double seconds)
     else
         std::snprintf(text, sizeof text, "%04.1f", s);
     return text;
-}
-
-// The media a playlist file names, one a line, blank lines skipped.
-std::vector<std::string> playlistMedia(const std::string &list)
-{
-    std::vector<std::string> media;
-    FILE *file = std::fopen(list.c_str(), "re");
-    if (!file)
-        return media;
-    std::string line;
-    for (int c = std::fgetc(file);; c = std::fgetc(file)) {
-        if (c == EOF || c == '\n') {
-            while (!line.empty() && (line.back() == '\r' || line.back() == ' '))
-                line.pop_back();
-            if (!line.empty())
-                media.push_back(line);
-            line.clear();
-            if (c == EOF)
-                break;
-        } else {
-            line += char(c);
-        }
-    }
-    std::fclose(file);
-    return media;
 }
 
 } // namespace
@@ -119,8 +105,8 @@ std::string MpvTranslator::load(const std::string &path, bool append, bool queue
 {
     std::string out;
     if (!append) {
-        // Loading a medium ends a pause, as with MPlayer.
-        out += request("\"set_property\",\"pause\",false");
+        out += pauseRequest(
+            enginePauseChange(engineCommand(EngineCommandId::LoadFile).pause, std::string_view()));
         active = true;
     }
     const long long id = nextId;
@@ -152,23 +138,43 @@ std::string MpvTranslator::finishCommands()
     return out;
 }
 
+std::string MpvTranslator::pauseRequest(EnginePauseChange change)
+{
+    switch (change) {
+    case EnginePauseChange::Pause:
+        return request("\"set_property\",\"pause\",true");
+    case EnginePauseChange::Resume:
+        return request("\"set_property\",\"pause\",false");
+    case EnginePauseChange::Toggle:
+        return request("\"cycle\",\"pause\"");
+    case EnginePauseChange::None:
+        break;
+    }
+    return {};
+}
+
 std::string MpvTranslator::command(std::string_view line)
 {
     std::vector<std::string_view> word = words(line);
     std::string_view prefix;
-    if (!word.empty() && word[0].substr(0, 7) == "pausing") {
+    if (!word.empty() &&
+        word[0].substr(0, EnginePausePrefix::pausing.size()) == EnginePausePrefix::pausing) {
         prefix = word[0];
         word.erase(word.begin());
     }
     if (word.empty())
         return {};
-    const std::string_view name = word[0];
+    const EngineCommand *command = findEngineCommand(word[0]);
+    if (!command)
+        return {};
     double value = 0, type = 0;
     const bool hasValue = word.size() > 1 && isNumber(word[1], value);
     const bool hasType = word.size() > 2 && isNumber(word[2], type);
 
     std::string out;
-    if (name == "loadlist" || name == "loadfile") {
+    switch (command->id) {
+    case EngineCommandId::LoadList:
+    case EngineCommandId::LoadFile: {
         if (word.size() < 2)
             return {};
         // The rest of the line is the name, spaces and all.
@@ -177,15 +183,12 @@ std::string MpvTranslator::command(std::string_view line)
         while (!argument.empty() &&
                std::string_view(" \t\r\n").find(argument.back()) != std::string_view::npos)
             argument.pop_back();
-        bool append = false;
-        if (argument.size() > 2 && argument.compare(argument.size() - 2, 2, " 1") == 0) {
-            append = true;
-            argument.resize(argument.size() - 2);
-        } else if (argument.size() > 2 && argument.compare(argument.size() - 2, 2, " 0") == 0) {
-            argument.resize(argument.size() - 2);
-        }
-        const std::vector<std::string> media =
-            name == "loadlist" ? playlistMedia(argument) : std::vector<std::string>{argument};
+        EngineLoadMode mode = EngineLoadMode::Replace;
+        argument.resize(engineLoadName(argument, mode).size());
+        const bool append = mode == EngineLoadMode::Append;
+        const std::vector<std::string> media = command->id == EngineCommandId::LoadList
+                                                   ? EngineHandOff::media(argument)
+                                                   : std::vector<std::string>{argument};
         if (append) {
             // What follows the current medium, in place of what was queued before.
             out += request("\"playlist-clear\"");
@@ -196,48 +199,58 @@ std::string MpvTranslator::command(std::string_view line)
         queuedEntries.clear();
         for (size_t i = 0; i < media.size(); ++i)
             out += load(media[i], append || i > 0, append);
-        return out;
+        return out; // a load ends the pause itself, before the medium opens
     }
-    if (name == "pause") {
+    case EngineCommandId::Pause:
         // MPlayer ignores a pause while idle.
-        return active ? request("\"cycle\",\"pause\"") : std::string();
-    }
-    if (name == "seek" && hasValue) {
-        const char *how = !hasType || type == 0 ? "relative"
-                          : type == 1           ? "absolute-percent"
-                                                : "absolute";
+        if (!active)
+            return {};
+        break;
+    case EngineCommandId::Seek: {
+        if (!hasValue)
+            return {};
+        const EngineSeekMode mode = hasType
+                                        ? engineSeekMode(type).value_or(EngineSeekMode::Absolute)
+                                        : EngineSeekMode::Relative;
+        const char *how = mode == EngineSeekMode::Relative  ? "relative"
+                          : mode == EngineSeekMode::Percent ? "absolute-percent"
+                                                            : "absolute";
         out = request("\"seek\"," + number(value) + ",\"" + how + "\"");
-        if (prefix.empty() || prefix == "pausing")
-            out += request(std::string("\"set_property\",\"pause\",") +
-                           (prefix.empty() ? "false" : "true"));
-        return out;
+        break;
     }
-    if (name == "volume" && hasValue) {
+    case EngineCommandId::Volume:
+        if (!hasValue)
+            return {};
         out = hasType && type != 0
                   ? request("\"set_property\",\"volume\"," + number(EngineVolume::mpvVolume(value)))
                   : request("\"add\",\"volume\"," + number(value));
-    } else if (name == "mute") {
+        break;
+    case EngineCommandId::Mute:
         out = hasValue ? request(std::string("\"set_property\",\"mute\",") +
                                  (value != 0 ? "true" : "false"))
                        : request("\"cycle\",\"mute\"");
-    } else if (name == "vo_fullscreen") {
+        break;
+    case EngineCommandId::FullScreen:
         out = request("\"cycle\",\"fullscreen\"");
-    } else if (name == "get_time_length") {
+        break;
+    case EngineCommandId::TimeLength:
         out = request("\"get_property\",\"duration\"", Reply::Length, true);
-    } else if (name == "get_time_pos") {
+        break;
+    case EngineCommandId::TimePosition:
         out = request("\"get_property\",\"time-pos\"", Reply::Position, true);
-    } else if (name == "stop") {
+        break;
+    case EngineCommandId::Stop:
         out = request("\"stop\"");
-    } else if (name == "quit") {
+        break;
+    case EngineCommandId::Quit:
         out = request(hasValue ? "\"quit\"," + std::to_string(long(value)) : "\"quit\"");
-    } else {
-        return {}; // no counterpart (menus, key events): MPlayer's own OSD
+        break;
+    case EngineCommandId::KeyDown:
+    case EngineCommandId::ShowMenu:
+    case EngineCommandId::HideMenu:
+        return {}; // no counterpart: MPlayer's own OSD
     }
-    if (prefix == "pausing")
-        out += request("\"set_property\",\"pause\",true");
-    else if (prefix == "pausing_toggle")
-        out += request("\"cycle\",\"pause\"");
-    return out;
+    return out + pauseRequest(enginePauseChange(command->pause, prefix));
 }
 
 std::string MpvTranslator::statusRequest()
@@ -311,7 +324,7 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
             length = message.numberOf("data", length);
     } else if (name == "start-file") {
         if (std::exchange(endPending, false))
-            out += "EOF code: 1\n";
+            out += endLine();
         if (queuedEntries.erase(entry) > 0)
             nextQueued = false;
         const auto known = entries.find(entry);
@@ -325,10 +338,10 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
         stillStatus = 0;
         length = 0;
         countedLength = 0;
-        out += "Playing " + current + ".\n";
+        out += line(EngineOutput::playing) + current + line(EngineOutput::playingEnd, "\n");
     } else if (name == "idle") {
         if (std::exchange(endPending, false))
-            out += "EOF code: 1\n";
+            out += endLine();
     } else if (name == "file-loaded") {
         const long long id = nextId;
         send += request("\"get_property\",\"track-list\"", Reply::Tracks, true);
@@ -353,18 +366,18 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
             return;
         }
         if (played) {
-            out += "EOF code: 1\n";
+            out += endLine();
             return;
         }
         // Never started: refused, in the words the front-end knows, with mpv's reason.
         const std::string_view why = message.text("file_error", reason);
         std::string refusal;
         if (access(current.c_str(), F_OK) != 0)
-            refusal = "File not found: '" + current + "'";
+            refusal = line(EngineOutput::fileNotFound) + current + "'";
         else if (why == "unrecognized file format")
-            refusal = "Failed to recognize file format";
+            refusal = line(EngineOutput::unknownFormat);
         else
-            refusal = "No stream found";
+            refusal = line(EngineOutput::noStream);
         err += refusal + " (" + std::string(why) + ")\n";
     }
 }
@@ -393,17 +406,15 @@ void MpvTranslator::reply(Reply kind, const std::string &path, const JsonValue &
             // mpv, too, guesses a VBR MP3's length from its first frames.
             if (headerSent && !hasVideo && countedLength == 0)
                 countedLength = mpegAudioLength(current);
-            char line[64];
-            std::snprintf(line, sizeof line, "ANS_LENGTH=%.2f\n",
-                          countedLength > 0 && !hasVideo ? countedLength : data->number);
-            out += line;
+            out +=
+                correctedLengthReply(hasVideo ? 0 : countedLength, engineLengthReply(data->number));
         }
         break;
     case Reply::Position:
         if (success && data && data->type == JsonValue::Type::Number) {
-            char line[64];
-            std::snprintf(line, sizeof line, "ANS_TIME_POSITION=%.1f\n", data->number);
-            out += line;
+            char number[32];
+            std::snprintf(number, sizeof number, "%.1f\n", data->number);
+            out += line(engineCommand(EngineCommandId::TimePosition).reply) + number;
         }
         break;
     case Reply::Status:
@@ -439,32 +450,32 @@ void MpvTranslator::header(const JsonValue &tracks, std::string &out)
     // its own window inside by then: it takes the window's being shown for its
     // own, and would leave its own unmapped.
     std::string &lines = video && !restarted ? heldHeader : out;
-    char line[256];
+    char text[256];
     if (video) {
         const int w = int(video->numberOf("demux-w", 0)), h = int(video->numberOf("demux-h", 0));
         fps = video->numberOf("demux-fps", 0);
-        lines += "libavformat file format detected.\n";
-        std::snprintf(line, sizeof line, "VIDEO:  [%s]  %dx%d  24bpp  %.3f fps\n",
+        lines += "libavformat" + line(EngineOutput::formatDetected, "\n");
+        std::snprintf(text, sizeof text, "%s  [%s]  %dx%d  24bpp  %.3f fps\n",
+                      line(EngineOutput::video).c_str(),
                       std::string(video->text("codec", "?")).c_str(), w, h, fps);
-        lines += line;
+        lines += text;
     } else {
-        lines += "Audio file file format detected.\n";
+        lines += line(EngineOutput::audioFormat, "\n");
     }
     if (audio) {
-        std::snprintf(line, sizeof line, "AO: [%s] %dHz %dch s16le (2 bytes per sample)\n",
+        std::snprintf(text, sizeof text, "[%s] %dHz %dch s16le (2 bytes per sample)\n",
                       audioDriver.c_str(), int(audio->numberOf("demux-samplerate", 44100)),
                       int(audio->numberOf("demux-channel-count", 2)));
-        lines += line;
+        lines += line(EngineOutput::audioOut, text);
     }
     if (video) {
-        std::snprintf(line, sizeof line, "VO: [%s] %dx%d => %dx%d\n", videoDriver.c_str(),
-                      int(video->numberOf("demux-w", 0)), int(video->numberOf("demux-h", 0)),
-                      int(video->numberOf("demux-w", 0)), int(video->numberOf("demux-h", 0)));
-        lines += line;
+        const int w = int(video->numberOf("demux-w", 0)), h = int(video->numberOf("demux-h", 0));
+        std::snprintf(text, sizeof text, "[%s] %dx%d => %dx%d\n", videoDriver.c_str(), w, h, w, h);
+        lines += line(EngineOutput::videoOut, text);
     } else {
-        lines += "Video: no video\n";
+        lines += line(EngineOutput::noVideo, "\n");
     }
-    lines += "Starting playback...\n";
+    lines += line(EngineOutput::starting, "\n");
     headerSent = heldHeader.empty();
 }
 

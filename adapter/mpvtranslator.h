@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+enum class EnginePauseChange;
+
 // Speaks mpv's JSON IPC for the front-end, which speaks MPlayer's slave mode:
 // its command lines become IPC commands, each with a request id, and mpv's
 // events and replies become the lines MPlayer would print ("Playing ...",
@@ -49,6 +51,7 @@ protected:
     std::string request(const std::string &arguments, Reply reply = Reply::Position,
                         bool tracked = false);
     std::string load(const std::string &path, bool append, bool queued = false);
+    std::string pauseRequest(EnginePauseChange change);
     void event(const JsonValue &message, std::string &out, std::string &err, std::string &send);
     void reply(Reply kind, const std::string &path, const JsonValue &message, std::string &out);
     void header(const JsonValue &tracks, std::string &out);

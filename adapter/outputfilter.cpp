@@ -1,11 +1,12 @@
 #include "outputfilter.h"
 
+#include "enginecommands.h"
 #include "mpegaudiolength.h"
 
 #include <cstdio>
 #include <cstdlib>
 
-const char *const OutputFilter::audioHeader = "Audio file file format detected.";
+const char *const OutputFilter::audioHeader = EngineOutput::audioFormat.data();
 
 namespace {
 
@@ -30,15 +31,18 @@ std::string_view withoutEnd(std::string_view segment)
 // False for a piece that is no audio status.
 bool statusTimes(std::string_view piece, double &elapsed, double &length)
 {
-    if (!startsWith(piece, "A:"))
+    if (!startsWith(piece, EngineOutput::audioStatus))
         return false;
     const std::string text(piece.substr(0, 64));
+    const char *from = text.c_str() + EngineOutput::audioStatus.size();
     char *end = nullptr;
-    elapsed = std::strtod(text.c_str() + 2, &end);
-    if (end == text.c_str() + 2)
+    elapsed = std::strtod(from, &end);
+    if (end == from)
         return false;
-    const size_t of = text.find(" of ");
-    length = of == std::string::npos ? 0 : std::strtod(text.c_str() + of + 4, nullptr);
+    const size_t of = text.find(EngineOutput::statusLengthMark);
+    length = of == std::string::npos
+                 ? 0
+                 : std::strtod(text.c_str() + of + EngineOutput::statusLengthMark.size(), nullptr);
     return true;
 }
 
@@ -177,14 +181,15 @@ void OutputFilter::takeLine(std::string_view line, std::string &out)
     // The engine's verbose level, there for its end-of-file line, also lists its config lookups.
     if (startsWith(text, "get_path("))
         return;
-    if (startsWith(text, "Playing ")) {
+    if (startsWith(text, EngineOutput::playing)) {
         // A reply still being counted is the last medium's: it goes first, as
         // the engine gave it.
         releaseLength(out);
         ownAudioDemuxer = false;
         elapsedSeconds = -1;
     }
-    if (startsWith(text, "ANS_LENGTH=") && ownAudioDemuxer && !medium.empty()) {
+    if (startsWith(text, engineCommand(EngineCommandId::TimeLength).reply) && ownAudioDemuxer &&
+        !medium.empty()) {
         if (!lengthCounted && counter) {
             if (!counter->result(medium, MpegAudioCount::HeaderFirst, mediumLength)) {
                 // Counted off the relay's path; the reply waits for it, while
@@ -201,19 +206,15 @@ void OutputFilter::takeLine(std::string_view line, std::string &out)
             mediumLength = mpegAudioLength(medium);
             lengthCounted = true;
         }
-        if (mediumLength > 0) {
-            char reply[64];
-            std::snprintf(reply, sizeof reply, "ANS_LENGTH=%.2f\n", mediumLength);
-            passOn(reply, out);
-            return;
-        }
+        passOn(correctedLengthReply(mediumLength, line), out);
+        return;
     }
-    if (text == "Audio only file format detected.") {
+    if (text == EngineOutput::ownAudioFormat) {
         ownAudioDemuxer = true;
         passOn(std::string(audioHeader) + '\n', out);
         return;
     }
-    if (endsWith(text, " file format detected.")) {
+    if (endsWith(text, EngineOutput::formatDetected)) {
         // A header of a container that may or may not carry video.
         out += joinHeld();
         held.emplace_back(line);
@@ -234,12 +235,7 @@ void OutputFilter::takeCount(std::string &out)
         mediumLength = seconds;
         lengthCounted = true;
     }
-    if (seconds > 0) {
-        char reply[64];
-        std::snprintf(reply, sizeof reply, "ANS_LENGTH=%.2f\n", seconds);
-        line = reply;
-    }
-    passOn(line, out);
+    passOn(correctedLengthReply(seconds, line), out);
 }
 
 void OutputFilter::releaseLength(std::string &out)
@@ -267,10 +263,12 @@ void OutputFilter::passOn(std::string_view piece, std::string &out)
     }
     const std::string_view text = withoutEnd(piece);
     const bool isLine = piece.back() == '\n';
-    const bool video = isLine && startsWith(text, "VIDEO:");
-    const bool audioOnly = isLine && (text == "Video: no video" || startsWith(text, "AO: ") ||
-                                      text == "Starting playback...");
-    const bool givenUp = !isLine || startsWith(text, "Playing ") || startsWith(text, "Exiting...");
+    const bool video = isLine && startsWith(text, EngineOutput::video);
+    const bool audioOnly =
+        isLine && (text == EngineOutput::noVideo || startsWith(text, EngineOutput::audioOut) ||
+                   text == EngineOutput::starting);
+    const bool givenUp = !isLine || startsWith(text, EngineOutput::playing) ||
+                         startsWith(text, EngineOutput::exiting);
     held.emplace_back(piece);
     if (audioOnly)
         held.front() = std::string(audioHeader) + '\n';

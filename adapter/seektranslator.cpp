@@ -1,5 +1,6 @@
 #include "seektranslator.h"
 
+#include "enginecommands.h"
 #include "mpegaudiolength.h"
 
 #include <algorithm>
@@ -20,12 +21,23 @@ std::string_view firstWord(std::string_view line, size_t &end)
     return line.substr(start, end - start);
 }
 
+// The command a line names, or null.
+const EngineCommand *commandOf(std::string_view line, size_t &end)
+{
+    return findEngineCommand(firstWord(line, end));
+}
+
+bool is(const EngineCommand *command, EngineCommandId id)
+{
+    return command && command->id == id;
+}
+
 } // namespace
 
 bool SeekTranslator::seekTarget(std::string_view line, double elapsed, double &target)
 {
     size_t at = 0;
-    if (firstWord(line, at) != "seek")
+    if (!is(commandOf(line, at), EngineCommandId::Seek))
         return false;
     const std::string rest(line.substr(at));
     const char *text = rest.c_str();
@@ -37,9 +49,10 @@ bool SeekTranslator::seekTarget(std::string_view line, double elapsed, double &t
     const long type = std::strtol(text, &end, 10);
     if (end != text && *end != '\0' && *end != ' ' && *end != '\t' && *end != '\r' && *end != '\n')
         return false;
-    if (type == 2)
+    const std::optional<EngineSeekMode> mode = engineSeekMode(double(type));
+    if (mode == EngineSeekMode::Absolute)
         target = value;
-    else if (type == 0)
+    else if (mode == EngineSeekMode::Relative)
         target = std::max(elapsed, 0.0) + value;
     else
         return false; // a percentage, or no seek the engine knows
@@ -85,26 +98,26 @@ std::string SeekTranslator::rewrite(std::string_view lines, const std::string &m
         end = end == std::string_view::npos ? lines.size() : end + 1;
         const std::string_view line = lines.substr(start, end - start);
         size_t wordEnd = 0;
-        const std::string_view word = firstWord(line, wordEnd);
-        if (word == "loadlist" || word == "loadfile") {
+        const EngineCommand *command = commandOf(line, wordEnd);
+        if (is(command, EngineCommandId::LoadList) || is(command, EngineCommandId::LoadFile)) {
             // Whatever follows is for a medium the engine has yet to open; seeks
             // held for this one are of no use.
             held.clear();
             out.append(lines.substr(start));
             return out;
         }
-        if (word == "quit" || word == "stop")
+        if (is(command, EngineCommandId::Quit) || is(command, EngineCommandId::Stop))
             held.clear();
         // Behind a held seek, seeks wait too, in order; other commands go on.
-        if (word == "seek" && !held.empty()) {
+        const bool seek = is(command, EngineCommandId::Seek);
+        if (seek && !held.empty()) {
             held.append(line);
             start = end;
             continue;
         }
         double target = 0;
         const double from = lastTarget >= 0 ? lastTarget : elapsed;
-        double length =
-            word == "seek" && seekTarget(line, from, target) ? playableLength(mediumPath) : -1;
+        double length = seek && seekTarget(line, from, target) ? playableLength(mediumPath) : -1;
         if (std::isnan(length)) {
             // Still counting: a target short of what is counted so far goes now.
             const double sure = counter->progress(mediumPath, MpegAudioCount::EveryFrame);
@@ -119,9 +132,11 @@ std::string SeekTranslator::rewrite(std::string_view lines, const std::string &m
             target = std::clamp(target, 0.0, std::max(0.0, length - endMargin));
             lastTarget = target;
             lastSent = std::chrono::steady_clock::now();
-            char seek[48];
-            std::snprintf(seek, sizeof seek, "seek %.2f 2\n", target);
-            out += seek;
+            char text[48];
+            std::snprintf(text, sizeof text, "%.2f", target);
+            const std::string_view mode = engineSeekModeText(EngineSeekMode::Absolute);
+            out += std::string(engineCommand(EngineCommandId::Seek).name) + ' ' + text + ' ' +
+                   std::string(mode) + '\n';
         } else {
             out.append(line);
         }

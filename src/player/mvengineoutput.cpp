@@ -8,20 +8,29 @@
 
 namespace {
 
+QLatin1StringView word(std::string_view text)
+{
+    return QLatin1StringView(text.data(), qsizetype(text.size()));
+}
+
+QByteArrayView bytes(std::string_view text)
+{
+    return QByteArrayView(text.data(), qsizetype(text.size()));
+}
+
 // What the engine prints when it cannot play a medium, on standard output or
 // standard error.
-const char *const cannotPlayTexts[] = {
+const std::string_view cannotPlayTexts[] = {
     "av_open_input_stream() failed", // no demuxer of the library reads the file
     "moov atom not found",           // an .mp4 without its index: cut short, or not an .mp4
-    "File not found: '",             // the name the engine read does not exist
-    "Failed to recognize file format",
-    "No stream found",
+    EngineOutput::fileNotFound,      // the name the engine read does not exist
+    EngineOutput::unknownFormat,     EngineOutput::noStream,
 };
 
 bool isCannotPlayText(const QString &line)
 {
-    for (const char *text : cannotPlayTexts)
-        if (line.contains(QLatin1String(text)))
+    for (const std::string_view text : cannotPlayTexts)
+        if (line.contains(word(text)))
             return true;
     return false;
 }
@@ -106,7 +115,7 @@ bool isEndLine(const QByteArray &line)
     QByteArray text = line;
     while (text.endsWith('\n') || text.endsWith('\r'))
         text.chop(1);
-    return text.mid(text.lastIndexOf('\r') + 1).trimmed() == "EOF code: 1";
+    return text.mid(text.lastIndexOf('\r') + 1).trimmed() == bytes(EngineOutput::ended);
 }
 
 // The medium the engine says it plays in the first complete line from
@@ -120,9 +129,12 @@ QByteArray playingName(const QByteArray &buffer, qsizetype from)
     if (line.endsWith('\r'))
         line.chop(1);
     line.remove(0, line.lastIndexOf('\r') + 1);
-    if (!line.startsWith("Playing ") || !line.endsWith('.') || line.size() < 10)
+    const qsizetype head = qsizetype(EngineOutput::playing.size());
+    const qsizetype tail = qsizetype(EngineOutput::playingEnd.size());
+    if (!line.startsWith(bytes(EngineOutput::playing)) ||
+        !line.endsWith(bytes(EngineOutput::playingEnd)) || line.size() < head + tail + 1)
         return QByteArray();
-    return line.mid(8, line.size() - 9);
+    return line.mid(head, line.size() - head - tail);
 }
 
 // Seconds in an elapsed time such as "02.0", "01:15.4" or " 1:01:15.4".
@@ -273,27 +285,27 @@ void MvEngineOutput::readHeaderLine(const QByteArray &line, qint64 nowMs)
     noticeRefusal(outputLine, nowMs);
 
     const quint64 medium = generation;
-    if (outputLine == QLatin1String("Audio file file format detected.")) {
+    if (outputLine == word(EngineOutput::audioFormat)) {
         emit audioFileDetected();
-    } else if (outputLine.startsWith(QLatin1String("VIDEO:"))) {
+    } else if (outputLine.startsWith(word(EngineOutput::video))) {
         videoStream = true;
         emit videoStreamNamed();
     }
     if (generation != medium)
         return;
 
-    if (outputLine.contains(QLatin1String("file format detected.")))
+    if (outputLine.contains(word(EngineOutput::formatDetected)))
         emit lengthWanted();
 
-    if (outputLine.startsWith(QLatin1String("VO: ")) ||
-        outputLine.startsWith(QLatin1String("AO: "))) {
+    if (outputLine.startsWith(word(EngineOutput::videoOut)) ||
+        outputLine.startsWith(word(EngineOutput::audioOut))) {
         watchFrom(nowMs);
         startDue = -1;
         started = true;
         refusal.clear();
         // A stream the engine cannot decode is named all the same: it draws
         // only once playback starts.
-        emit playbackStarted(videoStream || outputLine.startsWith(QLatin1String("VO: ")));
+        emit playbackStarted(videoStream || outputLine.startsWith(word(EngineOutput::videoOut)));
     }
 }
 

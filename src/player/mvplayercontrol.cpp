@@ -315,7 +315,10 @@ void MvPlayerControl::queueNext(const QString &path)
     if (!writeMediaFile(nextMediaFile(), path))
         return;
     queuedNext = path;
-    sendCommand(commandText(EngineCommandId::LoadList).arg(nextMediaFile() + QStringLiteral(" 1")));
+    sendCommand(
+        commandText(EngineCommandId::LoadList)
+            .arg(nextMediaFile() + QLatin1StringView(engineAppendSuffix.data(),
+                                                     qsizetype(engineAppendSuffix.size()))));
 }
 
 // Whether the engine, or the adapter between it and the program, is stopped.
@@ -606,6 +609,12 @@ void MvPlayerControl::togglePause()
 
 void MvPlayerControl::seek(int value, int type)
 {
+    if (const std::optional<EngineSeekMode> mode = engineSeekMode(type))
+        seek(value, *mode);
+}
+
+void MvPlayerControl::seek(int value, EngineSeekMode mode)
+{
     if (!takesCommands())
         return;
     if (state == PlaybackState::Paused) {
@@ -616,8 +625,10 @@ void MvPlayerControl::seek(int value, int type)
         output->seeked(now());
     }
     armOutputTimer();
-    const QString command = commandText(EngineCommandId::Seek).arg(qlonglong(value));
-    sendCommand(type != 0 ? command.arg(qlonglong(type)) : command.arg(QString()));
+    const std::string_view modeText = engineSeekModeText(mode);
+    sendCommand(commandText(EngineCommandId::Seek)
+                    .arg(qlonglong(value))
+                    .arg(QLatin1StringView(modeText.data(), qsizetype(modeText.size()))));
 }
 
 void MvPlayerControl::toggleFullScreen()
@@ -695,12 +706,12 @@ bool MvPlayerControl::writeCurrentMediaFile(const QString &path)
 
 bool MvPlayerControl::writeMediaFile(const QString &targetPath, const QString &path)
 {
-    // The engine reads the file as a playlist: one path, one line, with white
-    // space trimmed from its ends.
-    QByteArray content = rawFileName(path);
-    if (content.contains('\n') || content.contains('\r') || content.trimmed() != content)
+    const QByteArray name = rawFileName(path);
+    const std::optional<std::string> text =
+        EngineHandOff::content(std::string_view(name.constData(), size_t(name.size())));
+    if (!text)
         return false;
-    content.append('\n');
+    const QByteArray content = QByteArray::fromStdString(*text);
 
     // /tmp is shared: write a private file beside it and rename it over the
     // name, which replaces whatever sits there (a planted link included)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/mvengineoutput.h"
+#include "protocol/enginecommands.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -46,6 +47,10 @@ public:
     bool endWasSaid() const { return output->endWasSaid(); }
     void quitPlayer();
     void togglePause();
+    // Seeks by `value` seconds, percent or to seconds, as `mode` says.
+    void seek(int value, EngineSeekMode mode);
+    // The same with the mode as its number (0 relative, 1 percent, 2 absolute);
+    // a number of no mode seeks nowhere.
     void seek(int value, int type);
     void toggleFullScreen();
     void toggleMute();

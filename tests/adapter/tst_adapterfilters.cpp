@@ -401,6 +401,11 @@ void TestAdapterFilters::commands_data()
     QTest::addRow("a medium queued after the current one is dropped")
         << QByteArray("loadlist /tmp/movara_curmedia.name.next 1\nloadfile /m/a.mp3 1\nquit\n")
         << QByteArray("quit\n");
+    QTest::addRow("a load that replaces, said so, goes on")
+        << QByteArray("loadlist /tmp/list 0\nloadlist /tmp/list 10\n")
+        << QByteArray("loadlist /tmp/list 0\nloadlist /tmp/list 10\n");
+    QTest::addRow("stop keeps the pause")
+        << QByteArray("stop\n") << QByteArray("pausing_keep_force stop\n");
     QTest::addRow("quit") << QByteArray("quit\n") << QByteArray("quit\n");
     QTest::addRow("already prefixed")
         << QByteArray("pausing_keep mute\n") << QByteArray("pausing_keep mute\n");

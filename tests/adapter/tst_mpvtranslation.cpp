@@ -51,9 +51,21 @@ void TestMpvTranslation::commands_data()
         << QByteArray("seek 10\n")
         << QByteArray("{\"command\":[\"seek\",10.000,\"relative\"],\"request_id\":1}\n"
                       "{\"command\":[\"set_property\",\"pause\",false],\"request_id\":2}\n");
+    QTest::addRow("relative seek as the program sends it")
+        << QByteArray("seek -15 \n")
+        << QByteArray("{\"command\":[\"seek\",-15.000,\"relative\"],\"request_id\":1}\n"
+                      "{\"command\":[\"set_property\",\"pause\",false],\"request_id\":2}\n");
     QTest::addRow("seek that keeps the pause")
         << QByteArray("pausing_keep_force seek 50 1")
         << QByteArray("{\"command\":[\"seek\",50.000,\"absolute-percent\"],\"request_id\":1}\n");
+    QTest::addRow("seek that toggles the pause")
+        << QByteArray("pausing_toggle seek 7 2\n")
+        << QByteArray("{\"command\":[\"seek\",7.000,\"absolute\"],\"request_id\":1}\n"
+                      "{\"command\":[\"cycle\",\"pause\"],\"request_id\":2}\n");
+    QTest::addRow("mute, paused after")
+        << QByteArray("pausing mute\n")
+        << QByteArray("{\"command\":[\"cycle\",\"mute\"],\"request_id\":1}\n"
+                      "{\"command\":[\"set_property\",\"pause\",true],\"request_id\":2}\n");
     // mpv's volume cubes: 50 % is 10 dB below full, as with MPlayer.
     QTest::addRow("absolute volume")
         << QByteArray("pausing_keep_force volume 50 100\n")
@@ -355,6 +367,9 @@ void TestMpvTranslation::commandLineMedia_data()
     QTest::newRow("a hand-off file with CRLF and a blank line")
         << QByteArray("/m/a.mp3\r\n\r\n/m/b.mp3") << QStringList{"-playlist", "@", "-fs"}
         << QByteArrayList{"/m/a.mp3", "/m/b.mp3"};
+    QTest::newRow("white space at the ends, a comment")
+        << QByteArray(" /m/a.mp3 \t\n# note\n\t/m/b c.mp3\n") << QStringList{"-playlist", "@"}
+        << QByteArrayList{"/m/a.mp3", "/m/b c.mp3"};
 }
 
 void TestMpvTranslation::commandLineMedia()

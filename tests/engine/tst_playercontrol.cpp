@@ -76,6 +76,8 @@ private slots:
     void unreadOutputStaysBounded();
     void currentMediaFileIsNotFollowedThroughLink();
     void nameThatIsNotUtf8();
+    void handOffFileReadsBackItsName_data();
+    void handOffFileReadsBackItsName();
     void nameThePlaylistCannotCarry_data();
     void nameThePlaylistCannotCarry();
     void silentEngineIsReplaced();
@@ -619,6 +621,11 @@ void TestPlayerControl::pauseAndSeekFlags_data()
         << true << QStringList{"seek 15 0"} << true << false << true << QStringList{"seek 15 "};
     QTest::addRow("seek back with type")
         << true << QStringList{"seek -30 2"} << true << false << true << QStringList{"seek -30 2"};
+    QTest::addRow("seek by percent")
+        << true << QStringList{"seek 40 1"} << true << false << true << QStringList{"seek 40 1"};
+    // A mode the engine does not know seeks nowhere, and ends no pause.
+    QTest::addRow("seek of no mode") << true << QStringList{"pause", "seek 15 7"} << false << true
+                                     << false << QStringList{"pause"};
     QTest::addRow("seek while paused") << true << QStringList{"pause", "seek -15 0"} << true
                                        << false << true << QStringList{"pause", "seek -15 "};
     // Only a pause the engine took counts: quitting is none.
@@ -880,11 +887,41 @@ void TestPlayerControl::nameThatIsNotUtf8()
     QCOMPARE(engine.entries(QStringLiteral("start")).size(), 1);
 }
 
+// What the program writes into the hand-off file, the adapter reads back as
+// the very name, and as its only medium.
+void TestPlayerControl::handOffFileReadsBackItsName_data()
+{
+    QTest::addColumn<QByteArray>("name");
+    QTest::addRow("spaces inside") << QByteArray("/media/My Music/a  b.mp3");
+    QTest::addRow("tab and hash inside") << QByteArray("/media/a\t#1.mp3");
+    QTest::addRow("not UTF-8") << QByteArray("/media/caf\xe9.mp3");
+    QTest::addRow("none: the queued medium taken back") << QByteArray();
+}
+
+void TestPlayerControl::handOffFileReadsBackItsName()
+{
+    QFETCH(QByteArray, name);
+    const std::optional<std::string> content = EngineHandOff::content(name.toStdString());
+    QVERIFY(content);
+    QTemporaryDir dir;
+    QFile file(dir.filePath(QStringLiteral("curmedia.name")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(QByteArray::fromStdString(*content));
+    file.close();
+    const std::string path = QFile::encodeName(file.fileName()).toStdString();
+    QCOMPARE(EngineHandOff::media(path), name.isEmpty()
+                                             ? std::vector<std::string>{}
+                                             : std::vector<std::string>{name.toStdString()});
+    QCOMPARE(EngineHandOff::firstMedium(path), name.toStdString());
+}
+
 void TestPlayerControl::nameThePlaylistCannotCarry_data()
 {
     QTest::addColumn<QString>("name"); // empty: a directory blocks the file
     QTest::addRow("two lines") << "/media/first line\n/media/second line";
     QTest::addRow("trailing space") << "/media/b.mp3 ";
+    QTest::addRow("leading tab") << "\t/media/b.mp3";
+    QTest::addRow("read as a comment") << "#b.mp3";
     QTest::addRow("directory at the file's path") << "";
 }
 
