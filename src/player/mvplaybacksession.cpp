@@ -230,7 +230,7 @@ void MvPlaybackSession::act(MvAction action)
     // Just after a resume, back means the medium's start.
     if ((action == MvAction::SeekBack || action == MvAction::Previous) && resume &&
         resume->takeStartOver()) {
-        playerControl->seek(0, 2);
+        playerControl->seek(0, EngineSeekMode::Absolute);
         emit seekedTo(0);
         return;
     }
@@ -252,7 +252,7 @@ void MvPlaybackSession::act(MvAction action)
     case MvAction::SeekBack:
     case MvAction::SeekForward: {
         const int by = action == MvAction::SeekForward ? seekStep : -seekStep;
-        playerControl->seek(by, 0);
+        playerControl->seek(by, EngineSeekMode::Relative);
         emit seekedBy(by);
         break;
     }
@@ -366,7 +366,7 @@ void MvPlaybackSession::gotLength(float length)
     const int at = resume ? resume->lengthKnown(length) : -1;
     if (at < 0 || !playerControl)
         return;
-    playerControl->seek(at, 2);
+    playerControl->seek(at, EngineSeekMode::Absolute);
     emit seekedTo(at);
     emit notice(Notice::ResumingAt, QString(), at);
 }
@@ -376,7 +376,7 @@ void MvPlaybackSession::seekTo(int seconds)
     if (!active || !playerControl)
         return;
     resume->userSeeked();
-    playerControl->seek(seconds, 2);
+    playerControl->seek(seconds, EngineSeekMode::Absolute);
     emit seekedTo(seconds);
 }
 
