@@ -208,8 +208,6 @@ void TestPlayerControl::missingEngineIsRetried()
     QVERIFY(!control.isPlaying());
     QVERIFY(!MvPlayerControl::isPaused());
     QCOMPARE(control.engineProcess(), nullptr);
-    QTest::qWait(50);
-    QCOMPARE(exited.count(), 0);
 
     QFile::remove(engine.dirPath + QStringLiteral("/mplayer"));
     QDir().rmdir(engine.dirPath + QStringLiteral("/mplayer"));
@@ -218,6 +216,8 @@ void TestPlayerControl::missingEngineIsRetried()
     QVERIFY(MvPlayerControl::isEngineRunning());
     QTRY_COMPARE(engine.stdinLines(), QStringList{QStringLiteral("volume 50 100")});
     QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("19 /media/b.mp3"));
+    // No failed start told of an exit, not even later on.
+    QCOMPARE(exited.count(), 0);
 }
 
 void TestPlayerControl::engineDeath_data()
@@ -267,7 +267,6 @@ void TestPlayerControl::engineDeath()
             control.quitPlayer();
     }
     QVERIFY(exited.wait(5000) || exited.count() == 1);
-    QTest::qWait(50);
     QCOMPARE(exited.count(), 1);
     QVERIFY(!MvPlayerControl::isEngineRunning());
     // A pause ends with the engine that took it.
@@ -285,6 +284,8 @@ void TestPlayerControl::engineDeath()
     QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("19 /media/next.mp3"));
     QTRY_VERIFY(engine.stdinLines().endsWith(QStringLiteral("volume 50 100")));
     QVERIFY(!engine.stdinLines().contains(QStringLiteral("vo_fullscreen")));
+    // The first engine's end was told once, even with the second one running.
+    QCOMPARE(exited.count(), 1);
 }
 
 void TestPlayerControl::headerBurstIsReadWhole_data()
@@ -691,7 +692,8 @@ void TestPlayerControl::pauseAndSeekFlags()
     if (withEngine) {
         QTRY_COMPARE(commandsAfterLaunch(engine), written);
     } else {
-        QTest::qWait(50);
+        // No command started an engine to take it.
+        QCOMPARE(control.engineProcess(), nullptr);
         QVERIFY(engine.log().isEmpty());
     }
 }
@@ -1042,6 +1044,7 @@ void TestPlayerControl::twoControllers()
     QFETCH(bool, firstGoesFirst);
     EngineFixture engine;
     QVERIFY(engine.installEngine());
+    // Statuses 20 ms apart: 65 of them outlast the watchdog's 1200 ms.
     engine.setScript("line " + audioOut + "\nstatus 1000 20\n");
     auto first = std::make_unique<ProbeControl>(nullptr, 50, 0);
     first->playFile(QStringLiteral("/media/a.mp3"));
@@ -1062,9 +1065,11 @@ void TestPlayerControl::twoControllers()
     QCOMPARE(::kill(pid_t(gonePid), 0), -1);
     QCOMPARE(errno, ESRCH);
 
-    // The other plays on with its own engine, fed by its own output.
+    // The other plays on with its own engine, fed by its own output for
+    // longer than the watchdog's silence.
     QVERIFY(MvPlayerControl::isEngineRunning());
-    QTest::qWait(1300);
+    QSignalSpy fed(stays.get(), &MvPlayerControl::signalTimeElapse);
+    QTRY_VERIFY_WITH_TIMEOUT(fed.count() >= 65, 15000);
     QVERIFY(MvPlayerControl::isIdleTimerActive());
     stays->togglePause();
     QVERIFY(MvPlayerControl::isPaused());

@@ -5,6 +5,7 @@
 
 #include "player/mvplayercontrol.h"
 #include "support/enginelog.h"
+#include "support/scopedenv.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -19,6 +20,7 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
 #include <unistd.h>
 
 // Reaches what the tests look at but the program does not offer. Its
@@ -55,8 +57,8 @@ public:
         dirPath = QDir(dir.path()).canonicalPath();
         logPath = dirPath + QStringLiteral("/engine.log");
         scriptPath = dirPath + QStringLiteral("/engine.script");
-        qputenv("MOVARA_ENGINE_LOG", QFile::encodeName(logPath));
-        qputenv("MOVARA_SCRIPT", QFile::encodeName(scriptPath));
+        engineLog.emplace("MOVARA_ENGINE_LOG", QFile::encodeName(logPath));
+        script.emplace("MOVARA_SCRIPT", QFile::encodeName(scriptPath));
         QDir::setCurrent(dirPath);
     }
     ~EngineFixture() { QDir::setCurrent(previousDir); }
@@ -102,6 +104,7 @@ public:
     QString logPath;
     QString scriptPath;
     QString previousDir;
+    std::optional<ScopedEnv> engineLog, script;
 };
 
 // Sends the process's stdout to a file while it lives, so that trace lines
