@@ -348,8 +348,8 @@ void TestPlayerControl::headerLine()
     QTRY_VERIFY(engine.hasEntry(QStringLiteral("out"), QStringLiteral("sync\\n")));
     QTRY_COMPARE(engine.stdinLines().contains(QStringLiteral("get_time_length")), asksLength);
     QTRY_COMPARE(MvPlayerControl::isIdleTimerActive(), startsWatchdog);
-    // What must not happen has had its chance.
-    QTest::qWait(100);
+    // What must not happen has had its chance: the line after has been read.
+    QTRY_VERIFY(outputTaken(control.engineProcess()));
     QCOMPARE(engine.stdinLines().contains(QStringLiteral("get_time_length")), asksLength);
     QCOMPARE(MvPlayerControl::isIdleTimerActive(), startsWatchdog);
     QCOMPARE(length.count(), 0);
@@ -386,7 +386,7 @@ void TestPlayerControl::lengthReply()
         QCOMPARE(spy.first().first().toFloat(), length);
     } else {
         QTRY_VERIFY(engine.hasEntry(QStringLiteral("out"), QStringLiteral("sync\\n")));
-        QTest::qWait(100);
+        QTRY_VERIFY(outputTaken(control.engineProcess()));
         QCOMPARE(spy.count(), 0);
     }
     QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
@@ -433,7 +433,7 @@ void TestPlayerControl::statusBurst()
     const QStringList expected = elapsed.isEmpty() ? QStringList() : QStringList{elapsed};
     QTRY_COMPARE(seen, expected);
     QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
-    QTest::qWait(100);
+    QTRY_VERIFY(outputTaken(control.engineProcess()));
     QCOMPARE(seen, expected);
     // Every burst is consumed and keeps the watchdog alive.
     QCOMPARE(control.engineProcess()->bytesAvailable(), 0);

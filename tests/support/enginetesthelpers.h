@@ -21,6 +21,7 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <optional>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 // Reaches what the tests look at but the program does not offer. Its
@@ -156,6 +157,31 @@ private:
     QString path;
     int saved = -1;
 };
+
+// Whether everything the engine has written so far is out of its pipe and
+// taken from the process's buffer: what it said has been heard.
+inline bool outputTaken(QProcess *engine)
+{
+    if (!engine || engine->bytesAvailable() > 0)
+        return false;
+    auto linkOf = [](const QByteArray &path) {
+        char target[64];
+        const ssize_t size = ::readlink(path.constData(), target, sizeof target);
+        return size > 0 ? QByteArray(target, int(size)) : QByteArray();
+    };
+    const QByteArray pipe = linkOf("/proc/" + QByteArray::number(engine->processId()) + "/fd/1");
+    if (!pipe.startsWith("pipe:"))
+        return false;
+    const QStringList ours =
+        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    for (const QString &fd : ours) {
+        if (linkOf("/proc/self/fd/" + fd.toLatin1()) != pipe)
+            continue;
+        int unread = -1;
+        return ::ioctl(fd.toInt(), FIONREAD, &unread) == 0 && unread == 0;
+    }
+    return false;
+}
 
 inline QByteArray currentMediaFileContent(const MvPlayerControl &control)
 {
