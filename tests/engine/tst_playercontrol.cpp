@@ -813,7 +813,7 @@ void TestPlayerControl::unreadOutputStaysBounded()
         control.togglePause();
         QTRY_VERIFY_WITH_TIMEOUT(
             engine.hasEntry(QStringLiteral("out"), QStringLiteral("replay ends")), 20000);
-        QTest::qWait(200);
+        QTRY_VERIFY(outputRead(control.engineProcess()));
         sample();
         // The newest output is kept, from a line boundary on.
         const QByteArray kept = control.engineProcess()->peek(16);

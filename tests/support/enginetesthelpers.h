@@ -158,11 +158,11 @@ private:
     int saved = -1;
 };
 
-// Whether everything the engine has written so far is out of its pipe and
-// taken from the process's buffer: what it said has been heard.
-inline bool outputTaken(QProcess *engine)
+// Whether everything the engine has written so far is out of its pipe, in
+// the process's buffer or gone from it.
+inline bool outputRead(QProcess *engine)
 {
-    if (!engine || engine->bytesAvailable() > 0)
+    if (!engine)
         return false;
     auto linkOf = [](const QByteArray &path) {
         char target[64];
@@ -181,6 +181,13 @@ inline bool outputTaken(QProcess *engine)
         return ::ioctl(fd.toInt(), FIONREAD, &unread) == 0 && unread == 0;
     }
     return false;
+}
+
+// Whether everything the engine has written so far is taken from the
+// process's buffer as well: what it said has been heard.
+inline bool outputTaken(QProcess *engine)
+{
+    return engine && engine->bytesAvailable() == 0 && outputRead(engine);
 }
 
 inline QByteArray currentMediaFileContent(const MvPlayerControl &control)
