@@ -59,6 +59,7 @@ void TestLcdSleep::initTestCase()
     secondLength.emplace("MOVARA_LCD_SECOND_MS", QByteArray::number(secondMs));
     clock.start();
 }
+
 void TestLcdSleep::init()
 {
     PM_setupLcdSleepTime(0);
