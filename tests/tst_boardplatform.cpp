@@ -2,6 +2,7 @@
 // environment, its backlights and panel blanking through sysfs.
 #include "platform/boarddisplay.h"
 #include "platform/boardpaths.h"
+#include "support/scopedenv.h"
 
 #include <QDir>
 #include <QFile>
@@ -56,9 +57,8 @@ void TestBoardPlatform::paths()
     QFETCH(QByteArray, value);
     QFETCH(QString, phonePath);
     QFETCH(QString, expected);
-    qputenv(variable.constData(), value);
+    const ScopedEnv root(variable.constData(), value);
     QCOMPARE(QString::fromStdString(boardPath(phonePath.toStdString())), expected);
-    qunsetenv(variable.constData());
 }
 
 void TestBoardPlatform::brightness_data()

@@ -1,10 +1,14 @@
 #include "platform/lcdsleeptimer.h"
 #include "platform/phonescreen.h"
 #include "platform/powermanagement.h"
+#include "support/scopedenv.h"
 
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QSignalSpy>
 #include <QTest>
+
+#include <optional>
 
 namespace {
 // One second of the sleep time lasts this long here (the program's knob for tests).
@@ -43,6 +47,7 @@ private:
 
     PhoneScreen *screen = nullptr;
     KeyCounter *focus = nullptr;
+    std::optional<ScopedEnv> secondLength;
     QElapsedTimer clock;
     qint64 lastInput = 0;
     // For each time the display went dark: how long after the last input.
@@ -51,7 +56,7 @@ private:
 
 void TestLcdSleep::initTestCase()
 {
-    qputenv("MOVARA_LCD_SECOND_MS", QByteArray::number(secondMs));
+    secondLength.emplace("MOVARA_LCD_SECOND_MS", QByteArray::number(secondMs));
     clock.start();
 }
 
@@ -115,16 +120,19 @@ void TestLcdSleep::darkAfterIdleAndLitByInput()
 
 void TestLcdSleep::inputPostponesTheDark()
 {
-    setSleepTime(2);
-    // Taps closer together than the sleep time, over several times its length.
-    for (int step = 0; step < 8; ++step) {
-        QTest::qWait(secondMs);
+    // The sleep time is six times the gap between taps, a margin a loaded
+    // machine keeps; the taps go on for four sleep times.
+    const int sleepSeconds = 6;
+    setSleepTime(sleepSeconds);
+    for (int step = 0; step < 4 * sleepSeconds; ++step) {
+        QTest::qWait(secondMs); // the gap between taps is what is tested
         tap();
+        QVERIFY(!screen->isDark());
     }
-    QTRY_VERIFY_WITH_TIMEOUT(screen->isDark(), 2000);
+    QTRY_VERIFY_WITH_TIMEOUT(screen->isDark(), 4000);
     for (qint64 ms : darkAfter)
-        QVERIFY2(ms >= 2 * shortestDark, qPrintable(QString::number(ms)));
-    QCOMPARE(LcdSleepTimer::instance()->sleepTime(), 2);
+        QVERIFY2(ms >= sleepSeconds * shortestDark, qPrintable(QString::number(ms)));
+    QCOMPARE(LcdSleepTimer::instance()->sleepTime(), sleepSeconds);
 }
 
 void TestLcdSleep::zeroKeepsLit()
@@ -134,8 +142,15 @@ void TestLcdSleep::zeroKeepsLit()
     // A new setting lights the display; 0 keeps it lit.
     setSleepTime(0);
     QVERIFY(!screen->isDark());
-    QTest::qWait(10 * secondMs);
+    // Timers fire in the order they fall due: by the time this one has, a
+    // timer kept from the old setting, or one of no length, has fired too.
+    QTimer later;
+    later.setSingleShot(true);
+    QSignalSpy fired(&later, &QTimer::timeout);
+    later.start(3 * secondMs);
+    QVERIFY(fired.wait());
     QVERIFY(!screen->isDark());
+    QCOMPARE(darkAfter.size(), 1);
 }
 
 QTEST_MAIN(TestLcdSleep)

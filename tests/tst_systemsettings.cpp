@@ -1,4 +1,5 @@
 #include "platform/systemsettings.h"
+#include "support/scopedenv.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -73,12 +74,8 @@ void TestSystemSettings::secondLength()
 {
     QFETCH(QByteArray, value);
     QFETCH(int, ms);
-    if (value.isNull())
-        qunsetenv("MOVARA_LCD_SECOND_MS");
-    else
-        qputenv("MOVARA_LCD_SECOND_MS", value);
+    const ScopedEnv length("MOVARA_LCD_SECOND_MS", value);
     QCOMPARE(lcdSecondLength(), ms);
-    qunsetenv("MOVARA_LCD_SECOND_MS");
 }
 
 QTEST_MAIN(TestSystemSettings)

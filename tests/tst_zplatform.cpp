@@ -5,6 +5,7 @@
 #include "platform/zmainwidget.h"
 #include "platform/zmessagebox.h"
 #include "platform/zpushbutton.h"
+#include "support/scopedenv.h"
 
 #include <QLabel>
 #include <QListWidget>
@@ -129,7 +130,7 @@ void TestZPlatform::videoSurfaceOnTopOnlyWhenFrameShowsNothing()
 
 void TestZPlatform::screenWindowIdExported()
 {
-    qunsetenv("MOVARA_SCREEN_WID");
+    const ScopedEnv exportedId("MOVARA_SCREEN_WID");
     ZMainWidget frame(QStringLiteral("Movara"), false);
     ZApplication::showMainWidget(&frame);
     const QByteArray exported = qgetenv("MOVARA_SCREEN_WID");

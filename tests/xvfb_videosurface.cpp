@@ -74,12 +74,12 @@ void TestVideoSurface::videoStaysVisibleInPlayMode()
     engine.start(QStringLiteral("mplayer"),
                  {"-vo", "x11", "-ao", "null", "-nosound", "-wid", QString::number(surface), clip});
     QVERIFY(engine.waitForStarted());
-    QTest::qWait(1500);
+    auto grab = [&] { return screen->screen()->grabWindow(screen->winId()).toImage(); };
+    QTRY_VERIFY_WITH_TIMEOUT(distinctColours(grab().copy(0, 80, 240, 160)) >= 6, 10000);
     // Our own repaints must not cover the picture.
-    window.mainWidget->update();
-    screen->update();
-    QTest::qWait(200);
-    const QImage shown = screen->screen()->grabWindow(screen->winId()).toImage();
+    window.mainWidget->repaint();
+    screen->repaint();
+    const QImage shown = grab();
     engine.kill();
     engine.waitForFinished();
     QCOMPARE(shown.size(), QSize(240, 320));

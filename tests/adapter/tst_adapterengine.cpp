@@ -216,8 +216,10 @@ void TestAdapterEngine::header()
     QVERIFY(!out.contains('\x1b'));
 
     // The engine has left the header behind: one status piece after another.
-    collect(300);
-    const QList<QByteArray> status = statusPieces(out, out.indexOf("Starting playback..."));
+    const qsizetype playing = out.indexOf("Starting playback...");
+    while (statusPieces(out, playing).size() < 3 && waitFor("\r", out.size(), 3000)) {
+    }
+    const QList<QByteArray> status = statusPieces(out, playing);
     QVERIFY(status.size() >= 3);
     for (const QByteArray &piece : status)
         QVERIFY2(piece.startsWith("A:"), piece.constData());

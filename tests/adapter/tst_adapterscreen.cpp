@@ -189,8 +189,16 @@ void TestAdapterScreen::drawsIntoThePhoneScreen()
         QTRY_VERIFY2_WITH_TIMEOUT((changed = changedSamples(before, grabScreen())) > samples / 2,
                                   qPrintable(QString::number(changed)), 10000);
     } else {
-        // What must not show has had its chance.
-        QTest::qWait(600);
+        // What must not show has had its chance: half a second has played.
+        static const QRegularExpression status(R"(A:\s*(\d+\.\d))");
+        auto playedSeconds = [&] {
+            double most = 0;
+            for (auto it = status.globalMatch(QString::fromLatin1(out)); it.hasNext();)
+                most = qMax(most, it.next().captured(1).toDouble());
+            return most;
+        };
+        QTRY_VERIFY2_WITH_TIMEOUT((out += adapter.readAllStandardOutput(), playedSeconds() >= 0.5),
+                                  out.constData(), 10000);
         changed = changedSamples(before, grabScreen());
     }
     QCOMPARE(topLevelWindows(), windowsBefore);

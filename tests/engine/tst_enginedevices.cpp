@@ -2,6 +2,7 @@
 // fake of the phone's devices (run with LD_PRELOAD).
 
 #include "support/enginetesthelpers.h"
+#include "support/scopedenv.h"
 
 #include "core/displaysettings.h"
 #include "core/displaysettingsseam.h"
@@ -46,6 +47,8 @@ private:
     QString logPath;
     QString configPath;
     QList<int> sleepTimes;
+    // The fake's settings, as the tests set them, and none from outside.
+    std::optional<ScopedEnv> deviceLog, devices, mixerState;
 };
 
 void TestEngineDevices::initTestCase()
@@ -54,14 +57,14 @@ void TestEngineDevices::initTestCase()
              "run with the device fake preloaded");
     logPath = dir.path() + QStringLiteral("/devices.log");
     configPath = dir.path() + QStringLiteral("/ezx_system.cfg");
-    qputenv("MOVARA_FAKE_DEVICE_LOG", QFile::encodeName(logPath));
+    deviceLog.emplace("MOVARA_FAKE_DEVICE_LOG", QFile::encodeName(logPath));
+    devices.emplace("MOVARA_FAKE_DEVICES");
+    mixerState.emplace("MOVARA_FAKE_MIXER_STATE");
     PM_setLcdSleepTimeListener([this](int seconds) { sleepTimes.append(seconds); });
 }
 
 void TestEngineDevices::init()
 {
-    qunsetenv("MOVARA_FAKE_DEVICES");
-    qunsetenv("MOVARA_FAKE_MIXER_STATE");
     QFile::remove(configPath);
     resetDisplaySettingsForTest(QFile::encodeName(configPath).constData());
     clearRequests();
@@ -189,13 +192,14 @@ void TestEngineDevices::brightnessGoesBeforeBacklight()
 
 void TestEngineDevices::missingDevicesChangeNothing()
 {
-    qputenv("MOVARA_FAKE_DEVICES", "missing");
+    std::optional<ScopedEnv> missing;
+    missing.emplace("MOVARA_FAKE_DEVICES", "missing");
     restoreDisplay();
     QCOMPARE(sleepTimes, QList<int>{30});
     QCOMPARE(requests(), QStringList{"open /dev/fb0 missing"});
 
     // Nothing was recorded: the backlight is still taken to be off.
-    qunsetenv("MOVARA_FAKE_DEVICES");
+    missing.reset();
     clearRequests();
     setBacklight(true, 25);
     QCOMPARE(requests(), backlightOnRequests);
@@ -226,10 +230,8 @@ void TestEngineDevices::mixerRoute()
 {
     QFETCH(QByteArray, state);
     QFETCH(QStringList, expected);
-    if (state == "missing")
-        qputenv("MOVARA_FAKE_DEVICES", "missing");
-    else
-        qputenv("MOVARA_FAKE_MIXER_STATE", state);
+    const bool missing = state == "missing";
+    const ScopedEnv fake(missing ? "MOVARA_FAKE_DEVICES" : "MOVARA_FAKE_MIXER_STATE", state);
     MvPlayerControl control(nullptr, 50, 0);
     QCOMPARE(requests(), expected);
 }

@@ -210,8 +210,6 @@ void TestPlayerControl::missingEngineIsRetried()
     QVERIFY(!control.isPlaying());
     QVERIFY(!MvPlayerControl::isPaused());
     QCOMPARE(control.engineProcess(), nullptr);
-    QTest::qWait(50);
-    QCOMPARE(exited.count(), 0);
 
     QFile::remove(engine.dirPath + QStringLiteral("/mplayer"));
     QDir().rmdir(engine.dirPath + QStringLiteral("/mplayer"));
@@ -220,6 +218,8 @@ void TestPlayerControl::missingEngineIsRetried()
     QVERIFY(MvPlayerControl::isEngineRunning());
     QTRY_COMPARE(engine.stdinLines(), QStringList{QStringLiteral("volume 50 100")});
     QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("19 /media/b.mp3"));
+    // No failed start told of an exit, not even later on.
+    QCOMPARE(exited.count(), 0);
 }
 
 void TestPlayerControl::engineDeath_data()
@@ -269,7 +269,6 @@ void TestPlayerControl::engineDeath()
             control.quitPlayer();
     }
     QVERIFY(exited.wait(5000) || exited.count() == 1);
-    QTest::qWait(50);
     QCOMPARE(exited.count(), 1);
     QVERIFY(!MvPlayerControl::isEngineRunning());
     // A pause ends with the engine that took it.
@@ -287,6 +286,8 @@ void TestPlayerControl::engineDeath()
     QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("19 /media/next.mp3"));
     QTRY_VERIFY(engine.stdinLines().endsWith(QStringLiteral("volume 50 100")));
     QVERIFY(!engine.stdinLines().contains(QStringLiteral("vo_fullscreen")));
+    // The first engine's end was told once, even with the second one running.
+    QCOMPARE(exited.count(), 1);
 }
 
 void TestPlayerControl::headerBurstIsReadWhole_data()
@@ -349,8 +350,8 @@ void TestPlayerControl::headerLine()
     QTRY_VERIFY(engine.hasEntry(QStringLiteral("out"), QStringLiteral("sync\\n")));
     QTRY_COMPARE(engine.stdinLines().contains(QStringLiteral("get_time_length")), asksLength);
     QTRY_COMPARE(MvPlayerControl::isIdleTimerActive(), startsWatchdog);
-    // What must not happen has had its chance.
-    QTest::qWait(100);
+    // What must not happen has had its chance: the line after has been read.
+    QTRY_VERIFY(outputTaken(control.engineProcess()));
     QCOMPARE(engine.stdinLines().contains(QStringLiteral("get_time_length")), asksLength);
     QCOMPARE(MvPlayerControl::isIdleTimerActive(), startsWatchdog);
     QCOMPARE(length.count(), 0);
@@ -387,7 +388,7 @@ void TestPlayerControl::lengthReply()
         QCOMPARE(spy.first().first().toFloat(), length);
     } else {
         QTRY_VERIFY(engine.hasEntry(QStringLiteral("out"), QStringLiteral("sync\\n")));
-        QTest::qWait(100);
+        QTRY_VERIFY(outputTaken(control.engineProcess()));
         QCOMPARE(spy.count(), 0);
     }
     QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
@@ -434,7 +435,7 @@ void TestPlayerControl::statusBurst()
     const QStringList expected = elapsed.isEmpty() ? QStringList() : QStringList{elapsed};
     QTRY_COMPARE(seen, expected);
     QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
-    QTest::qWait(100);
+    QTRY_VERIFY(outputTaken(control.engineProcess()));
     QCOMPARE(seen, expected);
     // Every burst is consumed and keeps the watchdog alive.
     QCOMPARE(control.engineProcess()->bytesAvailable(), 0);
@@ -698,7 +699,8 @@ void TestPlayerControl::pauseAndSeekFlags()
     if (withEngine) {
         QTRY_COMPARE(commandsAfterLaunch(engine), written);
     } else {
-        QTest::qWait(50);
+        // No command started an engine to take it.
+        QCOMPARE(control.engineProcess(), nullptr);
         QVERIFY(engine.log().isEmpty());
     }
 }
@@ -818,7 +820,7 @@ void TestPlayerControl::unreadOutputStaysBounded()
         control.togglePause();
         QTRY_VERIFY_WITH_TIMEOUT(
             engine.hasEntry(QStringLiteral("out"), QStringLiteral("replay ends")), 20000);
-        QTest::qWait(200);
+        QTRY_VERIFY(outputRead(control.engineProcess()));
         sample();
         // The newest output is kept, from a line boundary on.
         const QByteArray kept = control.engineProcess()->peek(16);
@@ -1079,6 +1081,7 @@ void TestPlayerControl::twoControllers()
     QFETCH(bool, firstGoesFirst);
     EngineFixture engine;
     QVERIFY(engine.installEngine());
+    // Statuses 20 ms apart: 65 of them outlast the watchdog's 1200 ms.
     engine.setScript("line " + audioOut + "\nstatus 1000 20\n");
     auto first = std::make_unique<ProbeControl>(nullptr, 50, 0);
     first->playFile(QStringLiteral("/media/a.mp3"));
@@ -1099,9 +1102,11 @@ void TestPlayerControl::twoControllers()
     QCOMPARE(::kill(pid_t(gonePid), 0), -1);
     QCOMPARE(errno, ESRCH);
 
-    // The other plays on with its own engine, fed by its own output.
+    // The other plays on with its own engine, fed by its own output for
+    // longer than the watchdog's silence.
     QVERIFY(MvPlayerControl::isEngineRunning());
-    QTest::qWait(1300);
+    QSignalSpy fed(stays.get(), &MvPlayerControl::signalTimeElapse);
+    QTRY_VERIFY_WITH_TIMEOUT(fed.count() >= 65, 15000);
     QVERIFY(MvPlayerControl::isIdleTimerActive());
     stays->togglePause();
     QVERIFY(MvPlayerControl::isPaused());

@@ -2,6 +2,7 @@
 // media made by ffmpeg for the test.
 
 #include "support/requiredtools.h"
+#include "support/scopedenv.h"
 #include "support/testmedia.h"
 
 #include "support/enginetesthelpers.h"
@@ -42,6 +43,7 @@ private slots:
 
 private:
     QTemporaryDir media;
+    std::optional<ScopedEnv> display;
 };
 
 void TestRealEngine::initTestCase()
@@ -49,7 +51,7 @@ void TestRealEngine::initTestCase()
     MOVARA_REQUIRE_TOOLS(QStringLiteral("ffmpeg"), engineUnderTest());
     // Headless: the adapter picks drivers that play in real time without a
     // display or a sound card.
-    qunsetenv("DISPLAY");
+    display.emplace("DISPLAY");
     QVERIFY(makeTestMedium(media.filePath(QStringLiteral("song.mp3")), false));
     QVERIFY(makeTestMedium(media.filePath(QStringLiteral("clip.avi")), true));
 }

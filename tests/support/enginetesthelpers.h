@@ -5,6 +5,7 @@
 
 #include "player/mvplayercontrol.h"
 #include "support/enginelog.h"
+#include "support/scopedenv.h"
 
 #include <QByteArray>
 #include <QDir>
@@ -19,6 +20,8 @@
 
 #include <cstdio>
 #include <fcntl.h>
+#include <optional>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 // Reaches what the tests look at but the program does not offer. Its
@@ -55,8 +58,8 @@ public:
         dirPath = QDir(dir.path()).canonicalPath();
         logPath = dirPath + QStringLiteral("/engine.log");
         scriptPath = dirPath + QStringLiteral("/engine.script");
-        qputenv("MOVARA_ENGINE_LOG", QFile::encodeName(logPath));
-        qputenv("MOVARA_SCRIPT", QFile::encodeName(scriptPath));
+        engineLog.emplace("MOVARA_ENGINE_LOG", QFile::encodeName(logPath));
+        script.emplace("MOVARA_SCRIPT", QFile::encodeName(scriptPath));
         QDir::setCurrent(dirPath);
     }
     ~EngineFixture() { QDir::setCurrent(previousDir); }
@@ -102,6 +105,7 @@ public:
     QString logPath;
     QString scriptPath;
     QString previousDir;
+    std::optional<ScopedEnv> engineLog, script;
 };
 
 // Sends the process's stdout to a file while it lives, so that trace lines
@@ -153,6 +157,38 @@ private:
     QString path;
     int saved = -1;
 };
+
+// Whether everything the engine has written so far is out of its pipe, in
+// the process's buffer or gone from it.
+inline bool outputRead(QProcess *engine)
+{
+    if (!engine)
+        return false;
+    auto linkOf = [](const QByteArray &path) {
+        char target[64];
+        const ssize_t size = ::readlink(path.constData(), target, sizeof target);
+        return size > 0 ? QByteArray(target, int(size)) : QByteArray();
+    };
+    const QByteArray pipe = linkOf("/proc/" + QByteArray::number(engine->processId()) + "/fd/1");
+    if (!pipe.startsWith("pipe:"))
+        return false;
+    const QStringList ours =
+        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+    for (const QString &fd : ours) {
+        if (linkOf("/proc/self/fd/" + fd.toLatin1()) != pipe)
+            continue;
+        int unread = -1;
+        return ::ioctl(fd.toInt(), FIONREAD, &unread) == 0 && unread == 0;
+    }
+    return false;
+}
+
+// Whether everything the engine has written so far is taken from the
+// process's buffer as well: what it said has been heard.
+inline bool outputTaken(QProcess *engine)
+{
+    return engine && engine->bytesAvailable() == 0 && outputRead(engine);
+}
 
 inline QByteArray currentMediaFileContent(const MvPlayerControl &control)
 {

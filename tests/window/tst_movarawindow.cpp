@@ -197,9 +197,9 @@ void WindowJourney::tapIntoClipsAndPlay(MovaraRun &run)
 {
     QVERIFY(run.window());
     QVERIFY(run.tap(rowTextX, firstRowY)); // the video root
-    QTest::qWait(tapGapMs);
+    QTest::qWait(tapGapMs);                // past the double-tap interval
     QVERIFY(run.tap(rowTextX, firstRowY)); // Clips
-    QTest::qWait(tapGapMs);
+    QTest::qWait(tapGapMs);                // past the double-tap interval
     QVERIFY(run.tap(rowTextX, firstRowY)); // a.avi
     QVERIFY(
         run.waitForLine(QStringLiteral("fileChanged : ") + clipsFolder + QStringLiteral("/a.avi")));
@@ -511,7 +511,7 @@ void TestMovaraRealEngine::playsRealMediaWithTheRealEngine()
     QVERIFY(run->start(work.path()));
     QVERIFY(run->window());
     QVERIFY(run->tap(rowTextX, firstRowY)); // the video root; Real is its second folder
-    QTest::qWait(tapGapMs);
+    QTest::qWait(tapGapMs);                 // past the double-tap interval
     QVERIFY(run->key(QStringLiteral("Down")));
     QVERIFY(run->key(QStringLiteral("Return")));
     QTest::qWait(300);
