@@ -18,7 +18,7 @@ namespace {
 
 const QString binDir = QStringLiteral(MOVARA_BIN_DIR);
 const int parts = 4;
-const int partSeconds = 2;
+const int partSeconds = 3;
 
 using PhoneGeometry::FirstRowY;
 using PhoneGeometry::RowHeight;
