@@ -8,9 +8,10 @@
 
 namespace {
 // The first medium plays for a second, the others through "loadlist" for a tenth.
-const QString script = QStringLiteral("on %1 => line AO: [null] ;; status 3 30 ;; line EOF code: 1\n"
-                                      "line AO: [null]\nstatus 30 30\nline EOF code: 1\n")
-                           .arg(QStringLiteral("loadlist /tmp/movara_curmedia.name"));
+const QString script =
+    QStringLiteral("on %1 => line AO: [null] ;; status 3 30 ;; line EOF code: 1\n"
+                   "line AO: [null]\nstatus 30 30\nline EOF code: 1\n")
+        .arg(QStringLiteral("loadlist /tmp/movara_curmedia.name"));
 } // namespace
 
 class TestPlaybackSession : public QObject
