@@ -28,18 +28,12 @@ void TestBoardPlatform::paths_data()
     QTest::addColumn<QString>("phonePath");
     QTest::addColumn<QString>("expected");
 
-    QTest::addRow("video root") << QByteArray("MOVARA_VIDEO_ROOT") << QByteArray("/srv/video")
-                                << "/ezxlocal/download/mystuff/MyPhotos"
-                                << "/srv/video";
     QTest::addRow("inside the card")
         << QByteArray("MOVARA_CARD_ROOT") << QByteArray("/media/sd") << "/mmc/mmca1/Music/a.mp3"
         << "/media/sd/Music/a.mp3";
     QTest::addRow("records") << QByteArray("MOVARA_SETTINGS_DIR") << QByteArray("/var/lib/m")
                              << "/ezx_user/download/appwrite/movara/resume"
                              << "/var/lib/m/resume";
-    QTest::addRow("configuration") << QByteArray("MOVARA_SYSTEM_CONFIG") << QByteArray("/etc/m.cfg")
-                                   << "/ezx_user/download/appwrite/setup/ezx_system.cfg"
-                                   << "/etc/m.cfg";
     QTest::addRow("a name that only begins like a root")
         << QByteArray("MOVARA_CARD_ROOT") << QByteArray("/media/sd") << "/mmc/mmca10/a.mp3"
         << "/mmc/mmca10/a.mp3";
@@ -67,7 +61,6 @@ void TestBoardPlatform::brightness_data()
     QTest::addColumn<int>("brightness");
     QTest::addColumn<QByteArray>("written");
 
-    QTest::addRow("a scale of 255") << 255 << 60 << QByteArray("153");
     QTest::addRow("on/off only, lit") << 1 << 60 << QByteArray("1");
     QTest::addRow("dimmest stays lit") << 7 << 1 << QByteArray("1");
     QTest::addRow("nought is off") << 7 << 0 << QByteArray("0");
