@@ -316,6 +316,13 @@ void TestBoard::boardRun()
     const QString script = guestDir + QStringLiteral("/run.sh");
     QFile run(script);
     QVERIFY(run.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    // A sanitizer build's options hold in the guest too.
+    QByteArray sanitizers;
+    for (const char *name : {"ASAN_OPTIONS", "UBSAN_OPTIONS"}) {
+        if (qEnvironmentVariableIsSet(name))
+            sanitizers += "export " + QByteArray(name) + "='" + qgetenv(name) + "'\n";
+    }
+    run.write(sanitizers);
     run.write(QStringLiteral(
                   "export PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/tmp\n"
                   "for m in bochs evdev snd-intel8x0; do modprobe $m; done\n"
