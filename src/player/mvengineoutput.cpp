@@ -454,7 +454,7 @@ void MvEngineOutput::tick(qint64 nowMs)
     }
     if (watch && nowMs - lastOutput > silence) {
         if (stalled && stalled()) {
-            // Stopped, not ended: once it runs again it has the whole silence.
+            // Stopped or busy, not ended: it has the whole silence again.
             watchFrom(nowMs);
             return;
         }

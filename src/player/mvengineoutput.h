@@ -27,7 +27,7 @@ public:
     explicit MvEngineOutput(QObject *parent = nullptr);
 
     // Silence after which a playing medium counts as ended, unless the engine
-    // answered the probe sent halfway through or is stopped.
+    // answered the probe sent halfway through or is stopped or busy.
     static constexpr int silence = 1200;
     // Most output kept waiting for its line end, per channel.
     static constexpr qsizetype maxUnread = 64 * 1024;
@@ -36,7 +36,8 @@ public:
     // engine has refused it.
     void setDeadlines(int start, int refusalSettle);
     // Whether the engine's process is stopped (a job-control stop, a
-    // debugger): its silence is no end, however long.
+    // debugger) or busy (a far seek, slow storage): its silence is no end,
+    // however long.
     void setStallCheck(std::function<bool()> check) { stalled = std::move(check); }
 
     // A medium was handed to the engine: what is buffered belongs to the one before.

@@ -138,7 +138,7 @@ MvPlayerControl::MvPlayerControl(QObject *parent, int volume, int windowId)
     connect(output, &MvEngineOutput::ended, this, &MvPlayerControl::slotIdleTimerShot);
     connect(output, &MvEngineOutput::probeWanted, this,
             [this] { sendCommand(commandText(EngineCommandId::TimePosition)); });
-    output->setStallCheck([this] { return engineStopped(); });
+    output->setStallCheck([this] { return engineBusyOrStopped(); });
 
     outputTimer = new QTimer(this);
     outputTimer->setSingleShot(true);
@@ -321,28 +321,30 @@ void MvPlayerControl::queueNext(const QString &path)
                                                      qsizetype(engineAppendSuffix.size()))));
 }
 
-// Whether the engine, or the adapter between it and the program, is stopped.
-bool MvPlayerControl::engineStopped() const
+// Whether the engine, or the adapter between it and the program, is stopped
+// or at work: on the processor (a far seek walking a file) or waiting for
+// storage. An engine that has really finished sleeps.
+bool MvPlayerControl::engineBusyOrStopped() const
 {
     if (!process || !engineRunning)
         return false;
     const qint64 pid = process->processId();
-    auto stopped = [](qint64 id) {
+    auto held = [](qint64 id) {
         QFile stat(QStringLiteral("/proc/%1/stat").arg(id));
         if (!stat.open(QIODevice::ReadOnly))
             return false;
         const QByteArray line = stat.read(512);
         const qsizetype close = line.lastIndexOf(')');
         const char state = close >= 0 && close + 2 < line.size() ? line.at(close + 2) : '?';
-        return state == 'T' || state == 't';
+        return std::strchr("TtRD", state) != nullptr;
     };
-    if (stopped(pid))
+    if (held(pid))
         return true;
     QFile children(QStringLiteral("/proc/%1/task/%1/children").arg(pid));
     if (!children.open(QIODevice::ReadOnly))
         return false;
     for (const QByteArray &child : children.readAll().split(' '))
-        if (!child.trimmed().isEmpty() && stopped(child.trimmed().toLongLong()))
+        if (!child.trimmed().isEmpty() && held(child.trimmed().toLongLong()))
             return true;
     return false;
 }

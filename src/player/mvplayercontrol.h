@@ -189,7 +189,7 @@ private:
     void claimCurrentMediaFile();
     QString nextMediaFile() const { return mediaFilePath + QStringLiteral(".next"); }
     bool followEngine(const QString &path);
-    bool engineStopped() const;
+    bool engineBusyOrStopped() const;
 
     // Reads the current engine's output. The timer fires at the latest
     // when its next deadline comes; output moves that later without it.

@@ -524,6 +524,8 @@ void TestPlayerControl::aliveEngineKeepsItsMedium_data()
                                         << 0;
     QTest::addRow("stopped for 2 s") << "line " + audioOut + "\nstatus 40 20\nline EOF code: 1\n"
                                      << 2000;
+    // A far seek or slow storage: deaf and mute, but working.
+    QTest::addRow("busy for 2.5 s") << "line " + audioOut + "\nbusy 2500\nline EOF code: 1\n" << 0;
 }
 
 void TestPlayerControl::aliveEngineKeepsItsMedium()

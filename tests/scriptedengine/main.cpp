@@ -13,6 +13,7 @@
 //   raw TEXT               TEXT as it is, in one write (several lines, "\r" ends)
 //   err TEXT               TEXT and "\n" to stderr
 //   sleep MS               wait, reading and answering commands meanwhile
+//   busy MS                work the processor, reading nothing meanwhile
 //   expect TEXT            wait until the stdin line TEXT arrives
 //   on TEXT => DIRECTIVE   whenever the stdin line TEXT arrives, run DIRECTIVE
 //   A ;; B                 A, then B (in an "on" rule too)
@@ -283,6 +284,10 @@ void run(const std::string &directive)
         emitOut(2, unescape(rest) + "\n");
     } else if (word == "sleep") {
         pumpStdin(std::atoll(rest.c_str()));
+    } else if (word == "busy") {
+        const long long until = nowMicros() + std::atoll(rest.c_str()) * 1000;
+        while (nowMicros() < until) {
+        }
     } else if (word == "expect") {
         const std::string wanted = unescape(rest);
         while (!pumpStdin(-1, &wanted)) {
