@@ -488,9 +488,3 @@ void MvEngineOutput::cancelStart()
 {
     startDue = -1;
 }
-
-void MvEngineOutput::stopClocks()
-{
-    watch = false;
-    startDue = -1;
-}

@@ -52,7 +52,8 @@ public:
     void tick(qint64 nowMs);
     qint64 nextDeadline() const;
 
-    // The engine took a pause: no deadline runs.
+    // No deadline runs until the next medium or resume(): the engine took a
+    // pause, has gone, or a new medium is on its way.
     void hold();
     // The engine plays again, from a pause or a seek: a medium yet to start
     // gets its whole start deadline, a playing one is watched from now.
@@ -61,8 +62,6 @@ public:
     void seeked(qint64 nowMs);
     // The engine was told to quit: the medium can no longer fail to start.
     void cancelStart();
-    // No deadline runs until the next medium or resume().
-    void stopClocks();
     void stopWatching() { watch = false; }
 
     bool watching() const { return watch; }

@@ -261,7 +261,7 @@ void MvPlayerControl::playFile(const QString &path)
     }
     heldPick.clear();
     heldPickTimer->stop();
-    output->stopClocks();
+    output->hold();
     armOutputTimer();
     if (!pendingLaunch.isEmpty() || (engineRunning && stoppingEngine == process)) {
         // The engine is on its way out: the newest pick starts the next one.
@@ -509,7 +509,7 @@ int MvPlayerControl::launchPlayer(const QString &path)
 
 void MvPlayerControl::slotProcessExited()
 {
-    output->stopClocks();
+    output->hold();
     armOutputTimer();
     engineRunning = false;
     // A pick the user made while the engine was busy plays on a new one.
