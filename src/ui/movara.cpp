@@ -103,9 +103,9 @@ void Movara::setupWidget()
         });
         connect(session, &MvPlaybackSession::engineCreated, this, [this](MvPlayerControl *control) {
             playerControl = control;
-            connect(control, &MvPlayerControl::elapsedChanged, this, [this](const QString &text) {
+            connect(control, &MvPlayerControl::elapsedSecondsChanged, this, [this](int seconds) {
                 if (nowPlaying)
-                    nowPlaying->setElapsedText(text);
+                    nowPlaying->setElapsedSeconds(seconds);
             });
             connect(control, &MvPlayerControl::playbackStateChanged, this,
                     [this](MvPlayerControl::PlaybackState state) {

@@ -60,32 +60,6 @@ void MvNowPlayingView::hideEvent(QHideEvent *event)
     elapsedTimer.stop();
 }
 
-int MvNowPlayingView::secondsOf(const QString &text)
-{
-    int seconds = 0;
-    int field = 0;
-    int fields = 1;
-    bool digits = false;
-    // Hours come padded: " 1:01:15.4".
-    for (const QChar c : QStringView(text).trimmed()) {
-        if (c.isDigit() && c.unicode() < 0x80) {
-            if (field > 100000)
-                return -1;
-            field = field * 10 + (c.unicode() - '0');
-            digits = true;
-        } else if (c == QLatin1Char(':') && digits && ++fields <= 3) {
-            seconds = seconds * 60 + field;
-            field = 0;
-            digits = false;
-        } else if (c == QLatin1Char('.') && digits) {
-            break;
-        } else {
-            return -1;
-        }
-    }
-    return digits ? seconds * 60 + field : -1;
-}
-
 QString MvNowPlayingView::clockText(int seconds)
 {
     const int h = seconds / 3600;
@@ -145,11 +119,10 @@ void MvNowPlayingView::readElapsed()
         sleepLine = sleeping;
         update(QRect(0, SleepTop, width(), 18));
     }
-    const QString text = elapsedNow;
-    if (text == staleElapsed)
+    const int seconds = elapsedNow;
+    if (seconds == staleElapsed)
         return;
-    staleElapsed.clear();
-    const int seconds = secondsOf(text);
+    staleElapsed = -1;
     if (seconds < 0 || seconds == elapsed)
         return;
     // Only the digits and the part of the bar that change are repainted.

@@ -21,8 +21,8 @@ public:
 
     // A new medium: its name, its place (1-based) among `count` entries.
     void setMedium(const QString &name, int place, int count);
-    // The engine's latest elapsed-time text ("75.4", "01:15.4", "1:01:15.4").
-    void setElapsedText(const QString &text) { elapsedNow = text; }
+    // The engine's latest elapsed time in whole seconds; -1 for none yet.
+    void setElapsedSeconds(int seconds) { elapsedNow = seconds; }
     void setLength(float seconds);
     void setPaused(bool on);
     void showVolume(int volume);
@@ -47,8 +47,6 @@ public:
     // Where the name, time, bar, place, paused mark and volume are drawn.
     QRect textArea() const;
 
-    // Seconds in an elapsed-time text, or -1 when it holds none.
-    static int secondsOf(const QString &text);
     // "m:ss", or "h:mm:ss" from an hour on.
     static QString clockText(int seconds);
 
@@ -86,9 +84,9 @@ private:
     QFont markFont;
     QTimer volumeTimer;
     QTimer elapsedTimer;
-    QString elapsedNow = QStringLiteral("%1");
-    // The text as the medium started: the last medium's time until the engine says more.
-    QString staleElapsed;
+    int elapsedNow = -1;
+    // The time as the medium started: the last medium's until the engine says more.
+    int staleElapsed = -1;
     std::function<QString()> sleepSource;
     QString sleepLine;
 };
