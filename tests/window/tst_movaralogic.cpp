@@ -17,6 +17,7 @@
 #include "platform/zapplication.h"
 #include "platform/zmainwidget.h"
 #include "platform/zpushbutton.h"
+#include "player/mvplaybacksession.h"
 #include "player/mvplaymodes.h"
 #include "player/mvresumestore.h"
 #include "player/mvresumetracker.h"
@@ -366,7 +367,7 @@ void TestMovaraLogic::queuedEntryFollowsTheOrder()
     QCOMPARE(next.readAll(), QFile::encodeName(clipsFolder + "/b.avi\n"));
     next.close();
 
-    window->setSleepTimer(MvSleepTimer::EndOfFile);
+    window->playback()->setSleepTimer(MvSleepTimer::EndOfFile);
     QTRY_COMPARE(engine->stdinLines().count(queueCommand), 2);
     QVERIFY(next.open(QIODevice::ReadOnly));
     QCOMPARE(next.readAll(), QByteArray("\n"));
@@ -678,7 +679,7 @@ void TestMovaraLogic::resumesWhereStopped()
     QTRY_COMPARE(MvResumeStore(record).positionOf(medium), place);
 
     if (stop == QLatin1String("sleep"))
-        window->setSleepTimer(1);
+        window->playback()->setSleepTimer(1);
     else if (stop == QLatin1String("destroy"))
         window->destroy();
     else if (!ends)
