@@ -53,7 +53,6 @@ void Movara::destroy()
     if (session) {
         session->shutDown();
         playerControl = nullptr;
-        resume = nullptr;
     }
     traceLine("Movara::destroy()\n");
 }
@@ -79,7 +78,6 @@ void Movara::setupWidget()
     if (!session) {
         session = new MvPlaybackSession(
             [this] { return mainWidget ? static_cast<int>(mainWidget->winId()) : 0; }, this);
-        resume = session->resumeTracker();
         connect(session, &MvPlaybackSession::activeChanged, this, &Movara::setPlayMode);
         connect(session, &MvPlaybackSession::folderEntryPlays, this, [this](const QString &path) {
             if (fileBrowser)

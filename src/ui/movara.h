@@ -10,7 +10,6 @@ class MvNowPlayingView;
 class MvOptionsMenu;
 class MvPlaybackSession;
 class MvPlayerControl;
-class MvResumeTracker;
 
 // The program's one window: the browser in browse mode, full screen with the
 // phone's keys driving playback in play mode. What plays is the session's.
@@ -60,9 +59,8 @@ public slots:
 
 protected:
     MvFileBrowser *fileBrowser = nullptr;
-    // Views of the session's engine control and resume tracker.
+    // The session's engine control, once it has one.
     MvPlayerControl *playerControl = nullptr;
-    MvResumeTracker *resume = nullptr;
     bool playMode = false;
 
 private:

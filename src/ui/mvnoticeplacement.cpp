@@ -68,19 +68,22 @@ void MvNoticePlacement::show(MvPlaybackSession::Notice what, const QString &name
     const QString fitted = notice->fitted(name);
     switch (what) {
     case Notice::CannotPlay:
-        notice->showText(
-            more > 0
-                ? QCoreApplication::translate("Movara", "Cannot play %1 and %2 more").arg(fitted).arg(more)
-                : QCoreApplication::translate("Movara", "Cannot play %1").arg(fitted));
+        notice->showText(more > 0
+                             ? QCoreApplication::translate("Movara", "Cannot play %1 and %2 more")
+                                   .arg(fitted)
+                                   .arg(more)
+                             : QCoreApplication::translate("Movara", "Cannot play %1").arg(fitted));
         break;
     case Notice::NotFound:
-        notice->showText(
-            more > 0
-                ? QCoreApplication::translate("Movara", "Not found: %1 and %2 more").arg(fitted).arg(more)
-                : QCoreApplication::translate("Movara", "Not found: %1").arg(fitted));
+        notice->showText(more > 0
+                             ? QCoreApplication::translate("Movara", "Not found: %1 and %2 more")
+                                   .arg(fitted)
+                                   .arg(more)
+                             : QCoreApplication::translate("Movara", "Not found: %1").arg(fitted));
         break;
     case Notice::OnlyFirst:
-        notice->showText(QCoreApplication::translate("Movara", "Only the first %1 entries play").arg(name));
+        notice->showText(
+            QCoreApplication::translate("Movara", "Only the first %1 entries play").arg(name));
         break;
     case Notice::ResumingAt:
         notice->showText(QCoreApplication::translate("Movara", "Resuming at %1")

@@ -72,8 +72,9 @@ void MvOptions::addPlaybackEntries(MvOptionsMenu *menu)
         });
     menu->addEntry(
         [this] {
-            return session->isResumeEnabled() ? QCoreApplication::translate("Movara", "Resume: on")
-                                              : QCoreApplication::translate("Movara", "Resume: off");
+            return session->isResumeEnabled()
+                       ? QCoreApplication::translate("Movara", "Resume: on")
+                       : QCoreApplication::translate("Movara", "Resume: off");
         },
         [this] { session->setResumeEnabled(!session->isResumeEnabled()); });
     menu->addEntry(
@@ -87,8 +88,9 @@ void MvOptions::addPlaybackEntries(MvOptionsMenu *menu)
             const int minutes = session->sleepTimer()->minutes();
             if (minutes == MvSleepTimer::EndOfFile)
                 return QCoreApplication::translate("Movara", "Sleep timer: end of file");
-            return minutes > 0 ? QCoreApplication::translate("Movara", "Sleep timer: %1 min").arg(minutes)
-                               : QCoreApplication::translate("Movara", "Sleep timer: off");
+            return minutes > 0
+                       ? QCoreApplication::translate("Movara", "Sleep timer: %1 min").arg(minutes)
+                       : QCoreApplication::translate("Movara", "Sleep timer: off");
         },
         [this] {
             // Off, 15, 30, 60 minutes, the end of the file, off again.

@@ -101,7 +101,6 @@ public:
     using Movara::fileBrowser;
     using Movara::Movara;
     using Movara::playerControl;
-    using Movara::resume;
 };
 } // namespace
 
@@ -314,7 +313,7 @@ void TestMovaraLogic::previousAndNextEntry()
 void TestMovaraLogic::quickNextKeepsThePlace()
 {
     const QString c = clipsFolder + QStringLiteral("/c.avi");
-    window->resume->records().stopped(c, 100, 600);
+    window->playback()->resumeTracker()->records().stopped(c, 100, 600);
     // Each medium opens at once and tells its length when asked.
     playFirstClip(QStringLiteral("on get_time_length => line ANS_LENGTH=600.00\n"
                                  "on %1 => line libavformat file format detected. ;; line VO: "
