@@ -13,6 +13,7 @@ class ZMainWidget;
 // now-playing view; once the engine draws a medium's picture, a medium that
 // cannot play is told over the picture, in a window of its own the picture
 // cannot cover. A notice up moves with the picture's start and end.
+// Its texts are translated as the window's, under "Movara".
 class MvNoticePlacement : public QObject
 {
     Q_OBJECT

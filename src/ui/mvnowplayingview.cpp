@@ -76,7 +76,7 @@ void MvNowPlayingView::follow(const MvPlaybackSession *session)
                     setPaused(state == MvPlayerControl::PlaybackState::Paused);
                 });
     });
-    // Worded with the window's texts.
+    // Translated as the window's texts.
     const MvSleepTimer *sleep = session->sleepTimer();
     setSleepSource([sleep] {
         if (sleep->stopsAtEnd())

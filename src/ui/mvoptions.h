@@ -12,6 +12,7 @@ class MvPlaybackSession;
 // What the options menu offers and does: in a folder of the browser, its
 // ticks and saving them as a playlist; always the play modes, resume and the
 // sleep timer, each worded as it stands; the last stopped medium to continue.
+// Its texts are translated as the window's, under "Movara".
 class MvOptions : public QObject
 {
     Q_OBJECT
