@@ -1,19 +1,15 @@
 #pragma once
 
-#include "player/mvplaybacksession.h"
 #include "widgets/mvmainwidget.h"
 
-#include <QPointer>
 #include <QString>
 
 class MvFileBrowser;
-class MvNotice;
+class MvNoticePlacement;
 class MvNowPlayingView;
 class MvOptionsMenu;
+class MvPlaybackSession;
 class MvPlayerControl;
-class MvResumeTracker;
-class MvSleepTimer;
-struct MvMediaTags;
 
 // The program's one window: the browser in browse mode, full screen with the
 // phone's keys driving playback in play mode. What plays is the session's.
@@ -45,14 +41,6 @@ public:
     MvOptionsMenu *options() const { return optionsMenu; }
     MvPlaybackSession *playback() const { return session; }
 
-    // For the options menu: resume on or off, the last stopped medium from
-    // its place (false when there is none), the sleep timer.
-    void setResumeEnabled(bool on);
-    bool isResumeEnabled() const;
-    bool continueLast();
-    void setSleepTimer(int minutes);
-    MvSleepTimer *sleepTimer() const;
-
 public slots:
     void mainMenuSelect(int) {}
     void CSTLeftButtonPressed() {}
@@ -71,33 +59,21 @@ public slots:
 
 protected:
     MvFileBrowser *fileBrowser = nullptr;
-    // Views of the session's engine control and resume tracker.
+    // The session's engine control, once it has one.
     MvPlayerControl *playerControl = nullptr;
-    MvResumeTracker *resume = nullptr;
     bool playMode = false;
 
 private:
-    void showNowPlaying(const QString &path);
-    void pictureStarted();
+    void showNowPlaying();
     void updateNowPlaying();
-    void cannotPlay(const QString &path);
-    void showNotice(MvPlaybackSession::Notice what, const QString &name, int more);
-    MvNotice *overPicture();
-    void moveNotice(MvNotice *from, MvNotice *to);
     void setupOptions();
-    void saveTicked();
-    void tagsRead(const MvMediaTags &tags);
 
     MvPlaybackSession *session = nullptr;
     MvOptionsMenu *optionsMenu = nullptr;
     // Program-drawn, in the frame: what plays while the engine draws no
     // picture, and short notices over whatever shows.
     MvNowPlayingView *nowPlaying = nullptr;
-    MvNotice *notice = nullptr;
-    // The notice over the engine's picture; the screen owns it.
-    QPointer<MvNotice> pictureNotice;
-    // The engine draws the current medium's picture.
-    bool pictureDrawn = false;
+    MvNoticePlacement *notices = nullptr;
 };
 
 bool isFullScreenLayout();

@@ -1,5 +1,13 @@
 #include "ui/mvnowplayingview.h"
 
+#include "core/rawfilename.h"
+#include "player/mvmediatags.h"
+#include "player/mvplaybacksession.h"
+#include "player/mvplayercontrol.h"
+#include "player/mvsleeptimer.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
 #include <QFontMetrics>
 #include <QPaintEvent>
 #include <QPainter>
@@ -46,6 +54,38 @@ MvNowPlayingView::MvNowPlayingView(QWidget *parent) : QWidget(parent)
     connect(&volumeTimer, &QTimer::timeout, this, [this] { update(volumeRect()); });
     elapsedTimer.setInterval(ElapsedReadMs);
     connect(&elapsedTimer, &QTimer::timeout, this, &MvNowPlayingView::readElapsed);
+}
+
+void MvNowPlayingView::follow(const MvPlaybackSession *session)
+{
+    connect(session, &MvPlaybackSession::mediumChanged, this, [this, session](const QString &path) {
+        setMedium(displayFileName(QFileInfo(path).fileName()), session->playQueue().current() + 1,
+                  session->playQueue().size());
+        // The playlist's own title wins over the medium's tags.
+        setGivenTitle(session->givenTitle(path));
+    });
+    connect(session, &MvPlaybackSession::lengthKnown, this, &MvNowPlayingView::setLength);
+    connect(session, &MvPlaybackSession::tagsRead, this, [this](const MvMediaTags &tags) {
+        setTags(tags.title, tags.artist, tags.album);
+        setCover(tags.cover);
+    });
+    connect(session, &MvPlaybackSession::engineCreated, this, [this](MvPlayerControl *control) {
+        connect(control, &MvPlayerControl::elapsedSecondsChanged, this,
+                &MvNowPlayingView::setElapsedSeconds);
+        connect(control, &MvPlayerControl::playbackStateChanged, this,
+                [this](MvPlayerControl::PlaybackState state) {
+                    setPaused(state == MvPlayerControl::PlaybackState::Paused);
+                });
+    });
+    // Translated as the window's texts.
+    const MvSleepTimer *sleep = session->sleepTimer();
+    setSleepSource([sleep] {
+        if (sleep->stopsAtEnd())
+            return QCoreApplication::translate("Movara", "Sleep at the end");
+        const int left = sleep->secondsLeft();
+        return left < 0 ? QString()
+                        : QCoreApplication::translate("Movara", "Sleep in %1").arg(clockText(left));
+    });
 }
 
 void MvNowPlayingView::showEvent(QShowEvent *event)

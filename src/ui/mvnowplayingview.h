@@ -8,6 +8,8 @@
 
 #include <functional>
 
+class MvPlaybackSession;
+
 // What plays while the engine draws no picture: the medium's name, elapsed
 // and total time, its place in the folder, a paused mark and, for a moment
 // after a change, the volume. Drawn by the program on black. While shown it
@@ -18,6 +20,10 @@ class MvNowPlayingView : public QWidget
 
 public:
     explicit MvNowPlayingView(QWidget *parent);
+
+    // Shows what `session` plays: the medium and its place, tags, length,
+    // elapsed time, the paused mark and the sleep timer.
+    void follow(const MvPlaybackSession *session);
 
     // A new medium: its name, its place (1-based) among `count` entries.
     void setMedium(const QString &name, int place, int count);

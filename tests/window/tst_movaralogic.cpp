@@ -17,6 +17,7 @@
 #include "platform/zapplication.h"
 #include "platform/zmainwidget.h"
 #include "platform/zpushbutton.h"
+#include "player/mvplaybacksession.h"
 #include "player/mvplaymodes.h"
 #include "player/mvresumestore.h"
 #include "player/mvresumetracker.h"
@@ -100,7 +101,6 @@ public:
     using Movara::fileBrowser;
     using Movara::Movara;
     using Movara::playerControl;
-    using Movara::resume;
 };
 } // namespace
 
@@ -313,7 +313,7 @@ void TestMovaraLogic::previousAndNextEntry()
 void TestMovaraLogic::quickNextKeepsThePlace()
 {
     const QString c = clipsFolder + QStringLiteral("/c.avi");
-    window->resume->records().stopped(c, 100, 600);
+    window->playback()->resumeTracker()->records().stopped(c, 100, 600);
     // Each medium opens at once and tells its length when asked.
     playFirstClip(QStringLiteral("on get_time_length => line ANS_LENGTH=600.00\n"
                                  "on %1 => line libavformat file format detected. ;; line VO: "
@@ -366,7 +366,7 @@ void TestMovaraLogic::queuedEntryFollowsTheOrder()
     QCOMPARE(next.readAll(), QFile::encodeName(clipsFolder + "/b.avi\n"));
     next.close();
 
-    window->setSleepTimer(MvSleepTimer::EndOfFile);
+    window->playback()->setSleepTimer(MvSleepTimer::EndOfFile);
     QTRY_COMPARE(engine->stdinLines().count(queueCommand), 2);
     QVERIFY(next.open(QIODevice::ReadOnly));
     QCOMPARE(next.readAll(), QByteArray("\n"));
@@ -678,7 +678,7 @@ void TestMovaraLogic::resumesWhereStopped()
     QTRY_COMPARE(MvResumeStore(record).positionOf(medium), place);
 
     if (stop == QLatin1String("sleep"))
-        window->setSleepTimer(1);
+        window->playback()->setSleepTimer(1);
     else if (stop == QLatin1String("destroy"))
         window->destroy();
     else if (!ends)

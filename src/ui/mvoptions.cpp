@@ -1,0 +1,125 @@
+#include "ui/mvoptions.h"
+
+#include "browser/mvfilebrowser.h"
+#include "core/mvplaylist.h"
+#include "core/rawfilename.h"
+#include "platform/boardpaths.h"
+#include "player/mvplaybacksession.h"
+#include "player/mvresumetracker.h"
+#include "player/mvsleeptimer.h"
+#include "ui/mvnotice.h"
+#include "ui/mvoptionsmenu.h"
+
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <utility>
+
+MvOptions::MvOptions(MvOptionsMenu *menu, MvPlaybackSession *session, MvFileBrowser *browser,
+                     MvNotice *notice, std::function<bool()> playMode)
+    : QObject(menu), session(session), browser(browser), notice(notice),
+      playMode(std::move(playMode))
+{
+    addBrowserEntries(menu);
+    addPlaybackEntries(menu);
+}
+
+void MvOptions::addBrowserEntries(MvOptionsMenu *menu)
+{
+    const auto inFolder = [this] { return !playMode() && browser && browser->depth != 0; };
+    menu->addEntry(
+        QCoreApplication::translate("Movara", "Play ticked"),
+        [this] { session->playFromStart(browser->tickedMedia()); }, inFolder);
+    menu->addEntry(
+        QCoreApplication::translate("Movara", "Tick all"), [this] { browser->setAllTicked(true); },
+        inFolder);
+    menu->addEntry(
+        QCoreApplication::translate("Movara", "Clear all"),
+        [this] { browser->setAllTicked(false); }, inFolder);
+    menu->addEntry(
+        QCoreApplication::translate("Movara", "Save ticked as playlist"), [this] { saveTicked(); },
+        inFolder);
+}
+
+void MvOptions::addPlaybackEntries(MvOptionsMenu *menu)
+{
+    menu->addEntry(
+        [this] {
+            return session->playQueue().isShuffle()
+                       ? QCoreApplication::translate("Movara", "Shuffle: on")
+                       : QCoreApplication::translate("Movara", "Shuffle: off");
+        },
+        [this] {
+            session->setModes(!session->playQueue().isShuffle(), session->playQueue().repeatMode());
+        });
+    menu->addEntry(
+        [this] {
+            switch (session->playQueue().repeatMode()) {
+            case MvPlayQueue::Repeat::One:
+                return QCoreApplication::translate("Movara", "Repeat: one");
+            case MvPlayQueue::Repeat::All:
+                return QCoreApplication::translate("Movara", "Repeat: all");
+            default:
+                return QCoreApplication::translate("Movara", "Repeat: off");
+            }
+        },
+        [this] {
+            const auto mode = session->playQueue().repeatMode();
+            session->setModes(session->playQueue().isShuffle(),
+                              mode == MvPlayQueue::Repeat::Off   ? MvPlayQueue::Repeat::One
+                              : mode == MvPlayQueue::Repeat::One ? MvPlayQueue::Repeat::All
+                                                                 : MvPlayQueue::Repeat::Off);
+        });
+    menu->addEntry(
+        [this] {
+            return session->isResumeEnabled()
+                       ? QCoreApplication::translate("Movara", "Resume: on")
+                       : QCoreApplication::translate("Movara", "Resume: off");
+        },
+        [this] { session->setResumeEnabled(!session->isResumeEnabled()); });
+    menu->addEntry(
+        QCoreApplication::translate("Movara", "Continue"), [this] { session->continueLast(); },
+        [this] {
+            return !playMode() && session->isResumeEnabled() &&
+                   !session->resumeTracker()->lastMedium().isEmpty();
+        });
+    menu->addEntry(
+        [this] {
+            const int minutes = session->sleepTimer()->minutes();
+            if (minutes == MvSleepTimer::EndOfFile)
+                return QCoreApplication::translate("Movara", "Sleep timer: end of file");
+            return minutes > 0
+                       ? QCoreApplication::translate("Movara", "Sleep timer: %1 min").arg(minutes)
+                       : QCoreApplication::translate("Movara", "Sleep timer: off");
+        },
+        [this] {
+            // Off, 15, 30, 60 minutes, the end of the file, off again.
+            static const int steps[] = {0, 15, 30, 60, MvSleepTimer::EndOfFile};
+            const int now = session->sleepTimer()->minutes();
+            int at = 0;
+            while (at < 5 && steps[at] != now)
+                ++at;
+            session->setSleepTimer(steps[(at + 1) % 5]);
+        });
+}
+
+void MvOptions::saveTicked()
+{
+    if (!browser || !notice)
+        return;
+    const QStringList media = browser->tickedMedia();
+    if (media.isEmpty()) {
+        notice->showText(QCoreApplication::translate("Movara", "Nothing is ticked"));
+        return;
+    }
+    const QString root = QString::fromStdString(boardPath(MvFileBrowser::mediaRoots[2].folder));
+    const QString saved = MvPlaylist::save(root, QFileInfo(browser->path()).fileName(), media);
+    notice->showText(saved.isEmpty()
+                         ? QCoreApplication::translate("Movara", "Cannot save the playlist")
+                         : QCoreApplication::translate("Movara", "Saved as %1")
+                               .arg(notice->fitted(displayFileName(QFileInfo(saved).fileName()))));
+    notice->raise();
+    // The playlists' own folder shows the new list at once.
+    if (!saved.isEmpty() && browser->path() == root)
+        browser->listDir(root, false);
+}

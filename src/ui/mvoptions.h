@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+
+class MvFileBrowser;
+class MvNotice;
+class MvOptionsMenu;
+class MvPlaybackSession;
+
+// What the options menu offers and does: in a folder of the browser, its
+// ticks and saving them as a playlist; always the play modes, resume and the
+// sleep timer, each worded as it stands; the last stopped medium to continue.
+// Its texts are translated as the window's, under "Movara".
+class MvOptions : public QObject
+{
+    Q_OBJECT
+
+public:
+    // Fills `menu`, which owns it; `playMode` tells whether the window plays.
+    MvOptions(MvOptionsMenu *menu, MvPlaybackSession *session, MvFileBrowser *browser,
+              MvNotice *notice, std::function<bool()> playMode);
+
+private:
+    void addBrowserEntries(MvOptionsMenu *menu);
+    void addPlaybackEntries(MvOptionsMenu *menu);
+    void saveTicked();
+
+    MvPlaybackSession *session;
+    MvFileBrowser *browser;
+    MvNotice *notice;
+    std::function<bool()> playMode;
+};
