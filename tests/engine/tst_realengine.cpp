@@ -10,6 +10,7 @@
 #include "platform/phonescreen.h"
 #include "platform/zapplication.h"
 #include "platform/zmainwidget.h"
+#include "player/mvplaybacksession.h"
 #include "ui/movara.h"
 #include "ui/mvnowplayingview.h"
 
