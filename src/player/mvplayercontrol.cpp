@@ -43,14 +43,6 @@ const unsigned long MIXER_READ_OUTPUT_STATE = 0x80044DED;
 const unsigned long MIXER_WRITE_OUTSRC = 0xC0044DFA;
 const unsigned long SOUND_MIXER_WRITE_OGAIN = 0xC0044D0D;
 
-// The controllers that exist, oldest first: the static views answer for the last.
-std::vector<const MvPlayerControl *> liveControllers;
-
-const MvPlayerControl *liveController()
-{
-    return liveControllers.empty() ? nullptr : liveControllers.back();
-}
-
 // Controllers of this process that use a hand-off file of their own.
 int ownMediaFiles = 0;
 
@@ -152,7 +144,6 @@ MvPlayerControl::MvPlayerControl(QObject *parent, int volume, int windowId)
     connect(heldPickTimer, &QTimer::timeout, this, &MvPlayerControl::releaseHeldPick);
 
     claimCurrentMediaFile();
-    liveControllers.push_back(this);
 }
 
 void MvPlayerControl::claimCurrentMediaFile()
@@ -204,7 +195,6 @@ MvPlayerControl::~MvPlayerControl()
     }
     if (mediaFileLock >= 0)
         ::close(mediaFileLock);
-    liveControllers.erase(std::find(liveControllers.begin(), liveControllers.end(), this));
 }
 
 void MvPlayerControl::setDeadlines(const Deadlines &next)
@@ -216,36 +206,6 @@ void MvPlayerControl::setDeadlines(const Deadlines &next)
 bool MvPlayerControl::ownIdleTimerActive() const
 {
     return output->watching();
-}
-
-bool MvPlayerControl::isEngineRunning()
-{
-    const MvPlayerControl *live = liveController();
-    return live && live->ownEngineRunning();
-}
-
-bool MvPlayerControl::isPaused()
-{
-    const MvPlayerControl *live = liveController();
-    return live && live->ownPaused();
-}
-
-bool MvPlayerControl::isIdleTimerActive()
-{
-    const MvPlayerControl *live = liveController();
-    return live && live->ownIdleTimerActive();
-}
-
-QString MvPlayerControl::elapsedTimeText()
-{
-    const MvPlayerControl *live = liveController();
-    return live ? live->ownElapsedTimeText() : QStringLiteral("%1");
-}
-
-QString MvPlayerControl::cannotPlayText()
-{
-    const MvPlayerControl *live = liveController();
-    return live ? live->ownCannotPlayText() : QString();
 }
 
 void MvPlayerControl::playFile(const QString &path)

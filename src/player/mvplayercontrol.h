@@ -15,8 +15,7 @@ class QTimerEvent;
 // The program's one link to the media engine: runs "./mplayer" in slave
 // mode, writes its commands and follows its output to learn when a medium
 // has started, how long it is and when it has stopped advancing. Each
-// controller has its own engine, timers and output reader; the static views
-// answer for the most recently made controller that still exists.
+// controller has its own engine, timers and output reader.
 class MvPlayerControl : public QObject
 {
     Q_OBJECT
@@ -108,15 +107,6 @@ public:
     // The elapsed time in seconds, audio or video; -1 before the first status.
     double ownElapsedSeconds() const { return output->elapsedSeconds(); }
     QString ownCannotPlayText() const { return output->refusalLine(); }
-    // The same for the newest controller, for callers that hold none.
-    static bool isEngineRunning();
-    static bool isPaused();
-    static bool isIdleTimerActive();
-    // The elapsed time taken from the latest status output, e.g. "01:15.4".
-    static QString elapsedTimeText();
-    // The engine's line that made the latest medium count as unplayable;
-    // empty when it was the start-up deadline.
-    static QString cannotPlayText();
 
     // Most output the controller leaves buffered and unread, per channel.
     static constexpr qint64 maxUnreadOutput = MvEngineOutput::maxUnread;

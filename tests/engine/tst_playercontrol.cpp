@@ -92,7 +92,6 @@ private slots:
 void TestPlayerControl::init()
 {
     PM_setupLcdSleepTime(-7);
-    QVERIFY(!MvPlayerControl::isEngineRunning());
 }
 
 void TestPlayerControl::launchesEngineWithFixedArguments()
@@ -103,10 +102,10 @@ void TestPlayerControl::launchesEngineWithFixedArguments()
     const QString path = QStringLiteral("/media/My Music/été 1.mp3");
     control.playFile(path);
 
-    QVERIFY(MvPlayerControl::isEngineRunning());
+    QVERIFY(control.ownEngineRunning());
     QVERIFY(control.isPlaying());
-    QVERIFY(!MvPlayerControl::isPaused());
-    QVERIFY(!MvPlayerControl::isIdleTimerActive());
+    QVERIFY(!control.ownPaused());
+    QVERIFY(!control.ownIdleTimerActive());
     QTRY_COMPARE(engine.stdinLines(), QStringList{QStringLiteral("volume 50 100")});
 
     const QStringList expected = {
@@ -146,7 +145,7 @@ void TestPlayerControl::secondFileGoesToRunningEngine()
                      audioOut + "\n");
     ProbeControl control(nullptr, 50, 0);
     control.playFile(QStringLiteral("/media/first.mp3"));
-    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+    QTRY_VERIFY(control.ownIdleTimerActive());
 
     const QString second = QStringLiteral("/media/zweite Datei – ä.ogg");
     QByteArray traced;
@@ -206,16 +205,16 @@ void TestPlayerControl::missingEngineIsRetried()
     for (int i = 0; i < 200; ++i)
         control.playFile(QStringLiteral("/media/a.mp3"));
     QCOMPARE(QDir(QStringLiteral("/proc/self/fd")).count(), descriptors);
-    QVERIFY(!MvPlayerControl::isEngineRunning());
+    QVERIFY(!control.ownEngineRunning());
     QVERIFY(!control.isPlaying());
-    QVERIFY(!MvPlayerControl::isPaused());
+    QVERIFY(!control.ownPaused());
     QCOMPARE(control.engineProcess(), nullptr);
 
     QFile::remove(engine.dirPath + QStringLiteral("/mplayer"));
     QDir().rmdir(engine.dirPath + QStringLiteral("/mplayer"));
     QVERIFY(engine.installEngine());
     control.playFile(QStringLiteral("/media/b.mp3"));
-    QVERIFY(MvPlayerControl::isEngineRunning());
+    QVERIFY(control.ownEngineRunning());
     QTRY_COMPARE(engine.stdinLines(), QStringList{QStringLiteral("volume 50 100")});
     QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("19 /media/b.mp3"));
     // No failed start told of an exit, not even later on.
@@ -260,7 +259,7 @@ void TestPlayerControl::engineDeath()
 
     control.playFile(QStringLiteral("/media/a.mp3"));
     if (!action.isEmpty()) {
-        QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+        QTRY_VERIFY(control.ownIdleTimerActive());
         if (action == QLatin1String("stop"))
             QCOMPARE(::kill(pid_t(control.engineProcess()->processId()), SIGSTOP), 0);
         if (action == QLatin1String("pause"))
@@ -270,10 +269,10 @@ void TestPlayerControl::engineDeath()
     }
     QVERIFY(exited.wait(5000) || exited.count() == 1);
     QCOMPARE(exited.count(), 1);
-    QVERIFY(!MvPlayerControl::isEngineRunning());
+    QVERIFY(!control.ownEngineRunning());
     // A pause ends with the engine that took it.
-    QVERIFY(!MvPlayerControl::isPaused());
-    QVERIFY(!MvPlayerControl::isIdleTimerActive());
+    QVERIFY(!control.ownPaused());
+    QVERIFY(!control.ownIdleTimerActive());
     QVERIFY(!control.isPlaying());
     QCOMPARE(PM_lcdSleepTime(), 30);
 
@@ -281,7 +280,7 @@ void TestPlayerControl::engineDeath()
     engine.setScript(QString());
     control.toggleFullScreen();
     control.playFile(QStringLiteral("/media/next.mp3"));
-    QVERIFY(MvPlayerControl::isEngineRunning());
+    QVERIFY(control.ownEngineRunning());
     QTRY_COMPARE(engine.entries(QStringLiteral("start")).size(), 2);
     QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("19 /media/next.mp3"));
     QTRY_VERIFY(engine.stdinLines().endsWith(QStringLiteral("volume 50 100")));
@@ -349,11 +348,11 @@ void TestPlayerControl::headerLine()
 
     QTRY_VERIFY(engine.hasEntry(QStringLiteral("out"), QStringLiteral("sync\\n")));
     QTRY_COMPARE(engine.stdinLines().contains(QStringLiteral("get_time_length")), asksLength);
-    QTRY_COMPARE(MvPlayerControl::isIdleTimerActive(), startsWatchdog);
+    QTRY_COMPARE(control.ownIdleTimerActive(), startsWatchdog);
     // What must not happen has had its chance: the line after has been read.
     QTRY_VERIFY(outputTaken(control.engineProcess()));
     QCOMPARE(engine.stdinLines().contains(QStringLiteral("get_time_length")), asksLength);
-    QCOMPARE(MvPlayerControl::isIdleTimerActive(), startsWatchdog);
+    QCOMPARE(control.ownIdleTimerActive(), startsWatchdog);
     QCOMPARE(length.count(), 0);
     QCOMPARE(picture.count(), line.startsWith(QLatin1String("VO: ")) ? 1 : 0);
 }
@@ -391,7 +390,7 @@ void TestPlayerControl::lengthReply()
         QTRY_VERIFY(outputTaken(control.engineProcess()));
         QCOMPARE(spy.count(), 0);
     }
-    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+    QTRY_VERIFY(control.ownIdleTimerActive());
 }
 
 void TestPlayerControl::statusBurst_data()
@@ -427,19 +426,19 @@ void TestPlayerControl::statusBurst()
     ProbeControl control(nullptr, 50, 0);
     QStringList seen;
     connect(&control, &MvPlayerControl::signalTimeElapse, this,
-            [&] { seen.append(MvPlayerControl::elapsedTimeText()); });
+            [&] { seen.append(control.ownElapsedTimeText()); });
     control.playFile(QStringLiteral("/media/a.mp3"));
 
     // A lone carriage return follows: it keeps the watchdog alive, no time.
     QTRY_VERIFY(engine.hasEntry(QStringLiteral("out"), QStringLiteral("\\r")));
     const QStringList expected = elapsed.isEmpty() ? QStringList() : QStringList{elapsed};
     QTRY_COMPARE(seen, expected);
-    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+    QTRY_VERIFY(control.ownIdleTimerActive());
     QTRY_VERIFY(outputTaken(control.engineProcess()));
     QCOMPARE(seen, expected);
     // Every burst is consumed and keeps the watchdog alive.
     QCOMPARE(control.engineProcess()->bytesAvailable(), 0);
-    QVERIFY(MvPlayerControl::isIdleTimerActive());
+    QVERIFY(control.ownIdleTimerActive());
 }
 
 void TestPlayerControl::watchdogFiresAfterSilence()
@@ -466,8 +465,8 @@ void TestPlayerControl::watchdogFiresAfterSilence()
     const double lastOutput = engine.lastEntryTime(QStringLiteral("out"));
     const double silence = double(firedAt) - lastOutput;
     QVERIFY2(silence >= 1199.0 && silence < 1600.0, qPrintable(QString::number(silence)));
-    QVERIFY(!MvPlayerControl::isIdleTimerActive());
-    QVERIFY(MvPlayerControl::isEngineRunning());
+    QVERIFY(!control.ownIdleTimerActive());
+    QVERIFY(control.ownEngineRunning());
 }
 
 void TestPlayerControl::engineEndLine_data()
@@ -538,7 +537,7 @@ void TestPlayerControl::aliveEngineKeepsItsMedium()
     ProbeControl control(nullptr, 50, 0);
     QSignalSpy ended(&control, &MvPlayerControl::endedCurrentMedia);
     control.playFile(QStringLiteral("/media/a.mp3"));
-    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+    QTRY_VERIFY(control.ownIdleTimerActive());
     if (stopMs > 0) {
         const pid_t pid = pid_t(control.engineProcess()->processId());
         ::kill(pid, SIGSTOP);
@@ -670,7 +669,7 @@ void TestPlayerControl::pauseAndSeekFlags()
     ProbeControl control(nullptr, 50, 0);
     if (withEngine) {
         control.playFile(QStringLiteral("/media/a.mp3"));
-        QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+        QTRY_VERIFY(control.ownIdleTimerActive());
     }
 
     for (const QString &operation : operations) {
@@ -693,8 +692,8 @@ void TestPlayerControl::pauseAndSeekFlags()
             control.quitPlayer();
     }
     QCOMPARE(control.isPlaying(), playing);
-    QCOMPARE(MvPlayerControl::isPaused(), paused);
-    QCOMPARE(MvPlayerControl::isIdleTimerActive(), watchdog);
+    QCOMPARE(control.ownPaused(), paused);
+    QCOMPARE(control.ownIdleTimerActive(), watchdog);
     QCOMPARE(control.isMenuShown(), operations.contains(QStringLiteral("menu 1")) &&
                                         !operations.contains(QStringLiteral("menu 0")));
 
@@ -818,7 +817,7 @@ void TestPlayerControl::unreadOutputStaysBounded()
 
     control.playFile(QStringLiteral("/media/a.mp3"));
     if (pause) {
-        QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+        QTRY_VERIFY(control.ownIdleTimerActive());
         control.togglePause();
         QTRY_VERIFY_WITH_TIMEOUT(
             engine.hasEntry(QStringLiteral("out"), QStringLiteral("replay ends")), 20000);
@@ -828,7 +827,7 @@ void TestPlayerControl::unreadOutputStaysBounded()
         const QByteArray kept = control.engineProcess()->peek(16);
         QCOMPARE(kept, QByteArray(16, 'l'));
     } else {
-        QTRY_VERIFY_WITH_TIMEOUT(MvPlayerControl::isIdleTimerActive(), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(control.ownIdleTimerActive(), 20000);
     }
     sample();
     ticker.stop();
@@ -854,7 +853,7 @@ void TestPlayerControl::currentMediaFileIsNotFollowedThroughLink()
     engine.setScript("line " + audioOut + "\n");
     ProbeControl control(nullptr, 50, 0);
     control.playFile(QStringLiteral("/media/a.mp3"));
-    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+    QTRY_VERIFY(control.ownIdleTimerActive());
     control.playFile(QStringLiteral("/media/b.mp3"));
 
     QFile file(victim);
@@ -939,7 +938,7 @@ void TestPlayerControl::nameThePlaylistCannotCarry()
     QSignalSpy exited(&control, &MvPlayerControl::processExited);
     QSignalSpy pauses(&control, &MvPlayerControl::pauseChanged);
     control.playFile(QStringLiteral("/media/a.mp3"));
-    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+    QTRY_VERIFY(control.ownIdleTimerActive());
     QTRY_COMPARE(engine.stdinLines().size(), 1);
     const QByteArray file = QFile::encodeName(engine.mediaFile());
     if (name.isEmpty()) {
@@ -957,10 +956,10 @@ void TestPlayerControl::nameThePlaylistCannotCarry()
     QCOMPARE(exited.count(), 0);
 
     // The new engine plays: nothing was paused, and the first pause is the engine's.
-    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
-    QVERIFY(!MvPlayerControl::isPaused());
+    QTRY_VERIFY(control.ownIdleTimerActive());
+    QVERIFY(!control.ownPaused());
     control.togglePause();
-    QVERIFY(MvPlayerControl::isPaused());
+    QVERIFY(control.ownPaused());
     QCOMPARE(pauses.count(), 1);
     QTRY_COMPARE(engine.stdinLines().mid(1), (QStringList{"quit", "volume 50 100", "pause"}));
 }
@@ -986,8 +985,8 @@ void TestPlayerControl::silentEngineIsReplaced()
     control.playFile(QStringLiteral("/media/c.mp3"));
     QTRY_COMPARE_WITH_TIMEOUT(engine.entries(QStringLiteral("start")).size(), 2, 5000);
     QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("19 /media/c.mp3"));
-    QVERIFY(MvPlayerControl::isEngineRunning());
-    QVERIFY(!MvPlayerControl::isPaused());
+    QVERIFY(control.ownEngineRunning());
+    QVERIFY(!control.ownPaused());
 }
 
 void TestPlayerControl::picksWhileTheEngineOpensAMedium_data()
@@ -1022,7 +1021,7 @@ void TestPlayerControl::picksWhileTheEngineOpensAMedium()
     QSignalSpy cannotPlay(&control, &MvPlayerControl::mediumCannotPlay);
     QSignalSpy ended(&control, &MvPlayerControl::endedCurrentMedia);
     control.playFile(QStringLiteral("/media/a.mp3"));
-    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+    QTRY_VERIFY(control.ownIdleTimerActive());
 
     for (int i = 0; i < 200; ++i)
         control.playFile(QStringLiteral("/media/%1.mp3").arg(i));
@@ -1049,7 +1048,7 @@ void TestPlayerControl::destroyWhileRunning()
     connect(control.get(), &MvPlayerControl::processExited, &listener, [&] { ++heard; });
     connect(control.get(), &MvPlayerControl::endedCurrentMedia, &listener, [&] { ++heard; });
     control->playFile(QStringLiteral("/media/a.mp3"));
-    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+    QTRY_VERIFY(control->ownIdleTimerActive());
     const qint64 pid = control->engineProcess()->processId();
     QVERIFY(pid > 0);
 
@@ -1067,8 +1066,6 @@ void TestPlayerControl::destroyWhileRunning()
     QCOMPARE(::kill(pid_t(pid), 0), -1);
     QCOMPARE(errno, ESRCH);
     QVERIFY(!engine.entries(QStringLiteral("exit")).size());
-    QVERIFY(!MvPlayerControl::isEngineRunning());
-    QVERIFY(!MvPlayerControl::isIdleTimerActive());
 }
 
 void TestPlayerControl::twoControllers_data()
@@ -1087,12 +1084,11 @@ void TestPlayerControl::twoControllers()
     engine.setScript("line " + audioOut + "\nstatus 1000 20\n");
     auto first = std::make_unique<ProbeControl>(nullptr, 50, 0);
     first->playFile(QStringLiteral("/media/a.mp3"));
-    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+    QTRY_VERIFY(first->ownIdleTimerActive());
     auto second = std::make_unique<ProbeControl>(nullptr, 50, 0);
-    // The newest controller answers the static views: it has not played yet.
-    QVERIFY(!MvPlayerControl::isEngineRunning());
+    QVERIFY(!second->ownEngineRunning());
     second->playFile(QStringLiteral("/media/b.mp3"));
-    QTRY_VERIFY(MvPlayerControl::isIdleTimerActive());
+    QTRY_VERIFY(second->ownIdleTimerActive());
 
     std::unique_ptr<ProbeControl> &gone = firstGoesFirst ? first : second;
     std::unique_ptr<ProbeControl> &stays = firstGoesFirst ? second : first;
@@ -1106,13 +1102,13 @@ void TestPlayerControl::twoControllers()
 
     // The other plays on with its own engine, fed by its own output for
     // longer than the watchdog's silence.
-    QVERIFY(MvPlayerControl::isEngineRunning());
+    QVERIFY(stays->ownEngineRunning());
     QSignalSpy fed(stays.get(), &MvPlayerControl::signalTimeElapse);
     QTRY_VERIFY_WITH_TIMEOUT(fed.count() >= 65, 15000);
-    QVERIFY(MvPlayerControl::isIdleTimerActive());
+    QVERIFY(stays->ownIdleTimerActive());
     stays->togglePause();
-    QVERIFY(MvPlayerControl::isPaused());
-    QVERIFY(!MvPlayerControl::isIdleTimerActive());
+    QVERIFY(stays->ownPaused());
+    QVERIFY(!stays->ownIdleTimerActive());
     auto paused = [&] {
         for (const EngineLogEntry &entry : engine.log())
             if (entry.pid == staysPid && entry.kind == QLatin1String("in") &&
@@ -1122,8 +1118,6 @@ void TestPlayerControl::twoControllers()
     };
     QTRY_VERIFY(paused());
     stays.reset();
-    QVERIFY(!MvPlayerControl::isEngineRunning());
-    QVERIFY(!MvPlayerControl::isPaused());
 }
 
 void TestPlayerControl::twoControllersHandOffTheirOwnMedia()

@@ -71,7 +71,7 @@ void TestRealEngine::playsTwoMediaAndQuits()
     QSignalSpy exited(&control, &MvPlayerControl::processExited);
 
     control.playFile(media.filePath(QStringLiteral("song.mp3")));
-    QVERIFY(MvPlayerControl::isEngineRunning());
+    QVERIFY(control.ownEngineRunning());
     QVERIFY(ended.wait(15000));
     QCOMPARE(length.size(), 1);
     QVERIFY2(qAbs(length.first().first().toFloat() - 3.0f) <= 0.2f,
@@ -89,7 +89,7 @@ void TestRealEngine::playsTwoMediaAndQuits()
     control.quitPlayer();
     QVERIFY(exited.wait(10000));
     QCOMPARE(exited.size(), 1);
-    QVERIFY(!MvPlayerControl::isEngineRunning());
+    QVERIFY(!control.ownEngineRunning());
 }
 
 // The whole window on the phone's video root: Previous past a file that
@@ -125,24 +125,28 @@ void TestRealEngine::windowAcrossBrokenMediaAndANewEngine()
     QVERIFY(screen && view);
     QVERIFY(QTest::qWaitForWindowExposed(screen));
     auto press = [&](Qt::Key key) { QTest::keyClick(screen->windowHandle(), key); };
+    auto watching = [&] {
+        const MvPlayerControl *control = window.playback()->control();
+        return control && control->ownIdleTimerActive();
+    };
 
     // The video root, Flow, then its third file.
     for (Qt::Key key : {Qt::Key_Return, Qt::Key_Return, Qt::Key_Down, Qt::Key_Down, Qt::Key_Return})
         press(key);
     QCOMPARE(played(), QStringList{QStringLiteral("c two.mp3")});
-    QTRY_VERIFY_WITH_TIMEOUT(MvPlayerControl::isIdleTimerActive(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(watching(), 10000);
 
     // Previous reaches the broken file, and past it the one before.
     press(Qt::Key_F28);
     QTRY_COMPARE_WITH_TIMEOUT(played().size(), 3, 10000);
     QCOMPARE(played().mid(1), (QStringList{"b cut.mp3", "a one.mp3"}));
-    QTRY_VERIFY_WITH_TIMEOUT(MvPlayerControl::isIdleTimerActive(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(watching(), 10000);
 
     // Next skips it forwards; the file after needs a new engine.
     press(Qt::Key_F29);
     QTRY_COMPARE_WITH_TIMEOUT(played().size(), 5, 10000);
     QCOMPARE(played().mid(3), (QStringList{"b cut.mp3", "c two.mp3"}));
-    QTRY_VERIFY_WITH_TIMEOUT(MvPlayerControl::isIdleTimerActive(), 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(watching(), 10000);
     press(Qt::Key_F29);
     QCOMPARE(played().last(), QStringLiteral("d three.mp3 "));
     QTRY_VERIFY_WITH_TIMEOUT(elapsedSeconds(*window.playback()->control()) >= 2, 15000);
@@ -150,7 +154,7 @@ void TestRealEngine::windowAcrossBrokenMediaAndANewEngine()
 
     // Return pauses at once, and the view says so; again, and it plays on.
     press(Qt::Key_Return);
-    QVERIFY(MvPlayerControl::isPaused());
+    QVERIFY(window.playback()->control()->ownPaused());
     QVERIFY(view->isPausedShown());
     const int pausedAt = elapsedSeconds(*window.playback()->control());
     press(Qt::Key_Return);
