@@ -3,6 +3,7 @@
 // reports video, and the "Cannot play" notice.
 
 #include "support/enginetesthelpers.h"
+#include "support/startedwindow.h"
 
 #include "platform/phonescreen.h"
 #include "platform/zapplication.h"
@@ -28,14 +29,12 @@ void TestPlayScreen::showsWhatPlays()
                      engine.mediaFile() +
                      " => line VIDEO:  [MP4V] 320x240 ;; line VO: [x11] 240x320 ;; status 100 100\n"
                      "line Audio file file format detected.\nline AO: [null] 44100Hz 2ch s16le\n"
-                     "status 100 100\n");
+                     "status 100 25\n");
     Movara window("Movara");
-    window.start();
-    PhoneScreen *screen = window.mainWidget->phoneScreen();
+    PhoneScreen *screen = startWindow(window);
     auto *view = window.mainWidget->findChild<MvNowPlayingView *>();
     auto *notice = window.mainWidget->findChild<MvNotice *>();
     QVERIFY(screen && view && notice);
-    QVERIFY(QTest::qWaitForWindowExposed(screen));
 
     // Sound alone: the view, with the name and the time as it passes.
     window.fileChanged(QStringLiteral("/media/Song one.mp3"));
@@ -100,13 +99,11 @@ void TestPlayScreen::asksItsOwnController()
     EngineFixture engine;
     QVERIFY(engine.installEngine());
     engine.setScript("line Audio file file format detected.\nline AO: [null] 44100Hz 2ch s16le\n"
-                     "status 100 100\n");
+                     "status 100 25\n");
     Movara window("Movara");
-    window.start();
-    PhoneScreen *screen = window.mainWidget->phoneScreen();
+    PhoneScreen *screen = startWindow(window);
     auto *view = window.mainWidget->findChild<MvNowPlayingView *>();
     QVERIFY(screen && view);
-    QVERIFY(QTest::qWaitForWindowExposed(screen));
     window.fileChanged(QStringLiteral("/media/Song one.mp3"));
     QTRY_COMPARE_WITH_TIMEOUT(view->timeText(), QStringLiteral("0:01"), 5000);
 

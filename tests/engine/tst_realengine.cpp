@@ -6,6 +6,7 @@
 #include "support/testmedia.h"
 
 #include "support/enginetesthelpers.h"
+#include "support/startedwindow.h"
 
 #include "platform/phonescreen.h"
 #include "platform/zapplication.h"
@@ -121,11 +122,9 @@ void TestRealEngine::windowAcrossBrokenMediaAndANewEngine()
         return names;
     };
     Movara window("Movara");
-    window.start();
-    PhoneScreen *screen = window.mainWidget->phoneScreen();
+    PhoneScreen *screen = startWindow(window);
     auto *view = window.mainWidget->findChild<MvNowPlayingView *>();
     QVERIFY(screen && view);
-    QVERIFY(QTest::qWaitForWindowExposed(screen));
     auto press = [&](Qt::Key key) { QTest::keyClick(screen->windowHandle(), key); };
 
     // The video root, Flow, then its third file.

@@ -6,6 +6,7 @@
 
 #include "support/enginetesthelpers.h"
 #include "support/requiredtools.h"
+#include "support/startedwindow.h"
 
 #include "browser/mvfilebrowser.h"
 #include "core/mvplaylist.h"
@@ -186,10 +187,8 @@ void TestMovaraLogic::init()
     qputenv("MOVARA_SETTINGS_DIR", QFile::encodeName(QDir::currentPath()));
     capture = new StdoutCapture;
     window = new ProbeWindow("Movara");
-    window->start();
-    screen = PhoneScreen::of(window->mainWidget);
+    screen = startWindow(*window);
     QVERIFY(screen);
-    QVERIFY(QTest::qWaitForWindowActive(screen));
 }
 
 void TestMovaraLogic::cleanup()
