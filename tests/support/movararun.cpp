@@ -69,6 +69,8 @@ void MovaraRun::readOutput()
 
 int MovaraRun::lineCount()
 {
+    while (process.waitForReadyRead(0)) {
+    }
     readOutput();
     return static_cast<int>(output.size());
 }
