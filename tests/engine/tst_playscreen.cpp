@@ -12,6 +12,18 @@
 #include "ui/mvnotice.h"
 #include "ui/mvnowplayingview.h"
 
+#include <QRegularExpression>
+
+namespace {
+// The elapsed time the view shows, as "m:ss" before any length; -1 otherwise.
+int shownSeconds(const MvNowPlayingView *view)
+{
+    static const QRegularExpression clock(QStringLiteral("^0:([0-5][0-9])( / |$)"));
+    const QRegularExpressionMatch match = clock.match(view->timeText());
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+} // namespace
+
 class TestPlayScreen : public QObject
 {
     Q_OBJECT
@@ -29,7 +41,7 @@ void TestPlayScreen::showsWhatPlays()
                      engine.mediaFile() +
                      " => line VIDEO:  [MP4V] 320x240 ;; line VO: [x11] 240x320 ;; status 100 100\n"
                      "line Audio file file format detected.\nline AO: [null] 44100Hz 2ch s16le\n"
-                     "status 100 25\n");
+                     "status 100 50\n");
     Movara window("Movara");
     PhoneScreen *screen = startWindow(window);
     auto *view = window.mainWidget->findChild<MvNowPlayingView *>();
@@ -44,7 +56,8 @@ void TestPlayScreen::showsWhatPlays()
     QVERIFY(view->isVisible());
     QVERIFY(!screen->videoMode());
     QCOMPARE(view->nameText(), QStringLiteral("Song one.mp3"));
-    QTRY_COMPARE_WITH_TIMEOUT(view->timeText(), QStringLiteral("0:02 / 3:00"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(shownSeconds(view) >= 2, 5000);
+    QVERIFY2(view->timeText().endsWith(QLatin1String(" / 3:00")), qPrintable(view->timeText()));
     QTest::keyClick(screen->windowHandle(), Qt::Key_PageUp);
     QTest::keyClick(screen->windowHandle(), Qt::Key_Return);
     QVERIFY(view->isVolumeShown());
@@ -99,19 +112,20 @@ void TestPlayScreen::asksItsOwnController()
     EngineFixture engine;
     QVERIFY(engine.installEngine());
     engine.setScript("line Audio file file format detected.\nline AO: [null] 44100Hz 2ch s16le\n"
-                     "status 100 25\n");
+                     "status 100 50\n");
     Movara window("Movara");
     PhoneScreen *screen = startWindow(window);
     auto *view = window.mainWidget->findChild<MvNowPlayingView *>();
     QVERIFY(screen && view);
     window.fileChanged(QStringLiteral("/media/Song one.mp3"));
-    QTRY_COMPARE_WITH_TIMEOUT(view->timeText(), QStringLiteral("0:01"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(shownSeconds(view) >= 1, 5000);
 
     // A newer controller, idle and paused, is not the one the window plays with.
     MvPlayerControl other(nullptr, 50, 0);
     QTest::keyClick(screen->windowHandle(), Qt::Key_PageUp);
     QVERIFY(!view->isPausedShown());
-    QTRY_COMPARE_WITH_TIMEOUT(view->timeText(), QStringLiteral("0:03"), 5000);
+    const int before = shownSeconds(view);
+    QTRY_VERIFY_WITH_TIMEOUT(shownSeconds(view) >= before + 2, 5000);
     window.fileChanged(QStringLiteral("/media/Song two.mp3"));
     QVERIFY(window.isPlayMode());
     window.destroy();
