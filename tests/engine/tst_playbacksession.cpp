@@ -7,10 +7,10 @@
 #include <QCoreApplication>
 
 namespace {
-// The first medium plays for half a second, the others through "loadlist" for a tenth.
+// The first medium plays for a second, the others through "loadlist" for a tenth.
 const QString script =
     QStringLiteral("on %1 => line AO: [null] ;; status 3 30 ;; line EOF code: 1\n"
-                   "line AO: [null]\nstatus 15 30\nline EOF code: 1\n")
+                   "line AO: [null]\nstatus 30 30\nline EOF code: 1\n")
         .arg(QStringLiteral("loadlist /tmp/movara_curmedia.name"));
 } // namespace
 
