@@ -496,7 +496,7 @@ void TestPlayerControl::engineEndLine()
     QFETCH(bool, endsAtOnce);
     EngineFixture engine;
     QVERIFY(engine.installEngine());
-    engine.setScript(script + "status 20 30\n");
+    engine.setScript(script + "status 30 40\n");
     ProbeControl control(nullptr, 50, 0);
     qint64 endedAt = -1;
     int ended = 0;
@@ -506,8 +506,8 @@ void TestPlayerControl::engineEndLine()
     });
     control.playFile(QStringLiteral("/media/a.mp3"));
     QTRY_VERIFY_WITH_TIMEOUT(ended > 0, 8000);
-    // Every row's script writes 26 times; the comparison needs the last.
-    QTRY_COMPARE_WITH_TIMEOUT(engine.entries(QStringLiteral("out")).size(), 26, 5000);
+    // Every row's script writes 36 times; the comparison needs the last.
+    QTRY_COMPARE_WITH_TIMEOUT(engine.entries(QStringLiteral("out")).size(), 36, 5000);
     const double lastOutput = engine.lastEntryTime(QStringLiteral("out"));
     QCOMPARE(double(endedAt) < lastOutput, endsAtOnce);
     QCOMPARE(ended, 1);
