@@ -89,14 +89,6 @@ bool MovaraRun::waitForLine(const QString &line, int timeoutMs, int from)
     }
 }
 
-void MovaraRun::settle(int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired() && isRunning())
-        process.waitForReadyRead(qMax<qint64>(1, deadline.remainingTime()));
-    readOutput();
-}
-
 qulonglong MovaraRun::window()
 {
     if (!windowId)
