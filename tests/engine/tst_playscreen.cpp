@@ -3,6 +3,7 @@
 // reports video, and the "Cannot play" notice.
 
 #include "support/enginetesthelpers.h"
+#include "support/startedwindow.h"
 
 #include "platform/phonescreen.h"
 #include "platform/zapplication.h"
@@ -10,6 +11,18 @@
 #include "ui/movara.h"
 #include "ui/mvnotice.h"
 #include "ui/mvnowplayingview.h"
+
+#include <QRegularExpression>
+
+namespace {
+// The elapsed time the view shows, as "m:ss" before any length; -1 otherwise.
+int shownSeconds(const MvNowPlayingView *view)
+{
+    static const QRegularExpression clock(QStringLiteral("^0:([0-5][0-9])( / |$)"));
+    const QRegularExpressionMatch match = clock.match(view->timeText());
+    return match.hasMatch() ? match.captured(1).toInt() : -1;
+}
+} // namespace
 
 class TestPlayScreen : public QObject
 {
@@ -28,14 +41,12 @@ void TestPlayScreen::showsWhatPlays()
                      engine.mediaFile() +
                      " => line VIDEO:  [MP4V] 320x240 ;; line VO: [x11] 240x320 ;; status 100 100\n"
                      "line Audio file file format detected.\nline AO: [null] 44100Hz 2ch s16le\n"
-                     "status 100 100\n");
+                     "status 100 50\n");
     Movara window("Movara");
-    window.start();
-    PhoneScreen *screen = window.mainWidget->phoneScreen();
+    PhoneScreen *screen = startWindow(window);
     auto *view = window.mainWidget->findChild<MvNowPlayingView *>();
     auto *notice = window.mainWidget->findChild<MvNotice *>();
     QVERIFY(screen && view && notice);
-    QVERIFY(QTest::qWaitForWindowExposed(screen));
 
     // Sound alone: the view, with the name and the time as it passes.
     window.fileChanged(QStringLiteral("/media/Song one.mp3"));
@@ -45,7 +56,8 @@ void TestPlayScreen::showsWhatPlays()
     QVERIFY(view->isVisible());
     QVERIFY(!screen->videoMode());
     QCOMPARE(view->nameText(), QStringLiteral("Song one.mp3"));
-    QTRY_COMPARE_WITH_TIMEOUT(view->timeText(), QStringLiteral("0:02 / 3:00"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(shownSeconds(view) >= 2, 5000);
+    QVERIFY2(view->timeText().endsWith(QLatin1String(" / 3:00")), qPrintable(view->timeText()));
     QTest::keyClick(screen->windowHandle(), Qt::Key_PageUp);
     QTest::keyClick(screen->windowHandle(), Qt::Key_Return);
     QVERIFY(view->isVolumeShown());
@@ -100,21 +112,20 @@ void TestPlayScreen::asksItsOwnController()
     EngineFixture engine;
     QVERIFY(engine.installEngine());
     engine.setScript("line Audio file file format detected.\nline AO: [null] 44100Hz 2ch s16le\n"
-                     "status 100 100\n");
+                     "status 100 50\n");
     Movara window("Movara");
-    window.start();
-    PhoneScreen *screen = window.mainWidget->phoneScreen();
+    PhoneScreen *screen = startWindow(window);
     auto *view = window.mainWidget->findChild<MvNowPlayingView *>();
     QVERIFY(screen && view);
-    QVERIFY(QTest::qWaitForWindowExposed(screen));
     window.fileChanged(QStringLiteral("/media/Song one.mp3"));
-    QTRY_COMPARE_WITH_TIMEOUT(view->timeText(), QStringLiteral("0:01"), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(shownSeconds(view) >= 1, 5000);
 
     // A newer controller, idle and paused, is not the one the window plays with.
     MvPlayerControl other(nullptr, 50, 0);
     QTest::keyClick(screen->windowHandle(), Qt::Key_PageUp);
     QVERIFY(!view->isPausedShown());
-    QTRY_COMPARE_WITH_TIMEOUT(view->timeText(), QStringLiteral("0:03"), 5000);
+    const int before = shownSeconds(view);
+    QTRY_VERIFY_WITH_TIMEOUT(shownSeconds(view) >= before + 2, 5000);
     window.fileChanged(QStringLiteral("/media/Song two.mp3"));
     QVERIFY(window.isPlayMode());
     window.destroy();

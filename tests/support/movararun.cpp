@@ -69,6 +69,8 @@ void MovaraRun::readOutput()
 
 int MovaraRun::lineCount()
 {
+    while (process.waitForReadyRead(0)) {
+    }
     readOutput();
     return static_cast<int>(output.size());
 }
@@ -85,14 +87,6 @@ bool MovaraRun::waitForLine(const QString &line, int timeoutMs, int from)
             return false;
         process.waitForReadyRead(50);
     }
-}
-
-void MovaraRun::settle(int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired() && isRunning())
-        process.waitForReadyRead(qMax<qint64>(1, deadline.remainingTime()));
-    readOutput();
 }
 
 qulonglong MovaraRun::window()

@@ -30,8 +30,6 @@ public:
 
     // Waits until the program's stdout holds `line` (after `from` lines).
     bool waitForLine(const QString &line, int timeoutMs = 10000, int from = 0);
-    // Gives the program `ms` to print whatever it has to say.
-    void settle(int ms);
     QStringList lines() const { return output; }
     // Lines read so far, after taking in what the program has written.
     int lineCount();

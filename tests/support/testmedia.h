@@ -7,7 +7,7 @@
 // A real medium made by ffmpeg: a tone (3 s unless told), with a moving test
 // picture when withVideo. Long enough for the engine's start-up lines to be
 // read before it ends.
-inline bool makeTestMedium(const QString &path, bool withVideo, int seconds = 3)
+inline bool makeTestMedium(const QString &path, bool withVideo, double seconds = 3)
 {
     QStringList args = {QStringLiteral("-v"),
                         QStringLiteral("error"),

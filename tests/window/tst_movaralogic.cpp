@@ -6,6 +6,7 @@
 
 #include "support/enginetesthelpers.h"
 #include "support/requiredtools.h"
+#include "support/startedwindow.h"
 
 #include "browser/mvfilebrowser.h"
 #include "core/mvplaylist.h"
@@ -55,6 +56,7 @@ const QString playlistRoot = QStringLiteral("/ezxlocal/download/mystuff/MyPlayli
 const QString loadCommand = QStringLiteral("loadlist /tmp/movara_curmedia.name");
 // The next entry, queued once a medium plays.
 const QString queueCommand = QStringLiteral("loadlist /tmp/movara_curmedia.name.next 1");
+const QString endLine = QStringLiteral("line EOF code: 1");
 const QString header = QStringLiteral("line VIDEO:  [H264]  240x320  24bpp  25.000 fps\n"
                                       "line libavformat file format detected.\n"
                                       "line VO: [x11] 240x320 => 240x320 Planar YV12\n");
@@ -186,10 +188,8 @@ void TestMovaraLogic::init()
     qputenv("MOVARA_SETTINGS_DIR", QFile::encodeName(QDir::currentPath()));
     capture = new StdoutCapture;
     window = new ProbeWindow("Movara");
-    window->start();
-    screen = PhoneScreen::of(window->mainWidget);
+    screen = startWindow(*window);
     QVERIFY(screen);
-    QVERIFY(QTest::qWaitForWindowActive(screen));
 }
 
 void TestMovaraLogic::cleanup()
@@ -271,7 +271,7 @@ void TestMovaraLogic::keysWhilePlaying()
     QFETCH(QString, traceLine);
     QFETCH(QStringList, commands);
     // The engine takes a moment to quit, as a real one does.
-    playFirstClip(QStringLiteral("on quit => sleep 200 ;; exit 0\n") + header +
+    playFirstClip(QStringLiteral("on quit => sleep 50 ;; exit 0\n") + header +
                   QStringLiteral("status 100 100\n"));
     QTRY_VERIFY(engine->stdinLines().contains(queueCommand));
 
@@ -545,9 +545,10 @@ void TestMovaraLogic::wakingKeyDoesNothingElse()
 void TestMovaraLogic::playsAPlaylist()
 {
     QVERIFY(engine->installEngine());
-    engine->setScript(
-        QStringLiteral("on %1 => line VO: [x11] 240x320 ;; status 3 30\n").arg(loadCommand) +
-        header + QStringLiteral("status 3 30\n"));
+    // Each medium ends by the engine's word: the order is what counts here.
+    engine->setScript(QStringLiteral("on %1 => line VO: [x11] 240x320 ;; status 3 30 ;; %2\n")
+                          .arg(loadCommand, endLine) +
+                      header + QStringLiteral("status 3 30\n%1\n").arg(endLine));
     QVERIFY(QDir().mkpath(playlistRoot + QStringLiteral("/Sub")));
     for (const char *name : {"/Sub/r.avi", "/Sub/w.avi"}) {
         QFile file(playlistRoot + QLatin1String(name));
@@ -584,9 +585,10 @@ void TestMovaraLogic::playsAPlaylist()
 void TestMovaraLogic::clearedTickIsSkipped()
 {
     QVERIFY(engine->installEngine());
-    engine->setScript(
-        QStringLiteral("on %1 => line VO: [x11] 240x320 ;; status 3 30\n").arg(loadCommand) +
-        header + QStringLiteral("status 3 30\n"));
+    // Each medium ends by the engine's word: the order is what counts here.
+    engine->setScript(QStringLiteral("on %1 => line VO: [x11] 240x320 ;; status 3 30 ;; %2\n")
+                          .arg(loadCommand, endLine) +
+                      header + QStringLiteral("status 3 30\n%1\n").arg(endLine));
     openFirstRow(2);
     // A tap on b.avi's check box clears it; then a.avi is picked.
     tap(PhoneGeometry::CheckBoxX, PhoneGeometry::FirstRowY + PhoneGeometry::RowHeight);
