@@ -109,7 +109,9 @@ void TestSound::folderIsHeardWhole_data()
 void TestSound::folderIsHeardWhole()
 {
     QFETCH(QString, format);
-    QVERIFY(sound.startRecording(20));
+    // The sink plays 10 ms ahead, as a sound card's: what an engine still
+    // holds when it lets go of the server is heard missing.
+    QVERIFY(sound.startRecording(10));
 
     QProcessEnvironment env = sound.environment(QProcessEnvironment::systemEnvironment());
     env.remove("DISPLAY");
