@@ -90,12 +90,18 @@ QProcessEnvironment SoundServer::environment(QProcessEnvironment base) const
     return base;
 }
 
-bool SoundServer::startRecording()
+bool SoundServer::startRecording(int latencyMs)
 {
     recorder.setProgram(QStringLiteral("parec"));
-    recorder.setArguments({QStringLiteral("-d"), QStringLiteral("rec.monitor"),
-                           QStringLiteral("--format=s16le"), QStringLiteral("--rate=%1").arg(rate),
-                           QStringLiteral("--channels=2"), QStringLiteral("--raw")});
+    QStringList arguments{QStringLiteral("-d"),
+                          QStringLiteral("rec.monitor"),
+                          QStringLiteral("--format=s16le"),
+                          QStringLiteral("--rate=%1").arg(rate),
+                          QStringLiteral("--channels=2"),
+                          QStringLiteral("--raw")};
+    if (latencyMs > 0)
+        arguments << QStringLiteral("--latency-msec=%1").arg(latencyMs);
+    recorder.setArguments(arguments);
     recorder.setProcessEnvironment(environment(QProcessEnvironment::systemEnvironment()));
     recorder.setProcessChannelMode(QProcess::SeparateChannels);
     dieWithTest(recorder);
@@ -175,6 +181,7 @@ HeardSound HeardSound::of(const QByteArray &raw)
         }
         if (silentFrom >= 0 && i - silentFrom >= shortest) {
             heard.silences.append((i - silentFrom) * 1000.0 / SoundServer::rate);
+            heard.silencesAt.append(double(silentFrom - first - silent) / SoundServer::rate);
             silent += i - silentFrom;
             if (i - silentFrom >= SoundServer::rate / 20)
                 starts.append(i);
@@ -219,8 +226,10 @@ double HeardSound::totalSilence() const
 QString HeardSound::account() const
 {
     QStringList gaps;
-    for (double ms : silences)
-        gaps.append(QString::number(ms, 'f', 1));
+    for (qsizetype i = 0; i < silences.size(); ++i)
+        gaps.append(QStringLiteral("%1 at %2 s")
+                        .arg(silences.at(i), 0, 'f', 1)
+                        .arg(silencesAt.at(i), 0, 'f', 2));
     return QStringLiteral("heard %1 s, silences [%2] ms, loudest start %3 dB")
         .arg(heard, 0, 'f', 2)
         .arg(gaps.join(QStringLiteral(", ")))

@@ -24,7 +24,10 @@ public:
     // The environment in which a program plays to this server.
     QProcessEnvironment environment(QProcessEnvironment base) const;
 
-    bool startRecording();
+    // With a latency, the sink plays that far ahead of what is heard (as a
+    // sound card does) and the recording comes in that soon; without one, the
+    // server's own, about 2 s.
+    bool startRecording(int latencyMs = 0);
     // Records on until the last `ms` recorded are silent after some sound
     // (the sink's buffer has reached the recording), at most `limitMs`.
     bool awaitQuiet(int ms, int limitMs = 10000);
@@ -46,6 +49,8 @@ struct HeardSound
     // Each stretch of silence of 2 ms or more between the first and the last
     // sound, in milliseconds.
     QList<double> silences;
+    // Where each of them begins, in seconds of sound heard before it.
+    QList<double> silencesAt;
     // The loudest 0.1 s in the first half second after each start of sound
     // (the first, and after each silence of 50 ms or more), in dB against
     // the median 0.1 s of the whole.
