@@ -122,7 +122,7 @@ void TestBoard::boardRun()
     run.write(sanitizers);
     run.write(QStringLiteral(
                   "export PATH=/usr/sbin:/usr/bin:/sbin:/bin HOME=/tmp\n"
-                  "for m in bochs evdev snd-intel8x0; do modprobe $m; done\n"
+                  "for m in bochs evdev virtio_input snd-intel8x0; do modprobe $m; done\n"
                   "MOVARA_ENGINE_START_MS=60000 %1/movara-board --phone /tmp/phone --video "
                   "%2/video --audio %2/audio 2>&1\n"
                   "echo \"board-ended $?\"\n"
@@ -134,7 +134,7 @@ void TestBoard::boardRun()
     run.close();
 
     const QString wav = guest.workPath(QStringLiteral("sound.wav"));
-    QVERIFY(guest.boot(script, wav));
+    QVERIFY(guest.boot(script, wav, {QStringLiteral("virtio-tablet-pci")}));
 
     // The browser at 240 x 320, with its title and the four roots.
     const QStringList roots = {QStringLiteral("Movara"), QStringLiteral("MyVideo"),
@@ -218,12 +218,24 @@ void TestBoard::boardRun()
     QVERIFY2(std::abs(level - (toneLevelDb + programVolumeGainDb)) < 1.5,
              qPrintable(QString::number(level)));
 
-    // F2 stops it; the right soft key goes back to the roots and there ends
-    // Movara, and its engine with it.
+    // F2 stops it; the right soft key goes back to the roots.
     QVERIFY(guest.key(QStringLiteral("f2")));
     QVERIFY(guest.waitForScreen(
         [](const QImage &s) { return BoardGuest::showsText(s, QStringLiteral("tone.mp3")); },
         30000));
+    QVERIFY(guest.key(QStringLiteral("esc")));
+    QVERIFY(guest.waitForScreen(
+        [](const QImage &s) { return BoardGuest::showsText(s, QStringLiteral("MyVideo")); }, 30000,
+        &seen));
+
+    // A tap on the video root's row opens it.
+    QVERIFY(guest.tap(BoardGuest::wordAt(seen, QStringLiteral("MyVideo")), seen.size()));
+    QVERIFY(guest.waitForScreen(
+        [](const QImage &s) { return BoardGuest::showsText(s, QStringLiteral("pattern.avi")); },
+        30000));
+
+    // There the right soft key goes back to the roots, and there ends Movara,
+    // and its engine with it.
     QVERIFY(guest.key(QStringLiteral("esc")));
     QVERIFY(guest.waitForScreen(
         [](const QImage &s) { return BoardGuest::showsText(s, QStringLiteral("MyAudio")); },

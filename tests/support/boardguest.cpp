@@ -12,7 +12,9 @@
 #include <QPainter>
 #include <QTest>
 #include <algorithm>
+#include <csignal>
 #include <cstdlib>
+#include <sys/prctl.h>
 
 namespace {
 const QString binDir = QStringLiteral(MOVARA_BIN_DIR);
@@ -39,7 +41,7 @@ std::vector<bool> inkOf(const QImage &image, bool light)
 // Whether the screen shows a word, in the desktop's default font at any of the
 // sizes a 240 x 320 screen may use: the word is drawn here and looked for,
 // pixel by pixel, as dark on light or light on dark.
-bool showsWord(const QImage &screen, const QString &text)
+bool showsWord(const QImage &screen, const QString &text, QPoint *at = nullptr)
 {
     const QImage rgb = screen.convertToFormat(QImage::Format_RGB32);
     const std::vector<bool> dark = inkOf(rgb, false), light = inkOf(rgb, true);
@@ -102,8 +104,11 @@ bool showsWord(const QImage &screen, const QString &text)
                         size_t stray = 0;
                         for (const QPoint &p : clear)
                             stray += (*ink)[size_t(y + p.y()) * size_t(w) + size_t(x + p.x())];
-                        if (stray * 100 <= inked.size() * 15)
+                        if (stray * 100 <= inked.size() * 15) {
+                            if (at)
+                                *at = QPoint(x + glyphs.width() / 2, y + glyphs.height() / 2);
                             return true;
+                        }
                     }
                 }
             }
@@ -135,6 +140,13 @@ bool BoardGuest::showsStatusArea(const QImage &screen)
     return green > 50;
 }
 
+QPoint BoardGuest::wordAt(const QImage &screen, const QString &word)
+{
+    QPoint at(-1, -1);
+    showsWord(screen, word, &at);
+    return at;
+}
+
 double BoardGuest::shareOf(const QImage &screen, QRgb rgb)
 {
     qint64 near = 0;
@@ -149,10 +161,7 @@ double BoardGuest::shareOf(const QImage &screen, QRgb rgb)
     return screen.isNull() ? 0 : double(near) / double(screen.width() * screen.height());
 }
 
-BoardGuest::BoardGuest()
-    : guestDir(QDir(binDir).absoluteFilePath(QStringLiteral("../board-guest")))
-{
-}
+BoardGuest::BoardGuest() : guestDir(QDir::cleanPath(binDir + QStringLiteral("/../board-guest"))) {}
 
 BoardGuest::~BoardGuest()
 {
@@ -222,6 +231,8 @@ bool BoardGuest::boot(const QString &script, const QString &wav, const QStringLi
     for (const QString &device : devices)
         arguments << QStringLiteral("-device") << device;
     vm.setProcessChannelMode(QProcess::MergedChannels);
+    // A test or benchmark ended by a signal takes the guest with it.
+    vm.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
     vm.start(QStringLiteral("qemu-system-x86_64"), arguments);
     if (!vm.waitForStarted())
         return false;
@@ -268,6 +279,32 @@ bool BoardGuest::key(const QString &qcode)
          {QStringLiteral("arguments"), QJsonObject{{QStringLiteral("keys"), QJsonArray{key}}}}});
 }
 
+bool BoardGuest::tap(const QPoint &at, const QSize &screen)
+{
+    // The tablet's axes run from 0 to 32767 over the screen.
+    const auto event = [](const QString &type, const QJsonObject &data) {
+        return QJsonObject{{QStringLiteral("type"), type}, {QStringLiteral("data"), data}};
+    };
+    const auto axis = [&](const char *name, int value) {
+        return event(QStringLiteral("abs"), {{QStringLiteral("axis"), QLatin1String(name)},
+                                             {QStringLiteral("value"), value}});
+    };
+    const auto button = [&](bool down) {
+        return event(QStringLiteral("btn"), {{QStringLiteral("button"), QStringLiteral("left")},
+                                             {QStringLiteral("down"), down}});
+    };
+    const auto send = [&](const QJsonArray &events) {
+        return qmp(
+            {{QStringLiteral("execute"), QStringLiteral("input-send-event")},
+             {QStringLiteral("arguments"), QJsonObject{{QStringLiteral("events"), events}}}});
+    };
+    // Qt's mouse handler takes the first position it reads for the top left
+    // corner: the pointer moves there before the button goes down.
+    return send({axis("x", (2 * at.x() + 1) * 32767 / (2 * screen.width())),
+                 axis("y", (2 * at.y() + 1) * 32767 / (2 * screen.height()))}) &&
+           send({button(true)}) && send({button(false)});
+}
+
 QImage BoardGuest::screen()
 {
     const QString file = work.filePath(QStringLiteral("screen.ppm"));
@@ -308,6 +345,7 @@ QByteArray BoardGuest::console()
 bool BoardGuest::waitForConsole(const QByteArray &text, int timeoutMs)
 {
     return QTest::qWaitFor(
-        [&] { return console().contains(text) || vm.state() != QProcess::Running; }, timeoutMs) &&
+               [&] { return console().contains(text) || vm.state() != QProcess::Running; },
+               timeoutMs) &&
            console().contains(text);
 }

@@ -30,6 +30,8 @@ public:
     bool boot(const QString &script, const QString &wav, const QStringList &devices = {});
     bool qmp(const QJsonObject &command, QJsonObject *reply = nullptr);
     bool key(const QString &qcode);
+    // A tap at a point of the screen, by the tablet (-device virtio-tablet-pci).
+    bool tap(const QPoint &at, const QSize &screen);
     QImage screen();
     // Takes pictures of the screen until one passes, for at most the timeout.
     bool waitForScreen(const std::function<bool(const QImage &)> &passes, int timeoutMs,
@@ -41,6 +43,8 @@ public:
 
     // Whether the screen shows each word of the text, in the desktop's font.
     static bool showsText(const QImage &screen, const QString &text);
+    // The middle of the word on the screen, or (-1, -1).
+    static QPoint wordAt(const QImage &screen, const QString &word);
     // The share of the screen within a colour distance of rgb.
     static double shareOf(const QImage &screen, QRgb rgb);
     // Whether the phone's status area is drawn: its signal bars in the top rows.
