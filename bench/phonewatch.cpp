@@ -9,6 +9,7 @@
 //   phonewatch changed [--since EPOCH_NS] [--timeout S]
 //       the screen differs from its picture at the start, and then stays as it
 //       is for 300 ms (the time printed is to the first change)
+// --every MS: the pause between pictures (5 ms).
 // --then COMMAND runs the command (a shell's) once the first picture is taken,
 // and counts from its end: a key sent by the command is in the server by then.
 //
@@ -111,7 +112,7 @@ std::vector<unsigned long> pictureOf(Display *display, const Area &area)
 int usage()
 {
     std::fputs("usage: phonewatch window NAME | colour RRGGBB SHARE [--below] | changed\n"
-               "       [--since EPOCH_NS] [--timeout S] [--then COMMAND]\n",
+               "       [--since EPOCH_NS] [--timeout S] [--every MS] [--then COMMAND]\n",
                stderr);
     return 2;
 }
@@ -124,6 +125,7 @@ int main(int argc, char **argv)
     double timeout = 30;
     bool below = false;
     const char *then = nullptr;
+    int every = 5;
     if (argc < 2)
         return usage();
     const std::string mode = argv[1];
@@ -140,6 +142,8 @@ int main(int argc, char **argv)
             since = std::atoll(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--timeout"))
             timeout = std::atof(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--every"))
+            every = std::atoi(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--then"))
             then = argv[i + 1];
         else
@@ -200,7 +204,7 @@ int main(int argc, char **argv)
             std::printf("%.0f\n", (nowNs() - since) / 1e6);
             return 0;
         }
-        usleep(5000);
+        usleep(useconds_t(every) * 1000);
     }
     std::fprintf(stderr, "phonewatch: nothing seen within %.0f s\n", timeout);
     return 1;
