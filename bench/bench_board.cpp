@@ -18,7 +18,6 @@
 #include <QGuiApplication>
 #include <QMap>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QStandardPaths>
 #include <QThread>
 #include <algorithm>
@@ -247,7 +246,8 @@ double boardRound(BoardGuest &guest, int round)
          }},
         {"Return", key("ret")},
         {"the video root", shows(QStringLiteral("clip.avi"))},
-        {"Return on the clip", [&] { return guest.key(QStringLiteral("ret")) && (clock.start(), true); }},
+        {"Return on the clip",
+         [&] { return guest.key(QStringLiteral("ret")) && (clock.start(), true); }},
         {"the clip's first frame",
          [&] {
              const bool seen = guest.waitForScreen(
@@ -290,7 +290,8 @@ double boardRound(BoardGuest &guest, int round)
     for (const auto &step : steps) {
         if (!step.second()) {
             std::fprintf(stderr, "board round %d: no %s (the last screen is in %s)\n", round,
-                         step.first, qPrintable(guest.dir() + QStringLiteral("/failed-screen.png")));
+                         step.first,
+                         qPrintable(guest.dir() + QStringLiteral("/failed-screen.png")));
             guest.screen().save(guest.dir() + QStringLiteral("/failed-screen.png"));
             return -1;
         }
@@ -364,8 +365,9 @@ int main(int argc, char **argv)
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
             continue;
         }
-        const QStringList words = QString::fromUtf8(lines[handled++]).trimmed().split(
-            QLatin1Char(' '), Qt::SkipEmptyParts);
+        const QStringList words = QString::fromUtf8(lines[handled++])
+                                      .trimmed()
+                                      .split(QLatin1Char(' '), Qt::SkipEmptyParts);
         if (words.isEmpty())
             continue;
         const QString &what = words.first();
@@ -420,20 +422,19 @@ int main(int argc, char **argv)
                 rounds, seconds);
     std::printf("%-40s %-28s %-28s %s\n", "", "board", "X", "X / board");
     const auto row = [&](const char *name, const QString &key) {
-        std::printf("%-40s %-28s %-28s %s\n", name,
-                    qPrintable(median(figures.value(key + QStringLiteral(" board")),
-                                      QStringLiteral("ms"))),
-                    qPrintable(median(figures.value(key + QStringLiteral(" x")),
-                                      QStringLiteral("ms"))),
-                    qPrintable(ratio(key + QStringLiteral(" x"), key + QStringLiteral(" board"))));
+        std::printf(
+            "%-40s %-28s %-28s %s\n", name,
+            qPrintable(median(figures.value(key + QStringLiteral(" board")), QStringLiteral("ms"))),
+            qPrintable(median(figures.value(key + QStringLiteral(" x")), QStringLiteral("ms"))),
+            qPrintable(ratio(key + QStringLiteral(" x"), key + QStringLiteral(" board"))));
     };
     row("key to first video frame", QStringLiteral("frame"));
     row("CPU per minute of MP3, all three", QStringLiteral("cpu"));
     row("  of it Movara's", QStringLiteral("movara"));
     row("  of it the adapter's", QStringLiteral("adapter"));
     row("  of it the engine's", QStringLiteral("engine"));
-    std::printf("%-40s %-28s %s\n", "the X server's, beside them", "",
-                qPrintable(median(figures.value(QStringLiteral("xserver x")),
-                                  QStringLiteral("ms"))));
+    std::printf(
+        "%-40s %-28s %s\n", "the X server's, beside them", "",
+        qPrintable(median(figures.value(QStringLiteral("xserver x")), QStringLiteral("ms"))));
     return 0;
 }
