@@ -6,6 +6,12 @@
 //   phonewatch colour RRGGBB SHARE [--below] [--since EPOCH_NS] [--timeout S]
 //       at least SHARE (0..1) of the screen's pixels have about that colour
 //       (with --below: less than SHARE have it)
+//   phonewatch changed [--since EPOCH_NS] [--timeout S]
+//       the screen differs from its picture at the start, and then stays as it
+//       is for 300 ms (the time printed is to the first change)
+// --every MS: the pause between pictures (5 ms).
+// --then COMMAND runs the command (a shell's) once the first picture is taken,
+// and counts from its end: a key sent by the command is in the server by then.
 //
 // Prints the milliseconds on standard output and exits 0, or exits 1 on timeout.
 #include <X11/Xlib.h>
@@ -18,6 +24,7 @@
 #include <set>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -85,10 +92,27 @@ double shareOf(Display *display, const Area &area, Check check, size_t *colours 
            ((area.width / 2 + area.width % 2) * (area.height / 2 + area.height % 2));
 }
 
+// The screen's pixels.
+std::vector<unsigned long> pictureOf(Display *display, const Area &area)
+{
+    std::vector<unsigned long> pixels;
+    XImage *image = XGetImage(display, DefaultRootWindow(display), area.x, area.y, area.width,
+                              area.height, AllPlanes, ZPixmap);
+    if (!image)
+        return pixels;
+    pixels.reserve(size_t(area.width) * size_t(area.height));
+    for (int y = 0; y < area.height; ++y) {
+        for (int x = 0; x < area.width; ++x)
+            pixels.push_back(XGetPixel(image, x, y));
+    }
+    XDestroyImage(image);
+    return pixels;
+}
+
 int usage()
 {
-    std::fputs("usage: phonewatch window NAME | colour RRGGBB SHARE [--below] [--since EPOCH_NS] "
-               "[--timeout S]\n",
+    std::fputs("usage: phonewatch window NAME | colour RRGGBB SHARE [--below] | changed\n"
+               "       [--since EPOCH_NS] [--timeout S] [--every MS] [--then COMMAND]\n",
                stderr);
     return 2;
 }
@@ -100,10 +124,12 @@ int main(int argc, char **argv)
     long long since = nowNs();
     double timeout = 30;
     bool below = false;
-    if (argc < 3)
+    const char *then = nullptr;
+    int every = 5;
+    if (argc < 2)
         return usage();
     const std::string mode = argv[1];
-    const int fixed = mode == "colour" ? 4 : 3;
+    const int fixed = mode == "colour" ? 4 : mode == "changed" ? 2 : 3;
     if (argc < fixed)
         return usage();
     for (int i = fixed; i < argc; i += 2) {
@@ -116,6 +142,10 @@ int main(int argc, char **argv)
             since = std::atoll(argv[i + 1]);
         else if (!std::strcmp(argv[i], "--timeout"))
             timeout = std::atof(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--every"))
+            every = std::atoi(argv[i + 1]);
+        else if (!std::strcmp(argv[i], "--then"))
+            then = argv[i + 1];
         else
             return usage();
     }
@@ -126,7 +156,18 @@ int main(int argc, char **argv)
     }
     const Area screen = {0, 0, DisplayWidth(display, DefaultScreen(display)),
                          DisplayHeight(display, DefaultScreen(display))};
-    const unsigned long wanted = std::strtoul(argv[2], nullptr, 16);
+    const std::vector<unsigned long> first =
+        mode == "changed" ? pictureOf(display, screen) : std::vector<unsigned long>();
+    if (then) {
+        if (std::system(then) != 0) {
+            std::fprintf(stderr, "phonewatch: %s failed\n", then);
+            return 2;
+        }
+        since = nowNs();
+    }
+    std::vector<unsigned long> last;
+    long long changedAt = 0, stillSince = 0;
+    const unsigned long wanted = mode == "changed" ? 0 : std::strtoul(argv[2], nullptr, 16);
     const double share = mode == "colour" ? std::atof(argv[3]) : 0;
     const int wr = (wanted >> 16) & 0xff, wg = (wanted >> 8) & 0xff, wb = wanted & 0xff;
 
@@ -145,6 +186,17 @@ int main(int argc, char **argv)
                 return std::abs(r - wr) + std::abs(g - wg) + std::abs(b - wb) < 90;
             });
             seen = below ? found < share : found >= share;
+        } else if (mode == "changed") {
+            std::vector<unsigned long> now = pictureOf(display, screen);
+            if (!changedAt && now != first)
+                changedAt = stillSince = nowNs();
+            else if (changedAt && now != last)
+                stillSince = nowNs();
+            last = std::move(now);
+            if (changedAt && nowNs() - stillSince >= 300000000LL) {
+                std::printf("%.0f\n", (changedAt - since) / 1e6);
+                return 0;
+            }
         } else {
             return usage();
         }
@@ -152,7 +204,7 @@ int main(int argc, char **argv)
             std::printf("%.0f\n", (nowNs() - since) / 1e6);
             return 0;
         }
-        usleep(5000);
+        usleep(useconds_t(every) * 1000);
     }
     std::fprintf(stderr, "phonewatch: nothing seen within %.0f s\n", timeout);
     return 1;

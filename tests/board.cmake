@@ -1,8 +1,15 @@
 # The board command in a virtual machine (labelled board): the guest is built
 # at run time in the build folder from the machine's kernel and busybox.
+# The guest and its monitor, shared with the board benchmark.
+find_package(Qt6 REQUIRED COMPONENTS Network)
+add_library(movara_boardguest STATIC support/boardguest.cpp support/boardguest.h)
+target_include_directories(movara_boardguest PUBLIC ${CMAKE_CURRENT_LIST_DIR})
+target_link_libraries(movara_boardguest PUBLIC Qt6::Gui Qt6::Network Qt6::Test)
+target_compile_definitions(movara_boardguest PRIVATE
+    MOVARA_BIN_DIR="${PROJECT_BINARY_DIR}/bin"
+    MOVARA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
+
 movara_add_qtest(tst_board SOURCES ${CMAKE_CURRENT_LIST_DIR}/board/tst_board.cpp LABELS board)
 add_dependencies(tst_board movara movara_engine_adapter)
 set_tests_properties(tst_board PROPERTIES TIMEOUT 300)
-# The guest's monitor is a local socket.
-find_package(Qt6 REQUIRED COMPONENTS Network)
-target_link_libraries(tst_board PRIVATE Qt6::Network)
+target_link_libraries(tst_board PRIVATE movara_boardguest)
