@@ -150,6 +150,7 @@ void TestBoard::boardRun()
                  },
                  120000, &seen),
              guest.console().constData());
+    QVERIFY(guest.point(QPoint(seen.width() / 2, seen.height() / 2), seen.size()));
 
     // Return opens the video root, the first row; there, Return plays the clip,
     // whose picture fills the screen and moves.

@@ -279,30 +279,38 @@ bool BoardGuest::key(const QString &qcode)
          {QStringLiteral("arguments"), QJsonObject{{QStringLiteral("keys"), QJsonArray{key}}}}});
 }
 
-bool BoardGuest::tap(const QPoint &at, const QSize &screen)
+namespace {
+QJsonObject inputEvent(const QString &type, const QJsonObject &data)
+{
+    return QJsonObject{{QStringLiteral("type"), type}, {QStringLiteral("data"), data}};
+}
+} // namespace
+
+bool BoardGuest::sendInput(const QJsonArray &events)
+{
+    return qmp({{QStringLiteral("execute"), QStringLiteral("input-send-event")},
+                {QStringLiteral("arguments"), QJsonObject{{QStringLiteral("events"), events}}}});
+}
+
+bool BoardGuest::point(const QPoint &at, const QSize &screen)
 {
     // The tablet's axes run from 0 to 32767 over the screen.
-    const auto event = [](const QString &type, const QJsonObject &data) {
-        return QJsonObject{{QStringLiteral("type"), type}, {QStringLiteral("data"), data}};
+    const auto axis = [](const char *name, int value) {
+        return inputEvent(QStringLiteral("abs"), {{QStringLiteral("axis"), QLatin1String(name)},
+                                                  {QStringLiteral("value"), value}});
     };
-    const auto axis = [&](const char *name, int value) {
-        return event(QStringLiteral("abs"), {{QStringLiteral("axis"), QLatin1String(name)},
-                                             {QStringLiteral("value"), value}});
+    return sendInput({axis("x", (2 * at.x() + 1) * 32767 / (2 * screen.width())),
+                      axis("y", (2 * at.y() + 1) * 32767 / (2 * screen.height()))});
+}
+
+bool BoardGuest::tap(const QPoint &at, const QSize &screen)
+{
+    const auto button = [](bool down) {
+        return inputEvent(
+            QStringLiteral("btn"),
+            {{QStringLiteral("button"), QStringLiteral("left")}, {QStringLiteral("down"), down}});
     };
-    const auto button = [&](bool down) {
-        return event(QStringLiteral("btn"), {{QStringLiteral("button"), QStringLiteral("left")},
-                                             {QStringLiteral("down"), down}});
-    };
-    const auto send = [&](const QJsonArray &events) {
-        return qmp(
-            {{QStringLiteral("execute"), QStringLiteral("input-send-event")},
-             {QStringLiteral("arguments"), QJsonObject{{QStringLiteral("events"), events}}}});
-    };
-    // Qt's mouse handler takes the first position it reads for the top left
-    // corner: the pointer moves there before the button goes down.
-    return send({axis("x", (2 * at.x() + 1) * 32767 / (2 * screen.width())),
-                 axis("y", (2 * at.y() + 1) * 32767 / (2 * screen.height()))}) &&
-           send({button(true)}) && send({button(false)});
+    return point(at, screen) && sendInput({button(true)}) && sendInput({button(false)});
 }
 
 QImage BoardGuest::screen()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QImage>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QLocalSocket>
 #include <QProcess>
@@ -30,7 +31,11 @@ public:
     bool boot(const QString &script, const QString &wav, const QStringList &devices = {});
     bool qmp(const QJsonObject &command, QJsonObject *reply = nullptr);
     bool key(const QString &qcode);
-    // A tap at a point of the screen, by the tablet (-device virtio-tablet-pci).
+    // The tablet's pointer (-device virtio-tablet-pci) to a point of the screen,
+    // and a tap there. Qt's mouse handler puts its first event at the top left
+    // corner, a press too when it reads the move in the same batch: point once
+    // before the first tap.
+    bool point(const QPoint &at, const QSize &screen);
     bool tap(const QPoint &at, const QSize &screen);
     QImage screen();
     // Takes pictures of the screen until one passes, for at most the timeout.
@@ -51,6 +56,8 @@ public:
     static bool showsStatusArea(const QImage &screen);
 
 private:
+    bool sendInput(const QJsonArray &events);
+
     QString guestDir;
     QProcess vm;
     QLocalSocket monitor;
