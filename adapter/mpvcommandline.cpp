@@ -128,7 +128,10 @@ MpvCommandLine mpvCommandLine(const std::vector<std::string> &engineArguments, i
             "--osd-level=0", "--osc=no", "--input-default-bindings=no", "--input-vo-keyboard=no",
             "--input-cursor=no",
             // A song's cover picture is no video.
-            "--audio-display=no", "--ytdl=no"};
+            "--audio-display=no", "--ytdl=no",
+            // As much sound at the server as MPlayer keeps there: mpv's own 0.1 s
+            // runs dry, and is heard as gaps, while the machine is busy.
+            "--pulse-buffer=250"};
     std::string audio = "null", video = "null";
     for (size_t i = 0; i < engineArguments.size(); ++i) {
         const std::string &arg = engineArguments[i];

@@ -42,18 +42,53 @@ tour_await() {
     done
 }
 
+tour_grab() { import -silent -window root -crop "240x320+${tour_x}+${tour_y}" +repage "ppm:$1" 2>/dev/null; }
+
+# tour_settle [SECONDS]: until the phone's screen differs from the last view it
+# settled on and holds still over three grabs, not black (as between a view
+# and a video's first picture). A playing video never holds still: after
+# SECONDS (2), the screen as it is then.
+tour_settle() {
+    local end=$((${EPOCHREALTIME//[!0-9]/} + ${1:-2} * 1000000)) still=0
+    local seen="$tour/.seen.ppm" now="$tour/.now.ppm" last="$tour/.last.ppm"
+    rm -f "$now" "$last"
+    while [ "${EPOCHREALTIME//[!0-9]/}" -lt "$end" ]; do
+        sleep 0.15
+        tour_grab "$now" || continue
+        if cmp -s "$now" "$last" && ! cmp -s "$now" "$seen" &&
+            [ "$(convert "$now" -format '%[fx:mean>0.02]' info: 2>/dev/null)" = 1 ]; then
+            still=$((still + 1))
+            [ "$still" -ge 2 ] && break
+        else
+            still=0
+        fi
+        mv -f "$now" "$last"
+    done
+    [ -f "$now" ] || mv -f "$last" "$now" 2>/dev/null
+    mv -f "$now" "$seen" 2>/dev/null
+    rm -f "$last"
+}
+
 tour_shots=()
-tour_shot() { # tour_shot NAME WHAT
+tour_shot() { # tour_shot NAME WHAT: the view the screen last settled on
     local file
     file=$(printf '%s/%02d-%s.png' "$tour" $((${#tour_shots[@]} + 1)) "$1")
-    if import -silent -window root -crop "240x320+${tour_x}+${tour_y}" +repage "$file" 2>/dev/null; then
+    if convert "$tour/.seen.ppm" "$file" 2>/dev/null; then
         tour_shots+=("$file: $2")
     else
         tour_log "could not save $file"
     fi
 }
 
-tour_tap() { xdotool mousemove --window "$tour_wid" "$1" "$2" click 1 >/dev/null 2>&1; }
+# A tap sooner than the double-tap time after the last one would be taken as
+# its second half.
+tour_tapped=0
+tour_tap() {
+    local wait=$((tour_tapped + 600000 - ${EPOCHREALTIME//[!0-9]/}))
+    [ "$wait" -gt 0 ] && sleep "$(printf '0.%06d' "$wait")"
+    xdotool mousemove --window "$tour_wid" "$1" "$2" click 1 >/dev/null 2>&1
+    tour_tapped=${EPOCHREALTIME//[!0-9]/}
+}
 
 # The phone's window, and where it sits on the X screen.
 tour_find_window() {
@@ -78,6 +113,7 @@ tour_fail() {
 
 tour_report() {
     local out="$tour/movara-output.txt"
+    rm -f "$tour/.seen.ppm"
     echo "What happened (from movara's output, $out):"
     # A file the engine could not play is named as skipped, with its reason.
     grep -E "^(fileChanged|mediumCannotPlay) : " "$out" |
@@ -100,26 +136,26 @@ tour_audio() {
     local before
     before=$(tour_count "fileChanged : ")
     tour_tap "$tour_row_text_x" "$tour_second_row_y"
-    sleep 1
+    tour_settle
     tour_tap "$tour_row_text_x" "$tour_first_row_y"
     # A root without a file plays nothing: no need to wait and see.
     if [ -n "$(find "$audio" -mindepth 1 -maxdepth 1 -type f -print -quit 2>/dev/null)" ] &&
         tour_await "fileChanged : " $((before + 1)) 5; then
-        sleep 2
+        tour_settle
         tour_shot now-playing "an audio file playing: the now-playing view"
         # A file that cannot play is skipped with a notice over the next one.
         if tour_await "fileChanged : " $((before + 3)) 25; then
-            sleep 0.3
+            tour_settle 1
             tour_shot cannot-play "a file that cannot play, skipped with a notice"
         fi
         tour_alive || tour_fail "movara ended while playing audio" || return 1
         xdotool key --window "$tour_wid" F2 >/dev/null 2>&1
-        sleep 1.5
+        tour_settle
     else
         tour_log "the audio root has no file to play"
     fi
     tour_tap "$tour_right_soft_key_x" "$tour_soft_key_y"
-    sleep 1
+    tour_settle
 }
 
 run_tour() {
@@ -127,16 +163,16 @@ run_tour() {
     tour_log "screenshots go to $tour"
     tour_geometry || tour_fail "movara-geometry is not built beside movara in $tour_program_dir" || return 1
     tour_find_window || tour_fail "the phone's window did not appear" || return 1
-    sleep 1
+    tour_settle
     tour_shot browser "the browser at the four media roots"
 
     tour_tap "$tour_row_text_x" "$tour_first_row_y"
-    sleep 1
+    tour_settle
     tour_shot video-root "the video root, opened with a tap"
 
     tour_tap "$tour_row_text_x" "$tour_first_row_y"
     tour_await "fileChanged : " 1 10 || tour_fail "tapping the first file played nothing" || return 1
-    sleep 2
+    tour_settle
     tour_shot playing-1 "the first file playing"
 
     # The folder plays through: each new file gets a screenshot. Each file's end
@@ -148,7 +184,7 @@ run_tour() {
         [ "$SECONDS" -lt "$end" ] || tour_fail "the folder did not finish playing" || return 1
         if [ "$(tour_count "fileChanged : ")" -gt "$played" ]; then
             played=$((played + 1))
-            sleep 2
+            tour_settle
             tour_shot "playing-$played" "file $played playing"
         fi
         if [ "$(tour_count "slotIdleTimerShot")" -ge "$(tour_count "fileChanged : ")" ]; then
@@ -158,11 +194,11 @@ run_tour() {
         fi
         sleep 0.1
     done
-    sleep 1.5
+    tour_settle
     tour_shot browser-again "back in the browser after the last file"
 
     tour_tap "$tour_right_soft_key_x" "$tour_soft_key_y"
-    sleep 1
+    tour_settle
     tour_shot roots "Back: the media roots again"
 
     tour_audio || return 1

@@ -138,8 +138,8 @@ void TestPhoneTour::initTestCase()
     QFile(phone + "/.demo-made").open(QIODevice::WriteOnly);
 
     const QString m = QString::fromLatin1(marker);
-    makeClip(work.filePath("folder " + m + "/1 red " + m + ".avi"), "red", 4);
-    makeClip(work.filePath("folder " + m + "/2 blue " + m + ".avi"), "blue", 4);
+    makeClip(work.filePath("folder " + m + "/1 red " + m + ".avi"), "red", 3);
+    makeClip(work.filePath("folder " + m + "/2 blue " + m + ".avi"), "blue", 3);
     makeClip(work.filePath("sleep " + m + "/red " + m + ".avi"), "red", 6);
     makeClip(work.filePath("long " + m + "/long red " + m + ".avi"), "red", 30);
 

@@ -34,7 +34,7 @@ constexpr int rightSoftKeyX = PhoneGeometry::RightSoftKeyX;
 // of one that opened a folder is dropped, and a loaded machine narrows the gap.
 constexpr int tapGapMs = 600;
 // The real engine's start-up deadline: what never starts is skipped after it.
-constexpr int startMs = 3000;
+constexpr int startMs = 2000;
 
 const QString videoRoot = QStringLiteral("/ezxlocal/download/mystuff/MyPhotos");
 const QString clipsFolder = videoRoot + QStringLiteral("/Clips");
