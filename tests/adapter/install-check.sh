@@ -77,7 +77,7 @@ phone=$stage/phone
 mkdir -p "$phone/video" "$phone/audio" "$phone/playlist" "$phone/card" || fail "cannot make $phone"
 printf '[SYS_SETUP]\nBrightness = 60\nLcdSleepTime = 1\n' >"$phone/ezx_system.cfg"
 touch "$phone/.demo-made"
-ffmpeg -nostdin -v error -y -f lavfi -i "testsrc=size=320x240:rate=10:duration=3" -c:v mpeg4 \
+ffmpeg -nostdin -v error -y -f lavfi -i "testsrc=size=320x240:rate=10:duration=1.5" -c:v mpeg4 \
     "$phone/video/Clip.avi" || fail "ffmpeg could not make a clip"
 env -u DISPLAY "$root/bin/movara-phone" --headless --phone "$phone" --tour "$stage/tour" \
     >"$stage/tour.log" 2>&1 || fail "the installed tour failed: $(tail -n5 "$stage/tour.log")"

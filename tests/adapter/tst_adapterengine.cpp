@@ -307,7 +307,7 @@ void TestAdapterEngine::seekLandsWhereItSays()
     QVERIFY(waitFor("\r", out.indexOf("AO: "), 3000));
     const qsizetype mark = out.size();
     double target = -1;
-    double landed = seekAndLand("seek 7 2\n", target);
+    double landed = seekAndLand("seek 8 2\n", target);
     QVERIFY2(qAbs(landed - target) <= 1, qPrintable(QString::number(landed)));
     landed = seekAndLand("seek 5 \n", target);
     QVERIFY2(qAbs(landed - target) <= 1,

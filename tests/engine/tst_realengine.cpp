@@ -53,7 +53,7 @@ void TestRealEngine::initTestCase()
     // Headless: the adapter picks drivers that play in real time without a
     // display or a sound card.
     display.emplace("DISPLAY");
-    QVERIFY(makeTestMedium(media.filePath(QStringLiteral("song.mp3")), false));
+    QVERIFY(makeTestMedium(media.filePath(QStringLiteral("song.mp3")), false, 2.5));
     // Played to their ends: short.
     QVERIFY(makeTestMedium(media.filePath(QStringLiteral("short.mp3")), false, 1.5));
     QVERIFY(makeTestMedium(media.filePath(QStringLiteral("clip.avi")), true, 1.5));
