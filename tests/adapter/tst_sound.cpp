@@ -1,4 +1,4 @@
-// What a listener hears: the whole program in the phone launcher plays four
+// What a listener hears: the whole program in the phone launcher plays three
 // parts of one continuous tone through a private sound server, whose sink is
 // recorded. Every part is heard whole, the first half second is as loud as
 // the rest, and with mpv the parts follow one another without a gap.
@@ -18,7 +18,7 @@ namespace {
 const QString binDir = QStringLiteral(MOVARA_BIN_DIR);
 // Gaps show at the parts' boundaries and a loud start in the first half
 // second: short parts are enough.
-const int parts = 4;
+const int parts = 3;
 const int partSeconds = 1;
 
 QString displayIn(const QByteArray &said)

@@ -495,7 +495,7 @@ void TestPlayerControl::engineEndLine()
     QFETCH(bool, endsAtOnce);
     EngineFixture engine;
     QVERIFY(engine.installEngine());
-    engine.setScript(script + "status 30 40\n");
+    engine.setScript(script + "status 30 20\n");
     ProbeControl control(nullptr, 50, 0);
     qint64 endedAt = -1;
     int ended = 0;

@@ -167,7 +167,7 @@ void TestRealEngine::windowAcrossBrokenMediaAndANewEngine()
     const int pausedAt = elapsedSeconds(*window.playback()->control());
     press(Qt::Key_Return);
     QVERIFY(!view->isPausedShown());
-    QTRY_VERIFY_WITH_TIMEOUT(elapsedSeconds(*window.playback()->control()) >= pausedAt + 2, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(elapsedSeconds(*window.playback()->control()) >= pausedAt + 1, 10000);
 
     press(Qt::Key_F2);
     QTRY_VERIFY_WITH_TIMEOUT(!window.isPlayMode(), 5000);
