@@ -1,7 +1,8 @@
 #!/bin/bash
-# make-guest.sh DIR: writes DIR/initramfs.cpio.gz and DIR/vmlinuz, a guest that
-# mounts the host's root read-only over 9p (tag "hostroot"), enters it and runs
-# the script named by "movara.run=" on the kernel command line. The guest has
+# make-guest.sh DIR: writes DIR/initramfs.cpio.gz and DIR/vmlinuz (and the
+# kernel unpacked, DIR/vmlinux, when it can be), a guest that mounts the host's
+# root read-only over 9p (tag "hostroot"), enters it and runs the script named
+# by "movara.run=" on the kernel command line. The guest has
 # /tmp, /run and /var/tmp of its own; the host's folders named by
 # "movara.keep=" (comma-separated, no spaces) stay visible there. What it needs
 # comes from Debian's packages: busybox-static and the kernel's image and modules.
@@ -85,5 +86,21 @@ chmod 755 "$root/init"
 (cd "$root" && find . | cpio -o -H newc --quiet | gzip -1) >"$out/initramfs.cpio.gz.part"
 mv "$out/initramfs.cpio.gz.part" "$out/initramfs.cpio.gz"
 cp "$kernel" "$out/vmlinuz"
+# The kernel unpacked, when it can be: emulated, unpacking itself takes seconds
+# of every boot, and the emulator starts an unpacked kernel straight at its
+# entry point.
+rm -f "$out/vmlinux"
+for format in "xz -dc:\xfd7zXZ" "zstd -qdc:\x28\xb5\x2f\xfd" "gzip -dc:\x1f\x8b\x08"; do
+    unpack=${format%%:*}
+    command -v "${unpack%% *}" >/dev/null 2>&1 || continue
+    for at in $(LC_ALL=C grep -abo "$(printf "${format#*:}")" "$kernel" | cut -d: -f1); do
+        tail -c +$((at + 1)) "$kernel" | $unpack 2>/dev/null >"$out/vmlinux.part" || true
+        if [ "$(head -c 4 "$out/vmlinux.part" | od -An -tx1 | tr -d ' ')" = 7f454c46 ]; then
+            mv "$out/vmlinux.part" "$out/vmlinux"
+            break 2
+        fi
+    done
+done
+rm -f "$out/vmlinux.part"
 rm -rf "$root" "$out"/.guest-*
 : >"$stamp"

@@ -212,7 +212,9 @@ bool BoardGuest::boot(const QString &script, const QString &wav, const QStringLi
         QStringLiteral("-serial"),
         QStringLiteral("stdio"),
         QStringLiteral("-kernel"),
-        guestDir + QStringLiteral("/vmlinuz"),
+        QFileInfo::exists(guestDir + QStringLiteral("/vmlinux"))
+            ? guestDir + QStringLiteral("/vmlinux")
+            : guestDir + QStringLiteral("/vmlinuz"),
         QStringLiteral("-initrd"),
         guestDir + QStringLiteral("/initramfs.cpio.gz"),
         QStringLiteral("-append"),
