@@ -52,7 +52,7 @@ tour_settle() {
     local end=$((${EPOCHREALTIME//[!0-9]/} + ${1:-2} * 1000000)) still=0
     local seen="$tour/.seen.ppm" now="$tour/.now.ppm" last="$tour/.last.ppm"
     rm -f "$now" "$last"
-    while [ "${EPOCHREALTIME//[!0-9]/}" -lt "$end" ]; do
+    while [ "${EPOCHREALTIME//[!0-9]/}" -lt "$end" ] && tour_alive; do
         sleep 0.15
         tour_grab "$now" || continue
         if cmp -s "$now" "$last" && ! cmp -s "$now" "$seen" &&

@@ -139,7 +139,7 @@ void TestPhoneTour::initTestCase()
     const QString m = QString::fromLatin1(marker);
     makeClip(work.filePath("folder " + m + "/1 red " + m + ".avi"), "red", 2);
     makeClip(work.filePath("folder " + m + "/2 blue " + m + ".avi"), "blue", 2);
-    makeClip(work.filePath("sleep " + m + "/red " + m + ".avi"), "red", 6);
+    makeClip(work.filePath("sleep " + m + "/red " + m + ".avi"), "red", 5);
     makeClip(work.filePath("long " + m + "/long red " + m + ".avi"), "red", 30);
 
     QVERIFY(QDir().mkpath(work.filePath("sound")));
