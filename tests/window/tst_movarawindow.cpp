@@ -105,9 +105,8 @@ protected:
     MovaraRun *newRun(MovaraRun::Engine engine,
                       const QString &programName = QStringLiteral("movara"));
     QString script(const QString &text);
-    // Taps the roots' first row (the video root), the folder "Clips" and its first file.
-    void tapIntoClipsAndPlay(MovaraRun &run);
-    // The same with the keys, which need no pause between them.
+    // Opens the roots' first row (the video root), the folder "Clips", and plays
+    // its first file, with keys.
     void keyIntoClipsAndPlay(MovaraRun &run);
     // Whether the key, which moves the list's selection, leaves no key trace.
     bool noKeyTrace(MovaraRun &run, const QString &keyName);
@@ -203,18 +202,6 @@ QString WindowJourney::script(const QString &text)
     return path;
 }
 
-void WindowJourney::tapIntoClipsAndPlay(MovaraRun &run)
-{
-    QVERIFY(run.window());
-    QVERIFY(run.tap(rowTextX, firstRowY)); // the video root
-    QTest::qWait(tapGapMs);                // past the double-tap interval
-    QVERIFY(run.tap(rowTextX, firstRowY)); // Clips
-    QTest::qWait(tapGapMs);                // past the double-tap interval
-    QVERIFY(run.tap(rowTextX, firstRowY)); // a.avi
-    QVERIFY(
-        run.waitForLine(QStringLiteral("fileChanged : ") + clipsFolder + QStringLiteral("/a.avi")));
-}
-
 void WindowJourney::keyIntoClipsAndPlay(MovaraRun &run)
 {
     // A listing starts on its first row.
@@ -274,7 +261,7 @@ void TestMovaraWindow::playsAFolderThroughWithKeys()
     // Silence as an end is tested in process.
     script(videoScript(20, QString(), true));
     QVERIFY(run->start(work.path()));
-    tapIntoClipsAndPlay(*run);
+    keyIntoClipsAndPlay(*run);
 
     // Keys while the first medium plays, once its start-up lines are read.
     EngineLog log(engineLogPath);
