@@ -227,15 +227,16 @@ void TestAdapterFilters::countedOffTheRelaysPath_data()
     QTest::addColumn<qint64>("hole");
     QTest::addColumn<QByteArray>("length"); // the reply, once counted
     QTest::addColumn<QByteArray>("seek");   // "seek 15 0", once counted
+    QTest::addColumn<bool>("slow");         // the seek surely waits for the count
     const QByteArray vbr = mpegFrames(50, 1, 104) + mpegFrames(50, 14, 1044);
     // Frames, 32 MB of no frames walked byte by byte, frames: a slow walk.
     QTest::addRow("a long stretch between frames")
         << vbr << qint64(32) * 1024 * 1024 << QByteArray("ANS_LENGTH=5.22\n")
-        << QByteArray("seek 4.72 2\n");
+        << QByteArray("seek 4.72 2\n") << true;
     // An ID3v2 tag whose size says 256 MB, frames after it: passed over, never read.
     QTest::addRow("behind a tag of 256 MB")
         << QByteArray("ID3\x03\0\0\x7F\x7F\x7F\x7F", 10) << qint64(0x0FFFFFFF)
-        << QByteArray("ANS_LENGTH=2.61\n") << QByteArray("seek 2.11 2\n");
+        << QByteArray("ANS_LENGTH=2.61\n") << QByteArray("seek 2.11 2\n") << false;
 }
 
 void TestAdapterFilters::countedOffTheRelaysPath()
@@ -244,6 +245,7 @@ void TestAdapterFilters::countedOffTheRelaysPath()
     QFETCH(qint64, hole);
     QFETCH(QByteArray, length);
     QFETCH(QByteArray, seek);
+    QFETCH(bool, slow);
     QTemporaryDir dir;
     QFile medium(dir.filePath(QStringLiteral("big.mp3")));
     QVERIFY(medium.open(QIODevice::WriteOnly));
@@ -267,8 +269,11 @@ void TestAdapterFilters::countedOffTheRelaysPath()
              std::string("Playing big.mp3.\n") + OutputFilter::audioHeader + "\n");
     QCOMPARE(output.feed("A:   1.0 (01.0) of 4.0 (04.0)  0.2% \r"),
              std::string("A:   1.0 (01.0) of 4.0 (04.0)  0.2% \r"));
-    QCOMPARE(seeks.rewrite("seek 15 0\npause\n", path, 1.0), std::string("pause\n"));
-    std::string reply, sent;
+    // A count done at once (nothing read past the tag) may take the seek at once.
+    std::string sent = seeks.rewrite("seek 15 0\npause\n", path, 1.0), reply;
+    QVERIFY(QByteArray::fromStdString(sent).endsWith("pause\n"));
+    sent.resize(sent.size() - 6);
+    QVERIFY(!slow || sent.empty());
     while (reply.empty() || sent.empty()) {
         pollfd wake{counter.wakeFd(), POLLIN, 0};
         QVERIFY(poll(&wake, 1, 120000) == 1);
