@@ -445,7 +445,7 @@ void TestPlayerControl::watchdogFiresAfterSilence()
 {
     EngineFixture engine;
     QVERIFY(engine.installEngine());
-    engine.setScript("line " + audioOut + "\nstatus 8 100\n");
+    engine.setScript("line " + audioOut + "\nstatus 4 100\n");
     ProbeControl control(nullptr, 50, 0);
     QSignalSpy elapsed(&control, &MvPlayerControl::signalTimeElapse);
     qint64 firedAt = -1;

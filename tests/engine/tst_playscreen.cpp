@@ -56,7 +56,7 @@ void TestPlayScreen::showsWhatPlays()
     QVERIFY(view->isVisible());
     QVERIFY(!screen->videoMode());
     QCOMPARE(view->nameText(), QStringLiteral("Song one.mp3"));
-    QTRY_VERIFY_WITH_TIMEOUT(shownSeconds(view) >= 2, 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(shownSeconds(view) >= 1, 5000);
     QVERIFY2(view->timeText().endsWith(QLatin1String(" / 3:00")), qPrintable(view->timeText()));
     QTest::keyClick(screen->windowHandle(), Qt::Key_PageUp);
     QTest::keyClick(screen->windowHandle(), Qt::Key_Return);
