@@ -4,6 +4,8 @@
 #include "core/rawfilename.h"
 #include "core/trace.h"
 #include "player/mvmediatags.h"
+#include "player/mvphonedevices.h"
+#include "player/mvplaybackstatus.h"
 #include "player/mvplayercontrol.h"
 #include "player/mvplaymodes.h"
 #include "player/mvresumetracker.h"
@@ -24,13 +26,19 @@ constexpr int seekStep = 15;
 } // namespace
 
 MvPlaybackSession::MvPlaybackSession(std::function<int()> windowIdSource, QObject *parent)
-    : QObject(parent), windowId(std::move(windowIdSource)), resume(new MvResumeTracker),
+    : QObject(parent), windowId(std::move(windowIdSource)),
+      playbackStatus(new MvPlaybackStatus(this)), resume(new MvResumeTracker),
       sleep(new MvSleepTimer(this)), tags(new MvTagReader(this))
 {
+    playbackStatus->setVolume(sessionSettings.volume);
+    playbackStatus->setSpeed(sessionSettings.speed);
     connect(sleep, &MvSleepTimer::fired, this, &MvPlaybackSession::stop);
     connect(tags, &MvTagReader::tagsRead, this, [this](const MvMediaTags &read) {
-        if (read.path == playingPath)
-            emit tagsRead(read);
+        if (read.path != playingPath)
+            return;
+        const QString given = givenTitle(read.path);
+        playbackStatus->setTitle(given.isEmpty() ? read.title : given);
+        emit tagsRead(read);
     });
     const MvPlayModes modes = MvPlayModes::load();
     queue.setShuffle(modes.shuffle);
@@ -85,6 +93,13 @@ void MvPlaybackSession::play(const QString &path)
         resume->started(path);
     playingAlone = false;
     playingPath = path;
+    const int place = queue.current();
+    playbackStatus->setPlace(place < 0 ? 0 : place + 1, queue.size());
+    playbackStatus->setTitle(givenTitle(path));
+    playbackStatus->setPosition(-1);
+    playbackStatus->setLength(-1);
+    playbackStatus->setChapters({});
+    playbackStatus->setMedium(path);
     // Up before the layout changes: the last medium's picture never shows again.
     emit mediumChanged(path);
     setActive(true);
@@ -115,7 +130,11 @@ void MvPlaybackSession::ensureEngine()
         return;
     const int id = windowId ? windowId() : 0;
     traceLine("parent : WID %d\n", id);
-    playerControl = new MvPlayerControl(this, 50, id);
+    playerControl = new MvPlayerControl(this, sessionSettings.volume, id);
+    // Goes with the control, once its engine is gone.
+    new MvPhoneDevices(playerControl, playerControl);
+    connect(playerControl, &MvPlayerControl::settingsWanted, this,
+            &MvPlaybackSession::applySettings, Qt::DirectConnection);
     connect(playerControl, &MvPlayerControl::processExited, this, &MvPlaybackSession::engineExited);
     connect(playerControl, &MvPlayerControl::endedCurrentMedia, this,
             &MvPlaybackSession::currentMediaEnd);
@@ -131,7 +150,12 @@ void MvPlaybackSession::ensureEngine()
     connect(playerControl, &MvPlayerControl::elapsedSecondsChanged, this, [this](int seconds) {
         if (resume && playerControl->ownCurrentMedium() == resume->current())
             resume->elapsed(seconds);
+        readPosition();
     });
+    connect(playerControl, &MvPlayerControl::signalTimeElapse, this,
+            &MvPlaybackSession::readPosition);
+    connect(playerControl, &MvPlayerControl::pauseChanged, playbackStatus,
+            [this](bool paused) { playbackStatus->setPaused(paused); });
     connect(playerControl, &MvPlayerControl::mediumCannotPlay, this, [this](const QString &path) {
         currentFailed = true;
         emit cannotPlay(path);
@@ -142,7 +166,7 @@ void MvPlaybackSession::ensureEngine()
                     queueUpcoming();
                 emit stateChanged();
             });
-    emit engineCreated(playerControl);
+    emit engineCreated();
 }
 
 void MvPlaybackSession::setActive(bool on)
@@ -245,9 +269,8 @@ void MvPlaybackSession::act(MvAction action)
         break;
     case MvAction::VolumeUp:
     case MvAction::VolumeDown:
-        playerControl->setVolume(playerControl->volume +
-                                 (action == MvAction::VolumeUp ? volumeStep : -volumeStep));
-        emit volumeChanged(playerControl->volume);
+        setVolume(sessionSettings.volume +
+                  (action == MvAction::VolumeUp ? volumeStep : -volumeStep));
         break;
     case MvAction::SeekBack:
     case MvAction::SeekForward: {
@@ -362,7 +385,7 @@ void MvPlaybackSession::setModes(bool shuffle, MvPlayQueue::Repeat repeat)
 
 void MvPlaybackSession::gotLength(float length)
 {
-    emit lengthKnown(length);
+    playbackStatus->setLength(length);
     const int at = resume ? resume->lengthKnown(length) : -1;
     if (at < 0 || !playerControl)
         return;
@@ -382,11 +405,25 @@ void MvPlaybackSession::seekTo(int seconds)
 
 void MvPlaybackSession::setVolume(int percent)
 {
-    if (!playerControl)
-        return;
-    playerControl->setVolume(percent);
-    emit volumeChanged(playerControl->volume);
+    sessionSettings.volume = qBound(0, percent, 100);
+    if (playerControl)
+        playerControl->setVolume(sessionSettings.volume);
+    playbackStatus->setVolume(sessionSettings.volume);
+    emit volumeChanged(sessionSettings.volume);
     emit stateChanged();
+}
+
+void MvPlaybackSession::applySettings()
+{
+    if (playerControl)
+        playerControl->setVolume(sessionSettings.volume);
+}
+
+void MvPlaybackSession::readPosition()
+{
+    // Readings while a new pick waits its turn are the medium's before.
+    if (playerControl && playerControl->ownCurrentMedium() == playingPath)
+        playbackStatus->setPosition(playerControl->ownElapsedSeconds());
 }
 
 void MvPlaybackSession::setResumeEnabled(bool on)
@@ -447,19 +484,4 @@ QString MvPlaybackSession::givenTitle(const QString &path) const
 bool MvPlaybackSession::isQuitting() const
 {
     return quitRequested;
-}
-
-bool MvPlaybackSession::isPaused() const
-{
-    return playerControl && playerControl->ownPaused();
-}
-
-int MvPlaybackSession::volume() const
-{
-    return playerControl ? playerControl->volume : -1;
-}
-
-double MvPlaybackSession::elapsedSeconds() const
-{
-    return playerControl ? playerControl->ownElapsedSeconds() : -1.0;
 }

@@ -2,6 +2,7 @@
 
 #include "player/mvaction.h"
 #include "player/mvplayqueue.h"
+#include "player/mvsessionsettings.h"
 
 #include <QObject>
 #include <QString>
@@ -10,6 +11,7 @@
 #include <functional>
 #include <optional>
 
+class MvPlaybackStatus;
 class MvPlayerControl;
 class MvResumeTracker;
 class MvSleepTimer;
@@ -19,7 +21,8 @@ struct MvMediaTags;
 // What plays, apart from any window: the engine's lifecycle, the play queue
 // and how it moves (the way the user last went, media that cannot play, a
 // medium played alone), resuming, the sleep timer and the tags of what
-// plays. Views listen to its signals and call its actions.
+// plays. Views read its status(), listen to its signals and call its
+// actions; none reaches the engine control.
 class MvPlaybackSession : public QObject
 {
     Q_OBJECT
@@ -71,10 +74,9 @@ public:
     QString current() const { return playingPath; }
     // The title the playing playlist gives `path`, or "".
     QString givenTitle(const QString &path) const;
-    bool isPaused() const;
-    int volume() const;
-    // The time played, in seconds; -1 before the engine tells one.
-    double elapsedSeconds() const;
+    // What plays, for views.
+    const MvPlaybackStatus *status() const { return playbackStatus; }
+    const MvSessionSettings &settings() const { return sessionSettings; }
     const MvPlayQueue &playQueue() const { return queue; }
     MvPlayerControl *control() const { return playerControl; }
     MvResumeTracker *resumeTracker() const { return resume; }
@@ -88,18 +90,18 @@ signals:
     void activeChanged(bool active);
     // A new medium is up; before activeChanged(true) when it is the first.
     void mediumChanged(const QString &path);
-    // The engine made its control (once), for views that follow it.
-    void engineCreated(MvPlayerControl *control);
+    // The engine's control was made (once): control() has it.
+    void engineCreated();
     void pictureStarted();
     void cannotPlay(const QString &path);
     // `name` is a file name to show, or a count; `more` the others passed
     // over with it, or the place resumed at.
     void notice(MvPlaybackSession::Notice what, const QString &name, int more);
-    void lengthKnown(float length);
     void tagsRead(const MvMediaTags &tags);
     // The engine goes to `seconds`, or `offset` seconds on.
     void seekedTo(int seconds);
     void seekedBy(int offset);
+    // The user set the volume, to the same level included.
     void volumeChanged(int percent);
     void modesChanged();
     // Anything a remote view shows may have changed.
@@ -113,8 +115,13 @@ private:
     void playQueued(int index, bool stopAtEnd);
     void queueUpcoming();
     void gotLength(float length);
+    // Sends the settings to the engine: at each engine start and medium.
+    void applySettings();
+    void readPosition();
 
     std::function<int()> windowId;
+    MvPlaybackStatus *playbackStatus = nullptr;
+    MvSessionSettings sessionSettings;
     MvPlayerControl *playerControl = nullptr;
     MvResumeTracker *resume = nullptr;
     MvSleepTimer *sleep = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "player/mvengineoutput.h"
+#include "player/mvengineprocess.h"
 #include "protocol/enginecommands.h"
 
 #include <QElapsedTimer>
@@ -8,14 +9,14 @@
 #include <QString>
 #include <QStringList>
 
-class QProcess;
 class QTimer;
 class QTimerEvent;
 
-// The program's one link to the media engine: runs "./mplayer" in slave
-// mode, writes its commands and follows its output to learn when a medium
-// has started, how long it is and when it has stopped advancing. Each
-// controller has its own engine, timers and output reader.
+// The program's one link to the media engine in slave mode: writes its
+// commands and follows its output to learn when a medium has started, how
+// long it is and when it has stopped advancing. Each controller has its own
+// engine process (MvEngineProcess), timers and output reader. What holds
+// across media (the volume) its owner sends again at settingsWanted().
 class MvPlayerControl : public QObject
 {
     Q_OBJECT
@@ -58,15 +59,10 @@ public:
     void setVolume(int volume);
     void setVolumeLimit(int limit);
 
-    // The file through which a new medium is handed to a running engine,
-    // unless another is set before the engine gets its first "loadlist".
-    // Its path travels in a command, which carries Latin-1 only. The default
-    // belongs to the controller that holds the lock file beside it; any other
-    // controller, of this program or another on the same /tmp, uses a name
-    // of its own there, removed when it goes.
-    static const char defaultCurrentMediaFile[];
-    void setCurrentMediaFile(const QString &path) { mediaFilePath = path; }
-    QString currentMediaFile() const { return mediaFilePath; }
+    // The file through which a new medium is handed to a running engine
+    // (see MvEngineProcess).
+    void setCurrentMediaFile(const QString &path) { engine->setCurrentMediaFile(path); }
+    QString currentMediaFile() const { return engine->currentMediaFile(); }
 
     // How long a medium may take to reach playback, how long once the engine
     // has refused it, and how long a stopping engine gets before SIGTERM and
@@ -98,7 +94,7 @@ public:
     bool isMenuShown() const { return menuShown; }
     int currentVolumeLimit() const { return volumeLimit; }
     int windowIdentifier() const { return windowId; }
-    bool ownEngineRunning() const { return engineRunning; }
+    bool ownEngineRunning() const { return engine->isRunning(); }
     bool ownPaused() const { return state == PlaybackState::Paused; }
     bool ownIdleTimerActive() const;
     QString ownElapsedTimeText() const { return output->elapsedText(); }
@@ -126,6 +122,14 @@ signals:
     // The engine took a pause, or left one (by a command, a new medium, a
     // quit or its end).
     void pauseChanged(bool paused);
+    // A new engine or medium: what holds across media is to be sent again,
+    // at once (a direct connection), before any other command.
+    void settingsWanted();
+    // The engine's header named an audio-only medium, or a video stream.
+    void audioOnlyMedium();
+    void videoMedium();
+    // An engine exited, whether or not a new one starts for a waiting pick.
+    void engineEnded();
     void playbackStateChanged(MvPlayerControl::PlaybackState state);
     void lengthChanged(float length);
     // The elapsed-time text changed, whether or not it now holds a time.
@@ -142,11 +146,10 @@ protected:
     int launchPlayer(const QString &path);
     void sendCommand(const QString &line);
     int routeMixerOutput(int gain);
-    bool writeCurrentMediaFile(const QString &path);
-    bool writeMediaFile(const QString &target, const QString &path);
+    bool writeCurrentMediaFile(const QString &path) { return engine->writeCurrentMediaFile(path); }
     void timerEvent(QTimerEvent *event) override;
 
-    QProcess *process;
+    MvEngineProcess *engine;
     bool menuShown;
     int volumeLimit;
 
@@ -170,16 +173,12 @@ private:
     void cannotPlayCurrentMedium();
     void reportCannotPlay(const QString &path, const QString &reason);
     bool startingMedium() const;
-    void stopEngine(QProcess *engine);
     void playbackStarted(bool video);
     qint64 now() const { return clock.elapsed(); }
     void armOutputTimer();
     void outputTimerFired();
     void trimUnreadOutput();
-    void claimCurrentMediaFile();
-    QString nextMediaFile() const { return mediaFilePath + QStringLiteral(".next"); }
     bool followEngine(const QString &path);
-    bool engineBusyOrStopped() const;
 
     // Reads the current engine's output. The timer fires at the latest
     // when its next deadline comes; output moves that later without it.
@@ -187,7 +186,6 @@ private:
     QTimer *outputTimer;
     qint64 outputTimerDue = -1;
     QElapsedTimer clock;
-    bool engineRunning = false;
     PlaybackState state = PlaybackState::Stopped;
     QString currentMedium;
     // A medium to start on a new engine once the running one has gone.
@@ -198,12 +196,5 @@ private:
     QString queuedNext;
     QTimer *heldPickTimer;
     QElapsedTimer sinceLoad;
-    // The engine that has been told to quit and will be ended if it does not.
-    QProcess *stoppingEngine = nullptr;
-    QString mediaFilePath = QString::fromLatin1(defaultCurrentMediaFile);
-    // The lock that makes the default hand-off file this controller's, or
-    // the name of its own that it uses instead.
-    int mediaFileLock = -1;
-    QString ownMediaFile;
     Deadlines deadlines;
 };

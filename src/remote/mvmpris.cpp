@@ -211,6 +211,14 @@ void MvMpris::setVolumeLevel(int percent)
     changed({{QStringLiteral("Volume"), volume()}});
 }
 
+void MvMpris::setRateLevel(double rate)
+{
+    if (rate == rateLevel)
+        return;
+    rateLevel = rate;
+    changed({{QStringLiteral("Rate"), rate}});
+}
+
 void MvMpris::setModes(bool shuffle, Loop newLoop)
 {
     if (shuffle == shuffleOn && newLoop == loop)

@@ -53,6 +53,8 @@ public:
     void setLength(double seconds);
     void setStatus(Status status);
     void setVolumeLevel(int percent);
+    // The playback rate; the bus may read it, not yet set it.
+    void setRateLevel(double rate);
     void setModes(bool shuffle, Loop loop);
     // Where the current medium is, in seconds (-1 unknown).
     void setPositionSource(std::function<double()> source) { positionSource = std::move(source); }
@@ -73,7 +75,7 @@ public:
     QString playbackStatus() const;
     QString loopStatus() const;
     void setLoopStatus(const QString &status);
-    double rate() const { return 1.0; }
+    double rate() const { return rateLevel; }
     void setRate(double) {}
     bool shuffle() const { return shuffleOn; }
     void setShuffle(bool on);
@@ -127,6 +129,7 @@ private:
     QString art;
     int length = -1;
     int volumeLevel = 50;
+    double rateLevel = 1.0;
     bool shuffleOn = false;
     Loop loop = Loop::None;
     int track = 0;

@@ -3,18 +3,19 @@
 #include "core/trace.h"
 #include "player/mvmediatags.h"
 #include "player/mvplaybacksession.h"
+#include "player/mvplaybackstatus.h"
 #include "player/mvtagreader.h"
 #include "remote/mvmpris.h"
 
 #include <QCoreApplication>
 
 MvRemoteBridge::MvRemoteBridge(MvMpris *remote, MvPlaybackSession *playback, QObject *parent)
-    : QObject(parent), mpris(remote), session(playback)
+    : QObject(parent), mpris(remote), session(playback), status(playback->status())
 {
     // Desktop controls show a cover by its file.
     if (mpris->isRegistered() && session->tagReader())
         session->tagReader()->keepCoverFiles();
-    mpris->setPositionSource([this] { return session->elapsedSeconds(); });
+    mpris->setPositionSource([this] { return status->position(); });
 
     connect(mpris, &MvMpris::actionRequested, session, [this](int action) {
         traceLine("Remote : Kp %04x\n", static_cast<unsigned>(keyForAction(MvAction(action))));
@@ -33,20 +34,19 @@ MvRemoteBridge::MvRemoteBridge(MvMpris *remote, MvPlaybackSession *playback, QOb
     connect(mpris, &MvMpris::volumeRequested, session, &MvPlaybackSession::setVolume);
 
     connect(session, &MvPlaybackSession::stateChanged, this, &MvRemoteBridge::publishState);
+    connect(status, &MvPlaybackStatus::changed, this, &MvRemoteBridge::publishState);
     connect(session, &MvPlaybackSession::modesChanged, this, &MvRemoteBridge::publishModes);
     connect(session, &MvPlaybackSession::seekedTo, mpris, &MvMpris::seekedTo);
     connect(session, &MvPlaybackSession::seekedBy, mpris, &MvMpris::seekedBy);
-    connect(session, &MvPlaybackSession::lengthKnown, this, [this](float length) {
-        if (length >= 0 && length < 1e7f) {
+    connect(status, &MvPlaybackStatus::lengthChanged, this, [this](double length) {
+        if (length >= 0 && length < 1e7) {
             // The length belongs to the medium now playing, whose track the bus must have first.
             publishState();
             mpris->setLength(length);
         }
     });
     connect(session, &MvPlaybackSession::tagsRead, this, [this](const MvMediaTags &tags) {
-        const QString given = session->givenTitle(tags.path);
-        mpris->setTrack(tags.path, given.isEmpty() ? tags.title : given, tags.artist, tags.album,
-                        tags.coverFile);
+        mpris->setTrack(tags.path, status->title(), tags.artist, tags.album, tags.coverFile);
     });
     publishModes();
 }
@@ -56,16 +56,16 @@ void MvRemoteBridge::publishState()
     if (!mpris->isRegistered())
         return;
     const bool active = session->isActive() && !session->isQuitting();
-    mpris->setStatus(!active               ? MvMpris::Status::Stopped
-                     : session->isPaused() ? MvMpris::Status::Paused
-                                           : MvMpris::Status::Playing);
-    const QString path = session->current();
+    mpris->setStatus(!active              ? MvMpris::Status::Stopped
+                     : status->isPaused() ? MvMpris::Status::Paused
+                                          : MvMpris::Status::Playing);
+    const QString path = status->medium();
     if (!session->isActive())
         mpris->setTrack(QString(), QString(), QString(), QString(), QString());
     else if (mpris->trackFile() != path)
-        mpris->setTrack(path, session->givenTitle(path), QString(), QString(), QString());
-    if (session->volume() >= 0)
-        mpris->setVolumeLevel(session->volume());
+        mpris->setTrack(path, status->title(), QString(), QString(), QString());
+    mpris->setVolumeLevel(status->volume());
+    mpris->setRateLevel(status->speed());
 }
 
 void MvRemoteBridge::publishModes()

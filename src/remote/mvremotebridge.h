@@ -4,6 +4,7 @@
 
 class MvMpris;
 class MvPlaybackSession;
+class MvPlaybackStatus;
 
 // Keeps the desktop's media controls in step with playback: what plays, its
 // state, place, modes and volume go out; what the controls ask comes in as
@@ -21,4 +22,5 @@ private:
 
     MvMpris *mpris;
     MvPlaybackSession *session;
+    const MvPlaybackStatus *status;
 };

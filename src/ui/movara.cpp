@@ -12,7 +12,6 @@
 #include "platform/zpushbutton.h"
 #include "player/mvaction.h"
 #include "player/mvplaybacksession.h"
-#include "player/mvplayercontrol.h"
 #include "remote/mvmpris.h"
 #include "remote/mvremotebridge.h"
 #include "ui/mvnotice.h"
@@ -84,7 +83,7 @@ void Movara::setupWidget()
                 fileBrowser->showEntry(path);
         });
         connect(session, &MvPlaybackSession::engineCreated, this,
-                [this](MvPlayerControl *control) { playerControl = control; });
+                [this] { playerControl = session->control(); });
         new MvRemoteBridge(new MvMpris(this), session, this);
     }
     if (mainWidget && !nowPlaying) {

@@ -59,7 +59,7 @@ public slots:
 
 protected:
     MvFileBrowser *fileBrowser = nullptr;
-    // The session's engine control, once it has one.
+    // The session's engine control, once it has one: only kept, never used.
     MvPlayerControl *playerControl = nullptr;
     bool playMode = false;
 

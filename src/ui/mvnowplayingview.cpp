@@ -3,7 +3,7 @@
 #include "core/rawfilename.h"
 #include "player/mvmediatags.h"
 #include "player/mvplaybacksession.h"
-#include "player/mvplayercontrol.h"
+#include "player/mvplaybackstatus.h"
 #include "player/mvsleeptimer.h"
 
 #include <QCoreApplication>
@@ -58,24 +58,23 @@ MvNowPlayingView::MvNowPlayingView(QWidget *parent) : QWidget(parent)
 
 void MvNowPlayingView::follow(const MvPlaybackSession *session)
 {
-    connect(session, &MvPlaybackSession::mediumChanged, this, [this, session](const QString &path) {
-        setMedium(displayFileName(QFileInfo(path).fileName()), session->playQueue().current() + 1,
-                  session->playQueue().size());
-        // The playlist's own title wins over the medium's tags.
-        setGivenTitle(session->givenTitle(path));
+    const MvPlaybackStatus *status = session->status();
+    connect(status, &MvPlaybackStatus::mediumChanged, this, [this, status](const QString &path) {
+        setMedium(displayFileName(QFileInfo(path).fileName()), status->place(), status->count());
+        setGivenTitle(status->title());
     });
-    connect(session, &MvPlaybackSession::lengthKnown, this, &MvNowPlayingView::setLength);
+    // The status's title is the playlist's, else the tags'.
+    connect(status, &MvPlaybackStatus::titleChanged, this, &MvNowPlayingView::setGivenTitle);
+    connect(status, &MvPlaybackStatus::lengthChanged, this, [this](double seconds) {
+        if (seconds >= 0)
+            setLength(float(seconds));
+    });
+    connect(status, &MvPlaybackStatus::positionChanged, this,
+            [this](double seconds) { setElapsedSeconds(seconds < 0 ? -1 : int(seconds)); });
+    connect(status, &MvPlaybackStatus::pausedChanged, this, &MvNowPlayingView::setPaused);
     connect(session, &MvPlaybackSession::tagsRead, this, [this](const MvMediaTags &tags) {
         setTags(tags.title, tags.artist, tags.album);
         setCover(tags.cover);
-    });
-    connect(session, &MvPlaybackSession::engineCreated, this, [this](MvPlayerControl *control) {
-        connect(control, &MvPlayerControl::elapsedSecondsChanged, this,
-                &MvNowPlayingView::setElapsedSeconds);
-        connect(control, &MvPlayerControl::playbackStateChanged, this,
-                [this](MvPlayerControl::PlaybackState state) {
-                    setPaused(state == MvPlayerControl::PlaybackState::Paused);
-                });
     });
     // Translated as the window's texts.
     const MvSleepTimer *sleep = session->sleepTimer();

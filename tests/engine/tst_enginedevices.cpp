@@ -232,7 +232,7 @@ void TestEngineDevices::mixerRoute()
     QFETCH(QStringList, expected);
     const bool missing = state == "missing";
     const ScopedEnv fake(missing ? "MOVARA_FAKE_DEVICES" : "MOVARA_FAKE_MIXER_STATE", state);
-    MvPlayerControl control(nullptr, 50, 0);
+    ProbeControl control(nullptr, 50, 0);
     QCOMPARE(requests(), expected);
 }
 

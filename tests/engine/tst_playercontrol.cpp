@@ -1124,7 +1124,7 @@ void TestPlayerControl::twoControllersHandOffTheirOwnMedia()
 {
     EngineFixture engine;
     QVERIFY(engine.installEngine());
-    const QString defaultName = QString::fromLatin1(MvPlayerControl::defaultCurrentMediaFile);
+    const QString defaultName = QString::fromLatin1(MvEngineProcess::defaultCurrentMediaFile);
     auto first = std::make_unique<MvPlayerControl>(nullptr, 50, 0);
     auto second = std::make_unique<MvPlayerControl>(nullptr, 50, 0);
     QCOMPARE(first->currentMediaFile(), defaultName);

@@ -3,6 +3,7 @@
 // Shared by the engine control's tests: a temporary program directory with
 // the scripted engine as "./mplayer", its log, and stdout capture.
 
+#include "player/mvphonedevices.h"
 #include "player/mvplayercontrol.h"
 #include "support/enginelog.h"
 #include "support/scopedenv.h"
@@ -26,7 +27,8 @@
 
 // Reaches what the tests look at but the program does not offer. Its
 // current-media file lies in the working directory, which an EngineFixture
-// makes private to the test.
+// makes private to the test. As the playback session does, it sends its
+// volume again at each engine and medium and has the phone's devices follow it.
 class ProbeControl : public MvPlayerControl
 {
 public:
@@ -34,9 +36,11 @@ public:
         : MvPlayerControl(parent, volume, windowId)
     {
         setCurrentMediaFile(QDir::currentPath() + QStringLiteral("/curmedia.name"));
+        connect(this, &MvPlayerControl::settingsWanted, this, [this] { setVolume(this->volume); });
+        new MvPhoneDevices(this, this);
     }
     using MvPlayerControl::sendCommand;
-    QProcess *engineProcess() const { return process; }
+    QProcess *engineProcess() const { return engine->process(); }
     // What an object timer of the controller does when it fires.
     void tick()
     {

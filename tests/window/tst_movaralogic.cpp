@@ -305,7 +305,7 @@ void TestMovaraLogic::previousAndNextEntry()
     QTRY_COMPARE(engine->stdinLines().count(loadCommand), 2);
     QCOMPARE(engine->entries(QStringLiteral("start")).size(), 1);
     // The window's controller keeps the file at its default place, in this test's own /tmp.
-    QFile handedOver(QLatin1String(MvPlayerControl::defaultCurrentMediaFile));
+    QFile handedOver(QLatin1String(MvEngineProcess::defaultCurrentMediaFile));
     QVERIFY(handedOver.open(QIODevice::ReadOnly));
     QCOMPARE(handedOver.readAll(), QFile::encodeName(clipsFolder + "/b.avi\n"));
 }
@@ -361,7 +361,7 @@ void TestMovaraLogic::queuedEntryFollowsTheOrder()
 {
     playFirstClip(header + QStringLiteral("status 100 100\n"));
     QTRY_VERIFY(engine->stdinLines().contains(queueCommand));
-    QFile next(QLatin1String(MvPlayerControl::defaultCurrentMediaFile) + QStringLiteral(".next"));
+    QFile next(QLatin1String(MvEngineProcess::defaultCurrentMediaFile) + QStringLiteral(".next"));
     QVERIFY(next.open(QIODevice::ReadOnly));
     QCOMPARE(next.readAll(), QFile::encodeName(clipsFolder + "/b.avi\n"));
     next.close();
