@@ -64,14 +64,18 @@ void TestResumeStore::rules_data()
     QTest::addColumn<int>("position");
     QTest::addColumn<int>("length");
     QTest::addColumn<int>("kept");
-    QTest::newRow("40 s into 10 min") << 40 << 600 << 40;
-    QTest::newRow("30 s in: too early") << 30 << 600 << -1;
-    QTest::newRow("30 s before the end: too late") << 570 << 600 << -1;
-    QTest::newRow("just inside the end") << 569 << 600 << 569;
-    QTest::newRow("shorter than 5 min") << 100 << 299 << -1;
-    QTest::newRow("exactly 5 min") << 100 << 300 << 100;
-    QTest::newRow("beyond the end") << 900 << 600 << -1;
-    QTest::newRow("unknown length") << 100 << -1 << -1;
+    const int margin = MvResumeStore::margin;
+    const int shortest = MvResumeStore::minLength;
+    const int length = 2 * shortest;
+    const int inside = shortest / 3;
+    QTest::newRow("past the start's margin") << margin + 10 << length << margin + 10;
+    QTest::newRow("at the start's margin: too early") << margin << length << -1;
+    QTest::newRow("at the end's margin: too late") << length - margin << length << -1;
+    QTest::newRow("just inside the end") << length - margin - 1 << length << length - margin - 1;
+    QTest::newRow("shorter than the shortest") << inside << shortest - 1 << -1;
+    QTest::newRow("exactly the shortest") << inside << shortest << inside;
+    QTest::newRow("beyond the end") << length + shortest << length << -1;
+    QTest::newRow("unknown length") << inside << -1 << -1;
 }
 
 void TestResumeStore::rules()

@@ -74,7 +74,6 @@ MvPlayerControl::MvPlayerControl(QObject *parent, int volume, int windowId)
     connect(output, &MvEngineOutput::lengthChanged, this, &MvPlayerControl::lengthChanged);
     connect(output, &MvEngineOutput::lengthRead, this,
             &MvPlayerControl::signaTotalTimeLengthChanged);
-    connect(output, &MvEngineOutput::elapsedChanged, this, &MvPlayerControl::elapsedChanged);
     connect(output, &MvEngineOutput::elapsedSecondsChanged, this,
             &MvPlayerControl::elapsedSecondsChanged);
     connect(output, &MvEngineOutput::elapsedRead, this, &MvPlayerControl::signalTimeElapse);

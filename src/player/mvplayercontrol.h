@@ -22,7 +22,6 @@ class MvPlayerControl : public QObject
     Q_OBJECT
     Q_PROPERTY(PlaybackState playbackState READ playbackState NOTIFY playbackStateChanged)
     Q_PROPERTY(float length READ length NOTIFY lengthChanged)
-    Q_PROPERTY(QString elapsedText READ ownElapsedTimeText NOTIFY elapsedChanged)
 
 public:
     // Starting: the current medium has yet to reach playback. A medium that
@@ -93,7 +92,6 @@ public:
     bool isMuted() const { return muted; }
     bool isMenuShown() const { return menuShown; }
     int currentVolumeLimit() const { return volumeLimit; }
-    int windowIdentifier() const { return windowId; }
     bool ownEngineRunning() const { return engine->isRunning(); }
     bool ownPaused() const { return state == PlaybackState::Paused; }
     bool ownIdleTimerActive() const;
@@ -102,7 +100,6 @@ public:
     QString ownCurrentMedium() const { return currentMedium; }
     // The elapsed time in seconds, audio or video; -1 before the first status.
     double ownElapsedSeconds() const { return output->elapsedSeconds(); }
-    QString ownCannotPlayText() const { return output->refusalLine(); }
 
     // Most output the controller leaves buffered and unread, per channel.
     static constexpr qint64 maxUnreadOutput = MvEngineOutput::maxUnread;
@@ -132,8 +129,6 @@ signals:
     void engineEnded();
     void playbackStateChanged(MvPlayerControl::PlaybackState state);
     void lengthChanged(float length);
-    // The elapsed-time text changed, whether or not it now holds a time.
-    void elapsedChanged(const QString &text);
     void elapsedSecondsChanged(int seconds);
 
 public slots:
@@ -145,6 +140,7 @@ public slots:
 protected:
     int launchPlayer(const QString &path);
     void sendCommand(const QString &line);
+    // The phone's devices are MvPhoneDevices' business.
     int routeMixerOutput(int gain);
     bool writeCurrentMediaFile(const QString &path) { return engine->writeCurrentMediaFile(path); }
     void timerEvent(QTimerEvent *event) override;
@@ -154,7 +150,8 @@ protected:
     int volumeLimit;
 
 public:
-    // Volume last requested; the key handling steps it.
+    // Volume last set; a new engine starts at it. The owner keeps it in step
+    // with its own settings through setVolume().
     int volume;
 
 protected:

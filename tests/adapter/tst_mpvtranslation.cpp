@@ -3,6 +3,7 @@
 #include "jsonvalue.h"
 #include "mpvcommandline.h"
 #include "mpvtranslator.h"
+#include "player/mvplayercontrol.h"
 
 #include <QFile>
 #include <QRegularExpression>
@@ -327,21 +328,21 @@ void TestMpvTranslation::json()
 
 void TestMpvTranslation::commandLine()
 {
-    const MpvCommandLine line =
-        mpvCommandLine({"-ao",          "pulse,oss,sdl,null",
-                        "-vo",          "x11,null",
-                        "-wid",         "123",
-                        "-nolirc",      "-slave",
-                        "-mixer",       "/dev/mixer",
-                        "-vf",          "rotate=10,expand=0:0:::1,scale=-2:320,crop=240:320",
-                        "-af",          "channels=2,resample=44100:0:0",
-                        "-sws",         "0",
-                        "-framedrop",   "-fs",
-                        "-idle",        "-softvol",
-                        "-softvol-max", "100",
-                        "-volume",      "31.62",
-                        "/m/a b.mp3"},
-                       3);
+    // The program's own list as the adapter hands it on: drivers and window
+    // first, "-subrotate" left out, its software volume before the medium.
+    std::vector<std::string> given = {
+        "-ao", "pulse,oss,sdl,null", "-vo", "x11,null", "-wid", "123", "-nolirc"};
+    const QStringList program = MvPlayerControl::engineArguments(QStringLiteral("/m/a b.mp3"));
+    for (qsizetype i = 0; i + 1 < program.size(); ++i) {
+        if (program.at(i) == QLatin1String("-subrotate"))
+            ++i;
+        else
+            given.push_back(program.at(i).toStdString());
+    }
+    for (const char *argument : {"-softvol", "-softvol-max", "100", "-volume", "31.62"})
+        given.push_back(argument);
+    given.push_back(program.last().toStdString());
+    const MpvCommandLine line = mpvCommandLine(given, 3);
     QStringList args;
     for (const std::string &arg : line.arguments)
         args << QString::fromStdString(arg);

