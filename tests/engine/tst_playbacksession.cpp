@@ -2,6 +2,7 @@
 // engine, which ends each medium after a few status outputs.
 
 #include "player/mvplaybacksession.h"
+#include "player/mvplaybackstatus.h"
 #include "support/enginetesthelpers.h"
 
 #include <QCoreApplication>
@@ -21,6 +22,8 @@ class TestPlaybackSession : public QObject
 private slots:
     void queuePolicy_data();
     void queuePolicy();
+    void statusTellsChanges_data();
+    void statusTellsChanges();
 };
 
 void TestPlaybackSession::queuePolicy_data()
@@ -73,6 +76,86 @@ void TestPlaybackSession::queuePolicy()
     }
     QCOMPARE(got, played);
     QCOMPARE(stops, 1);
+}
+
+void TestPlaybackSession::statusTellsChanges_data()
+{
+    QTest::addColumn<QStringList>("acts"); // once the first medium has played a second
+    QTest::addColumn<QStringList>("told"); // the status's changes after them
+    QTest::newRow("pause and resume") << QStringList{"pause", "pause"}
+                                      << QStringList{"paused=true", "paused=false", "position>0"};
+    QTest::newRow("volume to the top and past it")
+        << QStringList{"volume 98", "up", "up"}
+        << QStringList{"volume=98", "volume=100", "position>0"};
+    // The medium before's time is not the next one's, which starts unknown.
+    QTest::newRow("next medium") << QStringList{"next"}
+                                 << QStringList{"place=2/2", "position=-1", "length=-1",
+                                                "medium=b",  "position=0",  "position>0"};
+}
+
+void TestPlaybackSession::statusTellsChanges()
+{
+    QFETCH(QStringList, acts);
+    QFETCH(QStringList, told);
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    // The first medium tells its length; the second does not.
+    engine.setScript(QStringLiteral("on get_time_length => line ANS_LENGTH=180.00\n"
+                                    "on loadlist /tmp/movara_curmedia.name => line AO: [null] ;; "
+                                    "status 30 30\n"
+                                    "line Audio file file format detected.\nline AO: [null]\n"
+                                    "status 300 30\n"));
+    const QStringList paths = {engine.dirPath + QStringLiteral("/a"),
+                               engine.dirPath + QStringLiteral("/b")};
+    for (const QString &path : paths) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    StdoutCapture capture;
+    MvPlaybackSession session([] { return 0; });
+    const MvPlaybackStatus *status = session.status();
+    QStringList got;
+    int changes = 0;
+    // Positions are told by the whole second: one entry for a run of them.
+    auto note = [&](const QString &entry) {
+        if (got.isEmpty() || got.last() != entry || !entry.startsWith(QLatin1String("position")))
+            got << entry;
+    };
+    connect(status, &MvPlaybackStatus::mediumChanged, this,
+            [&](const QString &path) { note("medium=" + QFileInfo(path).fileName()); });
+    connect(status, &MvPlaybackStatus::placeChanged, this, [&](int place, int count) {
+        note(QStringLiteral("place=%1/%2").arg(place).arg(count));
+    });
+    connect(status, &MvPlaybackStatus::positionChanged, this, [&](double seconds) {
+        note(seconds < 0 ? "position=-1" : seconds < 1 ? "position=0" : "position>0");
+    });
+    connect(status, &MvPlaybackStatus::lengthChanged, this,
+            [&](double seconds) { note(QStringLiteral("length=%1").arg(seconds)); });
+    connect(status, &MvPlaybackStatus::pausedChanged, this,
+            [&](bool on) { note(on ? "paused=true" : "paused=false"); });
+    connect(status, &MvPlaybackStatus::volumeChanged, this,
+            [&](int percent) { note(QStringLiteral("volume=%1").arg(percent)); });
+    connect(status, &MvPlaybackStatus::changed, this, [&] { ++changes; });
+
+    session.playFolder(paths, 0);
+    QTRY_VERIFY(status->position() >= 1 && status->length() == 180);
+    QCOMPARE(status->place(), 1);
+    QTRY_VERIFY(changes > 0);
+    got.clear();
+    changes = 0;
+    for (const QString &act : acts) {
+        if (act == QLatin1String("pause"))
+            session.act(MvAction::PlayPause);
+        else if (act == QLatin1String("up"))
+            session.act(MvAction::VolumeUp);
+        else if (act == QLatin1String("next"))
+            session.act(MvAction::Next);
+        else
+            session.setVolume(act.section(QLatin1Char(' '), 1).toInt());
+    }
+    QTRY_COMPARE(got, told);
+    // Everything one turn changed is told to remote views once; positions never.
+    QCOMPARE(changes, 1);
 }
 
 QTEST_MAIN(TestPlaybackSession)
