@@ -76,7 +76,6 @@ public:
     QString givenTitle(const QString &path) const;
     // What plays, for views.
     const MvPlaybackStatus *status() const { return playbackStatus; }
-    const MvSessionSettings &settings() const { return sessionSettings; }
     const MvPlayQueue &playQueue() const { return queue; }
     MvPlayerControl *control() const { return playerControl; }
     MvResumeTracker *resumeTracker() const { return resume; }
