@@ -66,6 +66,7 @@ private slots:
     void runtimeFolderIsChecked_data();
     void runtimeFolderIsChecked();
     void onlyThePhonesFoldersAreWritable();
+    void hostPathsStayOneLineEach();
 
 private:
     int launch(const QStringList &args, const QProcessEnvironment &extra = {},
@@ -506,6 +507,21 @@ void TestPhoneLauncher::onlyThePhonesFoldersAreWritable()
     extra.insert("HOME", home);
     QCOMPARE(launch({"--phone", phone, "/bin/sh", "-c", script}, extra), 0);
     QCOMPARE(out, "wrote " + writable.join("\nwrote ").toUtf8() + '\n');
+}
+
+// A folder whose name holds a line break or "%" stays one line of the map of
+// phone paths to host paths.
+void TestPhoneLauncher::hostPathsStayOneLineEach()
+{
+    const QString card = work.filePath("card\n/ezxlocal/download/mystuff/MyPhotos=/etc 100%41");
+    QVERIFY(QDir().mkpath(card));
+    QCOMPARE(launch({"--phone", phone, "--card", card, "/bin/sh", "-c",
+                     "printf %s \"$MOVARA_HOST_PATHS\""}),
+             0);
+    const QList<QByteArray> lines = out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 5);
+    QVERIFY(lines.at(3).startsWith("/mmc/mmca1="));
+    QCOMPARE(QByteArray::fromPercentEncoding(lines.at(3).mid(11)), card.toUtf8());
 }
 
 QTEST_MAIN(TestPhoneLauncher)
