@@ -18,6 +18,8 @@
 #include <QImage>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <algorithm>
@@ -25,7 +27,8 @@
 #include <ctime>
 
 namespace {
-const QString folder = QStringLiteral("/ezxlocal/download/mystuff/MyRingTone/Bench");
+const QString audioRoot = QStringLiteral("/ezxlocal/download/mystuff/MyRingTone");
+const QString folder = audioRoot + QStringLiteral("/Bench");
 
 double monotonicMs()
 {
@@ -65,12 +68,16 @@ int main(int argc, char **argv)
         qputenv("QT_QPA_PLATFORM", "offscreen");
     ZApplication app(argc, argv);
     const int rounds = argc > 1 ? qMax(1, atoi(argv[1])) : 20;
-    if (!QDir().mkpath(folder)) {
+    // Only in the phone's roots of a sandbox: the machine's own root is left alone.
+    if (!QFileInfo(audioRoot).isDir() || !QDir(audioRoot).mkpath(QStringLiteral("Bench"))) {
         std::fprintf(stderr, "run in the phone's roots: tests/phone-sandbox.sh ... -- %s\n",
                      argv[0]);
         return 2;
     }
-    const QString cover = folder + QStringLiteral("/../bench-cover.png");
+    // The media go with the bench, however it ends.
+    const auto removeMedia = qScopeGuard([] { QDir(folder).removeRecursively(); });
+    QTemporaryDir work;
+    const QString cover = work.filePath(QStringLiteral("bench-cover.png"));
     QImage noise(1000, 700, QImage::Format_RGB32);
     for (int y = 0; y < noise.height(); ++y)
         for (int x = 0; x < noise.width(); ++x)
@@ -143,6 +150,5 @@ int main(int argc, char **argv)
     std::printf("%d rounds each\n", rounds);
     print("Return to the engine's start", untaggedStart, taggedStart);
     print("the window's handling of the key (the engine started from it)", untaggedKey, taggedKey);
-    QDir(folder).removeRecursively();
     return 0;
 }

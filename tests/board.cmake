@@ -10,6 +10,12 @@ target_compile_definitions(movara_boardguest PRIVATE
     MOVARA_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
 
 movara_add_qtest(tst_board SOURCES ${CMAKE_CURRENT_LIST_DIR}/board/tst_board.cpp LABELS board)
-add_dependencies(tst_board movara movara_engine_adapter)
+add_dependencies(tst_board movara movara_engine_adapter movara_geometry)
 set_tests_properties(tst_board PROPERTIES TIMEOUT 300)
 target_link_libraries(tst_board PRIVATE movara_boardguest)
+
+# The board command's checks of its devices, on this machine.
+add_test(NAME board_options
+    COMMAND bash ${CMAKE_CURRENT_LIST_DIR}/board/board-options.sh ${PROJECT_BINARY_DIR}/bin
+        ${PROJECT_BINARY_DIR}/board-options)
+set_tests_properties(board_options PROPERTIES LABELS board TIMEOUT 120)

@@ -33,6 +33,9 @@ void TestMpris::hostAddresses_data()
                                                    << "file:///mmc/mmca10/x.mp3";
     QTest::newRow("under no binding") << "/tmp/cover.png"
                                       << "file:///tmp/cover.png";
+    QTest::newRow("line break, percent and a Latin-1 byte in the host's name")
+        << "/ezxlocal/odd/x.mp3"
+        << "file:///home/u/a%0Ab%25c%E9/x.mp3";
 }
 
 void TestMpris::hostAddresses()
@@ -40,7 +43,8 @@ void TestMpris::hostAddresses()
     QFETCH(QString, path);
     QFETCH(QString, url);
     MvMpris mpris(nullptr);
-    mpris.setHostPaths("/mmc/mmca1=/home/u/phone/card\nnot a binding\n/mmc/mmca1/inner=/srv/inner");
+    mpris.setHostPaths("/mmc/mmca1=/home/u/phone/card\nnot a binding\n/mmc/mmca1/inner=/srv/inner\n"
+                       "/ezxlocal/odd=/home/u/a%0Ab%25c%E9");
     mpris.setTrack(path, "t", QString(), QString(), path);
     const QVariantMap metadata = mpris.metadata();
     QCOMPARE(metadata.value("xesam:url").toString(), url);

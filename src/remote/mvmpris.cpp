@@ -16,6 +16,15 @@
 #include <unistd.h>
 
 namespace {
+// The address of a file, its bytes as they are when its name is no UTF-8.
+QString fileUrl(const QString &path)
+{
+    if (!hasRawBytes(path))
+        return QUrl::fromLocalFile(path).toString(QUrl::FullyEncoded);
+    return QStringLiteral("file://") +
+           QString::fromLatin1(rawFileName(path).toPercentEncoding("/"));
+}
+
 const QString objectPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString playerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 constexpr qlonglong usPerSecond = 1000000;
@@ -32,7 +41,7 @@ bool sessionBusGiven()
 
 MvMpris::MvMpris(QObject *parent) : QObject(parent)
 {
-    setHostPaths(qEnvironmentVariable("MOVARA_HOST_PATHS"));
+    setHostPaths(qgetenv("MOVARA_HOST_PATHS"));
     seekTimer.setSingleShot(true);
     seekTimer.setInterval(seekIntervalMs);
     connect(&seekTimer, &QTimer::timeout, this, &MvMpris::sendPendingSeek);
@@ -66,13 +75,16 @@ MvMpris::MvMpris(QObject *parent) : QObject(parent)
     }
 }
 
-void MvMpris::setHostPaths(const QString &lines)
+void MvMpris::setHostPaths(const QByteArray &lines)
 {
     hostPaths.clear();
-    for (const QString &line : lines.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
-        const qsizetype eq = line.indexOf(QLatin1Char('='));
-        if (eq > 1 && line.startsWith(QLatin1Char('/')) && eq + 1 < line.size())
-            hostPaths.append({line.left(eq), line.mid(eq + 1)});
+    const auto path = [](const QByteArray &encoded) {
+        return fileNameFromRaw(QByteArray::fromPercentEncoding(encoded));
+    };
+    for (const QByteArray &line : lines.split('\n')) {
+        const qsizetype eq = line.indexOf('=');
+        if (eq > 1 && line.startsWith('/') && eq + 1 < line.size())
+            hostPaths.append({path(line.left(eq)), path(line.mid(eq + 1))});
     }
     // The deepest first, so that a folder bound inside another is found.
     std::sort(hostPaths.begin(), hostPaths.end(),
@@ -130,13 +142,11 @@ QVariantMap MvMpris::metadata() const
         map.insert(QStringLiteral("xesam:artist"), QStringList{artist});
     if (!album.isEmpty())
         map.insert(QStringLiteral("xesam:album"), album);
-    map.insert(QStringLiteral("xesam:url"),
-               QUrl::fromLocalFile(hostPath(trackPath)).toString(QUrl::FullyEncoded));
+    map.insert(QStringLiteral("xesam:url"), fileUrl(hostPath(trackPath)));
     if (length > 0)
         map.insert(QStringLiteral("mpris:length"), qlonglong(length) * usPerSecond);
     if (!art.isEmpty())
-        map.insert(QStringLiteral("mpris:artUrl"),
-                   QUrl::fromLocalFile(hostPath(art)).toString(QUrl::FullyEncoded));
+        map.insert(QStringLiteral("mpris:artUrl"), fileUrl(hostPath(art)));
     return map;
 }
 

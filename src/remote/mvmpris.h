@@ -62,8 +62,9 @@ public:
     QString trackFile() const { return trackPath; }
     // Where the program's folders are to the desktop, which opens the
     // addresses handed out: "inside=outside" lines (MOVARA_HOST_PATHS by
-    // default); paths under none stay as they are.
-    void setHostPaths(const QString &lines);
+    // default), each path's bytes as they are or percent-encoded (a "%" or a
+    // line break in a name must be); paths under none stay as they are.
+    void setHostPaths(const QByteArray &lines);
     QString hostPath(const QString &path) const;
     // The window moved the medium to `seconds`, or by `offset` seconds from
     // where it was (not past its end, where the next medium follows).

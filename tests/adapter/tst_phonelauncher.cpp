@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -62,6 +63,10 @@ private slots:
     void soundAndAddressesComeThrough_data();
     void soundAndAddressesComeThrough();
     void worksWithoutRoot();
+    void runtimeFolderIsChecked_data();
+    void runtimeFolderIsChecked();
+    void onlyThePhonesFoldersAreWritable();
+    void hostPathsStayOneLineEach();
 
 private:
     int launch(const QStringList &args, const QProcessEnvironment &extra = {},
@@ -428,6 +433,95 @@ void TestPhoneLauncher::worksWithoutRoot()
     QCOMPARE(status, 0);
     QVERIFY2(out.startsWith("65534\n") && out.contains("Ring tone.mp3"), out.constData());
     QVERIFY(QFileInfo::exists(home + "/.local/share/movara/phone/ezx_system.cfg"));
+}
+
+void TestPhoneLauncher::runtimeFolderIsChecked_data()
+{
+    QTest::addColumn<QString>("value"); // "%1": a folder under /tmp holding rt and rt-link -> rt
+    QTest::addColumn<int>("owner");     // of rt, -1 this user
+    QTest::addColumn<int>("mode");      // of rt
+    QTest::addColumn<bool>("taken");
+    QTest::newRow("own and closed") << "%1/rt" << -1 << 0700 << true;
+    QTest::newRow("the parent of /tmp") << "/tmp/.." << -1 << 0700 << false;
+    QTest::newRow("a link") << "%1/rt-link" << -1 << 0700 << false;
+    QTest::newRow("another user's") << "%1/rt" << 65534 << 0700 << false;
+    QTest::newRow("open to others") << "%1/rt" << -1 << 0755 << false;
+}
+
+// A runtime folder that is not the user's own real one is left out with a
+// word, never bound: a file written there would land where it leads.
+void TestPhoneLauncher::runtimeFolderIsChecked()
+{
+    QFETCH(QString, value);
+    QFETCH(int, owner);
+    QFETCH(int, mode);
+    QFETCH(bool, taken);
+    if (owner >= 0 && geteuid() != 0)
+        QSKIP("needs root to give a folder to another user");
+    QTemporaryDir folder("/tmp/movara-runtime-XXXXXX");
+    QVERIFY(folder.isValid());
+    const QByteArray rt = QFile::encodeName(folder.filePath("rt"));
+    QCOMPARE(::mkdir(rt.constData(), mode_t(mode)), 0);
+    QCOMPARE(::chmod(rt.constData(), mode_t(mode)), 0);
+    if (owner >= 0)
+        QCOMPARE(::chown(rt.constData(), uid_t(owner), gid_t(owner)), 0);
+    QVERIFY(QFile::link(folder.filePath("rt"), folder.filePath("rt-link")));
+    value.replace("%1", folder.path());
+    const QString landing = QDir(value).canonicalPath();
+    const QString probe =
+        ".movara-runtime-probe-" + QString::number(QCoreApplication::applicationPid());
+
+    const QStringList rootBefore = rootEntries();
+    QProcessEnvironment extra;
+    extra.insert("XDG_RUNTIME_DIR", value);
+    const int status = launch({"--phone", phone, "/bin/sh", "-c",
+                               "test -d /ezxlocal/download/mystuff/MyPhotos && echo phone-ok; "
+                               "echo \"runtime=$XDG_RUNTIME_DIR\"; touch \"$XDG_RUNTIME_DIR/" +
+                                   probe + "\" && echo wrote"},
+                              extra);
+    const bool landed = QFile::remove(landing + "/" + probe);
+    QCOMPARE(status, 0);
+    QVERIFY2(out.contains("phone-ok") && out.contains("wrote"), (out + err).constData());
+    QCOMPARE(landed, taken);
+    QCOMPARE(out.contains("runtime=" + value.toUtf8() + '\n'), taken);
+    QCOMPARE(err.contains("runtime folder " + value.toUtf8()), !taken);
+    QCOMPARE(rootEntries(), rootBefore);
+}
+
+// The machine's folders, home and the working folder are read-only inside;
+// the phone's folders and the runtime folder are writable.
+void TestPhoneLauncher::onlyThePhonesFoldersAreWritable()
+{
+    const QString home = work.filePath("home-own");
+    QVERIFY(QDir().mkpath(home));
+    const QStringList readOnly = {"/etc", "/usr", "/var/tmp", "/run", "$HOME", "$PWD"};
+    const QStringList writable = {"/ezxlocal/download/mystuff/MyPlaylist",
+                                  "/ezx_user/download/appwrite/movara", "$XDG_RUNTIME_DIR", "/tmp"};
+    QString script;
+    for (const QString &dir : readOnly + writable) {
+        const QString probe = "\"" + dir + "/.movara-write-probe\"";
+        script +=
+            "touch " + probe + " 2>/dev/null && echo 'wrote " + dir + "'; rm -f " + probe + "; ";
+    }
+    QProcessEnvironment extra;
+    extra.insert("HOME", home);
+    QCOMPARE(launch({"--phone", phone, "/bin/sh", "-c", script}, extra), 0);
+    QCOMPARE(out, "wrote " + writable.join("\nwrote ").toUtf8() + '\n');
+}
+
+// A folder whose name holds a line break or "%" stays one line of the map of
+// phone paths to host paths.
+void TestPhoneLauncher::hostPathsStayOneLineEach()
+{
+    const QString card = work.filePath("card\n/ezxlocal/download/mystuff/MyPhotos=/etc 100%41");
+    QVERIFY(QDir().mkpath(card));
+    QCOMPARE(launch({"--phone", phone, "--card", card, "/bin/sh", "-c",
+                     "printf %s \"$MOVARA_HOST_PATHS\""}),
+             0);
+    const QList<QByteArray> lines = out.trimmed().split('\n');
+    QCOMPARE(lines.size(), 5);
+    QVERIFY(lines.at(3).startsWith("/mmc/mmca1="));
+    QCOMPARE(QByteArray::fromPercentEncoding(lines.at(3).mid(11)), card.toUtf8());
 }
 
 QTEST_MAIN(TestPhoneLauncher)
