@@ -2,6 +2,7 @@
 
 #include "core/medialisting.h"
 #include "core/rawfilename.h"
+#include "platform/regularfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -85,13 +86,16 @@ bool MvPlaylist::canHandOver(const QString &path)
 
 bool MvPlaylist::load(const QString &path)
 {
-    QFile file(path);
+    QFile file;
     block.clear();
     entries.clear();
     skippedCount = 0;
     firstSkippedText.clear();
     listPath = path;
-    if (!file.open(QIODevice::ReadOnly) || !QFileInfo(path).isFile()) {
+    const int fd = RegularFile::openForReading(rawFileName(path).constData());
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
         loadError = Error::Unreadable;
         return false;
     }

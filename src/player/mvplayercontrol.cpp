@@ -4,6 +4,7 @@
 #include "core/rawfilename.h"
 #include "core/trace.h"
 #include "platform/boardpaths.h"
+#include "platform/regularfile.h"
 #include "protocol/enginecommands.h"
 
 #include <QFile>
@@ -150,9 +151,7 @@ void MvPlayerControl::claimCurrentMediaFile()
 {
     // Held while the controller lives; the engine does not inherit it.
     const QByteArray lockName = QByteArray(defaultCurrentMediaFile) + ".lock";
-    int fd = ::open(lockName.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0 && errno == EACCES)
-        fd = ::open(lockName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = RegularFile::openOwn(lockName.constData());
     if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
         mediaFileLock = fd;
         return;
@@ -700,7 +699,7 @@ bool MvPlayerControl::writeMediaFile(const QString &targetPath, const QString &p
     }
     if (::close(fd) != 0)
         written = false;
-    if (written && ::rename(temporaryName.constData(), target.constData()) != 0)
+    if (written && !RegularFile::renameOver(temporaryName.constData(), target.constData()))
         written = false;
     if (!written)
         ::unlink(temporaryName.constData());
