@@ -77,11 +77,20 @@ bool MvPlaylist::isPlaylistPath(const QString &path)
     return isPlaylistName(QFile::encodeName(QFileInfo(path).fileName()));
 }
 
-bool MvPlaylist::canHandOver(const QString &path)
+QString MvPlaylist::refusal(const QString &path)
 {
+    if (isPlaylistPath(path))
+        return QStringLiteral("a playlist");
     struct stat info;
-    return !path.isEmpty() && ::stat(rawFileName(path).constData(), &info) == 0 &&
-           S_ISREG(info.st_mode) && !isPlaylistPath(path);
+    if (path.isEmpty() || ::stat(rawFileName(path).constData(), &info) != 0)
+        return QStringLiteral("no such file");
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("not a file");
+    const int fd = RegularFile::openForReading(rawFileName(path).constData(), &info);
+    if (fd < 0)
+        return QStringLiteral("unreadable");
+    ::close(fd);
+    return info.st_size == 0 ? QStringLiteral("the file is empty") : QString();
 }
 
 bool MvPlaylist::load(const QString &path)

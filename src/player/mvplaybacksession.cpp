@@ -37,6 +37,15 @@ MvPlaybackSession::MvPlaybackSession(std::function<int()> windowIdSource, QObjec
     queue.setRepeat(modes.repeat);
 }
 
+bool MvPlaybackSession::canHandOver(const QString &path)
+{
+    const QString refused = MvPlaylist::refusal(path);
+    if (!refused.isEmpty())
+        traceLine("mediumCannotPlay : %s : %s\n", rawFileName(path).constData(),
+                  refused.toLatin1().constData());
+    return refused.isEmpty();
+}
+
 MvPlaybackSession::~MvPlaybackSession()
 {
     shutDown();
@@ -60,7 +69,12 @@ void MvPlaybackSession::playFolder(const QStringList &media, int index)
 {
     const QString path = index >= 0 && index < media.size() ? media.at(index) : QString();
     queue.setFolder(media, index);
-    play(path);
+    // A pick that vanished goes to the engine, which says it cannot play it.
+    struct stat info;
+    if (::stat(rawFileName(path).constData(), &info) == 0 && !MvPlaylist::canHandOver(path))
+        playQueued(index, true);
+    else
+        play(path);
 }
 
 void MvPlaybackSession::playFromStart(const QStringList &media)
@@ -282,17 +296,18 @@ void MvPlaybackSession::playQueued(int index, bool stopAtEnd)
     bool allMissing = true;
     for (int tries = 0; index >= 0 && tries < queue.size(); ++tries) {
         const QString path = queue.path(index);
-        if (MvPlaylist::canHandOver(path)) {
+        if (canHandOver(path)) {
             if (!queue.isPlaylist())
                 emit folderEntryPlays(path);
             play(path);
             break;
         }
-        // A vanished file of a folder is left out silently, as the browser does.
-        if (queue.isPlaylist() && bad++ == 0)
-            firstBad = path;
         struct stat info;
-        allMissing = allMissing && ::stat(rawFileName(path).constData(), &info) != 0;
+        const bool missing = ::stat(rawFileName(path).constData(), &info) != 0;
+        // A vanished file of a folder is left out silently, as the browser does.
+        if ((queue.isPlaylist() || !missing) && bad++ == 0)
+            firstBad = path;
+        allMissing = allMissing && missing;
         queue.noteResult(false);
         if (queue.exhausted()) {
             index = -1;
@@ -421,7 +436,7 @@ void MvPlaybackSession::openGiven(const QString &path)
         playPlaylist(path);
         return;
     }
-    if (!MvPlaylist::canHandOver(path)) {
+    if (!canHandOver(path)) {
         emit notice(Notice::CannotPlay, displayFileName(QFileInfo(path).fileName()), 0);
         return;
     }

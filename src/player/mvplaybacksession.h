@@ -113,6 +113,8 @@ private:
     void playQueued(int index, bool stopAtEnd);
     void queueUpcoming();
     void gotLength(float length);
+    // Whether `path` may go to the engine; when not, it is traced as refused.
+    static bool canHandOver(const QString &path);
 
     std::function<int()> windowId;
     MvPlayerControl *playerControl = nullptr;
