@@ -15,6 +15,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <memory>
 #include <utility>
 
@@ -32,9 +33,18 @@ MvPlaybackSession::MvPlaybackSession(std::function<int()> windowIdSource, QObjec
         if (read.path == playingPath)
             emit tagsRead(read);
     });
+    resume->records().onWriteFailure([this](const QString &reason) { placesNotKept(reason); });
     const MvPlayModes modes = MvPlayModes::load();
     queue.setShuffle(modes.shuffle);
     queue.setRepeat(modes.repeat);
+}
+
+void MvPlaybackSession::placesNotKept(const QString &reason)
+{
+    if (std::exchange(placesFailureSaid, true))
+        return;
+    std::fprintf(stderr, "movara: Cannot keep places: %s\n", reason.toLocal8Bit().constData());
+    emit notice(Notice::PlacesNotKept, reason, 0);
 }
 
 bool MvPlaybackSession::canHandOver(const QString &path)
@@ -372,7 +382,9 @@ void MvPlaybackSession::setModes(bool shuffle, MvPlayQueue::Repeat repeat)
     modes.shuffle = shuffle;
     modes.repeat = repeat;
     // Unwritable user area: the modes last for this run only.
-    modes.save();
+    QString reason;
+    if (!modes.save(MvPlayModes::defaultPath(), &reason))
+        placesNotKept(reason);
 }
 
 void MvPlaybackSession::gotLength(float length)

@@ -38,7 +38,7 @@ public:
     void shutDown();
 
     // What a notice tells; the view words it.
-    enum class Notice { CannotPlay, NotFound, OnlyFirst, ResumingAt, NothingTicked };
+    enum class Notice { CannotPlay, NotFound, OnlyFirst, ResumingAt, NothingTicked, PlacesNotKept };
     Q_ENUM(Notice)
 
     // Picks. A folder's media from `index`; a playlist file; the queue's
@@ -115,6 +115,8 @@ private:
     void gotLength(float length);
     // Whether `path` may go to the engine; when not, it is traced as refused.
     static bool canHandOver(const QString &path);
+    // Said once a run, on screen and on stderr: the next write tries again.
+    void placesNotKept(const QString &reason);
 
     std::function<int()> windowId;
     MvPlayerControl *playerControl = nullptr;
@@ -137,4 +139,5 @@ private:
     bool movingBack = false;
     // A medium continued on its own: its end does not move through the queue.
     bool playingAlone = false;
+    bool placesFailureSaid = false;
 };

@@ -2,9 +2,12 @@
 // engine, which ends each medium after a few status outputs.
 
 #include "player/mvplaybacksession.h"
+#include "player/mvplaymodes.h"
+#include "player/mvresumestore.h"
 #include "support/enginetesthelpers.h"
 
 #include <QCoreApplication>
+#include <QSignalSpy>
 
 namespace {
 // The first medium plays for a second, the others through "loadlist" for a tenth.
@@ -21,6 +24,7 @@ class TestPlaybackSession : public QObject
 private slots:
     void queuePolicy_data();
     void queuePolicy();
+    void placesNotKept();
 };
 
 void TestPlaybackSession::queuePolicy_data()
@@ -78,6 +82,31 @@ void TestPlaybackSession::queuePolicy()
     QTRY_VERIFY_WITH_TIMEOUT(stops > 0, 20000);
     QCOMPARE(got, played);
     QCOMPARE(stops, 1);
+}
+
+void TestPlaybackSession::placesNotKept()
+{
+    // The user area is a small file system: filled up, nothing is written.
+    const QString area = QFileInfo(QLatin1String(MvResumeStore::defaultPath)).path();
+    QFile filler(area + QStringLiteral("/filler"));
+    QVERIFY(QDir().mkpath(area) && filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (filler.write(QByteArray(4096, 'x')) > 0) {
+    }
+    MvPlaybackSession session([] { return 0; });
+    QSignalSpy notices(&session, &MvPlaybackSession::notice);
+    StdoutCapture errors(2);
+    // Said once; once there is room, the next write keeps them.
+    for (int write = 0; write < 3; ++write) {
+        if (write == 2)
+            filler.remove();
+        session.setModes(true, MvPlayQueue::Repeat::Off);
+        session.setResumeEnabled(write % 2);
+    }
+    const QString reason = QStringLiteral("playmodes.cfg: No space left on device");
+    QCOMPARE(notices.size(), 1);
+    QCOMPARE(notices[0][1].toString(), reason);
+    QCOMPARE(errors.finish(), "movara: Cannot keep places: " + reason.toUtf8() + '\n');
+    QVERIFY(MvPlayModes::load().shuffle && !MvResumeStore().isEnabled());
 }
 
 QTEST_MAIN(TestPlaybackSession)
