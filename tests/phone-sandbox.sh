@@ -1,27 +1,30 @@
 #!/bin/bash
 # Runs a command in a private root that has the phone's fixed folders:
-#   phone-sandbox.sh [--phone DIR] [--bind DIR]... [--] command [args...]
+#   phone-sandbox.sh [--phone DIR] [--bind DIR]... [--tmpfs DIR BYTES]... [--] command [args...]
 # The root is a tmpfs holding the host's /usr, /etc, /lib* links, /proc, /dev,
 # a /tmp of its own (so that what the program keeps in /tmp is not shared with
 # tests that run beside it) and the given --bind folders (read-write, same path). DIR is a folder
 # laid out like the phone's root: its ezxlocal, mmc and ezx_user sub-folders
 # appear as /ezxlocal, /mmc and /ezx_user. Without --phone a fresh temporary
-# DIR with empty media roots is made and removed afterwards. Nothing is
+# DIR with empty media roots is made and removed afterwards. --tmpfs puts a
+# file system of BYTES at DIR, above the phone's folders (a small one fills up). Nothing is
 # created in the machine's own root. PHONE_SANDBOX_DIR names DIR inside.
 set -eu
 
 phone=""
 binds=()
+small=()
 while [ $# -gt 0 ]; do
     case "$1" in
     --phone) phone=$2; shift 2 ;;
     --bind) binds+=("$2"); shift 2 ;;
+    --tmpfs) small+=(--size "$3" --tmpfs "$2"); shift 3 ;;
     --) shift; break ;;
     *) break ;;
     esac
 done
 if [ $# -eq 0 ]; then
-    echo "usage: $0 [--phone DIR] [--bind DIR]... [--] command [args...]" >&2
+    echo "usage: $0 [--phone DIR] [--bind DIR]... [--tmpfs DIR BYTES]... [--] command [args...]" >&2
     exit 2
 fi
 if ! command -v bwrap >/dev/null; then
@@ -72,6 +75,7 @@ for top in ezxlocal mmc ezx_user; do
         args+=(--bind "$phone/$top" "/$top")
     fi
 done
+args+=("${small[@]}")
 # Root keeps no power to read past file permissions, as the phone's user.
 if [ "$(id -u)" = 0 ]; then
     args+=(--cap-drop CAP_DAC_OVERRIDE --cap-drop CAP_DAC_READ_SEARCH)

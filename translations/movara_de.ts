@@ -96,6 +96,10 @@
         <translation>Wiederholen: aus</translation>
     </message>
     <message>
+        <source>Cannot keep places: %1</source>
+        <translation>Stellen nicht speicherbar: %1</translation>
+    </message>
+    <message>
         <source>Nothing is ticked</source>
         <translation>Nichts markiert</translation>
     </message>

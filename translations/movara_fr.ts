@@ -96,6 +96,10 @@
         <translation>Répéter&#xa0;: non</translation>
     </message>
     <message>
+        <source>Cannot keep places: %1</source>
+        <translation>Positions non conservées&#xa0;: %1</translation>
+    </message>
+    <message>
         <source>Nothing is ticked</source>
         <translation>Rien n’est coché</translation>
     </message>

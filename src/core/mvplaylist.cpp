@@ -2,6 +2,7 @@
 
 #include "core/medialisting.h"
 #include "core/rawfilename.h"
+#include "platform/regularfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -76,22 +77,34 @@ bool MvPlaylist::isPlaylistPath(const QString &path)
     return isPlaylistName(QFile::encodeName(QFileInfo(path).fileName()));
 }
 
-bool MvPlaylist::canHandOver(const QString &path)
+QString MvPlaylist::refusal(const QString &path)
 {
+    if (isPlaylistPath(path))
+        return QStringLiteral("a playlist");
     struct stat info;
-    return !path.isEmpty() && ::stat(rawFileName(path).constData(), &info) == 0 &&
-           S_ISREG(info.st_mode) && !isPlaylistPath(path);
+    if (path.isEmpty() || ::stat(rawFileName(path).constData(), &info) != 0)
+        return QStringLiteral("no such file");
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("not a file");
+    const int fd = RegularFile::openForReading(rawFileName(path).constData(), &info);
+    if (fd < 0)
+        return QStringLiteral("unreadable");
+    ::close(fd);
+    return info.st_size == 0 ? QStringLiteral("the file is empty") : QString();
 }
 
 bool MvPlaylist::load(const QString &path)
 {
-    QFile file(path);
+    QFile file;
     block.clear();
     entries.clear();
     skippedCount = 0;
     firstSkippedText.clear();
     listPath = path;
-    if (!file.open(QIODevice::ReadOnly) || !QFileInfo(path).isFile()) {
+    const int fd = RegularFile::openForReading(rawFileName(path).constData());
+    if (fd < 0 || !file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        if (fd >= 0)
+            ::close(fd);
         loadError = Error::Unreadable;
         return false;
     }

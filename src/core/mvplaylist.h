@@ -26,8 +26,12 @@ public:
 
     static bool isPlaylistPath(const QString &path);
     // Whether an entry's path names something the engine may be handed: a
-    // regular file (or a link to one) that is no playlist.
-    static bool canHandOver(const QString &path);
+    // regular file (or a link to one) that can be read, is not empty and is
+    // no playlist. What a pipe, a device or an empty file (as a process's
+    // memory looks) would do to a reader is never tried.
+    static bool canHandOver(const QString &path) { return refusal(path).isEmpty(); }
+    // Why it may not be handed over, or "" when it may.
+    static QString refusal(const QString &path);
 
     // Reads the file; false when it cannot be read or is too large.
     bool load(const QString &path);

@@ -1,11 +1,12 @@
 #include "core/mvuserfile.h"
 
+#include "platform/regularfile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -68,7 +69,7 @@ MvUserFile::Lock::~Lock()
         ::close(fd);
 }
 
-bool MvUserFile::replace(const QString &filePath, const QByteArray &data)
+bool MvUserFile::replace(const QString &filePath, const QByteArray &data, QString *reason)
 {
     const QByteArray target = QFile::encodeName(filePath);
     QDir().mkpath(QFileInfo(filePath).absolutePath());
@@ -76,23 +77,29 @@ bool MvUserFile::replace(const QString &filePath, const QByteArray &data)
     const bool exists = ::lstat(target.constData(), &old) == 0;
     QByteArray temporary = target + ".XXXXXX";
     const int fd = ::mkostemp(temporary.data(), O_CLOEXEC);
-    if (fd < 0)
+    if (fd < 0) {
+        if (reason)
+            *reason = failure(filePath, errno);
         return false;
+    }
     // A file replaced keeps its permissions; a new one may be read by all.
     ::fchmod(fd, exists && S_ISREG(old.st_mode) ? old.st_mode & 07777 : 0644);
     bool written = writeAll(fd, data.constData(), data.size()) && ::fsync(fd) == 0;
     written = ::close(fd) == 0 && written;
-    // rename() puts the file in the place of a link, not of its target.
-    if (!written || ::rename(temporary.constData(), target.constData()) != 0) {
+    if (!written || !RegularFile::renameOver(temporary.constData(), target.constData())) {
+        const int error = errno;
         ::unlink(temporary.constData());
+        if (reason)
+            *reason = failure(filePath, error);
         return false;
     }
-    if (exists && S_ISLNK(old.st_mode))
-        std::fprintf(stderr,
-                     "movara: %s was a symbolic link: it is now a file, its target was left "
-                     "as it was\n",
-                     target.constData());
     return true;
+}
+
+QString MvUserFile::failure(const QString &filePath, int error)
+{
+    return QFileInfo(filePath).fileName() + QStringLiteral(": ") +
+           QString::fromLocal8Bit(std::strerror(error));
 }
 
 void MvUserFile::removeTemporaries(const QString &filePath)
@@ -115,17 +122,13 @@ void MvUserFile::removeTemporaries(const QString &filePath)
 
 QByteArray MvUserFile::read(const QString &filePath, qint64 limit)
 {
-    const int fd =
-        ::open(QFile::encodeName(filePath).constData(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int fd = RegularFile::openForReading(QFile::encodeName(filePath).constData());
     if (fd < 0)
         return QByteArray();
     QByteArray data;
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) {
-        QFile file;
-        if (file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
-            data = file.read(limit);
-    }
+    QFile file;
+    if (file.open(fd, QIODevice::ReadOnly, QFileDevice::DontCloseHandle))
+        data = file.read(limit);
     ::close(fd);
     return data;
 }

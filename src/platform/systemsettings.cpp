@@ -1,11 +1,13 @@
 #include "platform/systemsettings.h"
 #include "platform/boardpaths.h"
+#include "platform/regularfile.h"
 
 #include <QtGlobal>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unistd.h>
 
 namespace {
 const int lcdSleepTimes[] = {30, 60, 300, 600};
@@ -21,9 +23,13 @@ bool parseSetting(const char *line, int *value)
 SystemConfiguration readSystemConfiguration(const char *configPath)
 {
     SystemConfiguration config;
-    std::FILE *file = std::fopen(boardPath(configPath).c_str(), "r");
-    if (!file)
+    const int fd = RegularFile::openForReading(boardPath(configPath).c_str());
+    std::FILE *file = fd >= 0 ? ::fdopen(fd, "r") : nullptr;
+    if (!file) {
+        if (fd >= 0)
+            ::close(fd);
         return config;
+    }
     char *line = nullptr;
     size_t capacity = 0;
     while (getline(&line, &capacity, file) != -1) {

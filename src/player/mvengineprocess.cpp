@@ -1,6 +1,7 @@
 #include "player/mvengineprocess.h"
 
 #include "core/rawfilename.h"
+#include "platform/regularfile.h"
 #include "protocol/enginecommands.h"
 
 #include <QFile>
@@ -60,9 +61,7 @@ void MvEngineProcess::claimCurrentMediaFile()
 {
     // Held while the controller lives; the engine does not inherit it.
     const QByteArray lockName = QByteArray(defaultCurrentMediaFile) + ".lock";
-    int fd = ::open(lockName.constData(), O_RDONLY | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0644);
-    if (fd < 0 && errno == EACCES)
-        fd = ::open(lockName.constData(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+    const int fd = RegularFile::openOwn(lockName.constData());
     if (fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
         mediaFileLock = fd;
         return;
@@ -265,7 +264,7 @@ bool MvEngineProcess::writeMediaFile(const QString &targetPath, const QString &p
     }
     if (::close(fd) != 0)
         written = false;
-    if (written && ::rename(temporaryName.constData(), target.constData()) != 0)
+    if (written && !RegularFile::renameOver(temporaryName.constData(), target.constData()))
         written = false;
     if (!written)
         ::unlink(temporaryName.constData());

@@ -17,6 +17,7 @@
 
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <memory>
 #include <utility>
 
@@ -40,9 +41,27 @@ MvPlaybackSession::MvPlaybackSession(std::function<int()> windowIdSource, QObjec
         playbackStatus->setTitle(given.isEmpty() ? read.title : given);
         emit tagsRead(read);
     });
+    resume->records().onWriteFailure([this](const QString &reason) { placesNotKept(reason); });
     const MvPlayModes modes = MvPlayModes::load();
     queue.setShuffle(modes.shuffle);
     queue.setRepeat(modes.repeat);
+}
+
+void MvPlaybackSession::placesNotKept(const QString &reason)
+{
+    if (std::exchange(placesFailureSaid, true))
+        return;
+    std::fprintf(stderr, "movara: Cannot keep places: %s\n", reason.toLocal8Bit().constData());
+    emit notice(Notice::PlacesNotKept, reason, 0);
+}
+
+bool MvPlaybackSession::canHandOver(const QString &path)
+{
+    const QString refused = MvPlaylist::refusal(path);
+    if (!refused.isEmpty())
+        traceLine("mediumCannotPlay : %s : %s\n", rawFileName(path).constData(),
+                  refused.toLatin1().constData());
+    return refused.isEmpty();
 }
 
 MvPlaybackSession::~MvPlaybackSession()
@@ -68,7 +87,12 @@ void MvPlaybackSession::playFolder(const QStringList &media, int index)
 {
     const QString path = index >= 0 && index < media.size() ? media.at(index) : QString();
     queue.setFolder(media, index);
-    play(path);
+    // A pick that vanished goes to the engine, which says it cannot play it.
+    struct stat info;
+    if (::stat(rawFileName(path).constData(), &info) == 0 && !MvPlaylist::canHandOver(path))
+        playQueued(index, true);
+    else
+        play(path);
 }
 
 void MvPlaybackSession::playFromStart(const QStringList &media)
@@ -305,17 +329,18 @@ void MvPlaybackSession::playQueued(int index, bool stopAtEnd)
     bool allMissing = true;
     for (int tries = 0; index >= 0 && tries < queue.size(); ++tries) {
         const QString path = queue.path(index);
-        if (MvPlaylist::canHandOver(path)) {
+        if (canHandOver(path)) {
             if (!queue.isPlaylist())
                 emit folderEntryPlays(path);
             play(path);
             break;
         }
-        // A vanished file of a folder is left out silently, as the browser does.
-        if (queue.isPlaylist() && bad++ == 0)
-            firstBad = path;
         struct stat info;
-        allMissing = allMissing && ::stat(rawFileName(path).constData(), &info) != 0;
+        const bool missing = ::stat(rawFileName(path).constData(), &info) != 0;
+        // A vanished file of a folder is left out silently, as the browser does.
+        if ((queue.isPlaylist() || !missing) && bad++ == 0)
+            firstBad = path;
+        allMissing = allMissing && missing;
         queue.noteResult(false);
         if (queue.exhausted()) {
             index = -1;
@@ -380,7 +405,9 @@ void MvPlaybackSession::setModes(bool shuffle, MvPlayQueue::Repeat repeat)
     modes.shuffle = shuffle;
     modes.repeat = repeat;
     // Unwritable user area: the modes last for this run only.
-    modes.save();
+    QString reason;
+    if (!modes.save(MvPlayModes::defaultPath(), &reason))
+        placesNotKept(reason);
 }
 
 void MvPlaybackSession::gotLength(float length)
@@ -458,7 +485,7 @@ void MvPlaybackSession::openGiven(const QString &path)
         playPlaylist(path);
         return;
     }
-    if (!MvPlaylist::canHandOver(path)) {
+    if (!canHandOver(path)) {
         emit notice(Notice::CannotPlay, displayFileName(QFileInfo(path).fileName()), 0);
         return;
     }

@@ -41,7 +41,7 @@ public:
     void shutDown();
 
     // What a notice tells; the view words it.
-    enum class Notice { CannotPlay, NotFound, OnlyFirst, ResumingAt, NothingTicked };
+    enum class Notice { CannotPlay, NotFound, OnlyFirst, ResumingAt, NothingTicked, PlacesNotKept };
     Q_ENUM(Notice)
 
     // Picks. A folder's media from `index`; a playlist file; the queue's
@@ -117,6 +117,10 @@ private:
     // Sends the settings to the engine: at each engine start and medium.
     void applySettings();
     void readPosition();
+    // Whether `path` may go to the engine; when not, it is traced as refused.
+    static bool canHandOver(const QString &path);
+    // Said once a run, on screen and on stderr: the next write tries again.
+    void placesNotKept(const QString &reason);
 
     std::function<int()> windowId;
     MvPlaybackStatus *playbackStatus = nullptr;
@@ -141,4 +145,5 @@ private:
     bool movingBack = false;
     // A medium continued on its own: its end does not move through the queue.
     bool playingAlone = false;
+    bool placesFailureSaid = false;
 };

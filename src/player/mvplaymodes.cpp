@@ -40,13 +40,15 @@ MvPlayModes MvPlayModes::load(const QString &path)
     return modes;
 }
 
-bool MvPlayModes::save(const QString &path) const
+bool MvPlayModes::save(const QString &path, QString *reason) const
 {
     const char *repeatText = repeat == MvPlayQueue::Repeat::One   ? "one"
                              : repeat == MvPlayQueue::Repeat::All ? "all"
                                                                   : "off";
     QDir().mkpath(QFileInfo(path).absolutePath());
     MvUserFile::Lock lock(path);
-    return MvUserFile::replace(path, QByteArray("Shuffle = ") + (shuffle ? "on" : "off") +
-                                         "\nRepeat = " + repeatText + '\n');
+    return MvUserFile::replace(path,
+                               QByteArray("Shuffle = ") + (shuffle ? "on" : "off") +
+                                   "\nRepeat = " + repeatText + '\n',
+                               reason);
 }

@@ -228,13 +228,8 @@ bool MvResumeStore::flush()
 bool MvResumeStore::write()
 {
     lastWrite.start();
-    const QFileInfo info(path);
-    QDir().mkpath(info.path());
+    QDir().mkpath(QFileInfo(path).path());
     MvUserFile::Lock lock(path);
-    // Something else in the file's place: an empty folder goes, anything else stays.
-    if (info.isDir() && !info.isSymLink() && !QDir().rmdir(path))
-        return false;
-
     // Others' places stay; a file that is not ours is replaced by what this instance knows.
     QList<Entry> all;
     bool on = enabled;
@@ -260,8 +255,12 @@ bool MvResumeStore::write()
         data += line;
     entries = all;
     enabled = on;
-    if (!MvUserFile::replace(path, data))
+    QString reason;
+    if (!MvUserFile::replace(path, data, &reason)) {
+        if (writeFailed)
+            writeFailed(reason);
         return false;
+    }
     changes.clear();
     enabledChanged = dirty = false;
     return true;

@@ -4,6 +4,8 @@
 #include <QList>
 #include <QString>
 
+#include <functional>
+
 // Where each long medium was stopped, kept in one small file. A medium is
 // known by its path, size and modification time, so a replaced file starts
 // from 0. A file that cannot be read or makes no sense is ignored and
@@ -40,6 +42,11 @@ public:
     void forget(const QString &path);
     // Writes what changed since the last write.
     bool flush();
+    // Told why a write failed; what it held is written with the next.
+    void onWriteFailure(std::function<void(const QString &reason)> told)
+    {
+        writeFailed = std::move(told);
+    }
     // Takes in what other instances of the program wrote since.
     void refresh();
 
@@ -87,4 +94,5 @@ private:
     bool dirty = false;
     bool enabled = true;
     QElapsedTimer lastWrite;
+    std::function<void(const QString &)> writeFailed;
 };

@@ -1,6 +1,7 @@
 #include "player/mvtagreader.h"
 
 #include "core/rawfilename.h"
+#include "platform/regularfile.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -23,6 +24,7 @@
 #include <taglib/mp4tag.h>
 #include <taglib/mpegfile.h>
 #include <taglib/tag.h>
+#include <taglib/tfilestream.h>
 #include <taglib/vorbisfile.h>
 #include <taglib/xiphcomment.h>
 
@@ -37,25 +39,16 @@ namespace {
 // Paths are taken by their bytes (app/rawfilename.h) throughout: a name that
 // is not UTF-8 is still the file's own.
 
-// A pipe or a device would hold the reader up for good: regular files only.
-bool isRegularFile(const QString &path, struct stat *info = nullptr)
-{
-    struct stat own;
-    struct stat *at = info ? info : &own;
-    return ::stat(rawFileName(path).constData(), at) == 0 && S_ISREG(at->st_mode);
-}
-
 // The whole of a regular file of at most `limit` bytes, else nothing.
 QByteArray readSmallFile(const QString &path, qint64 limit)
 {
-    const int fd = ::open(rawFileName(path).constData(), O_RDONLY | O_CLOEXEC);
+    struct stat info;
+    const int fd = RegularFile::openForReading(rawFileName(path).constData(), &info);
     if (fd < 0)
         return QByteArray();
     QByteArray data;
-    struct stat info;
     QFile file;
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size <= limit &&
-        file.open(fd, QIODevice::ReadOnly))
+    if (info.st_size <= limit && file.open(fd, QIODevice::ReadOnly))
         data = file.read(limit);
     ::close(fd);
     return data;
@@ -153,10 +146,9 @@ QString folderPicture(const QString &medium)
 // The picture inside `medium` as a file in `folder`: named after the medium's
 // path, size and time, so that it is written once and a changed medium gets a
 // new name. Only the newest is kept.
-QString storeCover(const QByteArray &picture, const QString &medium, const QString &folder)
+QString storeCover(const QByteArray &picture, const QString &medium, const struct stat &info,
+                   const QString &folder)
 {
-    struct stat info = {};
-    isRegularFile(medium, &info);
     const qint64 mtime = qint64(info.st_mtim.tv_sec) * 1000 + info.st_mtim.tv_nsec / 1000000;
     const QByteArray key = rawFileName(medium) + '\0' + QByteArray::number(qint64(info.st_size)) +
                            '\0' + QByteArray::number(mtime);
@@ -242,11 +234,20 @@ MvMediaTags MvTagReader::read(const QString &path, QSize coverBox, const QString
 {
     MvMediaTags tags;
     tags.path = path;
-    if (!isRegularFile(path))
+    // A pipe or a device would hold the reader up for good: regular files only.
+    struct stat info;
+    const int fd = RegularFile::openForReading(rawFileName(path).constData(), &info);
+    if (fd < 0)
         return tags;
     QByteArray picture;
     {
-        TagLib::FileRef file(rawFileName(path).constData(), true, TagLib::AudioProperties::Fast);
+        // Read-only: a player has no business writing to its media.
+        TagLib::FileStream stream(fd, true);
+        if (!stream.isOpen()) {
+            ::close(fd);
+            return tags;
+        }
+        TagLib::FileRef file(&stream, true, TagLib::AudioProperties::Fast);
         if (!file.isNull()) {
             if (TagLib::Tag *tag = file.tag()) {
                 tags.title = text(tag->title());
@@ -261,7 +262,7 @@ MvMediaTags MvTagReader::read(const QString &path, QSize coverBox, const QString
     if (!picture.isEmpty()) {
         tags.cover = decodeCover(picture, coverBox);
         if (!tags.cover.isNull() && !coverFolder.isEmpty())
-            tags.coverFile = storeCover(picture, path, coverFolder);
+            tags.coverFile = storeCover(picture, path, info, coverFolder);
     }
     if (tags.cover.isNull()) {
         const QString beside = folderPicture(path);

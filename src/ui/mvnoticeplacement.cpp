@@ -52,11 +52,15 @@ void MvNoticePlacement::move(MvNotice *from, MvNotice *to)
     from->hide();
 }
 
-void MvNoticePlacement::cannotPlay(const QString &path)
+MvNotice *MvNoticePlacement::onTop()
 {
     MvNotice *shown = pictureDrawn ? overPicture() : nullptr;
-    if (!shown)
-        shown = notice;
+    return shown ? shown : notice;
+}
+
+void MvNoticePlacement::cannotPlay(const QString &path)
+{
+    MvNotice *shown = onTop();
     shown->showText(QCoreApplication::translate("Movara", "Cannot play %1")
                         .arg(shown->fitted(displayFileName(QFileInfo(path).fileName()))));
     emit changed();
@@ -92,6 +96,10 @@ void MvNoticePlacement::show(MvPlaybackSession::Notice what, const QString &name
     case Notice::NothingTicked:
         notice->showText(QCoreApplication::translate("Movara", "Nothing is ticked"));
         return;
+    case Notice::PlacesNotKept:
+        onTop()->showText(
+            QCoreApplication::translate("Movara", "Cannot keep places: %1").arg(name));
+        break;
     }
     emit changed();
     notice->raise();

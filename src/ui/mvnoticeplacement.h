@@ -40,6 +40,8 @@ signals:
 
 private:
     MvNotice *overPicture();
+    // The notice over the picture once one is drawn, else the frame's.
+    MvNotice *onTop();
     static void move(MvNotice *from, MvNotice *to);
 
     ZMainWidget *frame;

@@ -3,9 +3,12 @@
 
 #include "player/mvplaybacksession.h"
 #include "player/mvplaybackstatus.h"
+#include "player/mvplaymodes.h"
+#include "player/mvresumestore.h"
 #include "support/enginetesthelpers.h"
 
 #include <QCoreApplication>
+#include <QSignalSpy>
 
 namespace {
 // The first medium plays for a second, the others through "loadlist" for a tenth.
@@ -24,20 +27,25 @@ private slots:
     void queuePolicy();
     void statusTellsChanges_data();
     void statusTellsChanges();
+    void placesNotKept();
 };
 
 void TestPlaybackSession::queuePolicy_data()
 {
-    QTest::addColumn<QStringList>("media"); // "-" before a name: no such file
-    QTest::addColumn<int>("start");         // -1: the first played alone
-    QTest::addColumn<bool>("previous");     // Previous once the first plays
-    QTest::addColumn<QStringList>("played");
+    QTest::addColumn<QStringList>("media");  // before a name "-": no such file, "0": empty
+    QTest::addColumn<int>("start");          // -1: the first played alone
+    QTest::addColumn<bool>("previous");      // Previous once the first plays
+    QTest::addColumn<QStringList>("played"); // "!": a notice that it cannot play
     QTest::newRow("a folder plays through")
         << QStringList{"a", "b", "c"} << 0 << false << QStringList{"a", "b", "c"};
     QTest::newRow("a missing entry is passed over the way the user moved")
         << QStringList{"a", "-b", "c"} << 2 << true << QStringList{"c", "a", "c"};
     QTest::newRow("a medium played alone stops at its end")
         << QStringList{"a", "b"} << -1 << false << QStringList{"a"};
+    QTest::newRow("an empty file never reaches the engine")
+        << QStringList{"a", "0b", "c"} << 0 << false << QStringList{"a", "c", "!b"};
+    QTest::newRow("an empty pick: the next plays")
+        << QStringList{"0a", "b"} << 0 << false << QStringList{"b", "!a"};
 }
 
 void TestPlaybackSession::queuePolicy()
@@ -51,14 +59,20 @@ void TestPlaybackSession::queuePolicy()
     engine.setScript(script);
     QStringList paths;
     for (const QString &name : media) {
-        paths << engine.dirPath + QLatin1Char('/') + QString(name).remove(QLatin1Char('-'));
+        paths << engine.dirPath + QLatin1Char('/') + name.right(1);
         QFile file(paths.last());
         QVERIFY(name.startsWith(QLatin1Char('-')) || file.open(QIODevice::WriteOnly));
+        file.write(name.startsWith(QLatin1Char('0')) ? "" : "medium");
     }
     StdoutCapture capture;
     MvPlaybackSession session([] { return 0; });
     int stops = 0;
     connect(&session, &MvPlaybackSession::activeChanged, this, [&](bool on) { stops += !on; });
+    QStringList got;
+    connect(&session, &MvPlaybackSession::mediumChanged, this,
+            [&](const QString &path) { got << QFileInfo(path).fileName(); });
+    connect(&session, &MvPlaybackSession::notice, this,
+            [&](MvPlaybackSession::Notice, const QString &name) { got << "!" + name; });
     if (start < 0)
         session.playAlone(paths.first());
     else
@@ -69,11 +83,6 @@ void TestPlaybackSession::queuePolicy()
         session.act(MvAction::Previous);
     }
     QTRY_VERIFY_WITH_TIMEOUT(stops > 0, 20000);
-    QStringList got;
-    for (const QString &line : QString::fromUtf8(capture.finish()).split(QLatin1Char('\n'))) {
-        if (line.startsWith(QLatin1String("fileChanged : ")))
-            got << line.section(QLatin1Char('/'), -1);
-    }
     QCOMPARE(got, played);
     QCOMPARE(stops, 1);
 }
@@ -109,7 +118,7 @@ void TestPlaybackSession::statusTellsChanges()
                                engine.dirPath + QStringLiteral("/b")};
     for (const QString &path : paths) {
         QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("data") == 4);
     }
     StdoutCapture capture;
     MvPlaybackSession session([] { return 0; });
@@ -156,6 +165,31 @@ void TestPlaybackSession::statusTellsChanges()
     QTRY_COMPARE(got, told);
     // Everything one turn changed is told to remote views once; positions never.
     QCOMPARE(changes, 1);
+}
+
+void TestPlaybackSession::placesNotKept()
+{
+    // The user area is a small file system: filled up, nothing is written.
+    const QString area = QFileInfo(QLatin1String(MvResumeStore::defaultPath)).path();
+    QFile filler(area + QStringLiteral("/filler"));
+    QVERIFY(QDir().mkpath(area) && filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+    while (filler.write(QByteArray(4096, 'x')) > 0) {
+    }
+    MvPlaybackSession session([] { return 0; });
+    QSignalSpy notices(&session, &MvPlaybackSession::notice);
+    StdoutCapture errors(2);
+    // Said once; once there is room, the next write keeps them.
+    for (int write = 0; write < 3; ++write) {
+        if (write == 2)
+            filler.remove();
+        session.setModes(true, MvPlayQueue::Repeat::Off);
+        session.setResumeEnabled(write % 2);
+    }
+    const QString reason = QStringLiteral("playmodes.cfg: No space left on device");
+    QCOMPARE(notices.size(), 1);
+    QCOMPARE(notices[0][1].toString(), reason);
+    QCOMPARE(errors.finish(), "movara: Cannot keep places: " + reason.toUtf8() + '\n');
+    QVERIFY(MvPlayModes::load().shuffle && !MvResumeStore().isEnabled());
 }
 
 QTEST_MAIN(TestPlaybackSession)

@@ -112,19 +112,19 @@ public:
     std::optional<ScopedEnv> engineLog, script;
 };
 
-// Sends the process's stdout to a file while it lives, so that trace lines
-// written with printf can be checked.
+// Sends the process's stdout (or stderr) to a file while it lives, so that
+// trace lines written with printf can be checked.
 class StdoutCapture
 {
 public:
-    StdoutCapture()
+    explicit StdoutCapture(int stream = 1) : stream(stream)
     {
         std::fflush(stdout);
         path = dir.path() + QStringLiteral("/stdout");
         const int fd =
             ::open(QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        saved = ::dup(1);
-        ::dup2(fd, 1);
+        saved = ::dup(stream);
+        ::dup2(fd, stream);
         ::close(fd);
     }
     ~StdoutCapture() { restore(); }
@@ -149,16 +149,17 @@ private:
         if (saved < 0)
             return;
         std::fflush(stdout);
-        ::dup2(saved, 1);
+        ::dup2(saved, stream);
         ::close(saved);
         saved = -1;
         // The test's own report of a failure went here too: pass it on.
-        if (QTest::currentTestFailed())
+        if (QTest::currentTestFailed() && stream == 1)
             std::fputs(text().constData(), stdout);
     }
 
     QTemporaryDir dir;
     QString path;
+    int stream;
     int saved = -1;
 };
 

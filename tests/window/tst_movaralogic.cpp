@@ -176,7 +176,7 @@ void TestMovaraLogic::initTestCase()
     QVERIFY(QDir().mkpath(clipsFolder));
     for (const char *name : {"/Clips/a.avi", "/Clips/b.avi", "/Clips/c.avi", "/zz.avi"}) {
         QFile file(videoRoot + QLatin1String(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("clip") > 0);
     }
 }
 
@@ -552,7 +552,7 @@ void TestMovaraLogic::playsAPlaylist()
     QVERIFY(QDir().mkpath(playlistRoot + QStringLiteral("/Sub")));
     for (const char *name : {"/Sub/r.avi", "/Sub/w.avi"}) {
         QFile file(playlistRoot + QLatin1String(name));
-        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("clip") > 0);
     }
     QFile list(playlistRoot + QStringLiteral("/mix.m3u"));
     QVERIFY(list.open(QIODevice::WriteOnly));
@@ -927,6 +927,8 @@ void TestMovaraLogic::openUriChecksAsAPick_data()
         << QByteArray("given.m3u") << QByteArray("given.m3u") << QByteArray("a.avi");
     QTest::newRow("a name not UTF-8")
         << QByteArray("caf\xe9.avi") << QByteArray("caf%E9.avi") << QByteArray("caf\xe9.avi");
+    QTest::newRow("a process's memory, no medium")
+        << QByteArray("-") << QByteArray("/proc/self/mem") << QByteArray();
 }
 
 void TestMovaraLogic::openUriChecksAsAPick()
@@ -942,18 +944,20 @@ void TestMovaraLogic::openUriChecksAsAPick()
         QFile list(QString::fromUtf8(path));
         QVERIFY(list.open(QIODevice::WriteOnly));
         list.write("http://host/stream.mp3\n" + QFile::encodeName(clipsFolder) + "/a.avi\n");
-    } else {
+    } else if (name != "-") {
         const int fd = ::open(path.constData(), O_CREAT | O_WRONLY | O_CLOEXEC, 0600);
-        QVERIFY(fd >= 0);
+        QVERIFY(fd >= 0 && ::write(fd, "clip", 4) == 4);
         ::close(fd);
     }
     QVERIFY(engine->installEngine());
     engine->setScript(longMediumScript());
     auto *mpris = window->findChild<MvMpris *>();
     QVERIFY(mpris);
-    mpris->OpenUri(QString::fromLatin1("file://" + folder + '/' + uriName));
+    mpris->OpenUri(
+        QString::fromLatin1("file://" + (uriName[0] == '/' ? "" : folder + '/') + uriName));
     if (played.isEmpty()) {
         QVERIFY(!window->isPlayMode());
+        QVERIFY(capture->text().contains("mediumCannotPlay : " + uriName));
     } else {
         const QByteArray line =
             "fileChanged : " + (played == "a.avi" ? QFile::encodeName(clipsFolder) : folder) + '/' +
