@@ -113,26 +113,27 @@ void TestPlayerControl::launchesEngineWithFixedArguments()
         QStringLiteral("1 -slave"),
         QStringLiteral("2 -nortc"),
         QStringLiteral("3 -utf8"),
-        QStringLiteral("4 -mixer"),
-        QStringLiteral("5 /dev/mixer"),
-        QStringLiteral("6 -vf"),
-        QStringLiteral("7 rotate=10,expand=0:0:::1,scale=-2:320,crop=240:320"),
-        QStringLiteral("8 -af"),
-        QStringLiteral("9 channels=2,resample=44100:0:0"),
-        QStringLiteral("10 -sws"),
-        QStringLiteral("11 0"),
-        QStringLiteral("12 -subrotate"),
-        QStringLiteral("13 2"),
-        QStringLiteral("14 -framedrop"),
-        QStringLiteral("15 -fs"),
-        QStringLiteral("16 -idle"),
+        QStringLiteral("4 -identify"),
+        QStringLiteral("5 -mixer"),
+        QStringLiteral("6 /dev/mixer"),
+        QStringLiteral("7 -vf"),
+        QStringLiteral("8 rotate=10,expand=0:0:::1,scale=-2:320,crop=240:320"),
+        QStringLiteral("9 -af"),
+        QStringLiteral("10 scaletempo,channels=2,resample=44100:0:0"),
+        QStringLiteral("11 -sws"),
+        QStringLiteral("12 0"),
+        QStringLiteral("13 -subrotate"),
+        QStringLiteral("14 2"),
+        QStringLiteral("15 -framedrop"),
+        QStringLiteral("16 -fs"),
+        QStringLiteral("17 -idle"),
         // In force before the first sample, not a moment after it.
-        QStringLiteral("17 -volume"),
-        QStringLiteral("18 50"),
-        QStringLiteral("19 ") + path,
+        QStringLiteral("18 -volume"),
+        QStringLiteral("19 50"),
+        QStringLiteral("20 ") + path,
     };
     QCOMPARE(engine.entries(QStringLiteral("arg")), expected);
-    QCOMPARE(engine.entries(QStringLiteral("start")), QStringList{QStringLiteral("20")});
+    QCOMPARE(engine.entries(QStringLiteral("start")), QStringList{QStringLiteral("21")});
     QCOMPARE(engine.entries(QStringLiteral("cwd")), QStringList{engine.dirPath});
     QCOMPARE(engine.entries(QStringLiteral("deathsig")), QStringList{QStringLiteral("9")});
 }
@@ -216,7 +217,7 @@ void TestPlayerControl::missingEngineIsRetried()
     control.playFile(QStringLiteral("/media/b.mp3"));
     QVERIFY(control.ownEngineRunning());
     QTRY_COMPARE(engine.stdinLines(), QStringList{QStringLiteral("volume 50 100")});
-    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("19 /media/b.mp3"));
+    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("20 /media/b.mp3"));
     // No failed start told of an exit, not even later on.
     QCOMPARE(exited.count(), 0);
 }
@@ -282,7 +283,7 @@ void TestPlayerControl::engineDeath()
     control.playFile(QStringLiteral("/media/next.mp3"));
     QVERIFY(control.ownEngineRunning());
     QTRY_COMPARE(engine.entries(QStringLiteral("start")).size(), 2);
-    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("19 /media/next.mp3"));
+    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("20 /media/next.mp3"));
     QTRY_VERIFY(engine.stdinLines().endsWith(QStringLiteral("volume 50 100")));
     QVERIFY(!engine.stdinLines().contains(QStringLiteral("vo_fullscreen")));
     // The first engine's end was told once, even with the second one running.
@@ -879,8 +880,8 @@ void TestPlayerControl::nameThatIsNotUtf8()
     control.playFile(fileNameFromRaw(first));
     QTRY_COMPARE(engine.stdinLines().size(), 1);
     QTRY_VERIFY(control.ownIdleTimerActive());
-    QCOMPARE(engine.entries(QStringLiteral("arg")).mid(19),
-             (QStringList{"19 -playlist", "20 " + engine.mediaFile()}));
+    QCOMPARE(engine.entries(QStringLiteral("arg")).mid(20),
+             (QStringList{"20 -playlist", "21 " + engine.mediaFile()}));
     QCOMPARE(currentMediaFileContent(control), first + '\n');
 
     const QByteArray second("/media/\xe9t\xe9.ogg");
@@ -952,7 +953,7 @@ void TestPlayerControl::nameThePlaylistCannotCarry()
     QTRY_COMPARE(engine.entries(QStringLiteral("start")).size(), 2);
     QTRY_COMPARE(engine.stdinLines().mid(1), (QStringList{"quit", "volume 50 100"}));
     QCOMPARE(engine.entries(QStringLiteral("arg")).last(),
-             "19 " + name.replace(QLatin1Char('\n'), QLatin1String("\\n")));
+             "20 " + name.replace(QLatin1Char('\n'), QLatin1String("\\n")));
     QCOMPARE(exited.count(), 0);
 
     // The new engine plays: nothing was paused, and the first pause is the engine's.
@@ -984,7 +985,7 @@ void TestPlayerControl::silentEngineIsReplaced()
     QCOMPARE(cannotPlay.first().first().toString(), QStringLiteral("/media/b.mp3"));
     control.playFile(QStringLiteral("/media/c.mp3"));
     QTRY_COMPARE_WITH_TIMEOUT(engine.entries(QStringLiteral("start")).size(), 2, 5000);
-    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("19 /media/c.mp3"));
+    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("20 /media/c.mp3"));
     QVERIFY(control.ownEngineRunning());
     QVERIFY(!control.ownPaused());
 }
@@ -1138,8 +1139,8 @@ void TestPlayerControl::twoControllersHandOffTheirOwnMedia()
     second->playFile(QStringLiteral("/media/b.mp3"));
 
     // Each engine is named a file that holds its own controller's medium.
-    const QHash<QString, QByteArray> handedTo = {{"19 /media/first.mp3", "/media/a.mp3\n"},
-                                                 {"19 /media/second.mp3", "/media/b.mp3\n"}};
+    const QHash<QString, QByteArray> handedTo = {{"20 /media/first.mp3", "/media/a.mp3\n"},
+                                                 {"20 /media/second.mp3", "/media/b.mp3\n"}};
     auto loadLists = [&] { return engine.stdinLines().filter(QStringLiteral("loadlist ")); };
     QTRY_COMPARE(loadLists().size(), 2);
     const QVector<EngineLogEntry> log = engine.log();
@@ -1149,7 +1150,7 @@ void TestPlayerControl::twoControllersHandOffTheirOwnMedia()
         QString started;
         for (const EngineLogEntry &arg : log)
             if (arg.pid == load.pid && arg.kind == QLatin1String("arg") &&
-                arg.text.startsWith(QLatin1String("19 ")))
+                arg.text.startsWith(QLatin1String("20 ")))
                 started = arg.text;
         QFile named(load.text.mid(9));
         QVERIFY(named.open(QIODevice::ReadOnly));
