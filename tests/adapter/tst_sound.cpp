@@ -1,13 +1,16 @@
 // What a listener hears: the whole program in the phone launcher plays three
 // parts of one continuous tone through a private sound server, whose sink is
 // recorded. Every part is heard whole, the first half second is as loud as
-// the rest, and with mpv the parts follow one another without a gap.
+// the rest, and with mpv the parts follow one another without a gap. A tone
+// played faster keeps its pitch.
+#include "player/mvplayercontrol.h"
 #include "support/processes.h"
 #include "support/requiredtools.h"
 #include "support/soundserver.h"
 #include "support/xsession.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -43,6 +46,21 @@ bool engineBelow(qint64 pid)
     return false;
 }
 
+// The frequency of a recorded tone over `seconds` of its left channel up to
+// its last sound, by the crossings of zero upwards.
+double toneFrequency(const QByteArray &raw, double seconds)
+{
+    const auto *samples = reinterpret_cast<const qint16 *>(raw.constData());
+    qsizetype last = raw.size() / 4 - 1;
+    while (last > 0 && std::abs(int(samples[2 * last])) <= 2)
+        --last;
+    const qsizetype from = last - qsizetype(seconds * SoundServer::rate);
+    int crossings = 0;
+    for (qsizetype i = std::max<qsizetype>(from, 0) + 1; i <= last; ++i)
+        crossings += samples[2 * (i - 1)] < 0 && samples[2 * i] >= 0;
+    return crossings / seconds;
+}
+
 } // namespace
 
 class TestSound : public QObject
@@ -53,6 +71,7 @@ private slots:
     void initTestCase();
     void folderIsHeardWhole_data();
     void folderIsHeardWhole();
+    void fasterKeepsThePitch();
 
 private:
     QTemporaryDir work;
@@ -77,6 +96,10 @@ void TestSound::initTestCase()
     const QString runRoot = QStringLiteral("/run/user");
     QVERIFY(sound.start(QFileInfo(runRoot).isWritable() ? runRoot : work.path()) ||
             sound.start(work.path()));
+    QCOMPARE(QProcess::execute("ffmpeg", {"-nostdin", "-v", "error", "-y", "-f", "lavfi", "-i",
+                                          "sine=frequency=440:duration=6", "-ar", "44100",
+                                          work.filePath("tone.flac")}),
+             0);
     // Parts cut from one tone: a gap or a cut is silence or missing time.
     for (const char *format : {"flac", "mp3"}) {
         const QString folder = work.filePath(QString::fromLatin1(format));
@@ -147,6 +170,58 @@ void TestSound::folderIsHeardWhole()
     QVERIFY2(heard.loudestStart <= 3, qPrintable(heard.account()));
     if (mpvUnderTest())
         QVERIFY2(heard.longestSilence() <= 5, qPrintable(heard.account()));
+}
+
+// The engine's own argument list; 1.5 times as fast after the first second:
+// 440 Hz stays 440 Hz, the time shown runs 1.5 s a second, and the change is
+// not heard as a gap.
+void TestSound::fasterKeepsThePitch()
+{
+    QVERIFY(sound.startRecording(10));
+    QProcessEnvironment env = sound.environment(QProcessEnvironment::systemEnvironment());
+    env.remove("DISPLAY");
+    QProcess engine;
+    engine.setProcessEnvironment(env);
+    engine.setWorkingDirectory(work.path());
+    engine.start(binDir + "/mplayer", MvPlayerControl::engineArguments(work.filePath("tone.flac")));
+    QVERIFY(engine.waitForStarted());
+    QByteArray out;
+    // Each status's time, against the clock from the change of speed.
+    QList<QPair<double, double>> times;
+    QElapsedTimer clock;
+    auto read = [&] {
+        out += engine.readAllStandardOutput();
+        for (const QByteArray &piece : out.split('\r'))
+            if (piece.startsWith("A:") && clock.isValid())
+                times.append(
+                    {clock.elapsed() / 1000.0, piece.mid(2).trimmed().split(' ')[0].toDouble()});
+        out = out.mid(out.lastIndexOf('\r') + 1);
+    };
+    QTRY_VERIFY_WITH_TIMEOUT((out += engine.readAllStandardOutput()).contains("A:   1."), 20000);
+    const double changedAt = out.mid(out.lastIndexOf("A:") + 2).trimmed().split(' ')[0].toDouble();
+    engine.write("speed_set 1.5\n");
+    clock.start();
+    out.clear();
+    QTRY_VERIFY_WITH_TIMEOUT((read(), out.contains("EOF code: 1")), 20000);
+    QVERIFY(sound.awaitQuiet(500));
+    const QByteArray raw = sound.stopRecording();
+    engine.write("quit\n");
+    QVERIFY(engine.waitForFinished(10000));
+    const HeardSound heard = HeardSound::of(raw);
+    const double frequency = toneFrequency(raw, 2);
+    qInfo("%s; %.1f Hz", qPrintable(heard.account()), frequency);
+    QVERIFY2(qAbs(frequency - 440) <= 4.4, qPrintable(QString::number(frequency)));
+    QVERIFY2(heard.longestSilence() <= 50, qPrintable(heard.account()));
+    const double expected = changedAt + (6 - changedAt) / 1.5;
+    QVERIFY2(qAbs(heard.heard - expected) <= 0.3, qPrintable(heard.account()));
+    // From half a second after the change to the end.
+    while (!times.isEmpty() && times.first().first < 0.5)
+        times.removeFirst();
+    QVERIFY(times.size() >= 2 && times.last().first - times.first().first >= 1.5);
+    const double rate =
+        (times.last().second - times.first().second) / (times.last().first - times.first().first);
+    qInfo("the time shown ran %.3f s a second", rate);
+    QVERIFY2(qAbs(rate - 1.5) <= 0.1, qPrintable(QString::number(rate)));
 }
 
 QTEST_GUILESS_MAIN(TestSound)
