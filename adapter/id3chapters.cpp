@@ -91,7 +91,9 @@ std::string frameText(std::string_view body)
             big = b[0] == 0xFE;
             i = 2;
         }
-        auto unit = [&](size_t at) { return big ? b[at] << 8 | b[at + 1] : b[at + 1] << 8 | b[at]; };
+        auto unit = [&](size_t at) {
+            return big ? b[at] << 8 | b[at + 1] : b[at + 1] << 8 | b[at];
+        };
         for (; i + 1 < body.size(); i += 2) {
             uint32_t c = uint32_t(unit(i));
             if (c == 0)
@@ -244,8 +246,8 @@ std::vector<Id3Chapter> id3Chapters(const std::string &path)
     }
     std::string extended;
     if ((flags & 0x40) && read(from, 4, extended)) {
-        const uint32_t size = version == 3 ? 4 + bigEndian(bytesOf(extended))
-                                           : syncSafe(bytesOf(extended));
+        const uint32_t size =
+            version == 3 ? 4 + bigEndian(bytesOf(extended)) : syncSafe(bytesOf(extended));
         from += size;
     }
     walkFrames(
@@ -259,8 +261,9 @@ std::vector<Id3Chapter> id3Chapters(const std::string &path)
             readChapter(body, version, chapters);
         });
     close(fd);
-    std::stable_sort(chapters.begin(), chapters.end(),
-                     [](const Id3Chapter &a, const Id3Chapter &b) { return a.startMs < b.startMs; });
+    std::stable_sort(
+        chapters.begin(), chapters.end(),
+        [](const Id3Chapter &a, const Id3Chapter &b) { return a.startMs < b.startMs; });
     return chapters;
 }
 
