@@ -12,10 +12,8 @@
 
 namespace {
 
-// The most of one CHAP frame read; a tag read whole to undo its
-// unsynchronisation; the most chapters kept.
+// The most of one CHAP frame read; the most chapters kept.
 constexpr size_t maxChapterFrame = 1 << 20;
-constexpr size_t maxWholeTag = 16 << 20;
 constexpr size_t maxChapters = 65536;
 constexpr size_t frameHeaderSize = 10;
 
@@ -208,7 +206,7 @@ std::vector<Id3Chapter> id3Chapters(const std::string &path)
         return chapters;
     struct stat info;
     const bool regular = fstat(fd, &info) == 0 && S_ISREG(info.st_mode);
-    ReadAt read = [fd](size_t offset, size_t count, std::string &out) {
+    const ReadAt read = [fd](size_t offset, size_t count, std::string &out) {
         out.resize(count);
         size_t done = 0;
         while (done < count) {
@@ -220,30 +218,16 @@ std::vector<Id3Chapter> id3Chapters(const std::string &path)
         return true;
     };
     std::string header;
+    // A 2.3 tag unsynchronised as a whole (frame headers included) is rare: left unread.
     if (!regular || !read(0, 10, header) || header.compare(0, 3, "ID3") != 0 ||
-        (header[3] != 3 && header[3] != 4)) {
+        (header[3] != 3 && header[3] != 4) || (header[3] == 3 && (header[5] & 0x80))) {
         close(fd);
         return chapters;
     }
     const int version = header[3];
     const unsigned flags = static_cast<unsigned char>(header[5]);
-    const size_t end = 10 + size_t(syncSafe(bytesOf(header) + 6));
+    const size_t end = std::min(10 + size_t(syncSafe(bytesOf(header) + 6)), size_t(info.st_size));
     size_t from = 10;
-    // Version 2.3 unsynchronises the whole tag, frame headers included.
-    std::string whole;
-    if (version == 3 && (flags & 0x80)) {
-        if (end - from > maxWholeTag || !read(from, end - from, whole)) {
-            close(fd);
-            return chapters;
-        }
-        whole = std::string(from, '\0') + resynchronised(whole);
-        read = [&whole](size_t offset, size_t count, std::string &out) {
-            if (offset > whole.size() || count > whole.size() - offset)
-                return false;
-            out.assign(whole, offset, count);
-            return true;
-        };
-    }
     std::string extended;
     if ((flags & 0x40) && read(from, 4, extended)) {
         const uint32_t size =
@@ -251,8 +235,7 @@ std::vector<Id3Chapter> id3Chapters(const std::string &path)
         from += size;
     }
     walkFrames(
-        read, from, std::min(end, whole.empty() ? size_t(info.st_size) : whole.size()), version,
-        version == 4 && (flags & 0x80),
+        read, from, end, version, (flags & 0x80) != 0,
         [&chapters](const Frame &frame) {
             return frame.id == "CHAP" && frame.size <= maxChapterFrame &&
                    chapters.size() < maxChapters;

@@ -333,7 +333,8 @@ void TestAdapterEngine::chapterJumpLandsOnItsStart_data()
 void TestAdapterEngine::chapterJumpLandsOnItsStart()
 {
     QFETCH(QString, file);
-    QVERIFY(makeChapteredMedium(media.filePath(file), 12, 2, {"Opening", "Second", "Drittes – ü"}));
+    QVERIFY(
+        makeChapteredMedium(media.filePath(file), 12, 2, {"Opening", "a=b; #c", "Drittes – ü"}));
     start(media.filePath(file));
     QVERIFY2(waitFor("AO: ", 0, 15000), err.constData());
     QVERIFY(waitFor("\r", out.indexOf("AO: "), 3000));
@@ -347,7 +348,8 @@ void TestAdapterEngine::chapterJumpLandsOnItsStart()
     QCOMPARE(lists.size(), 1);
     const QVector<MvChapter> chapters = lists.first();
     QCOMPARE(chapters.size(), 12);
-    QCOMPARE(chapters[2].title, QStringLiteral("Drittes – ü"));
+    QCOMPARE((QStringList{chapters[1].title, chapters[2].title}),
+             (QStringList{"a=b; #c", "Drittes – ü"}));
     // mpv's times of an MP3 are early by its encoder's delay (25 ms).
     QVERIFY2(qAbs(chapters[2].start - 4) <= 0.03 && qAbs(chapters[2].end - 6) <= 0.03,
              qPrintable(QString::number(chapters[2].start)));

@@ -2,9 +2,12 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <QTime>
 
 // A real medium made by ffmpeg: a tone (3 s unless told), with a moving test
 // picture when withVideo. Long enough for the engine's start-up lines to be
@@ -35,65 +38,55 @@ inline bool makeChapteredMedium(const QString &path, int count, double chapterSe
                                 const QStringList &titles = {})
 {
     const QString suffix = QFileInfo(path).suffix().toLower();
-    const bool comments = suffix == QLatin1String("ogg") || suffix == QLatin1String("opus") ||
-                          suffix == QLatin1String("flac");
-    auto escaped = [](QString text) {
-        for (const char *special : {"\\", "=", ";", "#", "\n"})
-            text.replace(QLatin1String(special), QLatin1Char('\\') + QLatin1String(special));
-        return text;
-    };
+    const bool comments = QStringList{"ogg", "opus", "flac"}.contains(suffix);
     QString metadata = QStringLiteral(";FFMETADATA1\n");
     for (int i = 0; i < count; ++i) {
-        const QString title = escaped(titles.value(i, QStringLiteral("Chapter %1").arg(i + 1)));
-        const qint64 start = qRound64(i * chapterSeconds * 1000);
-        if (comments) {
-            const QString key =
-                QStringLiteral("CHAPTER%1").arg(i + 1, count < 100 ? 2 : 3, 10, QLatin1Char('0'));
-            metadata += QStringLiteral("%1=%2:%3:%4.%5\n%1NAME=%6\n")
-                            .arg(key)
-                            .arg(start / 3600000, 2, 10, QLatin1Char('0'))
-                            .arg(start / 60000 % 60, 2, 10, QLatin1Char('0'))
-                            .arg(start / 1000 % 60, 2, 10, QLatin1Char('0'))
-                            .arg(start % 1000, 3, 10, QLatin1Char('0'))
-                            .arg(title);
-        } else {
-            metadata += QStringLiteral("[CHAPTER]\nTIMEBASE=1/1000\nSTART=%1\nEND=%2\ntitle=%3\n")
-                            .arg(start)
-                            .arg(qRound64((i + 1) * chapterSeconds * 1000))
-                            .arg(title);
-        }
+        QString title = titles.value(i, QStringLiteral("Chapter %1").arg(i + 1));
+        title.replace(QRegularExpression(QStringLiteral("([\\\\=;#\n])")), QStringLiteral("\\\\1"));
+        const int start = qRound(i * chapterSeconds * 1000),
+                  end = qRound((i + 1) * chapterSeconds * 1000);
+        const QString key =
+            QStringLiteral("CHAPTER%1").arg(i + 1, count < 100 ? 2 : 3, 10, QLatin1Char('0'));
+        metadata += comments
+                        ? QStringLiteral("%1=%2\n%1NAME=%3\n")
+                              .arg(key,
+                                   QTime::fromMSecsSinceStartOfDay(start).toString(
+                                       QStringLiteral("hh:mm:ss.zzz")),
+                                   title)
+                        : QStringLiteral("[CHAPTER]\nTIMEBASE=1/1000\nSTART=%1\nEND=%2\ntitle=%3\n")
+                              .arg(start)
+                              .arg(end)
+                              .arg(title);
     }
     QFile file(path + QStringLiteral(".ffmetadata"));
     if (!file.open(QIODevice::WriteOnly) || file.write(metadata.toUtf8()) < 0)
         return false;
     file.close();
-    QStringList codec;
-    if (suffix == QLatin1String("mp3"))
-        codec = {"-c:a", "libmp3lame", "-id3v2_version", "3"};
-    else if (suffix == QLatin1String("mkv") || suffix == QLatin1String("webm") ||
-             suffix == QLatin1String("ogg"))
-        codec = {"-c:a", "libvorbis"};
-    else if (suffix == QLatin1String("opus"))
-        codec = {"-c:a", "libopus"};
-    else if (suffix != QLatin1String("flac"))
-        codec = {"-c:a", "aac", "-f", "mp4"};
-    const QStringList args =
-        QStringList{"-nostdin",
-                    "-v",
-                    "error",
-                    "-y",
-                    "-f",
-                    "lavfi",
-                    "-i",
-                    QStringLiteral("sine=frequency=440:duration=%1").arg(count * chapterSeconds),
-                    "-i",
-                    file.fileName(),
-                    "-map_metadata",
-                    "1",
-                    "-map_chapters",
-                    comments ? "-1" : "1"} +
-        codec + QStringList{path};
-    const bool made = QProcess::execute(QStringLiteral("ffmpeg"), args) == 0;
+    const QHash<QString, QStringList> codecs = {
+        {"mp3", {"-c:a", "libmp3lame", "-id3v2_version", "3"}},
+        {"mkv", {"-c:a", "libvorbis"}},
+        {"webm", {"-c:a", "libvorbis"}},
+        {"ogg", {"-c:a", "libvorbis"}},
+        {"opus", {"-c:a", "libopus"}},
+        {"flac", {}}};
+    const QStringList args = {
+        "-nostdin",
+        "-v",
+        "error",
+        "-y",
+        "-f",
+        "lavfi",
+        "-i",
+        QStringLiteral("sine=frequency=440:duration=%1").arg(count * chapterSeconds),
+        "-i",
+        file.fileName(),
+        "-map_metadata",
+        "1",
+        "-map_chapters",
+        comments ? "-1" : "1"};
+    const bool made = QProcess::execute(QStringLiteral("ffmpeg"),
+                                        args + codecs.value(suffix, {"-c:a", "aac", "-f", "mp4"}) +
+                                            QStringList{path}) == 0;
     file.remove();
     return made;
 }
