@@ -5,6 +5,7 @@
 
 #include "mpegaudiolength.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -242,6 +243,12 @@ std::string MpvTranslator::command(std::string_view line)
     case EngineCommandId::Stop:
         out = request("\"stop\"");
         break;
+    case EngineCommandId::SpeedSet:
+        // mpv keeps the pitch by itself.
+        if (!hasValue || value <= 0)
+            return {};
+        out = request("\"set_property\",\"speed\"," + number(value));
+        break;
     case EngineCommandId::Quit:
         out = request(hasValue ? "\"quit\"," + std::to_string(long(value)) : "\"quit\"");
         break;
@@ -343,9 +350,14 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
         if (std::exchange(endPending, false))
             out += endLine();
     } else if (name == "file-loaded") {
-        const long long id = nextId;
-        send += request("\"get_property\",\"track-list\"", Reply::Tracks, true);
-        awaited[id].second = current;
+        // Answered in turn: the chapters, which end at the medium's end, before the header.
+        for (const auto &[property, kind] : {std::pair{"duration", Reply::Duration},
+                                             {"chapter-list", Reply::Chapters},
+                                             {"track-list", Reply::Tracks}}) {
+            const long long id = nextId;
+            send += request(std::string("\"get_property\",\"") + property + "\"", kind, true);
+            awaited[id].second = current;
+        }
     } else if (name == "playback-restart") {
         restarted = true;
         releaseHeader(out);
@@ -400,6 +412,14 @@ void MpvTranslator::reply(Reply kind, const std::string &path, const JsonValue &
     case Reply::Tracks:
         if (success && data && path == current && active && !headerSent && heldHeader.empty())
             header(*data, out);
+        break;
+    case Reply::Duration:
+        if (success && data && data->type == JsonValue::Type::Number && path == current)
+            length = data->number;
+        break;
+    case Reply::Chapters:
+        if (success && data && data->type == JsonValue::Type::Array && path == current && active)
+            chapters(*data, out);
         break;
     case Reply::Length:
         if (success && data && data->type == JsonValue::Type::Number) {
@@ -477,6 +497,22 @@ void MpvTranslator::header(const JsonValue &tracks, std::string &out)
     }
     lines += line(EngineOutput::starting, "\n");
     headerSent = heldHeader.empty();
+}
+
+// As the engine lists them: milliseconds, each chapter ending where the next
+// begins and the last at the medium's end. mpv's times of an MP3 are early by
+// its encoder's delay: the first would start before 0.
+void MpvTranslator::chapters(const JsonValue &list, std::string &out) const
+{
+    const std::vector<JsonValue> &items = list.items;
+    for (size_t i = 0; i < items.size(); ++i) {
+        const double start = std::max(0.0, items[i].numberOf("time", 0));
+        const double end = i + 1 < items.size() ? std::max(start, items[i + 1].numberOf("time", 0))
+                                                : std::max(start, length);
+        out += engineChapterLines(i, std::llround(start * 1000), std::llround(end * 1000),
+                                  items[i].text("title"));
+    }
+    out += engineChapterCountLine(items.size());
 }
 
 void MpvTranslator::releaseHeader(std::string &out)

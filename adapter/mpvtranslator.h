@@ -13,7 +13,8 @@ enum class EnginePauseChange;
 // Speaks mpv's JSON IPC for the front-end, which speaks MPlayer's slave mode:
 // its command lines become IPC commands, each with a request id, and mpv's
 // events and replies become the lines MPlayer would print ("Playing ...",
-// the header, "AO: ", "VO: ", "ANS_LENGTH=", status pieces, "EOF code: 1").
+// the header with its chapters, "AO: ", "VO: ", "ANS_LENGTH=", status pieces,
+// "EOF code: 1").
 // A medium mpv cannot open is told on standard error, in MPlayer's words
 // and mpv's reason. A medium queued with "loadlist FILE 1" replaces whatever
 // was queued before it, and mpv goes on to it without a gap. No I/O but the
@@ -46,7 +47,7 @@ public:
     static constexpr size_t maxLine = 4 * 1024 * 1024;
 
 protected:
-    enum class Reply { Length, Position, Status, Tracks, Load, Queue };
+    enum class Reply { Length, Position, Status, Tracks, Load, Queue, Duration, Chapters };
 
     std::string request(const std::string &arguments, Reply reply = Reply::Position,
                         bool tracked = false);
@@ -55,6 +56,7 @@ protected:
     void event(const JsonValue &message, std::string &out, std::string &err, std::string &send);
     void reply(Reply kind, const std::string &path, const JsonValue &message, std::string &out);
     void header(const JsonValue &tracks, std::string &out);
+    void chapters(const JsonValue &list, std::string &out) const;
     void releaseHeader(std::string &out);
     std::string statusPiece(double position) const;
 

@@ -1,6 +1,7 @@
 #include "outputfilter.h"
 
 #include "enginecommands.h"
+#include "id3chapters.h"
 #include "mpegaudiolength.h"
 
 #include <cstdio>
@@ -208,6 +209,15 @@ void OutputFilter::takeLine(std::string_view line, std::string &out)
         }
         passOn(correctedLengthReply(mediumLength, line), out);
         return;
+    }
+    // The engine's own MP3 reader lists no chapters: the tag's go in their place.
+    if (ownAudioDemuxer && !medium.empty() && startsWith(text, EngineOutput::chapterCount) &&
+        std::string(text) + '\n' == engineChapterCountLine(0)) {
+        const std::string chapters = id3ChapterLines(medium);
+        if (!chapters.empty()) {
+            passOn(chapters, out);
+            return;
+        }
     }
     if (text == EngineOutput::ownAudioFormat) {
         ownAudioDemuxer = true;

@@ -16,6 +16,9 @@
 // chunk, only the last is passed on. Every line, and the status piece before
 // it, is passed on.
 //
+// The engine's own MPEG audio reader lists no chapters ("ID_CHAPTERS=0"):
+// those of the medium's ID3v2 tag are told in its place.
+//
 // A demuxer line such as "libavformat file format detected." does not say
 // whether the file has video; it is held back, with the lines after it, until
 // the engine shows which it is.

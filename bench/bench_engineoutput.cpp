@@ -4,9 +4,13 @@
 // a bare reader that only drains the pipe (the floor any front-end pays),
 // and the player control, which parses every line. CPU time is this
 // process's own, from getrusage. Also the time playFile takes to get the
-// engine process running. Prints figures; asserts nothing.
+// engine process running. Then what a medium of 1,000 chapters costs: the
+// reader on its header, against the same header without them, and the engine
+// behind the adapter up to the end of the list, against a medium of 12.
+// Prints figures; asserts nothing.
 
 #include "support/enginetesthelpers.h"
+#include "support/testmedia.h"
 
 #include "platform/zapplication.h"
 
@@ -159,6 +163,74 @@ void printPerLine(const char *name, const QList<double> &perLineUs, double floor
                 name, median(perLineUs), *least, *most, median(perLineUs) / floorUs, perMinute,
                 engineLineIntervalMs);
 }
+// The engine's header for a medium with `count` chapters, read through the
+// adapter; empty when the engine or ffmpeg is missing.
+QByteArray chapteredHeader(const QString &dir, int count, const char *engine, double *ms)
+{
+    const QString path = QStringLiteral("%1/book%2.m4b").arg(dir).arg(count);
+    if (!QFileInfo::exists(path) && !makeChapteredMedium(path, count, 0.1))
+        return QByteArray();
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("MOVARA_ENGINE"), QLatin1String(engine));
+    env.remove(QStringLiteral("DISPLAY"));
+    QProcess adapter;
+    adapter.setProcessEnvironment(env);
+    const double start = wallMs();
+    adapter.start(QStringLiteral(MOVARA_BIN_DIR "/mplayer"),
+                  MvPlayerControl::engineArguments(path));
+    QByteArray out;
+    while (!out.contains("\nAO: ") && adapter.waitForReadyRead(10000)) {
+        out += adapter.readAllStandardOutput();
+        if (*ms < 0 && out.contains("ID_CHAPTERS="))
+            *ms = wallMs() - start;
+    }
+    adapter.kill();
+    adapter.waitForFinished();
+    return out.left(out.indexOf("\nAO: ") + 1);
+}
+
+// Milliseconds the reader takes over a header, the median of 21 rounds.
+double readerMs(const QByteArray &header, qsizetype *listed)
+{
+    QList<double> rounds;
+    for (int i = 0; i < 21; ++i) {
+        MvEngineOutput output;
+        QObject::connect(&output, &MvEngineOutput::chaptersRead,
+                         [listed](const QVector<MvChapter> &list) { *listed = list.size(); });
+        QElapsedTimer clock;
+        clock.start();
+        output.begin(0);
+        output.feed(header, 0);
+        rounds.append(clock.nsecsElapsed() / 1e6);
+    }
+    return median(rounds);
+}
+
+void chapterRows(const QString &dir)
+{
+    for (const char *engine : {"mplayer", "mpv"}) {
+        double bookMs = -1, shortMs = -1;
+        const QByteArray book = chapteredHeader(dir, 1000, engine, &bookMs);
+        chapteredHeader(dir, 12, engine, &shortMs);
+        if (book.isEmpty()) {
+            std::printf("%s: no chaptered medium (ffmpeg or the engine missing)\n", engine);
+            continue;
+        }
+        // The baseline: as many bytes of header lines the reader only looks through.
+        QByteArray plain = book;
+        plain.replace("\nID_CHAPTER", "\nXX_CHAPTER");
+        qsizetype listed = -1, none = -1;
+        const double withMs = readerMs(book, &listed);
+        const double withoutMs = readerMs(plain, &none);
+        std::printf(
+            "%s, 1000 chapters: the reader %.2f ms over %lld bytes (%.2f x the same bytes "
+            "as other header lines, %.3f ms), %lld listed; the engine's list done %.0f ms after "
+            "its start (%.2f x a medium of 12, %.0f ms)\n",
+            engine, withMs, qlonglong(book.size()), withMs / withoutMs, withoutMs,
+            qlonglong(listed), bookMs, bookMs / shortMs, shortMs);
+    }
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -224,5 +296,6 @@ int main(int argc, char **argv)
     std::printf("playFile to engine running: median %.3f ms, min %.3f ms, max %.3f ms "
                 "(20 launches)\n",
                 launches[launches.size() / 2], launches.first(), launches.last());
+    chapterRows(engine.dirPath);
     return 0;
 }

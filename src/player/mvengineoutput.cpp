@@ -5,6 +5,7 @@
 #include <QRegularExpression>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -146,6 +147,25 @@ double clockSeconds(const QString &text)
     return seconds;
 }
 
+// The whole number that is all of text ("2000", "-20"), or false.
+bool wholeNumber(QByteArrayView text, qint64 &value)
+{
+    const bool negative = text.startsWith('-');
+    if (negative)
+        text = text.sliced(1);
+    if (text.isEmpty() || text.size() > 15)
+        return false;
+    value = 0;
+    for (const char c : text) {
+        if (!isDigit(c))
+            return false;
+        value = value * 10 + (c - '0');
+    }
+    if (negative)
+        value = -value;
+    return true;
+}
+
 QString lineText(QByteArray line)
 {
     if (line.endsWith('\n'))
@@ -194,6 +214,9 @@ void MvEngineOutput::reset(qint64 nowMs)
     lengthAskedAt = -1;
     atSeconds = -1;
     wholeSeconds = -1;
+    listedChapters.clear();
+    chapterList.clear();
+    chaptersTold = false;
     startDue = nowMs + startLimit;
 }
 
@@ -278,6 +301,9 @@ void MvEngineOutput::feedErrors(const QByteArray &bytes, qint64 nowMs)
 
 void MvEngineOutput::readHeaderLine(const QByteArray &line, qint64 nowMs)
 {
+    // No refusal and no header word: the medium's chapters may bring thousands.
+    if (readIdentification(line))
+        return;
     QString outputLine = lineText(line);
     // Status output of the previous medium may run into this line: a line
     // starts after the last carriage return, as on a terminal.
@@ -330,7 +356,8 @@ void MvEngineOutput::readStatusPhase(qint64 nowMs)
             emit ended();
             return;
         }
-        readLengthReply(line);
+        if (!readIdentification(line))
+            readLengthReply(line);
         if (generation != medium || !watch)
             return;
     }
@@ -384,6 +411,60 @@ void MvEngineOutput::readLengthReply(const QByteArray &line)
         return;
     setLength(number.captured().toFloat());
     emit lengthRead(knownLength);
+}
+
+// An identification line, read from its bytes: the chapters' are kept, the
+// others passed over. False for any other line.
+bool MvEngineOutput::readIdentification(const QByteArray &bytesLine)
+{
+    QByteArrayView line(bytesLine);
+    while (line.endsWith('\n') || line.endsWith('\r'))
+        line.chop(1);
+    line = line.sliced(line.lastIndexOf('\r') + 1);
+    if (!line.startsWith(bytes(EngineOutput::identification)))
+        return false;
+    qint64 number = 0;
+    if (line.startsWith(bytes(EngineOutput::chapterCount))) {
+        if (chaptersTold)
+            return true;
+        chaptersTold = true;
+        chapterList = std::exchange(listedChapters, {});
+        if (wholeNumber(line.sliced(qsizetype(EngineOutput::chapterCount.size())), number) &&
+            number >= 0 && number < chapterList.size())
+            chapterList.resize(number);
+        emit chaptersRead(chapterList);
+        return true;
+    }
+    if (!line.startsWith(bytes(EngineOutput::chapter)) || chaptersTold)
+        return true;
+    // "ID_CHAPTER_ID=3", or "ID_CHAPTER_3_START=..." and the like; chapters come in order.
+    QByteArrayView field;
+    if (line.startsWith(bytes(EngineOutput::chapterId))) {
+        if (!wholeNumber(line.sliced(qsizetype(EngineOutput::chapterId.size())), number))
+            return true;
+    } else {
+        line = line.sliced(qsizetype(EngineOutput::chapter.size()));
+        const qsizetype digits = line.indexOf('_');
+        if (digits < 0 || !wholeNumber(line.first(digits), number))
+            return true;
+        field = line.sliced(digits);
+    }
+    if (number < 0 || number > listedChapters.size() || number >= maxChapters)
+        return true;
+    if (number == listedChapters.size())
+        listedChapters.append(MvChapter());
+    MvChapter &chapter = listedChapters[number];
+    qint64 ms = 0;
+    if (field.startsWith(bytes(EngineOutput::chapterStart)) &&
+        wholeNumber(field.sliced(qsizetype(EngineOutput::chapterStart.size())), ms))
+        chapter.start = ms / 1000.0;
+    else if (field.startsWith(bytes(EngineOutput::chapterEnd)) &&
+             wholeNumber(field.sliced(qsizetype(EngineOutput::chapterEnd.size())), ms))
+        chapter.end = ms / 1000.0;
+    else if (field.startsWith(bytes(EngineOutput::chapterName)))
+        chapter.title =
+            QString::fromUtf8(field.sliced(qsizetype(EngineOutput::chapterName.size())));
+    return true;
 }
 
 void MvEngineOutput::noticeRefusal(const QString &line, qint64 nowMs)

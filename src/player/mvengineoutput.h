@@ -1,8 +1,11 @@
 #pragma once
 
+#include "player/mvchapter.h"
+
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <QVector>
 
 #include <functional>
 
@@ -19,6 +22,9 @@
 // an end while the engine is alive: halfway through it the engine is asked
 // for its time, and a stopped engine is waited for; only an engine that says
 // nothing at all, asked or not, has its medium taken as ended.
+//
+// The engine's identification lines list the medium's chapters; the list is
+// told once per medium, when the engine has given their count.
 class MvEngineOutput : public QObject
 {
     Q_OBJECT
@@ -83,6 +89,8 @@ public:
     double elapsedSeconds() const { return atSeconds; }
     float length() const { return knownLength; }
     qsizetype unreadBytes() const { return unread.size() - readFrom; }
+    // The current medium's chapters, in the engine's order; empty until told.
+    const QVector<MvChapter> &chapters() const { return chapterList; }
 
 signals:
     void audioFileDetected();
@@ -103,12 +111,15 @@ signals:
     // The engine has been silent for half the silence: it is asked its time.
     void probeWanted();
     void ended();
+    // The medium's chapters (none: an empty list), once per medium.
+    void chaptersRead(const QVector<MvChapter> &chapters);
 
 private:
     void readHeaderLine(const QByteArray &line, qint64 nowMs);
     void readStatusPhase(qint64 nowMs);
     void readStatus(const QByteArray &bytes, bool always);
     void readLengthReply(const QByteArray &line);
+    bool readIdentification(const QByteArray &line);
     void noticeRefusal(const QString &line, qint64 nowMs);
     void setElapsed(const QString &text);
     void setSeconds(double at);
@@ -144,4 +155,10 @@ private:
     int wholeSeconds = -1;
     float knownLength = -1;
     double lengthAskedAt = -1;
+    // Most chapters kept of one medium.
+    static constexpr qsizetype maxChapters = 65536;
+    // The chapters being listed, then those told once their count came.
+    QVector<MvChapter> listedChapters;
+    QVector<MvChapter> chapterList;
+    bool chaptersTold = false;
 };

@@ -37,6 +37,7 @@ enum class EngineCommandId {
     HideMenu,
     TimePosition,
     Stop,
+    SpeedSet,
 };
 
 struct EngineCommand
@@ -74,6 +75,8 @@ inline constexpr EngineCommand engineCommands[] = {
      "ANS_TIME_POSITION="},
     // Not sent by the program; the engine ends the medium and waits idle.
     {EngineCommandId::Stop, "stop", "stop\n", EnginePauseEffect::Keeps, {}},
+    // The playing speed, a factor (1 is normal); the pitch stays.
+    {EngineCommandId::SpeedSet, "speed_set", "speed_set %1\n", EnginePauseEffect::Keeps, {}},
 };
 
 constexpr const EngineCommand &engineCommand(EngineCommandId id)
@@ -201,7 +204,42 @@ inline constexpr std::string_view exiting = "Exiting...";
 inline constexpr std::string_view fileNotFound = "File not found: '";
 inline constexpr std::string_view unknownFormat = "Failed to recognize file format";
 inline constexpr std::string_view noStream = "No stream found";
+// Identification lines ("-identify"), in the medium's header. For each chapter,
+// numbered from 0: "ID_CHAPTER_ID=0", "ID_CHAPTER_0_START=2000" and
+// "ID_CHAPTER_0_END=4000" in milliseconds, "ID_CHAPTER_0_NAME=Title" in UTF-8
+// when it has one. Then "ID_CHAPTERS=3", for every medium (0 without chapters).
+inline constexpr std::string_view identification = "ID_";
+inline constexpr std::string_view chapter = "ID_CHAPTER_";
+inline constexpr std::string_view chapterId = "ID_CHAPTER_ID=";
+inline constexpr std::string_view chapterStart = "_START=";
+inline constexpr std::string_view chapterEnd = "_END=";
+inline constexpr std::string_view chapterName = "_NAME=";
+inline constexpr std::string_view chapterCount = "ID_CHAPTERS=";
 } // namespace EngineOutput
+
+// The identification lines of one chapter, as above, each ended by "\n".
+// Line ends and other control characters in the title become spaces.
+inline std::string engineChapterLines(std::size_t index, long long startMs, long long endMs,
+                                      std::string_view title)
+{
+    const std::string number = std::to_string(index);
+    const std::string key = std::string(EngineOutput::chapter) + number;
+    std::string lines = std::string(EngineOutput::chapterId) + number + '\n';
+    lines += key + std::string(EngineOutput::chapterStart) + std::to_string(startMs) + '\n';
+    lines += key + std::string(EngineOutput::chapterEnd) + std::to_string(endMs) + '\n';
+    if (!title.empty()) {
+        lines += key + std::string(EngineOutput::chapterName);
+        for (const char c : title)
+            lines += static_cast<unsigned char>(c) < 0x20 || c == 0x7f ? ' ' : c;
+        lines += '\n';
+    }
+    return lines;
+}
+
+inline std::string engineChapterCountLine(std::size_t count)
+{
+    return std::string(EngineOutput::chapterCount) + std::to_string(count) + '\n';
+}
 
 // The engine's answer to "get_time_length" for a length of `seconds`, line end included.
 inline std::string engineLengthReply(double seconds)

@@ -2,6 +2,7 @@
 // engine's argument list.
 #include "commandfilter.h"
 #include "enginecommandline.h"
+#include "id3chapters.h"
 #include "mpegaudiocounter.h"
 #include "outputfilter.h"
 #include "seektranslator.h"
@@ -48,6 +49,8 @@ private slots:
     void outputUnfinishedLineWaits();
     void lengthFromFrames_data();
     void lengthFromFrames();
+    void chaptersOfAnId3Tag_data();
+    void chaptersOfAnId3Tag();
     void seeks_data();
     void seeks();
     void countedOffTheRelaysPath_data();
@@ -167,6 +170,75 @@ void TestAdapterFilters::lengthFromFrames()
     filter.setMedium(QFile::encodeName(medium.fileName()).toStdString());
     const QByteArray out = feedAll(filter, "Playing a.mp3.\n" + header + "ANS_LENGTH=4.00\n", 4096);
     QCOMPARE(out.split('\n').at(out.count('\n') - 1), reply);
+}
+
+namespace {
+// An ID3v2 frame; version 4 sizes are sync-safe.
+QByteArray id3Frame(const char *id, const QByteArray &body, int version, int flags = 0)
+{
+    QByteArray size(4, '\0');
+    for (int i = 3, left = int(body.size()); i >= 0; --i, left >>= (version == 4 ? 7 : 8))
+        size[i] = char(left & (version == 4 ? 0x7F : 0xFF));
+    return id + size + char(flags >> 8) + char(flags) + body;
+}
+
+QByteArray id3Tag(int version, const QByteArray &frames)
+{
+    return "ID3" + QByteArray(1, char(version)) + QByteArray(2, '\0') +
+           id3Frame("", frames, 4).remove(4, 2);
+}
+
+// A CHAP frame: "start end" in milliseconds, then its title's frame body.
+QByteArray id3Chapter(int version, const QByteArray &times, const QByteArray &title)
+{
+    QByteArray body("ch", 3);
+    for (const QByteArray &ms : times.split(' '))
+        for (int shift = 24; shift >= 0; shift -= 8)
+            body += char(ms.toUInt() >> shift);
+    return id3Frame("CHAP", body + QByteArray(8, '\xff') + id3Frame("TIT2", title, version),
+                    version);
+}
+} // namespace
+
+void TestAdapterFilters::chaptersOfAnId3Tag_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("chapters");
+
+    // Cut short: the last frame is lost.
+    QTest::addRow("2.3, Latin-1 and UTF-16 titles, out of order, cut short")
+        << id3Tag(3, id3Chapter(3, "4000 6000",
+                                QByteArray("\x01\xff\xfeZ\0\xfc\0\x3d\xd8\0\xde", 11)) +
+                         id3Chapter(3, "0 2000", QByteArray("\0Eins \xe9", 7)) +
+                         id3Chapter(3, "2000 4000", "\x03Lost"))
+               .chopped(3)
+        << QStringLiteral("0-2000 Eins \u00e9, 4000-6000 Z\u00fc\U0001F600");
+    // 65280 ms is 00 00 FF 00: unsynchronised, a 00 follows the FF.
+    QByteArray unsynchronised = id3Chapter(4, "65280 70000",
+                                           "\x03"
+                                           "Dr\xc3\xbc");
+    unsynchronised.replace(QByteArray("\xff\0\0\x01", 4), QByteArray("\xff\0\0\0\x01", 5));
+    unsynchronised.replace(4, 6, id3Frame("", unsynchronised.mid(10), 4, 0x02).left(6));
+    QTest::addRow("2.4, a frame unsynchronised, a compressed one left out")
+        << id3Tag(4, id3Frame("CHAP", "x", 4, 0x08) + unsynchronised)
+        << QStringLiteral("65280-70000 Dr\u00fc");
+}
+
+void TestAdapterFilters::chaptersOfAnId3Tag()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, chapters);
+    QTemporaryDir dir;
+    QFile medium(dir.filePath(QStringLiteral("a.mp3")));
+    QVERIFY(medium.open(QIODevice::WriteOnly) && medium.write(file) == file.size());
+    medium.close();
+    QStringList listed;
+    for (const Id3Chapter &c : id3Chapters(QFile::encodeName(medium.fileName()).toStdString()))
+        listed << QStringLiteral("%1-%2 %3")
+                      .arg(c.startMs)
+                      .arg(c.endMs)
+                      .arg(QString::fromStdString(c.title));
+    QCOMPARE(listed.join(QLatin1String(", ")), chapters);
 }
 
 void TestAdapterFilters::seeks_data()

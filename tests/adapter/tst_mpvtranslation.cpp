@@ -80,6 +80,10 @@ void TestMpvTranslation::commands_data()
     QTest::addRow("length") << QByteArray("get_time_length\n")
                             << QByteArray("{\"command\":[\"get_property\",\"duration\"],"
                                           "\"request_id\":1}\n");
+    QTest::addRow("speed, the pause kept")
+        << QByteArray("pausing_keep_force speed_set 1.5\n")
+        << QByteArray("{\"command\":[\"set_property\",\"speed\",1.500],\"request_id\":1}\n");
+    QTest::addRow("speed that is none") << QByteArray("speed_set 0\n") << QByteArray();
     QTest::addRow("quit with a status")
         << QByteArray("quit 3\n") << QByteArray("{\"command\":[\"quit\",3],\"request_id\":1}\n");
     QTest::addRow("pause while idle is ignored, as MPlayer does")
@@ -130,7 +134,8 @@ void TestMpvTranslation::events_data()
     QTest::addColumn<QByteArray>("out");
     QTest::addColumn<QByteArray>("err");
 
-    // Requests 1 to 4 follow properties, 5 and 6 load the medium, 7 asks its tracks.
+    // Requests 1 to 4 follow properties, 5 and 6 load the medium, 7 to 9 ask its
+    // length, chapters and tracks.
     const QByteArray started = "{\"request_id\":6,\"error\":\"success\",\"data\":"
                                "{\"playlist_entry_id\":1}}\n"
                                "{\"event\":\"start-file\",\"playlist_entry_id\":1}\n";
@@ -144,20 +149,20 @@ void TestMpvTranslation::events_data()
 
     QTest::addRow("song plays to its end")
         << QByteArray("/m/a.mp3")
-        << loaded + "{\"request_id\":7,\"error\":\"success\",\"data\":[" + audioTrack +
+        << loaded + "{\"request_id\":9,\"error\":\"success\",\"data\":[" + audioTrack +
                "]}\n{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":1}\n"
         << "Playing /m/a.mp3.\n" + audioHeader + "EOF code: 1\n"
         << QByteArray();
     QTest::addRow("cover picture is no video, a name not UTF-8 stays as it is")
         << QByteArray("/m/\xff.mp3")
         << loaded +
-               "{\"request_id\":7,\"error\":\"success\",\"data\":[{\"type\":\"video\","
+               "{\"request_id\":9,\"error\":\"success\",\"data\":[{\"type\":\"video\","
                "\"selected\":true,\"albumart\":true,\"title\":\"\xfe\"}," +
                audioTrack + "]}\n"
         << "Playing /m/\xff.mp3.\n" + audioHeader << QByteArray();
     const QByteArray videoTracks =
         loaded +
-        "{\"request_id\":7,\"error\":\"success\",\"data\":[{\"type\":\"video\","
+        "{\"request_id\":9,\"error\":\"success\",\"data\":[{\"type\":\"video\","
         "\"selected\":true,\"codec\":\"mpeg4\",\"demux-w\":160,\"demux-h\":120,"
         "\"demux-fps\":15}," +
         audioTrack + "]}\n";
@@ -176,9 +181,30 @@ void TestMpvTranslation::events_data()
         << QByteArray("/m/v.avi")
         << started + "{\"event\":\"file-loaded\"}\n" + restart + videoTracks.mid(loaded.size())
         << "Playing /m/v.avi.\n" + videoHeader << QByteArray();
+    // mpv's times of an MP3 (its encoder's delay before them), a title with a line end.
+    QTest::addRow("chapters as the other engine lists them, before the header")
+        << QByteArray("/m/book.mp3")
+        << loaded +
+               "{\"request_id\":7,\"error\":\"success\",\"data\":6.034286}\n"
+               "{\"request_id\":8,\"error\":\"success\",\"data\":[{\"title\":\"Opening\","
+               "\"time\":-0.025057},{\"title\":\"Zweites\\nKapitel \\u2013 \xc3\xbc\","
+               "\"time\":1.974943},{\"time\":3.974943}]}\n"
+               "{\"request_id\":9,\"error\":\"success\",\"data\":[" +
+               audioTrack + "]}\n"
+        << "Playing /m/book.mp3.\nID_CHAPTER_ID=0\nID_CHAPTER_0_START=0\nID_CHAPTER_0_END=1975\n"
+           "ID_CHAPTER_0_NAME=Opening\nID_CHAPTER_ID=1\nID_CHAPTER_1_START=1975\n"
+           "ID_CHAPTER_1_END=3975\nID_CHAPTER_1_NAME=Zweites Kapitel \xe2\x80\x93 \xc3\xbc\n"
+           "ID_CHAPTER_ID=2\nID_CHAPTER_2_START=3975\nID_CHAPTER_2_END=6034\nID_CHAPTERS=3\n" +
+               audioHeader
+        << QByteArray();
+    QTest::addRow("no chapters") << QByteArray("/m/a.mp3")
+                                 << loaded +
+                                        "{\"request_id\":8,\"error\":\"success\",\"data\":[]}\n"
+                                 << QByteArray("Playing /m/a.mp3.\nID_CHAPTERS=0\n")
+                                 << QByteArray();
     QTest::addRow("medium replaced: no end line")
         << QByteArray("/m/a.mp3")
-        << loaded + "{\"request_id\":7,\"error\":\"success\",\"data\":[" + audioTrack +
+        << loaded + "{\"request_id\":9,\"error\":\"success\",\"data\":[" + audioTrack +
                "]}\n{\"event\":\"end-file\",\"reason\":\"stop\",\"playlist_entry_id\":1}\n"
         << "Playing /m/a.mp3.\n" + audioHeader << QByteArray();
     QTest::addRow("missing file refused with mpv's reason")
@@ -223,7 +249,7 @@ void TestMpvTranslation::queuedMedium_data()
     QTest::addColumn<QByteArray>("after");
     QTest::addColumn<QByteArray>("out");
     // Requests 1 to 6 follow properties and load /m/a.mp3, 7 and 8 queue
-    // /m/b.mp3, 9 asks a's tracks.
+    // /m/b.mp3, 9 to 11 ask a's length, chapters and tracks.
     QTest::addRow("goes on to it")
         << QByteArray("{\"event\":\"start-file\",\"playlist_entry_id\":2}\n")
         << QByteArray("EOF code: 1\nPlaying /m/b.mp3.\n");
@@ -246,7 +272,7 @@ void TestMpvTranslation::queuedMedium()
         "{\"request_id\":8,\"error\":\"success\",\"data\":{\"playlist_entry_id\":2}}\n"
         "{\"event\":\"start-file\",\"playlist_entry_id\":1}\n"
         "{\"event\":\"file-loaded\"}\n"
-        "{\"request_id\":9,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
+        "{\"request_id\":11,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
         "\"selected\":true}]}\n"
         "{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":1}\n",
         said, complained);
@@ -266,7 +292,7 @@ void TestMpvTranslation::statusPieces()
         "{\"event\":\"start-file\",\"playlist_entry_id\":1}\n"
         "{\"event\":\"file-loaded\"}\n"
         "{\"event\":\"property-change\",\"id\":4,\"name\":\"duration\",\"data\":75.4}\n"
-        "{\"request_id\":7,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
+        "{\"request_id\":9,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
         "\"selected\":true}]}\n",
         out, err);
     QVERIFY(translator.statusDue());

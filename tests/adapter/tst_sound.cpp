@@ -1,14 +1,19 @@
 // What a listener hears: the whole program in the phone launcher plays three
 // parts of one continuous tone through a private sound server, whose sink is
 // recorded. Every part is heard whole, the first half second is as loud as
-// the rest, and with mpv the parts follow one another without a gap.
+// the rest, and with mpv the parts follow one another without a gap. A tone
+// played faster keeps its pitch.
+#include "player/mvplayercontrol.h"
 #include "support/processes.h"
 #include "support/requiredtools.h"
 #include "support/soundserver.h"
+#include "support/testmedia.h"
 #include "support/xsession.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QPointF>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -43,6 +48,21 @@ bool engineBelow(qint64 pid)
     return false;
 }
 
+// A recorded tone's frequency by its left channel's crossings of zero upwards,
+// over the last `seconds` of its sound.
+double toneFrequency(const QByteArray &raw, double seconds)
+{
+    const auto *samples = reinterpret_cast<const qint16 *>(raw.constData());
+    qsizetype last = raw.size() / 4 - 1;
+    while (last > 0 && std::abs(samples[2 * last]) <= 2)
+        --last;
+    const qsizetype from = last - qsizetype(seconds * SoundServer::rate);
+    int crossings = 0;
+    for (qsizetype i = std::max<qsizetype>(from, 0) + 1; i <= last; ++i)
+        crossings += samples[2 * (i - 1)] < 0 && samples[2 * i] >= 0;
+    return crossings / seconds;
+}
+
 } // namespace
 
 class TestSound : public QObject
@@ -53,6 +73,7 @@ private slots:
     void initTestCase();
     void folderIsHeardWhole_data();
     void folderIsHeardWhole();
+    void fasterKeepsThePitch();
 
 private:
     QTemporaryDir work;
@@ -77,6 +98,7 @@ void TestSound::initTestCase()
     const QString runRoot = QStringLiteral("/run/user");
     QVERIFY(sound.start(QFileInfo(runRoot).isWritable() ? runRoot : work.path()) ||
             sound.start(work.path()));
+    QVERIFY(makeTestMedium(work.filePath("tone.flac"), false, 6));
     // Parts cut from one tone: a gap or a cut is silence or missing time.
     for (const char *format : {"flac", "mp3"}) {
         const QString folder = work.filePath(QString::fromLatin1(format));
@@ -147,6 +169,53 @@ void TestSound::folderIsHeardWhole()
     QVERIFY2(heard.loudestStart <= 3, qPrintable(heard.account()));
     if (mpvUnderTest())
         QVERIFY2(heard.longestSilence() <= 5, qPrintable(heard.account()));
+}
+
+// The program's argument list; 1.5 times as fast after the first second:
+// 440 Hz stays 440 Hz, the time shown runs 1.5 s a second, and the change is
+// not heard as a gap.
+void TestSound::fasterKeepsThePitch()
+{
+    QVERIFY(sound.startRecording(10));
+    QProcessEnvironment env = sound.environment(QProcessEnvironment::systemEnvironment());
+    env.remove("DISPLAY");
+    QProcess engine;
+    engine.setProcessEnvironment(env);
+    engine.start(binDir + "/mplayer", MvPlayerControl::engineArguments(work.filePath("tone.flac")));
+    QVERIFY(engine.waitForStarted());
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += engine.readAllStandardOutput()).contains("A:   1."), 20000);
+    engine.write("speed_set 1.5\n");
+    QElapsedTimer clock;
+    clock.start();
+    // The time shown, against the clock when it moved: from half a second after the change,
+    // and last.
+    QPointF first, last;
+    auto follow = [&] {
+        out += engine.readAllStandardOutput();
+        const QByteArray status = out.left(out.lastIndexOf('\r'));
+        const double shown =
+            status.mid(status.lastIndexOf("A:") + 2).trimmed().split(' ')[0].toDouble();
+        if (shown != last.y())
+            last = QPointF(clock.elapsed() / 1000.0, shown);
+        if (first.isNull() && last.x() >= 0.5)
+            first = last;
+        return out.contains("EOF code: 1");
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(follow(), 20000);
+    QVERIFY(sound.awaitQuiet(500));
+    const QByteArray raw = sound.stopRecording();
+    engine.write("quit\n");
+    QVERIFY(engine.waitForFinished(10000));
+    const HeardSound heard = HeardSound::of(raw);
+    const double frequency = toneFrequency(raw, 2);
+    const double rate = (last.y() - first.y()) / (last.x() - first.x());
+    const QString account =
+        heard.account() + QStringLiteral("; %1 Hz; shown %2 s a second").arg(frequency).arg(rate);
+    qInfo("%s", qPrintable(account));
+    QVERIFY2(qAbs(frequency - 440) <= 4.4, qPrintable(account));
+    QVERIFY2(heard.longestSilence() <= 50, qPrintable(account));
+    QVERIFY2(qAbs(rate - 1.5) <= 0.15, qPrintable(account));
 }
 
 QTEST_GUILESS_MAIN(TestSound)

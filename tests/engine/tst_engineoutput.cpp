@@ -25,6 +25,13 @@ public:
         QObject::connect(&output, &MvEngineOutput::cannotPlay,
                          [this](const QString &why) { add("cannot play: " + why); });
         QObject::connect(&output, &MvEngineOutput::probeWanted, [this] { add("probe"); });
+        QObject::connect(
+            &output, &MvEngineOutput::chaptersRead, [this](const QVector<MvChapter> &chapters) {
+                QStringList listed;
+                for (const MvChapter &c : chapters)
+                    listed << QStringLiteral("%1-%2 %3").arg(c.start).arg(c.end).arg(c.title);
+                add("chapters: " + listed.join(QLatin1String(" | ")));
+            });
         QObject::connect(&output, &MvEngineOutput::ended, [this, &output] {
             add(!output.endWasSaid()          ? QStringLiteral("fell silent")
                 : output.wentOnTo().isEmpty() ? QStringLiteral("ended")
@@ -89,6 +96,25 @@ void TestEngineOutput::output_data()
     QTest::addRow("invalid UTF-8")
         << QByteArray("\xff\xfe\xc3\nAO: \xc3\x28\nA:\xff\xfe (02.0) of \xc0\r")
         << QStringList{"started audio", "elapsed 02.0"};
+    // As the adapter passes on the real engine's lines (most of the others left out).
+    QTest::addRow("chapters")
+        << QByteArray("Audio file file format detected.\n"
+                      "ID_CHAPTER_ID=0\nID_CHAPTER_0_START=0\nID_CHAPTER_0_END=2000\n"
+                      "ID_CHAPTER_0_NAME=Opening\n"
+                      "ID_CHAPTER_ID=1\nID_CHAPTER_1_START=2000\nID_CHAPTER_1_END=4000\n"
+                      "ID_CHAPTER_1_NAME=Zweites Kapitel \xe2\x80\x93 \xc3\xbc\n"
+                      "ID_CHAPTER_ID=2\nID_CHAPTER_2_START=4000\nID_CHAPTER_2_END=6000\n"
+                      "ID_CHAPTER_2_NAME=Third\n"
+                      "ID_AUDIO_ID=0\nID_LENGTH=6.00\nID_CHAPTERS=3\nAO: [sdl] 44100Hz 2ch\n")
+        << QStringList{"audio", "ask length",
+                       "chapters: 0-2 Opening | 2-4 Zweites Kapitel \u2013 \u00fc | 4-6 Third",
+                       "started audio"};
+    // The other engine's adapter may tell them once playing; once per medium.
+    QTest::addRow("chapters after the start, out of line parts dropped")
+        << "AO: x\n" + status +
+               "ID_CHAPTER_ID=0\nID_CHAPTER_0_START=1500\nID_CHAPTER_2_START=9\n"
+               "ID_CHAPTER_0_END=x\nID_CHAPTER_0_NAME=\xff\nID_CHAPTERS=1\nID_CHAPTERS=1\n"
+        << QStringList{"started audio", "elapsed 02.0", "chapters: 1.5-0 \ufffd"};
     QTest::addRow("time past the guessed length")
         << QByteArray("AO: x\nANS_LENGTH=2.0\nA:   9.0 (09.0) of 2.0 \r")
         << QStringList{"started audio", "length 2", "ask length", "elapsed 09.0"};
@@ -139,6 +165,9 @@ void TestEngineOutput::deadlines_data()
     QTest::addRow("refused on standard output")
         << QStringList{"out 100 No stream found\n", "tick 1099", "tick 1100"}
         << QStringList{"cannot play: No stream found"};
+    QTest::addRow("a chapter's title is no refusal")
+        << QStringList{"out 100 ID_CHAPTER_0_NAME=No stream found\n", "tick 1100", "tick 5000"}
+        << QStringList{"cannot play: "};
     QTest::addRow("refused on standard error, in pieces")
         << QStringList{"err 4500 moov atom ", "err 4600 not found\n", "tick 5000"}
         << QStringList{"cannot play: moov atom not found"};

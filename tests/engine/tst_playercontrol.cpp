@@ -37,6 +37,18 @@ QStringList commandsAfterLaunch(const EngineFixture &engine)
         lines.removeFirst();
     return lines.replaceInStrings(engine.dirPath + QLatin1Char('/'), QString());
 }
+
+// Where the medium stands on the engine's command line, after the program's name.
+int mediumIndex()
+{
+    return int(MvPlayerControl::engineArguments(QString(), 50).size());
+}
+
+// The engine's log entry of its argument `offset` places after the medium's.
+QString argNumber(int offset)
+{
+    return QString::number(mediumIndex() + offset) + QLatin1Char(' ');
+}
 } // namespace
 
 class TestPlayerControl : public QObject
@@ -201,7 +213,7 @@ void TestPlayerControl::missingEngineIsRetried()
     control.playFile(QStringLiteral("/media/b.mp3"));
     QVERIFY(control.ownEngineRunning());
     QTRY_COMPARE(engine.stdinLines(), QStringList{QStringLiteral("volume 50 100")});
-    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("19 /media/b.mp3"));
+    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), argNumber(0) + "/media/b.mp3");
     // No failed start told of an exit, not even later on.
     QCOMPARE(exited.count(), 0);
 }
@@ -267,7 +279,7 @@ void TestPlayerControl::engineDeath()
     control.playFile(QStringLiteral("/media/next.mp3"));
     QVERIFY(control.ownEngineRunning());
     QTRY_COMPARE(engine.entries(QStringLiteral("start")).size(), 2);
-    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("19 /media/next.mp3"));
+    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), argNumber(0) + "/media/next.mp3");
     QTRY_VERIFY(engine.stdinLines().endsWith(QStringLiteral("volume 50 100")));
     QVERIFY(!engine.stdinLines().contains(QStringLiteral("vo_fullscreen")));
     // The first engine's end was told once, even with the second one running.
@@ -864,8 +876,8 @@ void TestPlayerControl::nameThatIsNotUtf8()
     control.playFile(fileNameFromRaw(first));
     QTRY_COMPARE(engine.stdinLines().size(), 1);
     QTRY_VERIFY(control.ownIdleTimerActive());
-    QCOMPARE(engine.entries(QStringLiteral("arg")).mid(19),
-             (QStringList{"19 -playlist", "20 " + engine.mediaFile()}));
+    QCOMPARE(engine.entries(QStringLiteral("arg")).mid(mediumIndex()),
+             (QStringList{argNumber(0) + "-playlist", argNumber(1) + engine.mediaFile()}));
     QCOMPARE(currentMediaFileContent(control), first + '\n');
 
     const QByteArray second("/media/\xe9t\xe9.ogg");
@@ -936,7 +948,7 @@ void TestPlayerControl::nameThePlaylistCannotCarry()
     QTRY_COMPARE(engine.entries(QStringLiteral("start")).size(), 2);
     QTRY_COMPARE(engine.stdinLines().mid(1), (QStringList{"quit", "volume 50 100"}));
     QCOMPARE(engine.entries(QStringLiteral("arg")).last(),
-             "19 " + name.replace(QLatin1Char('\n'), QLatin1String("\\n")));
+             argNumber(0) + name.replace(QLatin1Char('\n'), QLatin1String("\\n")));
     QCOMPARE(exited.count(), 0);
 
     // The new engine plays: nothing was paused, and the first pause is the engine's.
@@ -968,7 +980,7 @@ void TestPlayerControl::silentEngineIsReplaced()
     QCOMPARE(cannotPlay.first().first().toString(), QStringLiteral("/media/b.mp3"));
     control.playFile(QStringLiteral("/media/c.mp3"));
     QTRY_COMPARE_WITH_TIMEOUT(engine.entries(QStringLiteral("start")).size(), 2, 5000);
-    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), QStringLiteral("19 /media/c.mp3"));
+    QCOMPARE(engine.entries(QStringLiteral("arg")).last(), argNumber(0) + "/media/c.mp3");
     QVERIFY(control.ownEngineRunning());
     QVERIFY(!control.ownPaused());
 }
@@ -1122,8 +1134,9 @@ void TestPlayerControl::twoControllersHandOffTheirOwnMedia()
     second->playFile(QStringLiteral("/media/b.mp3"));
 
     // Each engine is named a file that holds its own controller's medium.
-    const QHash<QString, QByteArray> handedTo = {{"19 /media/first.mp3", "/media/a.mp3\n"},
-                                                 {"19 /media/second.mp3", "/media/b.mp3\n"}};
+    const QHash<QString, QByteArray> handedTo = {
+        {argNumber(0) + "/media/first.mp3", "/media/a.mp3\n"},
+        {argNumber(0) + "/media/second.mp3", "/media/b.mp3\n"}};
     auto loadLists = [&] { return engine.stdinLines().filter(QStringLiteral("loadlist ")); };
     QTRY_COMPARE(loadLists().size(), 2);
     const QVector<EngineLogEntry> log = engine.log();
@@ -1133,7 +1146,7 @@ void TestPlayerControl::twoControllersHandOffTheirOwnMedia()
         QString started;
         for (const EngineLogEntry &arg : log)
             if (arg.pid == load.pid && arg.kind == QLatin1String("arg") &&
-                arg.text.startsWith(QLatin1String("19 ")))
+                arg.text.startsWith(argNumber(0)))
                 started = arg.text;
         QFile named(load.text.mid(9));
         QVERIFY(named.open(QIODevice::ReadOnly));

@@ -451,7 +451,7 @@ void TestMovaraLogic::pickWhileTheEngineQuits()
     QTRY_COMPARE(engine->entries(QStringLiteral("start")).size(), 2);
     QVERIFY(window->isPlayMode());
     QCOMPARE(engine->entries(QStringLiteral("arg")).last(),
-             QStringLiteral("19 ") + clipsFolder + QStringLiteral("/b.avi"));
+             QStringLiteral("20 ") + clipsFolder + QStringLiteral("/b.avi"));
     QCOMPARE(engine->stdinLines().count(QStringLiteral("quit")), 2);
     QVERIFY(!engine->stdinLines().contains(loadCommand));
 }

@@ -300,10 +300,10 @@ void TestMovaraWindow::playsAFolderThroughWithKeys()
     QCOMPARE(commands.last(), QStringLiteral("quit"));
 
     QStringList argv = log.texts(QStringLiteral("arg"));
-    QCOMPARE(argv.size(), 20);
+    QCOMPARE(argv.size(), 21);
     QCOMPARE(argv.first(), QStringLiteral("0 ./mplayer"));
-    QCOMPARE(argv.at(12), QStringLiteral("12 -subrotate"));
-    QCOMPARE(argv.last(), QStringLiteral("19 ") + clipsFolder + QStringLiteral("/a.avi"));
+    QCOMPARE(argv.at(13), QStringLiteral("13 -subrotate"));
+    QCOMPARE(argv.last(), QStringLiteral("20 ") + clipsFolder + QStringLiteral("/a.avi"));
     QCOMPARE(log.texts(QStringLiteral("cwd")), QStringList{QDir(run->programDir).canonicalPath()});
     QCOMPARE(countOf(run->lines(), QStringLiteral("slotIdleTimerShot :: Shot")), 3);
     QCOMPARE(withPrefix(run->lines(), QStringLiteral("parent : WID ")).size(), 1);
