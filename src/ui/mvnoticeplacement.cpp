@@ -92,6 +92,17 @@ void MvNoticePlacement::show(MvPlaybackSession::Notice what, const QString &name
     case Notice::NothingTicked:
         notice->showText(QCoreApplication::translate("Movara", "Nothing is ticked"));
         return;
+    case Notice::Bookmarked:
+        notice->showText(QCoreApplication::translate("Movara", "Bookmark at %1")
+                             .arg(MvNowPlayingView::clockText(more)));
+        break;
+    case Notice::BookmarksNotKept:
+        notice->showText(QCoreApplication::translate("Movara", "Cannot keep bookmarks"));
+        break;
+    case Notice::SleepExtended:
+        notice->showText(QCoreApplication::translate("Movara", "Sleep in %1")
+                             .arg(MvNowPlayingView::clockText(more)));
+        break;
     }
     emit changed();
     notice->raise();
