@@ -26,8 +26,8 @@ void TestSleepTimer::secondsToEnd_data()
     const int chapter = MvSleepTimer::EndOfChapter;
     // A medium 180 s long.
     QTest::newRow("end of file") << file << 170.0 << QList<double>{} << 1.0 << 10.0;
-    QTest::newRow("end of file at twice the speed") << file << 170.0 << QList<double>{} << 2.0
-                                                    << 5.0;
+    QTest::newRow("end of file at twice the speed")
+        << file << 170.0 << QList<double>{} << 2.0 << 5.0;
     QTest::newRow("no place yet") << file << -1.0 << QList<double>{} << 1.0 << -1.0;
     QTest::newRow("a set time has no end here") << 15 << 170.0 << QList<double>{} << 1.0 << -1.0;
     QTest::newRow("a chapter's own end")
@@ -36,8 +36,8 @@ void TestSleepTimer::secondsToEnd_data()
         << chapter << 50.0 << QList<double>{0, 0, 55, 0} << 1.0 << 5.0;
     QTest::newRow("the last chapter: the medium's end")
         << chapter << 170.0 << QList<double>{0, 0, 100, 0} << 1.0 << 10.0;
-    QTest::newRow("before the first chapter") << chapter << 5.0 << QList<double>{10, 0} << 1.0
-                                              << -1.0;
+    QTest::newRow("before the first chapter")
+        << chapter << 5.0 << QList<double>{10, 0} << 1.0 << -1.0;
     QTest::newRow("no chapters") << chapter << 5.0 << QList<double>{} << 1.0 << -1.0;
 }
 

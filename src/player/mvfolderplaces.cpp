@@ -40,9 +40,9 @@ MvFolderPlaces::Place fromRecord(const MvRecordFile::Record &fields)
 
 MvRecordFile::Record toRecord(const MvFolderPlaces::Place &place)
 {
-    return {QByteArray::number(place.position), QByteArray::number(place.length),
+    return {QByteArray::number(place.position),  QByteArray::number(place.length),
             QByteArray::number(place.stoppedAt), QByteArray::number(place.size),
-            QByteArray::number(place.mtime), MvRecordFile::pathField(place.medium)};
+            QByteArray::number(place.mtime),     MvRecordFile::pathField(place.medium)};
 }
 
 // Puts `place` last in `places` as its folder's one, or takes the folder's out.
@@ -60,8 +60,7 @@ void replace(QList<MvFolderPlaces::Place> *places, const QString &folder,
 }
 } // namespace
 
-MvFolderPlaces::MvFolderPlaces(const QString &filePath)
-    : file(filePath, header, maxFileSize)
+MvFolderPlaces::MvFolderPlaces(const QString &filePath) : file(filePath, header, maxFileSize)
 {
     file.tidy();
     refresh();
