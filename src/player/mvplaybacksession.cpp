@@ -530,15 +530,6 @@ MvFolderPlaces::Place MvPlaybackSession::placeIn(const QString &folder) const
     return resume->folderPlaces().placeIn(folder);
 }
 
-bool MvPlaybackSession::continueFolder(const QString &folder)
-{
-    const MvFolderPlaces::Place place = placeIn(folder);
-    if (!place.isValid())
-        return false;
-    playInFolder(place.medium);
-    return true;
-}
-
 void MvPlaybackSession::playInFolder(const QString &path)
 {
     const QString folder = MvFolderPlaces::folderOf(path);

@@ -89,9 +89,8 @@ public:
     // The title the playing playlist gives `path`, or "".
     QString givenTitle(const QString &path) const;
     // A book's place: where `folder` was last stopped, invalid when resuming
-    // is off or nothing there was; and playing the folder from there.
+    // is off or nothing there was. Its medium, played, starts there.
     MvFolderPlaces::Place placeIn(const QString &folder) const;
-    bool continueFolder(const QString &folder);
 
     // The bookmarks, newest first; the one to play, from its place; the one to drop.
     QList<MvBookmarks::Bookmark> bookmarks() const;

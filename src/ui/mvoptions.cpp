@@ -52,7 +52,13 @@ void MvOptions::addPlaceEntry(MvOptionsMenu *menu)
             return QCoreApplication::translate("Movara", "Continue: %1 at %2")
                 .arg(name, MvNowPlayingView::clockText(at.position));
         },
-        [this] { session->continueFolder(browser->path()); },
+        // As a pick of its row: the folder's ticked media from it.
+        [this, place] {
+            const QString medium = place().medium;
+            browser->showEntry(medium);
+            const QStringList media = browser->tickedMedia(medium);
+            session->playFolder(media, int(media.indexOf(medium)));
+        },
         [place] { return place().isValid(); });
 }
 
