@@ -1,4 +1,4 @@
-// The sleep timer's ends of files and chapters, and the time a key adds.
+// Where the sleep timer finds the ends of files and chapters.
 
 #include "player/mvsleeptimer.h"
 
@@ -11,8 +11,6 @@ class TestSleepTimer : public QObject
 private slots:
     void secondsToEnd_data();
     void secondsToEnd();
-    void keyInTheLastMinute_data();
-    void keyInTheLastMinute();
 };
 
 void TestSleepTimer::secondsToEnd_data()
@@ -52,26 +50,6 @@ void TestSleepTimer::secondsToEnd()
     for (int i = 0; i + 1 < chapters.size(); i += 2)
         marks.append({chapters.at(i), chapters.at(i + 1), QString()});
     QCOMPARE(MvSleepTimer::secondsToEnd(setting, position, 180, marks, speed), left);
-}
-
-void TestSleepTimer::keyInTheLastMinute_data()
-{
-    QTest::addColumn<int>("minutes");
-    QTest::addColumn<int>("leftAfter"); // about; -1 for none
-    QTest::newRow("a minute: in its last minute, once more") << 1 << 120;
-    QTest::newRow("two minutes: not yet") << 2 << 120;
-    QTest::newRow("the end of the file: no time to add") << int(MvSleepTimer::EndOfFile) << -1;
-}
-
-void TestSleepTimer::keyInTheLastMinute()
-{
-    QFETCH(int, minutes);
-    QFETCH(int, leftAfter);
-    MvSleepTimer timer;
-    timer.setMinutes(minutes);
-    QCOMPARE(timer.extend(), minutes == 1);
-    QVERIFY(qAbs(timer.secondsLeft() - leftAfter) <= 1);
-    QCOMPARE(timer.fadeLevel(), 1.0);
 }
 
 QTEST_GUILESS_MAIN(TestSleepTimer)
