@@ -597,7 +597,7 @@ double positionNow()
 }
 } // namespace
 
-// A book of 40 three-minute parts, left in part 23 and continued after a quit.
+// A book of 40 three-minute files, left in file 23 and continued after a quit.
 void TestMovaraBook::continuesAfterAQuit()
 {
     if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
@@ -605,21 +605,21 @@ void TestMovaraBook::continuesAfterAQuit()
     const bool mpv = qgetenv("MOVARA_ENGINE") == "mpv";
     MOVARA_REQUIRE_TOOLS(QStringLiteral("ffmpeg"),
                          mpv ? QStringLiteral("/usr/bin/mpv") : QStringLiteral("/usr/bin/mplayer"));
-    // Book is the video root's first folder; its parts are one tone under 40 names.
+    // Book is the video root's first folder; its files are one tone under 40 names.
     const QString book = videoRoot + QStringLiteral("/Book");
     const QString places = QFileInfo(QString::fromLatin1(MvResumeStore::defaultPath))
                                .dir()
                                .filePath(QStringLiteral("places"));
     QFile::remove(places);
     QVERIFY(QDir().mkpath(book));
-    const QByteArray first = QFile::encodeName(book + QStringLiteral("/Part 01.mp3"));
+    const QByteArray first = QFile::encodeName(book + QStringLiteral("/Track 01.mp3"));
     QVERIFY(QFileInfo::exists(first) || makeTestMedium(QString::fromUtf8(first), false, 180));
     for (int i = 2; i <= 40; ++i)
-        ::link(
-            first.constData(),
-            QFile::encodeName(book + QStringLiteral("/Part %1.mp3").arg(i, 2, 10, QLatin1Char('0')))
-                .constData());
-    const QString part = book + QStringLiteral("/Part 23.mp3");
+        ::link(first.constData(),
+               QFile::encodeName(book +
+                                 QStringLiteral("/Track %1.mp3").arg(i, 2, 10, QLatin1Char('0')))
+                   .constData());
+    const QString part = book + QStringLiteral("/Track 23.mp3");
 
     MovaraRun *run = newRun(MovaraRun::Engine::Adapter);
     QVERIFY(run && run->start(work.path()) && run->window());
@@ -657,7 +657,7 @@ void TestMovaraBook::continuesAfterAQuit()
     double at = -1;
     QTRY_VERIFY_WITH_TIMEOUT((at = positionNow()) > from + 0.1, 10000);
     QVERIFY2(at < left.position, qPrintable(QString::number(at)));
-    qInfo("Continue: part 23 plays at %.1f s (left at %d s), %lld ms after the key", at,
+    qInfo("Continue: file 23 plays at %.1f s (left at %d s), %lld ms after the key", at,
           left.position, sinceKey.elapsed());
     QVERIFY(run->key(QStringLiteral("F2")));
     goHomeAndQuit(*run, false);
