@@ -2,10 +2,14 @@
 // the store's place that it cannot use.
 
 #include "core/rawfilename.h"
+#include "player/mvbookmarks.h"
+#include "player/mvfolderplaces.h"
 #include "player/mvplaymodes.h"
 #include "player/mvresumestore.h"
 #include "player/mvresumetracker.h"
+#include "player/mvstepback.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -37,6 +41,11 @@ private slots:
     void writesSafely();
     void limitCountedRight();
     void instancesKeepEachOthersPlaces();
+    void stepBack_data();
+    void stepBack();
+    void bookResumesFromItsFolder_data();
+    void bookResumesFromItsFolder();
+    void bookmarksOfTwoInstances();
 
 private:
     QString medium(const QString &name, const QByteArray &content = "x");
@@ -208,12 +217,13 @@ void TestResumeStore::trackerSeeksOnceAndStartsOver()
     tracker.elapsed(40);
     tracker.stopped();
 
+    // Stopped a moment ago: a little before the place.
     tracker.started(path);
-    QCOMPARE(tracker.lengthKnown(600.5f), 40);
+    QCOMPARE(tracker.lengthKnown(600.5f), 40 - MvStepBack::shortest);
     QCOMPARE(tracker.lengthKnown(600.5f), -1);
     // A reading from before the seek took effect is not the medium's place.
     tracker.elapsed(1);
-    QCOMPARE(tracker.position(), 40);
+    QCOMPARE(tracker.position(), 40 - MvStepBack::shortest);
     QVERIFY(tracker.takeStartOver());
     QVERIFY(!tracker.takeStartOver());
     tracker.elapsed(2);
@@ -239,7 +249,7 @@ void TestResumeStore::trackerSeeksOnceAndStartsOver()
     MvResumeTracker on(storePath());
     on.setEnabled(true);
     on.started(path);
-    QCOMPARE(on.lengthKnown(600), 500);
+    QCOMPARE(on.lengthKnown(600), 500 - MvStepBack::shortest);
     on.ended();
     QCOMPARE(MvResumeStore(storePath()).positionOf(path), 500);
     // So does a medium that could not start.
@@ -267,8 +277,17 @@ bool save(const QString &path, const QString &medium, bool on)
     if (path.endsWith(QLatin1String(".cfg")))
         return MvPlayModes{on, MvPlayQueue::Repeat::Off}.save(path) &&
                MvPlayModes::load(path).shuffle == on;
-    MvResumeStore(path).stopped(medium, on ? 200 : 100, 600);
-    return MvResumeStore(path).positionOf(medium) == (on ? 200 : 100);
+    const int place = on ? 200 : 100;
+    if (path.endsWith(QLatin1String("bookmarks"))) {
+        const bool added = MvBookmarks(path).add({medium, place, -1, place});
+        return added && MvBookmarks(path).list().value(0).position == place;
+    }
+    if (path.endsWith(QLatin1String("places"))) {
+        MvFolderPlaces(path).stopped(medium, place, 600);
+        return MvFolderPlaces(path).placeIn(MvFolderPlaces::folderOf(medium)).position == place;
+    }
+    MvResumeStore(path).stopped(medium, place, 600);
+    return MvResumeStore(path).positionOf(medium) == place;
 }
 } // namespace
 
@@ -276,7 +295,7 @@ void TestResumeStore::writesSafely_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("full");
-    for (const char *name : {"resume", "playmodes.cfg"}) {
+    for (const char *name : {"resume", "playmodes.cfg", "places", "bookmarks"}) {
         QTest::addRow("%s, a link in its place", name) << name << false;
         QTest::addRow("%s, a full disk", name) << name << true;
     }
@@ -339,9 +358,131 @@ void TestResumeStore::instancesKeepEachOthersPlaces()
     MvResumeStore reloaded(storePath());
     QCOMPARE(reloaded.positionOf(a), 150);
     QCOMPARE(reloaded.positionOf(b), 300);
-    // A medium started in a third finds the place the others left.
+    // A medium started in a third finds the place the others left (when,
+    // they did not say: as if a day ago).
     three.started(b);
-    QCOMPARE(three.lengthKnown(600), 300);
+    QCOMPARE(three.lengthKnown(600), 300 - MvStepBack::longest);
+}
+
+void TestResumeStore::stepBack_data()
+{
+    QTest::addColumn<int>("place");
+    QTest::addColumn<qint64>("away");
+    QTest::addColumn<QList<double>>("chapterStarts");
+    QTest::addColumn<int>("target");
+    QTest::newRow("a stop under a minute old") << 70 << qint64(59) << QList<double>{} << 68;
+    // Halfway between a minute and an hour as time doubles, halfway up.
+    QTest::newRow("eight minutes") << 70 << qint64(465) << QList<double>{} << 64;
+    QTest::newRow("an hour") << 70 << qint64(3600) << QList<double>{} << 60;
+    QTest::newRow("a day or more") << 70 << qint64(9 * 86400) << QList<double>{} << 40;
+    QTest::newRow("not known: as a day") << 70 << qint64(-1) << QList<double>{} << 40;
+    QTest::newRow("never before 0") << 5 << qint64(3600) << QList<double>{} << 0;
+    QTest::newRow("never before the chapter's start")
+        << 70 << qint64(86400) << QList<double>{0, 61.5, 80} << 62;
+}
+
+void TestResumeStore::stepBack()
+{
+    QFETCH(int, place);
+    QFETCH(qint64, away);
+    QFETCH(QList<double>, chapterStarts);
+    QFETCH(int, target);
+    QVector<MvChapter> chapters;
+    for (double start : chapterStarts)
+        chapters.append({start, 0, QString()});
+    QCOMPARE(MvStepBack::target(place, away, chapters), target);
+}
+
+void TestResumeStore::bookResumesFromItsFolder_data()
+{
+    QTest::addColumn<QString>("then");   // how the first play ended, and after it
+    QTest::addColumn<QString>("picked"); // the next pick
+    QTest::addColumn<int>("resumedAt");
+    QTest::newRow("the place, a moment later") << "stop"
+                                               << "23.mp3" << 68;
+    QTest::newRow("the place, two days later") << "stop, two days"
+                                               << "23.mp3" << 40;
+    QTest::newRow("another file of the folder") << "stop"
+                                                << "05.mp3" << -1;
+    // Resumed at 68 and stopped at 69: the place stays 70.
+    QTest::newRow("stopped again short of the place") << "stop, again"
+                                                      << "23.mp3" << 68;
+    QTest::newRow("played to its end") << "end"
+                                       << "23.mp3" << -1;
+}
+
+// Three-minute files, too short for the resume store: the folder keeps its place.
+void TestResumeStore::bookResumesFromItsFolder()
+{
+    QFETCH(QString, then);
+    QFETCH(QString, picked);
+    QFETCH(int, resumedAt);
+    QVERIFY(QDir().mkpath(dir->filePath(QStringLiteral("book"))));
+    const QString stopped = medium(QStringLiteral("book/23.mp3"));
+    medium(QStringLiteral("book/05.mp3"));
+    const QString placesPath = dir->filePath(QStringLiteral("user/places"));
+    {
+        MvResumeTracker tracker(storePath());
+        tracker.started(stopped);
+        tracker.lengthKnown(180);
+        tracker.elapsed(70);
+        if (then == QLatin1String("end"))
+            tracker.ended();
+        else
+            tracker.stopped();
+    }
+    if (then.endsWith(QLatin1String("two days"))) {
+        QByteArray data = readFile(placesPath);
+        const QByteArray now = QByteArray::number(QDateTime::currentSecsSinceEpoch());
+        const qsizetype at = data.indexOf(now.left(8));
+        QVERIFY(at > 0);
+        data.replace(at, now.size(), QByteArray::number(now.toLongLong() - 2 * 86400));
+        QVERIFY(writeFile(placesPath, data));
+    }
+    if (then.endsWith(QLatin1String("again"))) {
+        MvResumeTracker tracker(storePath());
+        tracker.started(stopped);
+        QCOMPARE(tracker.lengthKnown(180), 68);
+        tracker.elapsed(68);
+        tracker.elapsed(69);
+        tracker.stopped();
+    }
+    const MvFolderPlaces::Place place =
+        MvFolderPlaces(placesPath).placeIn(dir->filePath(QStringLiteral("book")));
+    QCOMPARE(place.medium, then == QLatin1String("end") ? QString() : stopped);
+    QCOMPARE(place.position, then == QLatin1String("end") ? -1 : 70);
+    QCOMPARE(MvResumeStore(storePath()).positionOf(stopped), -1);
+
+    MvResumeTracker next(storePath());
+    next.started(dir->filePath(QStringLiteral("book/") + picked));
+    QCOMPARE(next.lengthKnown(180), resumedAt);
+}
+
+void TestResumeStore::bookmarksOfTwoInstances()
+{
+    const QString path = dir->filePath(QStringLiteral("user/bookmarks"));
+    const QString a = medium(QStringLiteral("a.mp3"));
+    MvBookmarks one(path);
+    MvBookmarks two(path);
+    QVERIFY(one.add({a, 10, -1, 1}));
+    QVERIFY(two.add({a, 20, 3, 2}));
+    QVERIFY(one.add({a, 30, -1, 3}));
+    const auto positions = [](const QList<MvBookmarks::Bookmark> &marks) {
+        QList<int> at;
+        for (const MvBookmarks::Bookmark &mark : marks)
+            at.append(mark.position);
+        return at;
+    };
+    // Newest first, whoever made them; a removal in one is gone in the other.
+    QCOMPARE(positions(MvBookmarks(path).list()), QList<int>({30, 20, 10}));
+    QCOMPARE(two.list().at(1).chapter, 3);
+    QVERIFY(two.remove(two.list().last()));
+    QCOMPARE(positions(one.list()), QList<int>({30, 20}));
+    for (int i = 0; i < MvBookmarks::maxEntries; ++i)
+        QVERIFY(two.add({a, 100 + i, -1, 100 + i}));
+    const QList<MvBookmarks::Bookmark> kept = MvBookmarks(path).list();
+    QCOMPARE(kept.size(), MvBookmarks::maxEntries);
+    QCOMPARE(kept.last().position, 100);
 }
 
 QTEST_GUILESS_MAIN(TestResumeStore)

@@ -31,6 +31,17 @@ foreach(journey window realengine)
         TIMEOUT 600 LABELS "window;e2e")
 endforeach()
 
+# A book continued across a quit and a start, with each engine, on a session
+# bus of its own.
+foreach(engine mplayer mpv)
+    add_test(NAME tst_movarawindow_book_${engine}
+        COMMAND dbus-run-session -- ${CMAKE_CURRENT_SOURCE_DIR}/phone-sandbox.sh
+            --bind ${PROJECT_SOURCE_DIR} --bind ${PROJECT_BINARY_DIR}
+            -- $<TARGET_FILE:tst_movarawindow> book)
+    set_tests_properties(tst_movarawindow_book_${engine} PROPERTIES
+        ENVIRONMENT MOVARA_ENGINE=${engine} TIMEOUT 300 LABELS "window;e2e")
+endforeach()
+
 # The window's own logic in process, offscreen, with the scripted engine, in a
 # private root that has the phone's media folders.
 movara_add_qtest(tst_movaralogic

@@ -123,6 +123,26 @@
         <source>Resuming at %1</source>
         <translation>Weiter bei %1</translation>
     </message>
+    <message>
+        <source>Bookmark at %1</source>
+        <translation>Lesezeichen bei %1</translation>
+    </message>
+    <message>
+        <source>Cannot keep bookmarks</source>
+        <translation>Lesezeichen können nicht gespeichert werden</translation>
+    </message>
+    <message>
+        <source>Continue: %1 at %2</source>
+        <translation>Weiter: %1 bei %2</translation>
+    </message>
+    <message>
+        <source>Bookmarks</source>
+        <translation>Lesezeichen</translation>
+    </message>
+    <message>
+        <source>Sleep timer: end of chapter</source>
+        <translation>Schlaf-Timer: Kapitelende</translation>
+    </message>
 </context>
 <context>
     <name>MvFileBrowser</name>

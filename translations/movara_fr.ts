@@ -123,6 +123,26 @@
         <source>Resuming at %1</source>
         <translation>Reprise à %1</translation>
     </message>
+    <message>
+        <source>Bookmark at %1</source>
+        <translation>Signet à %1</translation>
+    </message>
+    <message>
+        <source>Cannot keep bookmarks</source>
+        <translation>Impossible de garder les signets</translation>
+    </message>
+    <message>
+        <source>Continue: %1 at %2</source>
+        <translation>Continuer&#xa0;: %1 à %2</translation>
+    </message>
+    <message>
+        <source>Bookmarks</source>
+        <translation>Signets</translation>
+    </message>
+    <message>
+        <source>Sleep timer: end of chapter</source>
+        <translation>Minuterie&#xa0;: fin du chapitre</translation>
+    </message>
 </context>
 <context>
     <name>MvFileBrowser</name>

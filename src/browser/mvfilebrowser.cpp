@@ -352,3 +352,17 @@ bool MvFileBrowser::showEntry(const QString &path)
     }
     return false;
 }
+
+void MvFileBrowser::markEntry(const QString &path)
+{
+    if (!list)
+        return;
+    for (int i = 0; i < list->count(); ++i) {
+        MvListBoxItem *row = MvUTIL_ListBox::toRow(list->item(i));
+        const bool mark = row && depth != 0 && !path.isEmpty() && entryPath(rowName(row)) == path;
+        if (row && row->isMarked() != mark) {
+            row->setMarked(mark);
+            list->listBox->updateItem(i);
+        }
+    }
+}

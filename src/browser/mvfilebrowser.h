@@ -47,6 +47,8 @@ public:
     // Makes the row of `path` current without opening it; false when the
     // folder has no such row.
     bool showEntry(const QString &path);
+    // Marks the row of `path` as the folder's place, and no other; "" marks none.
+    void markEntry(const QString &path);
 
     struct MediaRoot
     {

@@ -19,6 +19,9 @@ constexpr int Key_F28 = 0x104b;
 constexpr int Key_F29 = 0x104c;
 constexpr int Key_Menu = 0x1055;
 constexpr int Key_unknown = 0xffff;
+
+// The keypad's printable keys keep their character's code.
+constexpr int Key_NumberSign = 0x23;
 } // namespace PhoneKey
 
 // The phone's number for a key event: printable keys keep their code, special

@@ -13,7 +13,8 @@ enum class MvAction {
     VolumeUp,
     VolumeDown,
     FullScreen,
-    Menu
+    Menu,
+    Bookmark
 };
 
 // The one key table: the action of a phone key code in play mode, and the

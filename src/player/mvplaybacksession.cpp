@@ -1,5 +1,6 @@
 #include "player/mvplaybacksession.h"
 
+#include "core/medialisting.h"
 #include "core/mvplaylist.h"
 #include "core/rawfilename.h"
 #include "core/trace.h"
@@ -12,6 +13,7 @@
 #include "player/mvsleeptimer.h"
 #include "player/mvtagreader.h"
 
+#include <QDateTime>
 #include <QFileInfo>
 #include <QRandomGenerator>
 
@@ -29,11 +31,13 @@ constexpr int seekStep = 15;
 MvPlaybackSession::MvPlaybackSession(std::function<int()> windowIdSource, QObject *parent)
     : QObject(parent), windowId(std::move(windowIdSource)),
       playbackStatus(new MvPlaybackStatus(this)), resume(new MvResumeTracker),
-      sleep(new MvSleepTimer(this)), tags(new MvTagReader(this))
+      sleep(new MvSleepTimer(this)), tags(new MvTagReader(this)), marks(new MvBookmarks)
 {
     playbackStatus->setVolume(sessionSettings.volume);
     playbackStatus->setSpeed(sessionSettings.speed);
     connect(sleep, &MvSleepTimer::fired, this, &MvPlaybackSession::stop);
+    sleep->follow(playbackStatus);
+    connect(sleep, &MvSleepTimer::fadeLevelChanged, this, &MvPlaybackSession::applyFade);
     connect(tags, &MvTagReader::tagsRead, this, [this](const MvMediaTags &read) {
         if (read.path != playingPath)
             return;
@@ -154,7 +158,7 @@ void MvPlaybackSession::ensureEngine()
         return;
     const int id = windowId ? windowId() : 0;
     traceLine("parent : WID %d\n", id);
-    playerControl = new MvPlayerControl(this, sessionSettings.volume, id);
+    playerControl = new MvPlayerControl(this, sentVolume(), id);
     // Goes with the control, once its engine is gone.
     new MvPhoneDevices(playerControl, playerControl);
     connect(playerControl, &MvPlayerControl::settingsWanted, this,
@@ -275,6 +279,9 @@ void MvPlaybackSession::act(MvAction action)
 {
     if (!active || !playerControl)
         return;
+    // Whoever presses a key in the sleep timer's last minute is awake.
+    if (sleep && sleep->extend())
+        emit notice(Notice::SleepExtended, QString(), sleep->secondsLeft());
     // Just after a resume, back means the medium's start.
     if ((action == MvAction::SeekBack || action == MvAction::Previous) && resume &&
         resume->takeStartOver()) {
@@ -305,6 +312,9 @@ void MvPlaybackSession::act(MvAction action)
     }
     case MvAction::FullScreen:
         playerControl->toggleFullScreen();
+        break;
+    case MvAction::Bookmark:
+        addBookmark();
         break;
     case MvAction::Previous:
         movingBack = true;
@@ -413,7 +423,7 @@ void MvPlaybackSession::setModes(bool shuffle, MvPlayQueue::Repeat repeat)
 void MvPlaybackSession::gotLength(float length)
 {
     playbackStatus->setLength(length);
-    const int at = resume ? resume->lengthKnown(length) : -1;
+    const int at = resume ? resume->lengthKnown(length, playbackStatus->chapters()) : -1;
     if (at < 0 || !playerControl)
         return;
     playerControl->seek(at, EngineSeekMode::Absolute);
@@ -434,7 +444,7 @@ void MvPlaybackSession::setVolume(int percent)
 {
     sessionSettings.volume = qBound(0, percent, 100);
     if (playerControl)
-        playerControl->setVolume(sessionSettings.volume);
+        playerControl->setVolume(sentVolume());
     playbackStatus->setVolume(sessionSettings.volume);
     emit volumeChanged(sessionSettings.volume);
     emit stateChanged();
@@ -443,7 +453,7 @@ void MvPlaybackSession::setVolume(int percent)
 void MvPlaybackSession::applySettings()
 {
     if (playerControl)
-        playerControl->setVolume(sessionSettings.volume);
+        playerControl->setVolume(sentVolume());
 }
 
 void MvPlaybackSession::readPosition()
@@ -466,7 +476,16 @@ bool MvPlaybackSession::isResumeEnabled() const
 
 bool MvPlaybackSession::continueLast()
 {
-    const QString path = isResumeEnabled() ? resume->lastMedium() : QString();
+    if (!isResumeEnabled())
+        return false;
+    resume->folderPlaces().refresh();
+    const MvFolderPlaces::Place place = resume->folderPlaces().newest();
+    if (place.isValid()) {
+        playInFolder(place.medium);
+        return true;
+    }
+    // Places kept before folders had theirs.
+    const QString path = resume->lastMedium();
     if (path.isEmpty())
         return false;
     playAlone(path);
@@ -511,4 +530,89 @@ QString MvPlaybackSession::givenTitle(const QString &path) const
 bool MvPlaybackSession::isQuitting() const
 {
     return quitRequested;
+}
+
+int MvPlaybackSession::sentVolume() const
+{
+    return qRound(sessionSettings.volume * (sleep ? sleep->fadeLevel() : 1.0));
+}
+
+void MvPlaybackSession::applyFade()
+{
+    if (!playerControl)
+        return;
+    const int volume = sentVolume();
+    // An engine on its way out keeps its faded sound; the next one starts at this.
+    if (!active || quitRequested || !playerControl->ownEngineRunning())
+        playerControl->volume = volume;
+    else if (volume != playerControl->volume)
+        playerControl->setVolume(volume);
+}
+
+MvFolderPlaces::Place MvPlaybackSession::placeIn(const QString &folder) const
+{
+    if (!isResumeEnabled())
+        return MvFolderPlaces::Place();
+    resume->folderPlaces().refresh();
+    return resume->folderPlaces().placeIn(folder);
+}
+
+void MvPlaybackSession::playInFolder(const QString &path)
+{
+    const QString folder = MvFolderPlaces::folderOf(path);
+    const QString prefix = folder == QLatin1String("/") ? QString() : folder;
+    QList<MediaEntry> entries;
+    QStringList media;
+    if (listMediaFolder(folder, &entries)) {
+        for (const MediaEntry &entry : entries) {
+            const QString full = prefix + QLatin1Char('/') + entry.name;
+            if (!entry.dir && !MvPlaylist::isPlaylistPath(full))
+                media.append(full);
+        }
+    }
+    const int index = int(media.indexOf(path));
+    if (index < 0)
+        playAlone(path);
+    else
+        playFolder(media, index);
+}
+
+QList<MvBookmarks::Bookmark> MvPlaybackSession::bookmarks() const
+{
+    return marks->list();
+}
+
+void MvPlaybackSession::addBookmark()
+{
+    const double at = playbackStatus->position();
+    if (playingPath.isEmpty() || at < 0)
+        return;
+    MvBookmarks::Bookmark mark;
+    mark.medium = playingPath;
+    mark.position = int(at);
+    mark.chapter = playbackStatus->chapter();
+    mark.madeAt = QDateTime::currentSecsSinceEpoch();
+    const bool kept = marks->add(mark);
+    emit notice(kept ? Notice::Bookmarked : Notice::BookmarksNotKept, QString(), mark.position);
+}
+
+void MvPlaybackSession::playBookmark(const MvBookmarks::Bookmark &mark)
+{
+    if (active && !quitRequested && mark.medium == playingPath) {
+        seekTo(mark.position);
+        return;
+    }
+    if (!MvPlaylist::canHandOver(mark.medium)) {
+        emit notice(Notice::NotFound, displayFileName(QFileInfo(mark.medium).fileName()), 0);
+        return;
+    }
+    playInFolder(mark.medium);
+    if (resume && playingPath == mark.medium)
+        resume->jumpTo(mark.position);
+}
+
+void MvPlaybackSession::removeBookmark(const MvBookmarks::Bookmark &mark)
+{
+    if (!marks->remove(mark))
+        emit notice(Notice::BookmarksNotKept, QString(), 0);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "player/mvaction.h"
+#include "player/mvbookmarks.h"
+#include "player/mvfolderplaces.h"
 #include "player/mvplayqueue.h"
 #include "player/mvsessionsettings.h"
 
@@ -9,6 +11,7 @@
 #include <QStringList>
 
 #include <functional>
+#include <memory>
 #include <optional>
 
 class MvPlaybackStatus;
@@ -41,7 +44,18 @@ public:
     void shutDown();
 
     // What a notice tells; the view words it.
-    enum class Notice { CannotPlay, NotFound, OnlyFirst, ResumingAt, NothingTicked, PlacesNotKept };
+    enum class Notice {
+        CannotPlay,
+        NotFound,
+        OnlyFirst,
+        ResumingAt,
+        NothingTicked,
+        // `more` is the place marked, or the sleep timer's seconds left.
+        Bookmarked,
+        BookmarksNotKept,
+        SleepExtended,
+        PlacesNotKept
+    };
     Q_ENUM(Notice)
 
     // Picks. A folder's media from `index`; a playlist file; the queue's
@@ -50,7 +64,8 @@ public:
     void playPlaylist(const QString &path);
     void playFromStart(const QStringList &media);
     void playAlone(const QString &path);
-    // The last stopped medium from its place; false when there is none.
+    // The folder of the last stopped medium, from its place; false when
+    // there is none.
     bool continueLast();
     // A file given from elsewhere: checked as a pick is.
     void openGiven(const QString &path);
@@ -74,6 +89,15 @@ public:
     QString current() const { return playingPath; }
     // The title the playing playlist gives `path`, or "".
     QString givenTitle(const QString &path) const;
+    // A book's place: where `folder` was last stopped, invalid when resuming
+    // is off or nothing there was. Its medium, played, starts there.
+    MvFolderPlaces::Place placeIn(const QString &folder) const;
+
+    // The bookmarks, newest first; the one to play, from its place; the one to drop.
+    QList<MvBookmarks::Bookmark> bookmarks() const;
+    void playBookmark(const MvBookmarks::Bookmark &mark);
+    void removeBookmark(const MvBookmarks::Bookmark &mark);
+
     // What plays, for views.
     const MvPlaybackStatus *status() const { return playbackStatus; }
     const MvPlayQueue &playQueue() const { return queue; }
@@ -121,6 +145,12 @@ private:
     static bool canHandOver(const QString &path);
     // Said once a run, on screen and on stderr: the next write tries again.
     void placesNotKept(const QString &reason);
+    // The volume sent to the engine: the user's, faded by the sleep timer.
+    int sentVolume() const;
+    void applyFade();
+    // The folder of `path` from it; `path` alone when it is not listed there.
+    void playInFolder(const QString &path);
+    void addBookmark();
 
     std::function<int()> windowId;
     MvPlaybackStatus *playbackStatus = nullptr;
@@ -129,6 +159,7 @@ private:
     MvResumeTracker *resume = nullptr;
     MvSleepTimer *sleep = nullptr;
     MvTagReader *tags = nullptr;
+    std::unique_ptr<MvBookmarks> marks;
     MvPlayQueue queue;
     // The queue as it will be once the current medium has played through,
     // when the engine was told its next entry.

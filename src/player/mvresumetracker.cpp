@@ -1,8 +1,17 @@
 #include "player/mvresumetracker.h"
 
+#include "player/mvstepback.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
 #include <cstdlib>
 
-MvResumeTracker::MvResumeTracker(const QString &storePath) : store(storePath) {}
+MvResumeTracker::MvResumeTracker(const QString &storePath)
+    : store(storePath), places(QFileInfo(store.filePath()).dir().filePath(QStringLiteral("places")))
+{
+}
 
 void MvResumeTracker::setEnabled(bool on)
 {
@@ -17,25 +26,58 @@ void MvResumeTracker::started(const QString &path)
     medium = path;
     at = -1;
     length = -1;
+    floor = -1;
+    jumpAt = -1;
+    away = -1;
+    folderPlace = false;
     // Another instance may have stopped it since.
     store.refresh();
+    places.refresh();
     resumeAt = isEnabled() ? store.positionOf(path) : -1;
+    const MvFolderPlaces::Place place =
+        isEnabled() ? places.placeIn(MvFolderPlaces::folderOf(path)) : MvFolderPlaces::Place();
+    if (resumeAt < 0 && place.medium == path) {
+        resumeAt = place.position;
+        folderPlace = true;
+    }
+    // Another medium of the folder stopped later: this one was left at least that long ago.
+    if (place.isValid())
+        away = qMax<qint64>(0, QDateTime::currentSecsSinceEpoch() - place.stoppedAt);
     seekPending = false;
     resumedSince.invalidate();
 }
 
-int MvResumeTracker::lengthKnown(float seconds)
+void MvResumeTracker::jumpTo(int seconds)
+{
+    if (medium.isEmpty() || seconds < 0)
+        return;
+    jumpAt = seconds;
+    resumeAt = -1;
+}
+
+int MvResumeTracker::lengthKnown(float seconds, const QVector<MvChapter> &chapters)
 {
     if (medium.isEmpty() || !(seconds >= 0 && seconds < 1e7f))
         return -1;
     length = int(seconds);
-    const int target = resumeAt;
+    const int place = resumeAt;
     resumeAt = -1;
-    // A record past what the engine now says the medium holds is stale.
-    if (target < 0 || !MvResumeStore::worthKeeping(target, length)) {
+    int target = -1;
+    if (jumpAt >= 0 && jumpAt < length) {
+        target = jumpAt;
+    } else if (jumpAt < 0 && place > 0 &&
+               (folderPlace ? place < length : MvResumeStore::worthKeeping(place, length))) {
+        // A record past what the engine now says the medium holds is stale.
+        floor = place;
+        target = MvStepBack::target(place, away, chapters);
+    }
+    jumpAt = -1;
+    if (target <= 0) {
         // The place may have come first: it counts from now on.
-        if (at >= 0 && isEnabled())
-            store.progress(medium, at, length);
+        if (at >= 0 && isEnabled()) {
+            store.progress(medium, kept(), length);
+            places.progress(medium, kept(), length);
+        }
         return -1;
     }
     at = target;
@@ -55,8 +97,12 @@ void MvResumeTracker::elapsed(int seconds)
         seekPending = false;
     }
     at = seconds;
-    if (isEnabled() && length > 0)
-        store.progress(medium, at, length);
+    if (at >= floor)
+        floor = -1;
+    if (isEnabled() && length > 0) {
+        store.progress(medium, kept(), length);
+        places.progress(medium, kept(), length);
+    }
 }
 
 void MvResumeTracker::stopped()
@@ -64,8 +110,10 @@ void MvResumeTracker::stopped()
     if (medium.isEmpty())
         return;
     // Nothing learnt of this play: what was kept stays.
-    if (isEnabled() && at >= 0 && length > 0)
-        store.stopped(medium, at, length);
+    if (isEnabled() && at >= 0 && length > 0) {
+        store.stopped(medium, kept(), length);
+        places.stopped(medium, kept(), length);
+    }
     medium.clear();
     resumedSince.invalidate();
 }
@@ -79,8 +127,10 @@ void MvResumeTracker::ended()
     // when the medium never played (it could not start).
     const bool onResume = resumedSince.isValid() && resumedSince.elapsed() < startOverMs;
     const bool played = at >= 0 || length >= 0;
-    if (played && !onResume)
+    if (played && !onResume) {
         store.forget(medium);
+        places.ended(medium);
+    }
     medium.clear();
     resumedSince.invalidate();
 }
@@ -92,6 +142,7 @@ bool MvResumeTracker::takeStartOver()
     if (startOver) {
         seekPending = false;
         at = 0;
+        floor = -1;
     }
     return startOver;
 }

@@ -220,6 +220,13 @@ void Movara::dirChanged(const QString &)
     cst->getRightBtn()->setResourceID(belowRoots ? QStringLiteral("CST_Back")
                                                  : QStringLiteral("CST_Exit"));
     cst->getMidBtn()->setEnabled(belowRoots);
+    markPlace();
+}
+
+void Movara::markPlace()
+{
+    if (fileBrowser && fileBrowser->depth != 0)
+        fileBrowser->markEntry(session->placeIn(fileBrowser->path()).medium);
 }
 
 void Movara::filePicked(const QString &path)
@@ -293,6 +300,7 @@ void Movara::setPlayMode(bool on)
         // The row of the medium played last, at the list's own size again.
         if (fileBrowser)
             fileBrowser->showCurrent();
+        markPlace();
         // Hidden once the bars are back, so that no picture shows in between.
         updateNowPlaying();
     }

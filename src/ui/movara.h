@@ -67,6 +67,8 @@ private:
     void showNowPlaying();
     void updateNowPlaying();
     void setupOptions();
+    // Marks the row where the folder listed was left off.
+    void markPlace();
 
     MvPlaybackSession *session = nullptr;
     MvOptionsMenu *optionsMenu = nullptr;

@@ -100,6 +100,17 @@ void MvNoticePlacement::show(MvPlaybackSession::Notice what, const QString &name
         onTop()->showText(
             QCoreApplication::translate("Movara", "Cannot keep places: %1").arg(name));
         break;
+    case Notice::Bookmarked:
+        notice->showText(QCoreApplication::translate("Movara", "Bookmark at %1")
+                             .arg(MvNowPlayingView::clockText(more)));
+        break;
+    case Notice::BookmarksNotKept:
+        notice->showText(QCoreApplication::translate("Movara", "Cannot keep bookmarks"));
+        break;
+    case Notice::SleepExtended:
+        notice->showText(QCoreApplication::translate("Movara", "Sleep in %1")
+                             .arg(MvNowPlayingView::clockText(more)));
+        break;
     }
     emit changed();
     notice->raise();

@@ -5,13 +5,18 @@
 #include "core/rawfilename.h"
 #include "platform/boardpaths.h"
 #include "player/mvplaybacksession.h"
+#include "player/mvplaybackstatus.h"
 #include "player/mvresumetracker.h"
 #include "player/mvsleeptimer.h"
+#include "ui/mvlistmenu.h"
 #include "ui/mvnotice.h"
+#include "ui/mvnowplayingview.h"
 #include "ui/mvoptionsmenu.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QFontMetrics>
 
 #include <utility>
 
@@ -20,8 +25,69 @@ MvOptions::MvOptions(MvOptionsMenu *menu, MvPlaybackSession *session, MvFileBrow
     : QObject(menu), session(session), browser(browser), notice(notice),
       playMode(std::move(playMode))
 {
+    addPlaceEntry(menu);
     addBrowserEntries(menu);
     addPlaybackEntries(menu);
+    addBookmarksEntry(menu);
+}
+
+namespace {
+QString mediumName(const QString &path)
+{
+    return displayFileName(QFileInfo(path).fileName());
+}
+} // namespace
+
+void MvOptions::addPlaceEntry(MvOptionsMenu *menu)
+{
+    const auto place = [this] {
+        return !playMode() && browser && browser->depth != 0 ? session->placeIn(browser->path())
+                                                             : MvFolderPlaces::Place();
+    };
+    menu->addEntry(
+        [place] {
+            const MvFolderPlaces::Place at = place();
+            const QString name = QFontMetrics(QApplication::font())
+                                     .elidedText(mediumName(at.medium), Qt::ElideMiddle, 120);
+            return QCoreApplication::translate("Movara", "Continue: %1 at %2")
+                .arg(name, MvNowPlayingView::clockText(at.position));
+        },
+        // As a pick of its row: the folder's ticked media from it.
+        [this, place] {
+            const QString medium = place().medium;
+            browser->showEntry(medium);
+            const QStringList media = browser->tickedMedia(medium);
+            session->playFolder(media, int(media.indexOf(medium)));
+        },
+        [place] { return place().isValid(); });
+}
+
+void MvOptions::addBookmarksEntry(MvOptionsMenu *menu)
+{
+    menu->addEntry(
+        QCoreApplication::translate("Movara", "Bookmarks"),
+        [this, menu] { openBookmarks(menu->bottomLeft()); },
+        [this] { return !session->bookmarks().isEmpty(); });
+}
+
+void MvOptions::openBookmarks(const QPoint &bottomLeft)
+{
+    if (!marksList)
+        marksList = new MvListMenu(qobject_cast<QWidget *>(parent()->parent()));
+    // The list as shown: a pick or a removal names the bookmark it showed.
+    auto shown = std::make_shared<QList<MvBookmarks::Bookmark>>();
+    MvListMenu::Source source;
+    source.rows = [this, shown] {
+        *shown = session->bookmarks();
+        QVector<MvListMenu::Row> rows;
+        for (const MvBookmarks::Bookmark &mark : *shown)
+            rows.append({mediumName(mark.medium),
+                         QStringLiteral(" \u00b7 ") + MvNowPlayingView::clockText(mark.position)});
+        return rows;
+    };
+    source.pick = [this, shown](int row) { session->playBookmark(shown->at(row)); };
+    source.remove = [this, shown](int row) { session->removeBookmark(shown->at(row)); };
+    marksList->open(bottomLeft, source);
 }
 
 void MvOptions::addBrowserEntries(MvOptionsMenu *menu)
@@ -80,26 +146,35 @@ void MvOptions::addPlaybackEntries(MvOptionsMenu *menu)
     menu->addEntry(
         QCoreApplication::translate("Movara", "Continue"), [this] { session->continueLast(); },
         [this] {
-            return !playMode() && session->isResumeEnabled() &&
-                   !session->resumeTracker()->lastMedium().isEmpty();
+            // A folder with a place of its own offers that instead.
+            if (playMode() || !session->isResumeEnabled() ||
+                (browser && browser->depth != 0 && session->placeIn(browser->path()).isValid()))
+                return false;
+            MvResumeTracker *resume = session->resumeTracker();
+            return resume->folderPlaces().newest().isValid() || !resume->lastMedium().isEmpty();
         });
     menu->addEntry(
         [this] {
             const int minutes = session->sleepTimer()->minutes();
             if (minutes == MvSleepTimer::EndOfFile)
                 return QCoreApplication::translate("Movara", "Sleep timer: end of file");
+            if (minutes == MvSleepTimer::EndOfChapter)
+                return QCoreApplication::translate("Movara", "Sleep timer: end of chapter");
             return minutes > 0
                        ? QCoreApplication::translate("Movara", "Sleep timer: %1 min").arg(minutes)
                        : QCoreApplication::translate("Movara", "Sleep timer: off");
         },
         [this] {
-            // Off, 15, 30, 60 minutes, the end of the file, off again.
-            static const int steps[] = {0, 15, 30, 60, MvSleepTimer::EndOfFile};
+            // Off, 15, 30, 60 minutes, the end of the file, of the chapter
+            // when the medium has chapters, off again.
+            static const int steps[] = {
+                0, 15, 30, 60, MvSleepTimer::EndOfFile, MvSleepTimer::EndOfChapter};
+            const int count = session->status()->chapters().isEmpty() ? 5 : 6;
             const int now = session->sleepTimer()->minutes();
             int at = 0;
-            while (at < 5 && steps[at] != now)
+            while (at < count && steps[at] != now)
                 ++at;
-            session->setSleepTimer(steps[(at + 1) % 5]);
+            session->setSleepTimer(steps[(at + 1) % count]);
         });
 }
 

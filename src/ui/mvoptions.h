@@ -5,13 +5,15 @@
 #include <functional>
 
 class MvFileBrowser;
+class MvListMenu;
 class MvNotice;
 class MvOptionsMenu;
 class MvPlaybackSession;
 
 // What the options menu offers and does: in a folder of the browser, its
-// ticks and saving them as a playlist; always the play modes, resume and the
-// sleep timer, each worded as it stands; the last stopped medium to continue.
+// place to continue from, its ticks and saving them as a playlist; always
+// the play modes, resume and the sleep timer, each worded as it stands; the
+// last stopped folder to continue; the bookmarks, in a list of their own.
 // Its texts are translated as the window's, under "Movara".
 class MvOptions : public QObject
 {
@@ -22,13 +24,20 @@ public:
     MvOptions(MvOptionsMenu *menu, MvPlaybackSession *session, MvFileBrowser *browser,
               MvNotice *notice, std::function<bool()> playMode);
 
+    // The bookmarks' list, once opened.
+    MvListMenu *bookmarksList() const { return marksList; }
+
 private:
+    void addPlaceEntry(MvOptionsMenu *menu);
     void addBrowserEntries(MvOptionsMenu *menu);
     void addPlaybackEntries(MvOptionsMenu *menu);
+    void addBookmarksEntry(MvOptionsMenu *menu);
     void saveTicked();
+    void openBookmarks(const QPoint &bottomLeft);
 
     MvPlaybackSession *session;
     MvFileBrowser *browser;
     MvNotice *notice;
     std::function<bool()> playMode;
+    MvListMenu *marksList = nullptr;
 };

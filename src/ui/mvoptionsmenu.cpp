@@ -56,6 +56,7 @@ void MvOptionsMenu::open(const QPoint &bottomLeft)
     QPopupMenu *menu = popup ? popup->popupMenu.data() : nullptr;
     if (!menu)
         return;
+    corner = bottomLeft;
     rebuild();
     menu->adjustSize();
     menu->popup(bottomLeft - QPoint(0, menu->sizeHint().height()));

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QStringList>
 
@@ -8,7 +9,6 @@
 #include <vector>
 
 class MvPopupMenu;
-class QPoint;
 class QWidget;
 
 // The options menu of the left soft key: entries added in order, each with
@@ -33,6 +33,8 @@ public:
     void open(const QPoint &bottomLeft);
     void close();
     bool isOpen() const;
+    // Where it opened last: lists it leads to open there too.
+    QPoint bottomLeft() const { return corner; }
     // Labels of the entries shown now; the current one's index.
     QStringList shownLabels() const;
     int currentIndex() const;
@@ -54,4 +56,5 @@ private:
     std::vector<Entry> entries;
     // Guarded: the popup is also a child of the parent, which may delete it first.
     QPointer<MvPopupMenu> popup;
+    QPoint corner;
 };

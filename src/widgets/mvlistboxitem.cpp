@@ -16,6 +16,9 @@ constexpr int BoxSize = 18;
 constexpr int IconGap = 5;
 constexpr int TextWidth = PhoneGeometry::ScreenWidth;
 constexpr int TextRightGap = 3;
+constexpr int MarkWidth = 8;
+constexpr int MarkHeight = 14;
+const QColor MarkColour(0xe0, 0x8a, 0x2c);
 } // namespace
 
 MvListBoxItem::MvListBoxItem(QListBox *box, const QString &text, const QPixmap &pixmap, bool flag)
@@ -66,7 +69,23 @@ void MvListBoxItem::paint(QPainter *painter)
     const QFontMetrics metrics(painter->font());
     const int fontHeight = metrics.height();
     const QRect rect(x, height(box) - fontHeight - 4, TextWidth, fontHeight + 1);
-    const int room = (box ? box->viewport()->width() : TextWidth) - x - TextRightGap;
+    const int right = box ? box->viewport()->width() : TextWidth;
+    int room = right - x - TextRightGap;
+    if (marked) {
+        // A ribbon with a notch at its foot.
+        room -= MarkWidth + TextRightGap;
+        const int left = right - TextRightGap - MarkWidth;
+        const int top = (height(box) - MarkHeight) / 2;
+        const QPolygon ribbon({QPoint(left, top), QPoint(left + MarkWidth, top),
+                               QPoint(left + MarkWidth, top + MarkHeight),
+                               QPoint(left + MarkWidth / 2, top + MarkHeight - 4),
+                               QPoint(left, top + MarkHeight)});
+        painter->save();
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(MarkColour);
+        painter->drawPolygon(ribbon);
+        painter->restore();
+    }
     QString line = txt;
     line.replace(QLatin1Char('\n'), QLatin1Char(' ')).replace(QLatin1Char('\r'), QLatin1Char(' '));
     const QString shown = metrics.elidedText(line, Qt::ElideRight, std::max(room, 0));

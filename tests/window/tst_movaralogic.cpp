@@ -19,15 +19,20 @@
 #include "platform/zmainwidget.h"
 #include "platform/zpushbutton.h"
 #include "player/mvplaybacksession.h"
+#include "player/mvplaybackstatus.h"
 #include "player/mvplaymodes.h"
 #include "player/mvresumestore.h"
 #include "player/mvresumetracker.h"
 #include "player/mvsleeptimer.h"
+#include "player/mvstepback.h"
 #include "remote/mvmpris.h"
 #include "ui/movara.h"
+#include "ui/mvlistmenu.h"
 #include "ui/mvnotice.h"
 #include "ui/mvnowplayingview.h"
+#include "ui/mvoptions.h"
 #include "ui/mvoptionsmenu.h"
+#include "widgets/mvlistboxitem.h"
 
 #include <QApplication>
 #include <QDBusConnection>
@@ -41,6 +46,7 @@
 #include <QTimer>
 #include <QUrl>
 
+#include <algorithm>
 #include <fcntl.h>
 #include <functional>
 #include <unistd.h>
@@ -141,6 +147,11 @@ private slots:
     void playlistTitleWins();
     void openUriChecksAsAPick_data();
     void openUriChecksAsAPick();
+    void continuesABook_data();
+    void continuesABook();
+    void bookmarks();
+    void gentlerSleepTimer_data();
+    void gentlerSleepTimer();
 
 private:
     // Opens the first row of the list, `times` over: the video root, Clips,
@@ -158,6 +169,10 @@ private:
     // Whether the application quit within a generous wait after `action`.
     bool quitsOn(const std::function<void()> &action);
     QString rightKeyResource() const { return cst()->getRightBtn()->resourceID(); }
+    // The texts of the notices up now.
+    QStringList notices() const;
+    // Chooses the options menu's entry labelled `label`, with keys.
+    bool chooseOption(const QString &label);
     UTIL_CST *cst() const { return window->getCSTWidget(false); }
 
     EngineFixture *engine = nullptr;
@@ -261,6 +276,8 @@ void TestMovaraLogic::keysWhilePlaying_data()
     QTest::newRow("Space is F26: pause")
         << int(Qt::Key_Space) << "Active : Kp 1049" << QStringList{"pause"};
     QTest::newRow("Down: nothing") << int(Qt::Key_Down) << "Active : Kp 1015" << QStringList{};
+    QTest::newRow("#: a bookmark, nothing for the engine")
+        << int(Qt::Key_NumberSign) << "Active : Kp 0023" << QStringList{};
     QTest::newRow("P is F28, on the first entry: nothing")
         << int(Qt::Key_P) << "Active : Kp 104b" << QStringList{};
 }
@@ -328,8 +345,10 @@ void TestMovaraLogic::quickNextKeepsThePlace()
     QTRY_COMPARE(engine->stdinLines().count(loadCommand), 2);
     QTRY_VERIFY(!engine->stdinLines().filter(QStringLiteral("seek ")).isEmpty());
     const QStringList in = engine->stdinLines();
-    QCOMPARE(in.filter(QStringLiteral("seek ")), QStringList{QStringLiteral("seek 100 2")});
-    QVERIFY(in.indexOf(QStringLiteral("seek 100 2")) > in.lastIndexOf(loadCommand));
+    // A moment after a.avi and b.avi were left in the folder: a little before the place.
+    const QString seek = QStringLiteral("seek %1 2").arg(100 - MvStepBack::shortest);
+    QCOMPARE(in.filter(QStringLiteral("seek ")), QStringList{seek});
+    QVERIFY(in.indexOf(seek) > in.lastIndexOf(loadCommand));
 }
 
 void TestMovaraLogic::playsTheFolderThrough()
@@ -966,6 +985,172 @@ void TestMovaraLogic::openUriChecksAsAPick()
         QVERIFY(!capture->text().contains("fileChanged : " + path + '\n') || played == name);
     }
     ::unlink(path.constData());
+}
+
+QStringList TestMovaraLogic::notices() const
+{
+    QStringList texts;
+    for (const MvNotice *notice : screen->findChildren<MvNotice *>())
+        if (notice->isVisible())
+            texts << notice->text();
+    return texts;
+}
+
+bool TestMovaraLogic::chooseOption(const QString &label)
+{
+    MvOptionsMenu *menu = window->options();
+    if (!menu->isOpen())
+        key(Qt::Key_F1);
+    const int at = int(menu->shownLabels().indexOf(label));
+    if (!menu->isOpen() || at < 0)
+        return false;
+    for (int i = 0; i < at; ++i)
+        QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Down);
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+    return !menu->isOpen();
+}
+
+void TestMovaraLogic::continuesABook_data()
+{
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<QString>("plays");
+    QTest::addColumn<QStringList>("seeks");
+    const QStringList stepBack{QStringLiteral("seek %1 2").arg(70 - MvStepBack::shortest)};
+    QTest::newRow("the folder's own Continue") << "folder"
+                                               << "b.avi" << stepBack;
+    QTest::newRow("the roots' Continue") << "roots"
+                                         << "b.avi" << stepBack;
+    QTest::newRow("the marked row") << "row"
+                                    << "b.avi" << stepBack;
+    QTest::newRow("another file of the folder") << "other"
+                                                << "a.avi" << QStringList{};
+}
+
+// Three-minute media: a folder keeps its place whatever their length.
+void TestMovaraLogic::continuesABook()
+{
+    QFETCH(QString, how);
+    QFETCH(QString, plays);
+    QFETCH(QStringList, seeks);
+    QVERIFY(engine->installEngine());
+    engine->setScript(QStringLiteral("on get_time_length => line ANS_LENGTH=180.00\n") + header +
+                      QString(videoStatus(700) + QStringLiteral("sleep 100\n")).repeated(100));
+    openFirstRow(2);
+    key(Qt::Key_Down);
+    key(Qt::Key_Return);
+    MvPlaybackSession *session = window->playback();
+    QTRY_COMPARE(session->placeIn(clipsFolder).position, 70);
+    key(Qt::Key_F2);
+    QTRY_VERIFY(!window->isPlayMode());
+    // Its row is marked, and no other.
+    auto *box = qobject_cast<QListBox *>(window->fileBrowser->listWidget());
+    QList<bool> marked;
+    for (int i = 0; i < box->count(); ++i)
+        marked << dynamic_cast<MvListBoxItem *>(box->item(i))->isMarked();
+    QCOMPARE(marked, QList<bool>({false, true, false}));
+
+    if (how == QLatin1String("folder")) {
+        key(Qt::Key_F1);
+        QCOMPARE(window->options()->shownLabels().value(0),
+                 QStringLiteral("Continue: b.avi at 1:10"));
+        QVERIFY(!window->options()->shownLabels().contains(QStringLiteral("Continue")));
+        QVERIFY(chooseOption(QStringLiteral("Continue: b.avi at 1:10")));
+    } else if (how == QLatin1String("roots")) {
+        tap(middleSoftKeyX, softKeyY);
+        QVERIFY(chooseOption(QStringLiteral("Continue")));
+    } else {
+        key(how == QLatin1String("row") ? Qt::Key_Return : Qt::Key_Up);
+        if (how == QLatin1String("other"))
+            key(Qt::Key_Return);
+    }
+    QTRY_COMPARE(trace().filter(QStringLiteral("fileChanged : ")).size(), 2);
+    QCOMPARE(trace().filter(QStringLiteral("fileChanged : ")).last(), played(qPrintable(plays)));
+    QTRY_COMPARE(session->status()->length(), 180.0);
+    QTRY_COMPARE(engine->stdinLines().filter(QStringLiteral("seek ")), seeks);
+}
+
+void TestMovaraLogic::bookmarks()
+{
+    // Each medium starts at once and tells its length when asked.
+    playFirstClip(QStringLiteral("on %1 => line libavformat file format detected. ;; line VO: "
+                                 "[x11] 240x320\n")
+                      .arg(loadCommand) +
+                  longMediumScript());
+    MvPlaybackSession *session = window->playback();
+    QTRY_COMPARE(session->status()->position(), 40.0);
+    key(Qt::Key_NumberSign);
+    QCOMPARE(notices(), QStringList{"Bookmark at 0:40"});
+    key(Qt::Key_N);
+    QTRY_VERIFY(trace().contains(played("b.avi")));
+
+    // The list, newest first; Return plays the place itself, no step back.
+    QVERIFY(chooseOption(QStringLiteral("Bookmarks")));
+    MvListMenu *list = window->options()->findChild<MvOptions *>()->bookmarksList();
+    QTRY_VERIFY(list && list->isOpen());
+    QCOMPARE(list->shownLabels(), QStringList{QStringLiteral("a.avi \u00b7 0:40")});
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Return);
+    QTRY_COMPARE(trace().filter(QStringLiteral("fileChanged : ")).last(), played("a.avi"));
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 40 2")));
+
+    // Delete takes it out; the list closes with its last row.
+    QVERIFY(chooseOption(QStringLiteral("Bookmarks")));
+    QTRY_VERIFY(list->isOpen());
+    QTest::keyClick(QApplication::activePopupWidget(), Qt::Key_Delete);
+    QTRY_VERIFY(!list->isOpen());
+    QVERIFY(session->bookmarks().isEmpty());
+    key(Qt::Key_F1);
+    QVERIFY(!window->options()->shownLabels().contains(QStringLiteral("Bookmarks")));
+}
+
+void TestMovaraLogic::gentlerSleepTimer_data()
+{
+    QTest::addColumn<bool>("keyPressed");
+    QTest::newRow("fades out, and the sound is back for the next play") << false;
+    QTest::newRow("a key in the last minute adds its time again") << true;
+}
+
+void TestMovaraLogic::gentlerSleepTimer()
+{
+    QFETCH(bool, keyPressed);
+    // A minute lasts 1.2 s here (initTestCase).
+    playFirstClip(longMediumScript());
+    QTRY_VERIFY(engine->stdinLines().contains(queueCommand));
+    window->playback()->setSleepTimer(1);
+    if (keyPressed) {
+        key(Qt::Key_Down);
+        QVERIFY(window->playback()->sleepTimer()->secondsLeft() > MvSleepTimer::extendSeconds);
+        QCOMPARE(notices().size(), 1);
+        QVERIFY(notices().first().startsWith(QStringLiteral("Sleep in ")));
+        QCOMPARE(engine->stdinLines().filter(QStringLiteral("volume ")).size(), 1);
+        return;
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!window->isPlayMode(), 10000);
+    // Falling to silence before the quit; the user's volume stays.
+    QList<int> volumes;
+    for (const QString &line : engine->stdinLines())
+        if (line.startsWith(QStringLiteral("volume ")))
+            volumes << line.section(QLatin1Char(' '), 1, 1).toInt();
+    QVERIFY2(volumes.size() > 5 && volumes.first() == 50 && volumes.last() == 0,
+             qPrintable(engine->stdinLines().join(QLatin1Char('|'))));
+    QVERIFY(std::is_sorted(volumes.crbegin(), volumes.crend()));
+    QCOMPARE(engine->stdinLines().last(), QStringLiteral("quit"));
+    QCOMPARE(window->playback()->status()->volume(), 50);
+
+    // The next engine starts at the user's volume.
+    key(Qt::Key_Return);
+    QTRY_COMPARE(engine->entries(QStringLiteral("start")).size(), 2);
+    const QStringList args = engine->entries(QStringLiteral("arg"));
+    QStringList second;
+    for (const QString &arg : args.mid(args.size() / 2))
+        second << arg.section(QLatin1Char(' '), 1);
+    QCOMPARE(second,
+             QStringList{QStringLiteral("./mplayer")} +
+                 MvPlayerControl::engineArguments(clipsFolder + QStringLiteral("/a.avi"), 50));
+    const auto afterQuit = [this] {
+        const QStringList in = engine->stdinLines();
+        return in.value(in.lastIndexOf(QStringLiteral("quit")) + 1);
+    };
+    QTRY_COMPARE(afterQuit(), QStringLiteral("volume 50 100"));
 }
 
 int main(int argc, char **argv)

@@ -5,15 +5,21 @@
 
 #include "platform/phonegeometry.h"
 #include "platform/systemsettings.h"
+#include "player/mvfolderplaces.h"
 #include "player/mvresumestore.h"
+#include "player/mvstepback.h"
 #include "support/enginelog.h"
 #include "support/movararun.h"
 #include "support/requiredtools.h"
 #include "support/testmedia.h"
 #include "support/xsession.h"
 
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusVariant>
 #include <QDebug>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -24,6 +30,7 @@
 #include <csignal>
 #include <functional>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 constexpr int firstRowY = PhoneGeometry::FirstRowY;
@@ -145,6 +152,16 @@ class TestMovaraRealEngine : public WindowJourney
 
 private slots:
     void playsRealMediaWithTheRealEngine();
+};
+
+// Run on its own ("book" as the first argument) on a session bus of its own,
+// where the program's media controls tell where the engine is.
+class TestMovaraBook : public WindowJourney
+{
+    Q_OBJECT
+
+private slots:
+    void continuesAfterAQuit();
 };
 
 void WindowJourney::initTestCase()
@@ -588,11 +605,104 @@ void TestMovaraRealEngine::playsRealMediaWithTheRealEngine()
     goHomeAndQuit(*run);
 }
 
+namespace {
+// A call to the program's media controls on the test's own session bus.
+QDBusMessage callPlayer(const QString &interface, const QString &method, const QVariantList &args)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.mpris.MediaPlayer2.movara"), QStringLiteral("/org/mpris/MediaPlayer2"),
+        interface, method);
+    call.setArguments(args);
+    return QDBusConnection::sessionBus().call(call);
+}
+
+// Where the engine is, in seconds; -1 while the program tells nothing.
+double positionNow()
+{
+    const QDBusMessage reply =
+        callPlayer(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Get"),
+                   {QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("Position")});
+    return reply.type() == QDBusMessage::ReplyMessage
+               ? reply.arguments().value(0).value<QDBusVariant>().variant().toLongLong() / 1e6
+               : -1;
+}
+} // namespace
+
+// A book of 40 three-minute files, left in file 23 and continued after a quit.
+void TestMovaraBook::continuesAfterAQuit()
+{
+    if (qEnvironmentVariableIsEmpty("DBUS_SESSION_BUS_ADDRESS"))
+        QSKIP("needs a session bus (run under dbus-run-session)");
+    const bool mpv = qgetenv("MOVARA_ENGINE") == "mpv";
+    MOVARA_REQUIRE_TOOLS(QStringLiteral("ffmpeg"),
+                         mpv ? QStringLiteral("/usr/bin/mpv") : QStringLiteral("/usr/bin/mplayer"));
+    // Book is the video root's first folder; its files are one tone under 40 names.
+    const QString book = videoRoot + QStringLiteral("/Book");
+    const QString places = QFileInfo(QString::fromLatin1(MvResumeStore::defaultPath))
+                               .dir()
+                               .filePath(QStringLiteral("places"));
+    QFile::remove(places);
+    QVERIFY(QDir().mkpath(book));
+    const QByteArray first = QFile::encodeName(book + QStringLiteral("/Track 01.mp3"));
+    QVERIFY(QFileInfo::exists(first) || makeTestMedium(QString::fromUtf8(first), false, 180));
+    for (int i = 2; i <= 40; ++i)
+        ::link(first.constData(),
+               QFile::encodeName(book +
+                                 QStringLiteral("/Track %1.mp3").arg(i, 2, 10, QLatin1Char('0')))
+                   .constData());
+    const QString part = book + QStringLiteral("/Track 23.mp3");
+
+    MovaraRun *run = newRun(MovaraRun::Engine::Adapter);
+    QVERIFY(run && run->start(work.path()) && run->window());
+    for (const char *key : {"Return", "Return"})
+        QVERIFY(run->key(QLatin1String(key)));
+    for (int i = 0; i < 22; ++i)
+        QVERIFY(run->key(QStringLiteral("Down")));
+    QVERIFY(run->key(QStringLiteral("Return")));
+    QVERIFY2(run->waitForLine(QStringLiteral("fileChanged : ") + part), qPrintable(run->account()));
+    // To 1:10 by the desktop's controls, as a seek of the user's; stopped there.
+    QTRY_VERIFY_WITH_TIMEOUT(positionNow() > 0, 10000);
+    callPlayer(QStringLiteral("org.mpris.MediaPlayer2.Player"), QStringLiteral("Seek"),
+               {qlonglong((70.5 - positionNow()) * 1e6)});
+    // Past the place jumped to, which the controls tell until the engine has played on.
+    QTRY_VERIFY_WITH_TIMEOUT(positionNow() > 70.2, 10000);
+    QVERIFY(run->key(QStringLiteral("F2")));
+    goHomeAndQuit(*run, false);
+    const MvFolderPlaces::Place left = MvFolderPlaces(places).placeIn(book);
+    QCOMPARE(left.medium, part);
+    QVERIFY2(left.position >= 70 && left.position <= 72,
+             qPrintable(QString::number(left.position)));
+
+    // Started again: the roots' Continue (after Shuffle, Repeat and Resume).
+    run = newRun(MovaraRun::Engine::Adapter);
+    QVERIFY(run && run->start(work.path()) && run->window());
+    QVERIFY(changesScreen(*run, [&] { return run->key(QStringLiteral("F1")); }));
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(run->key(QStringLiteral("Down")));
+    QElapsedTimer sinceKey;
+    QVERIFY(run->key(QStringLiteral("Return")));
+    sinceKey.start();
+    QVERIFY2(run->waitForLine(QStringLiteral("fileChanged : ") + part), qPrintable(run->account()));
+    // The engine plays on from a little before the place, not from it.
+    const int from = left.position - MvStepBack::shortest;
+    double at = -1;
+    QTRY_VERIFY_WITH_TIMEOUT((at = positionNow()) > from + 0.1, 10000);
+    QVERIFY2(at < left.position, qPrintable(QString::number(at)));
+    qInfo("Continue: file 23 plays at %.1f s (left at %d s), %lld ms after the key", at,
+          left.position, sinceKey.elapsed());
+    QVERIFY(run->key(QStringLiteral("F2")));
+    goHomeAndQuit(*run, false);
+}
+
 int main(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     if (argc > 1 && qstrcmp(argv[1], "realengine") == 0) {
         TestMovaraRealEngine test;
+        return QTest::qExec(&test, argc - 1, argv + 1);
+    }
+    if (argc > 1 && qstrcmp(argv[1], "book") == 0) {
+        TestMovaraBook test;
         return QTest::qExec(&test, argc - 1, argv + 1);
     }
     TestMovaraWindow test;
