@@ -6,6 +6,8 @@
 #include <QList>
 #include <QString>
 
+#include <utility>
+
 // Where each folder was last stopped: the medium and its place, whatever its
 // length, and when; a book read across many files goes on from there. Kept
 // in one small file, as the resume places are: another instance's places
@@ -49,6 +51,10 @@ public:
     void ended(const QString &medium);
     // Writes what changed since the last write.
     bool flush();
+    void onWriteFailure(std::function<void(const QString &reason)> told)
+    {
+        file.onWriteFailure(std::move(told));
+    }
     // Takes in what other instances wrote since.
     void refresh();
 

@@ -46,6 +46,7 @@ MvPlaybackSession::MvPlaybackSession(std::function<int()> windowIdSource, QObjec
         emit tagsRead(read);
     });
     resume->records().onWriteFailure([this](const QString &reason) { placesNotKept(reason); });
+    resume->folderPlaces().onWriteFailure([this](const QString &reason) { placesNotKept(reason); });
     const MvPlayModes modes = MvPlayModes::load();
     queue.setShuffle(modes.shuffle);
     queue.setRepeat(modes.repeat);

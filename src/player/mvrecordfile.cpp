@@ -53,12 +53,19 @@ bool MvRecordFile::update(const std::function<Records(const Records &)> &merge, 
     }
     *written = all;
     // Something else in the file's place: an empty folder goes, anything else stays.
-    if (info.isDir() && !info.isSymLink() && !QDir().rmdir(filePath))
-        return false;
-    QByteArray data = header;
-    for (const QByteArray &line : lines)
-        data += line;
-    return MvUserFile::replace(filePath, data);
+    QString reason;
+    bool done = !info.isDir() || info.isSymLink() || QDir().rmdir(filePath);
+    if (!done) {
+        reason = info.fileName() + QStringLiteral(": a folder holding files");
+    } else {
+        QByteArray data = header;
+        for (const QByteArray &line : lines)
+            data += line;
+        done = MvUserFile::replace(filePath, data, &reason);
+    }
+    if (!done && writeFailed)
+        writeFailed(reason);
+    return done;
 }
 
 QByteArray MvRecordFile::pathField(const QString &path)

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <functional>
+#include <utility>
 
 // A small file of the program's own records in the user area: a header line,
 // then one record a line, its fields apart by tabs, oldest first. Written
@@ -29,6 +30,11 @@ public:
     // size limit; `written` has what was meant to be written. On any
     // failure the old file stays as it was.
     bool update(const std::function<Records(const Records &)> &merge, Records *written);
+    // Told the file's name and the system's word whenever a write fails.
+    void onWriteFailure(std::function<void(const QString &reason)> told)
+    {
+        writeFailed = std::move(told);
+    }
 
     // A path as a field: percent-encoded by its bytes, so that names that are
     // not UTF-8 come back as the very file.
@@ -39,4 +45,5 @@ private:
     QString filePath;
     QByteArray header;
     qint64 maxSize;
+    std::function<void(const QString &reason)> writeFailed;
 };
