@@ -17,6 +17,8 @@ constexpr Binding bindings[] = {
     {PhoneKey::Key_Right, MvAction::SeekForward}, {PhoneKey::Key_Prior, MvAction::VolumeUp},
     {PhoneKey::Key_Next, MvAction::VolumeDown},   {PhoneKey::Key_Up, MvAction::FullScreen},
     {PhoneKey::Key_F1, MvAction::Menu},           {PhoneKey::Key_Menu, MvAction::Menu},
+    {PhoneKey::Key_4, MvAction::ChapterBack},     {PhoneKey::Key_6, MvAction::ChapterNext},
+    {PhoneKey::Key_Asterisk, MvAction::Speed},
 };
 } // namespace
 

@@ -13,7 +13,11 @@ enum class MvAction {
     VolumeUp,
     VolumeDown,
     FullScreen,
-    Menu
+    Menu,
+    // Long listening: a medium's chapters and its speed.
+    ChapterBack,
+    ChapterNext,
+    Speed
 };
 
 // The one key table: the action of a phone key code in play mode, and the

@@ -10,6 +10,7 @@
 #include "player/mvplaymodes.h"
 #include "player/mvresumetracker.h"
 #include "player/mvsleeptimer.h"
+#include "player/mvspeedstore.h"
 #include "player/mvtagreader.h"
 
 #include <QFileInfo>
@@ -17,6 +18,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -24,12 +26,22 @@
 namespace {
 constexpr int volumeStep = 5;
 constexpr int seekStep = 15;
+// Back within this many seconds of a chapter's start goes to the one before.
+constexpr double chapterBackSeconds = 3;
+// A seek may land this far short of a chapter's start and still be in it.
+constexpr double chapterLandingSlack = 0.3;
+
+// Where the speed of a medium is kept.
+QString folderOf(const QString &medium)
+{
+    return QFileInfo(medium).path();
+}
 } // namespace
 
 MvPlaybackSession::MvPlaybackSession(std::function<int()> windowIdSource, QObject *parent)
     : QObject(parent), windowId(std::move(windowIdSource)),
       playbackStatus(new MvPlaybackStatus(this)), resume(new MvResumeTracker),
-      sleep(new MvSleepTimer(this)), tags(new MvTagReader(this))
+      sleep(new MvSleepTimer(this)), tags(new MvTagReader(this)), speeds(new MvSpeedStore)
 {
     playbackStatus->setVolume(sessionSettings.volume);
     playbackStatus->setSpeed(sessionSettings.speed);
@@ -81,6 +93,8 @@ void MvPlaybackSession::shutDown()
     // Its copies of covers go with it, however the program ends.
     delete tags;
     tags = nullptr;
+    delete speeds;
+    speeds = nullptr;
 }
 
 void MvPlaybackSession::playFolder(const QStringList &media, int index)
@@ -123,6 +137,10 @@ void MvPlaybackSession::play(const QString &path)
     playbackStatus->setPosition(-1);
     playbackStatus->setLength(-1);
     playbackStatus->setChapters({});
+    chapterJumpTo = -1;
+    if (speeds)
+        sessionSettings.speed = speeds->speedOf(folderOf(path));
+    playbackStatus->setSpeed(sessionSettings.speed);
     playbackStatus->setMedium(path);
     // Up before the layout changes: the last medium's picture never shows again.
     emit mediumChanged(path);
@@ -138,6 +156,9 @@ void MvPlaybackSession::play(const QString &path)
 
     ensureEngine();
     playerControl->playFile(path);
+    // An engine that went on to this medium by itself was told no settings.
+    if (playerControl->speed() != sessionSettings.speed)
+        applySpeed();
     // After the engine has its command: tags never hold up a start.
     if (tags)
         tags->request(path);
@@ -189,6 +210,11 @@ void MvPlaybackSession::ensureEngine()
                 if (state == MvPlayerControl::PlaybackState::Playing && !upcoming)
                     queueUpcoming();
                 emit stateChanged();
+            });
+    connect(playerControl, &MvPlayerControl::chaptersRead, this,
+            [this](const QVector<MvChapter> &chapters) {
+                if (playerControl->ownCurrentMedium() == playingPath)
+                    playbackStatus->setChapters(chapters);
             });
     emit engineCreated();
 }
@@ -313,6 +339,13 @@ void MvPlaybackSession::act(MvAction action)
     case MvAction::Next:
         movingBack = false;
         playQueued(queue.next(), false);
+        break;
+    case MvAction::ChapterBack:
+    case MvAction::ChapterNext:
+        stepChapter(action == MvAction::ChapterNext);
+        break;
+    case MvAction::Speed:
+        stepSpeed();
         break;
     default:
         break;
@@ -442,8 +475,10 @@ void MvPlaybackSession::setVolume(int percent)
 
 void MvPlaybackSession::applySettings()
 {
-    if (playerControl)
-        playerControl->setVolume(sessionSettings.volume);
+    if (!playerControl)
+        return;
+    playerControl->setVolume(sessionSettings.volume);
+    applySpeed();
 }
 
 void MvPlaybackSession::readPosition()
@@ -511,4 +546,84 @@ QString MvPlaybackSession::givenTitle(const QString &path) const
 bool MvPlaybackSession::isQuitting() const
 {
     return quitRequested;
+}
+
+void MvPlaybackSession::applySpeed()
+{
+    // A new engine plays at 1: it is told only another speed.
+    if (playerControl &&
+        (sessionSettings.speed != 1 || playerControl->speed() != sessionSettings.speed))
+        playerControl->setSpeed(sessionSettings.speed);
+}
+
+QVector<double> MvPlaybackSession::speedSteps()
+{
+    return {1.0, 1.25, 1.5, 1.75, 2.0, 0.75};
+}
+
+void MvPlaybackSession::stepSpeed()
+{
+    // The next step up, from a speed set elsewhere too; after the fastest, the slowest.
+    double next = 0;
+    for (const double step : speedSteps())
+        if (step > sessionSettings.speed + 0.001 && (next == 0 || step < next))
+            next = step;
+    if (next == 0)
+        next = *std::min_element(speedSteps().cbegin(), speedSteps().cend());
+    setSpeed(next);
+}
+
+void MvPlaybackSession::setSpeed(double factor)
+{
+    if (!active || !(factor > 0))
+        return;
+    sessionSettings.speed =
+        qRound(qBound(MvSpeedStore::slowest, factor, MvSpeedStore::fastest) * 100) / 100.0;
+    applySpeed();
+    playbackStatus->setSpeed(sessionSettings.speed);
+    QString reason;
+    if (speeds && !speeds->setSpeed(folderOf(playingPath), sessionSettings.speed, &reason))
+        placesNotKept(reason);
+    emit stateChanged();
+}
+
+double MvPlaybackSession::chapterPlace() const
+{
+    const double reading = playbackStatus->position();
+    return chapterJumpTo >= 0 && reading == readingAtChapterJump ? chapterJumpTo : reading;
+}
+
+void MvPlaybackSession::stepChapter(bool forward)
+{
+    // Chapters come in the order of their starts.
+    const QVector<MvChapter> chapters = playbackStatus->chapters();
+    const double at = chapterPlace();
+    if (chapters.isEmpty() || at < 0)
+        return;
+    int current = -1;
+    while (current + 1 < chapters.size() &&
+           chapters.at(current + 1).start <= at + chapterLandingSlack)
+        ++current;
+    int target = current + 1;
+    if (!forward && current >= 0)
+        target = current > 0 && at - chapters.at(current).start < chapterBackSeconds ? current - 1
+                                                                                     : current;
+    else if (!forward)
+        return;
+    goToChapter(target);
+}
+
+void MvPlaybackSession::goToChapter(int index)
+{
+    const QVector<MvChapter> chapters = playbackStatus->chapters();
+    if (!active || !playerControl || index < 0 || index >= chapters.size())
+        return;
+    const MvChapter &chapter = chapters.at(index);
+    if (resume)
+        resume->userSeeked();
+    readingAtChapterJump = playbackStatus->position();
+    chapterJumpTo = chapter.start;
+    playerControl->seekToTime(chapter.start);
+    emit seekedTo(int(chapter.start));
+    emit notice(Notice::Chapter, chapter.title, index + 1);
 }
