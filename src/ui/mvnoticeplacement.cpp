@@ -100,6 +100,11 @@ void MvNoticePlacement::show(MvPlaybackSession::Notice what, const QString &name
         onTop()->showText(
             QCoreApplication::translate("Movara", "Cannot keep places: %1").arg(name));
         break;
+    case Notice::Chapter:
+        onTop()->showText(name.isEmpty()
+                              ? QCoreApplication::translate("Movara", "Chapter %1").arg(more)
+                              : fitted);
+        break;
     }
     emit changed();
     notice->raise();
