@@ -1,6 +1,10 @@
 #pragma once
 
+#include "player/mvchapter.h"
+
 #include <QObject>
+#include <QStringList>
+#include <QVector>
 
 #include <functional>
 
@@ -10,8 +14,9 @@ class MvOptionsMenu;
 class MvPlaybackSession;
 
 // What the options menu offers and does: in a folder of the browser, its
-// ticks and saving them as a playlist; always the play modes, resume and the
-// sleep timer, each worded as it stands; the last stopped medium to continue.
+// ticks and saving them as a playlist; while playing, the medium's chapters
+// and the speed; always the play modes, resume and the sleep timer, each
+// worded as it stands; the last stopped medium to continue.
 // Its texts are translated as the window's, under "Movara".
 class MvOptions : public QObject
 {
@@ -22,7 +27,12 @@ public:
     MvOptions(MvOptionsMenu *menu, MvPlaybackSession *session, MvFileBrowser *browser,
               MvNotice *notice, std::function<bool()> playMode);
 
+    // The chapters list's rows: "title · 12:34".
+    static QStringList chapterRows(const QVector<MvChapter> &chapters);
+
 private:
+    // While a medium plays: its chapters to jump to, its folder's speed.
+    void addListeningEntries(MvOptionsMenu *menu);
     void addBrowserEntries(MvOptionsMenu *menu);
     void addPlaybackEntries(MvOptionsMenu *menu);
     void saveTicked();

@@ -1,14 +1,15 @@
 #pragma once
 
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QStringList>
 
 #include <functional>
 #include <vector>
 
+class MvPickList;
 class MvPopupMenu;
-class QPoint;
 class QWidget;
 
 // The options menu of the left soft key: entries added in order, each with
@@ -31,9 +32,12 @@ public:
 
     // Shows the menu with its bottom-left corner at `bottomLeft`, the first entry current.
     void open(const QPoint &bottomLeft);
+    // From an entry's action: a list of `rows` in the menu's place, `current`
+    // chosen; `pick` gets the row picked. Open and closed as the menu is.
+    void openList(const QStringList &rows, int current, const std::function<void(int)> &pick);
     void close();
     bool isOpen() const;
-    // Labels of the entries shown now; the current one's index.
+    // Labels of the entries or the list's rows shown now; the current one's index.
     QStringList shownLabels() const;
     int currentIndex() const;
 
@@ -54,4 +58,7 @@ private:
     std::vector<Entry> entries;
     // Guarded: the popup is also a child of the parent, which may delete it first.
     QPointer<MvPopupMenu> popup;
+    QPointer<MvPickList> list;
+    std::function<void(int)> listPick;
+    QPoint corner;
 };
