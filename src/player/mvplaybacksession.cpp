@@ -157,7 +157,8 @@ void MvPlaybackSession::play(const QString &path)
     ensureEngine();
     playerControl->playFile(path);
     // An engine that went on to this medium by itself was told no settings.
-    if (playerControl->speed() != sessionSettings.speed)
+    if (playerControl->ownCurrentMedium() == path &&
+        playerControl->speed() != sessionSettings.speed)
         applySpeed();
     // After the engine has its command: tags never hold up a start.
     if (tags)
@@ -564,13 +565,12 @@ QVector<double> MvPlaybackSession::speedSteps()
 void MvPlaybackSession::stepSpeed()
 {
     // The next step up, from a speed set elsewhere too; after the fastest, the slowest.
+    const QVector<double> steps = speedSteps();
     double next = 0;
-    for (const double step : speedSteps())
+    for (const double step : steps)
         if (step > sessionSettings.speed + 0.001 && (next == 0 || step < next))
             next = step;
-    if (next == 0)
-        next = *std::min_element(speedSteps().cbegin(), speedSteps().cend());
-    setSpeed(next);
+    setSpeed(next > 0 ? next : *std::min_element(steps.cbegin(), steps.cend()));
 }
 
 void MvPlaybackSession::setSpeed(double factor)

@@ -35,8 +35,7 @@ bool MvSpeedStore::parse(const QByteArray &data, QList<Entry> *read)
         const qsizetype tab = line.indexOf('\t');
         bool ok = false;
         const double speed = line.left(tab).toDouble(&ok);
-        const QString folder =
-            fileNameFromRaw(QByteArray::fromPercentEncoding(line.mid(tab + 1)));
+        const QString folder = fileNameFromRaw(QByteArray::fromPercentEncoding(line.mid(tab + 1)));
         if (tab > 0 && ok && speed >= slowest && speed <= fastest && speed != 1 &&
             folder.startsWith(QLatin1Char('/')))
             put(read, {folder, speed});

@@ -37,12 +37,11 @@ void MvPickList::open(const QStringList &rows, int chosen, const QPoint &bottomL
     current = rows.isEmpty() ? -1 : qBound(0, chosen, int(rows.size()) - 1);
     first = 0;
     const QWidget *area = parentWidget() ? parentWidget()->window() : nullptr;
-    const QRect room = area ? QRect(area->mapToGlobal(QPoint()), area->size())
-                            : screen()->availableGeometry();
-    const int tallest = qMax(rowHeight(), bottomLeft.y() - room.top());
+    const QRect room =
+        area ? QRect(area->mapToGlobal(QPoint()), area->size()) : screen()->availableGeometry();
+    const int tallest = qMax(rowHeight(), bottomLeft.y() - room.top() - 2 * Frame);
     const int wanted = int(qMin<qsizetype>(rows.size(), tallest / rowHeight())) * rowHeight();
-    setGeometry(room.left(), bottomLeft.y() - wanted - 2 * Frame, room.width(),
-                wanted + 2 * Frame);
+    setGeometry(room.left(), bottomLeft.y() - wanted - 2 * Frame, room.width(), wanted + 2 * Frame);
     moveTo(current);
     show();
     raise();
@@ -148,7 +147,7 @@ void MvPickList::paintEvent(QPaintEvent *)
         const int track = height() - 2 * Frame;
         const int top = int(qint64(track) * first / items.size());
         const int length = qMax(6, int(qint64(track) * shownRows() / items.size()));
-        painter.fillRect(width() - Frame - ScrollMark, Frame + qMin(top, track - length), ScrollMark,
-                         length, palette().color(QPalette::Mid));
+        painter.fillRect(width() - Frame - ScrollMark, Frame + qMin(top, track - length),
+                         ScrollMark, length, palette().color(QPalette::Mid));
     }
 }
