@@ -5,6 +5,7 @@
 #include "player/mvplaymodes.h"
 #include "player/mvresumestore.h"
 #include "player/mvresumetracker.h"
+#include "player/mvspeedstore.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,6 +38,7 @@ private slots:
     void writesSafely();
     void limitCountedRight();
     void instancesKeepEachOthersPlaces();
+    void speedsPerFolder();
 
 private:
     QString medium(const QString &name, const QByteArray &content = "x");
@@ -267,6 +269,9 @@ bool save(const QString &path, const QString &medium, bool on)
     if (path.endsWith(QLatin1String(".cfg")))
         return MvPlayModes{on, MvPlayQueue::Repeat::Off}.save(path) &&
                MvPlayModes::load(path).shuffle == on;
+    if (path.endsWith(QLatin1String("speeds")))
+        return MvSpeedStore(path).setSpeed(medium, on ? 2 : 1.5) &&
+               MvSpeedStore(path).speedOf(medium) == (on ? 2 : 1.5);
     MvResumeStore(path).stopped(medium, on ? 200 : 100, 600);
     return MvResumeStore(path).positionOf(medium) == (on ? 200 : 100);
 }
@@ -276,7 +281,7 @@ void TestResumeStore::writesSafely_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("full");
-    for (const char *name : {"resume", "playmodes.cfg"}) {
+    for (const char *name : {"resume", "playmodes.cfg", "speeds"}) {
         QTest::addRow("%s, a link in its place", name) << name << false;
         QTest::addRow("%s, a full disk", name) << name << true;
     }
@@ -342,6 +347,25 @@ void TestResumeStore::instancesKeepEachOthersPlaces()
     // A medium started in a third finds the place the others left.
     three.started(b);
     QCOMPARE(three.lengthKnown(600), 300);
+}
+
+// Two instances keep each other's folders; 1 is a folder's own speed, never
+// kept; a folder's name keeps its bytes.
+void TestResumeStore::speedsPerFolder()
+{
+    const QString path = dir->filePath(QStringLiteral("user/speeds"));
+    const QString latin1 = fileNameFromRaw("/books/caf\xe9\t%41");
+    MvSpeedStore one(path);
+    MvSpeedStore two(path);
+    QCOMPARE(one.speedOf(QStringLiteral("/music")), 1.0);
+    QVERIFY(one.setSpeed(QStringLiteral("/books/a"), 1.5));
+    QVERIFY(two.setSpeed(latin1, 2));
+    QCOMPARE(one.speedOf(latin1), 2.0);
+    QVERIFY(two.setSpeed(QStringLiteral("/books/a"), 1));
+    QCOMPARE(one.speedOf(QStringLiteral("/books/a")), 1.0);
+    MvSpeedStore reloaded(path);
+    QCOMPARE(reloaded.speedOf(latin1), 2.0);
+    QCOMPARE(readFile(path).count('\n'), 2);
 }
 
 QTEST_GUILESS_MAIN(TestResumeStore)

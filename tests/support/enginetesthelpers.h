@@ -5,6 +5,7 @@
 
 #include "player/mvphonedevices.h"
 #include "player/mvplayercontrol.h"
+#include "protocol/enginecommands.h"
 #include "support/enginelog.h"
 #include "support/scopedenv.h"
 
@@ -19,6 +20,7 @@
 #include <QTimerEvent>
 #include <QVector>
 
+#include <cmath>
 #include <cstdio>
 #include <fcntl.h>
 #include <optional>
@@ -199,4 +201,20 @@ inline QByteArray currentMediaFileContent(const MvPlayerControl &control)
 {
     QFile file(control.currentMediaFile());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// Script lines naming chapters that start at `starts` seconds, each running
+// to the next (the last for 10 s), titled "C1", "C2" and so on.
+inline QString chapterScript(const QList<double> &starts)
+{
+    std::string lines;
+    for (qsizetype i = 0; i < starts.size(); ++i)
+        lines += engineChapterLines(std::size_t(i), std::llround(starts[i] * 1000),
+                                    std::llround(starts.value(i + 1, starts[i] + 10) * 1000),
+                                    "C" + std::to_string(i + 1));
+    lines += engineChapterCountLine(std::size_t(starts.size()));
+    QString script;
+    for (const QString &line : QString::fromStdString(lines).split(u'\n', Qt::SkipEmptyParts))
+        script += QStringLiteral("line ") + line + u'\n';
+    return script;
 }
