@@ -123,6 +123,18 @@
         <source>Resuming at %1</source>
         <translation>Weiter bei %1</translation>
     </message>
+    <message>
+        <source>Chapter %1</source>
+        <translation>Kapitel %1</translation>
+    </message>
+    <message>
+        <source>Chapters</source>
+        <translation>Kapitel</translation>
+    </message>
+    <message>
+        <source>Speed: %1</source>
+        <translation>Tempo: %1</translation>
+    </message>
 </context>
 <context>
     <name>MvFileBrowser</name>

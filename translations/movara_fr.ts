@@ -123,6 +123,18 @@
         <source>Resuming at %1</source>
         <translation>Reprise à %1</translation>
     </message>
+    <message>
+        <source>Chapter %1</source>
+        <translation>Chapitre %1</translation>
+    </message>
+    <message>
+        <source>Chapters</source>
+        <translation>Chapitres</translation>
+    </message>
+    <message>
+        <source>Speed: %1</source>
+        <translation>Vitesse&#xa0;: %1</translation>
+    </message>
 </context>
 <context>
     <name>MvFileBrowser</name>
