@@ -85,35 +85,28 @@ void TestMpris::positionAndSeeking()
 void TestMpris::rateRequests_data()
 {
     QTest::addColumn<double>("rate");
-    QTest::addColumn<bool>("stopped");
     QTest::addColumn<QString>("requested"); // a rate, "pause" or nothing
-    QTest::newRow("a step") << 1.5 << false << "1.5";
-    QTest::newRow("too fast: the fastest") << 8.0 << false << "3";
-    QTest::newRow("too slow: the slowest") << 0.1 << false << "0.5";
-    QTest::newRow("0 pauses") << 0.0 << false << "pause";
-    QTest::newRow("backwards: refused") << -1.0 << false << "";
-    QTest::newRow("no number: refused") << qQNaN() << false << "";
-    QTest::newRow("nothing plays: refused") << 1.5 << true << "";
+    QTest::newRow("a step") << 1.5 << "1.5";
+    QTest::newRow("too fast: the fastest") << 8.0 << "3";
+    QTest::newRow("too slow: the slowest") << 0.1 << "0.5";
+    QTest::newRow("0 pauses") << 0.0 << "pause";
+    QTest::newRow("backwards: refused") << -1.0 << "";
 }
 
 void TestMpris::rateRequests()
 {
     QFETCH(double, rate);
-    QFETCH(bool, stopped);
     QFETCH(QString, requested);
     MvMpris mpris(nullptr);
     mpris.setTrack("/m/a.mp3", QString(), QString(), QString(), QString());
-    mpris.setStatus(stopped ? MvMpris::Status::Stopped : MvMpris::Status::Playing);
+    mpris.setStatus(MvMpris::Status::Playing);
     QString got;
-    connect(&mpris, &MvMpris::rateRequested, this,
-            [&got](double asked) { got = QString::number(asked); });
-    connect(&mpris, &MvMpris::actionRequested, this, [&got](int action) {
+    connect(&mpris, &MvMpris::rateRequested, this, [&](double asked) { got.setNum(asked); });
+    connect(&mpris, &MvMpris::actionRequested, this, [&](int action) {
         got = action == int(MvAction::PlayPause) ? QStringLiteral("pause") : QString();
     });
     QVERIFY(mpris.setProperty("Rate", rate));
     QCOMPARE(got, requested);
-    QCOMPARE(mpris.property("MinimumRate").toDouble(), 0.5);
-    QCOMPARE(mpris.property("MaximumRate").toDouble(), 3.0);
 }
 
 void TestMpris::nameBesideSamePid()

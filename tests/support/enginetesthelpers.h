@@ -5,7 +5,6 @@
 
 #include "player/mvphonedevices.h"
 #include "player/mvplayercontrol.h"
-#include "protocol/enginecommands.h"
 #include "support/enginelog.h"
 #include "support/scopedenv.h"
 
@@ -20,7 +19,6 @@
 #include <QTimerEvent>
 #include <QVector>
 
-#include <cmath>
 #include <cstdio>
 #include <fcntl.h>
 #include <optional>
@@ -204,17 +202,15 @@ inline QByteArray currentMediaFileContent(const MvPlayerControl &control)
 }
 
 // Script lines naming chapters that start at `starts` seconds, each running
-// to the next (the last for 10 s), titled "C1", "C2" and so on.
+// to the next, titled "C1", "C2" and so on.
 inline QString chapterScript(const QList<double> &starts)
 {
-    std::string lines;
-    for (qsizetype i = 0; i < starts.size(); ++i)
-        lines += engineChapterLines(std::size_t(i), std::llround(starts[i] * 1000),
-                                    std::llround(starts.value(i + 1, starts[i] + 10) * 1000),
-                                    "C" + std::to_string(i + 1));
-    lines += engineChapterCountLine(std::size_t(starts.size()));
     QString script;
-    for (const QString &line : QString::fromStdString(lines).split(u'\n', Qt::SkipEmptyParts))
-        script += QStringLiteral("line ") + line + u'\n';
-    return script;
+    for (qsizetype i = 0; i < starts.size(); ++i)
+        script += QStringLiteral("line ID_CHAPTER_ID=%1\nline ID_CHAPTER_%1_START=%2\n"
+                                 "line ID_CHAPTER_%1_NAME=C%3\n")
+                      .arg(i)
+                      .arg(qRound64(starts[i] * 1000))
+                      .arg(i + 1);
+    return script + QStringLiteral("line ID_CHAPTERS=%1\n").arg(starts.size());
 }
