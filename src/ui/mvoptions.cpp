@@ -49,8 +49,12 @@ void MvOptions::addListeningEntries(MvOptionsMenu *menu)
     menu->addEntry(
         QCoreApplication::translate("Movara", "Chapters"),
         [this, menu, status] {
+            // Picked after the next medium began, it would jump in that one.
             menu->openList(chapterRows(status->chapters()), qMax(0, status->chapter()),
-                           [this](int index) { session->goToChapter(index); });
+                           [this, status, medium = status->medium()](int index) {
+                               if (status->medium() == medium)
+                                   session->goToChapter(index);
+                           });
         },
         [this, status] { return playMode() && !status->chapters().isEmpty(); });
     menu->addEntry(
