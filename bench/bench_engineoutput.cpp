@@ -6,14 +6,18 @@
 // process's own, from getrusage. Also the time playFile takes to get the
 // engine process running. Then what a medium of 1,000 chapters costs: the
 // reader on its header, against the same header without them, and the engine
-// behind the adapter up to the end of the list, against a medium of 12.
+// behind the adapter up to the end of the list, against a medium of 12, and
+// the options' list of them made and drawn.
 // Prints figures; asserts nothing.
 
 #include "support/enginetesthelpers.h"
 #include "support/testmedia.h"
 
 #include "platform/zapplication.h"
+#include "ui/mvoptions.h"
+#include "ui/mvoptionsmenu.h"
 
+#include <QApplication>
 #include <QEventLoop>
 #include <QStandardPaths>
 #include <QTimer>
@@ -206,6 +210,35 @@ double readerMs(const QByteArray &header, qsizetype *listed)
     return median(rounds);
 }
 
+// Milliseconds from a medium's chapters to the options' list of them drawn,
+// the median of 21 rounds.
+double chapterListMs(const QByteArray &header)
+{
+    QVector<MvChapter> chapters;
+    MvEngineOutput output;
+    QObject::connect(&output, &MvEngineOutput::chaptersRead,
+                     [&chapters](const QVector<MvChapter> &list) { chapters = list; });
+    output.begin(0);
+    output.feed(header, 0);
+    QWidget frame;
+    frame.resize(240, 320);
+    frame.show();
+    MvOptionsMenu menu(&frame);
+    QList<double> rounds;
+    for (int i = 0; i < 21; ++i) {
+        menu.open(frame.mapToGlobal(QPoint(0, frame.height())));
+        menu.close();
+        QElapsedTimer clock;
+        clock.start();
+        menu.openList(MvOptions::chapterRows(chapters), int(chapters.size() / 2), {});
+        if (QWidget *list = QApplication::activePopupWidget())
+            list->repaint();
+        rounds.append(clock.nsecsElapsed() / 1e6);
+        menu.close();
+    }
+    return median(rounds);
+}
+
 void chapterRows(const QString &dir)
 {
     for (const char *engine : {"mplayer", "mpv"}) {
@@ -228,6 +261,11 @@ void chapterRows(const QString &dir)
             "its start (%.2f x a medium of 12, %.0f ms)\n",
             engine, withMs, qlonglong(book.size()), withMs / withoutMs, withoutMs,
             qlonglong(listed), bookMs, bookMs / shortMs, shortMs);
+        const double listMs = chapterListMs(book);
+        const double shortListMs = chapterListMs(chapteredHeader(dir, 12, engine, &shortMs));
+        std::printf("%s, 1000 chapters: the options' list made and drawn in %.2f ms (%.2f x a "
+                    "medium of 12, %.2f ms)\n",
+                    engine, listMs, listMs / shortListMs, shortListMs);
     }
 }
 

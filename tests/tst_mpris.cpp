@@ -1,6 +1,7 @@
 // The media controls' view of what plays: addresses the desktop can open,
 // the place to a tenth, seeking once a length is known, and a name of its
 // own on the bus beside other instances with the same pid.
+#include "player/mvaction.h"
 #include "remote/mvmpris.h"
 
 #include <QDBusConnection>
@@ -18,6 +19,8 @@ private slots:
     void hostAddresses();
     void positionAndSeeking_data();
     void positionAndSeeking();
+    void rateRequests_data();
+    void rateRequests();
     void nameBesideSamePid();
 };
 
@@ -77,6 +80,33 @@ void TestMpris::positionAndSeeking()
     mpris.setLength(length);
     QCOMPARE(mpris.position(), position);
     QCOMPARE(mpris.canSeek(), canSeek);
+}
+
+void TestMpris::rateRequests_data()
+{
+    QTest::addColumn<double>("rate");
+    QTest::addColumn<QString>("requested"); // a rate, "pause" or nothing
+    QTest::newRow("a step") << 1.5 << "1.5";
+    QTest::newRow("too fast: the fastest") << 8.0 << "3";
+    QTest::newRow("too slow: the slowest") << 0.1 << "0.5";
+    QTest::newRow("0 pauses") << 0.0 << "pause";
+    QTest::newRow("backwards: refused") << -1.0 << "";
+}
+
+void TestMpris::rateRequests()
+{
+    QFETCH(double, rate);
+    QFETCH(QString, requested);
+    MvMpris mpris(nullptr);
+    mpris.setTrack("/m/a.mp3", QString(), QString(), QString(), QString());
+    mpris.setStatus(MvMpris::Status::Playing);
+    QString got;
+    connect(&mpris, &MvMpris::rateRequested, this, [&](double asked) { got.setNum(asked); });
+    connect(&mpris, &MvMpris::actionRequested, this, [&](int action) {
+        got = action == int(MvAction::PlayPause) ? QStringLiteral("pause") : QString();
+    });
+    QVERIFY(mpris.setProperty("Rate", rate));
+    QCOMPARE(got, requested);
 }
 
 void TestMpris::nameBesideSamePid()

@@ -7,6 +7,7 @@
 #include "player/mvplaymodes.h"
 #include "player/mvresumestore.h"
 #include "player/mvresumetracker.h"
+#include "player/mvspeedstore.h"
 #include "player/mvstepback.h"
 
 #include <QDateTime>
@@ -46,6 +47,7 @@ private slots:
     void bookResumesFromItsFolder_data();
     void bookResumesFromItsFolder();
     void bookmarksOfTwoInstances();
+    void speedsPerFolder();
 
 private:
     QString medium(const QString &name, const QByteArray &content = "x");
@@ -277,6 +279,9 @@ bool save(const QString &path, const QString &medium, bool on)
     if (path.endsWith(QLatin1String(".cfg")))
         return MvPlayModes{on, MvPlayQueue::Repeat::Off}.save(path) &&
                MvPlayModes::load(path).shuffle == on;
+    if (path.endsWith(QLatin1String("speeds")))
+        return MvSpeedStore(path).setSpeed(medium, on ? 2 : 1.5) &&
+               MvSpeedStore(path).speedOf(medium) == (on ? 2 : 1.5);
     const int place = on ? 200 : 100;
     if (path.endsWith(QLatin1String("bookmarks"))) {
         const bool added = MvBookmarks(path).add({medium, place, -1, place});
@@ -295,7 +300,7 @@ void TestResumeStore::writesSafely_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<bool>("full");
-    for (const char *name : {"resume", "playmodes.cfg", "places", "bookmarks"}) {
+    for (const char *name : {"resume", "playmodes.cfg", "places", "bookmarks", "speeds"}) {
         QTest::addRow("%s, a link in its place", name) << name << false;
         QTest::addRow("%s, a full disk", name) << name << true;
     }
@@ -483,6 +488,21 @@ void TestResumeStore::bookmarksOfTwoInstances()
     const QList<MvBookmarks::Bookmark> kept = MvBookmarks(path).list();
     QCOMPARE(kept.size(), MvBookmarks::maxEntries);
     QCOMPARE(kept.last().position, 100);
+}
+
+// Two instances keep each other's folders; 1 is a folder's own speed, never
+// kept; a folder's name keeps its bytes.
+void TestResumeStore::speedsPerFolder()
+{
+    const QString path = dir->filePath(QStringLiteral("user/speeds"));
+    const QString latin1 = fileNameFromRaw("/books/caf\xe9\t%41");
+    MvSpeedStore one(path), two(path);
+    QVERIFY(one.setSpeed(QStringLiteral("/books/a"), 1.5) && two.setSpeed(latin1, 2));
+    QCOMPARE(one.speedOf(latin1), 2.0);
+    QVERIFY(two.setSpeed(QStringLiteral("/books/a"), 1));
+    QCOMPARE(one.speedOf(QStringLiteral("/books/a")), 1.0);
+    QCOMPARE(MvSpeedStore(path).speedOf(latin1), 2.0);
+    QCOMPARE(readFile(path).count('\n'), 2);
 }
 
 QTEST_GUILESS_MAIN(TestResumeStore)

@@ -143,6 +143,18 @@
         <source>Sleep timer: end of chapter</source>
         <translation>Schlaf-Timer: Kapitelende</translation>
     </message>
+    <message>
+        <source>Chapter %1</source>
+        <translation>Kapitel %1</translation>
+    </message>
+    <message>
+        <source>Chapters</source>
+        <translation>Kapitel</translation>
+    </message>
+    <message>
+        <source>Speed: %1</source>
+        <translation>Tempo: %1</translation>
+    </message>
 </context>
 <context>
     <name>MvFileBrowser</name>

@@ -143,6 +143,18 @@
         <source>Sleep timer: end of chapter</source>
         <translation>Minuterie&#xa0;: fin du chapitre</translation>
     </message>
+    <message>
+        <source>Chapter %1</source>
+        <translation>Chapitre %1</translation>
+    </message>
+    <message>
+        <source>Chapters</source>
+        <translation>Chapitres</translation>
+    </message>
+    <message>
+        <source>Speed: %1</source>
+        <translation>Vitesse&#xa0;: %1</translation>
+    </message>
 </context>
 <context>
     <name>MvFileBrowser</name>

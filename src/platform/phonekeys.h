@@ -5,6 +5,10 @@ class QKeyEvent;
 // The phone toolkit's key numbers, as the program keeps them in its tables
 // and trace lines.
 namespace PhoneKey {
+// Printable keys: the number pad's own codes.
+constexpr int Key_Asterisk = 0x2a;
+constexpr int Key_4 = 0x34;
+constexpr int Key_6 = 0x36;
 constexpr int Key_Return = 0x1004;
 constexpr int Key_Left = 0x1012;
 constexpr int Key_Up = 0x1013;

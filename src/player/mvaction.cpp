@@ -25,6 +25,9 @@ constexpr Binding bindings[] = {
     {PhoneKey::Key_Menu, MvAction::Menu},
     // Keys that did nothing while playing.
     {PhoneKey::Key_NumberSign, MvAction::Bookmark},
+    {PhoneKey::Key_4, MvAction::ChapterBack},
+    {PhoneKey::Key_6, MvAction::ChapterNext},
+    {PhoneKey::Key_Asterisk, MvAction::Speed},
 };
 } // namespace
 

@@ -14,7 +14,11 @@ enum class MvAction {
     VolumeDown,
     FullScreen,
     Menu,
-    Bookmark
+    Bookmark,
+    // Long listening: a medium's chapters and its speed.
+    ChapterBack,
+    ChapterNext,
+    Speed
 };
 
 // The one key table: the action of a phone key code in play mode, and the

@@ -11,6 +11,7 @@
 #include "player/mvplaymodes.h"
 #include "player/mvresumetracker.h"
 #include "player/mvsleeptimer.h"
+#include "player/mvspeedstore.h"
 #include "player/mvtagreader.h"
 
 #include <QDateTime>
@@ -19,6 +20,7 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <utility>
@@ -26,12 +28,23 @@
 namespace {
 constexpr int volumeStep = 5;
 constexpr int seekStep = 15;
+// Back within this many seconds of a chapter's start goes to the one before.
+constexpr double chapterBackSeconds = 3;
+// A seek may land this far short of a chapter's start and still be in it.
+constexpr double chapterLandingSlack = 0.3;
+
+// Where the speed of a medium is kept.
+QString folderOf(const QString &medium)
+{
+    return QFileInfo(medium).path();
+}
 } // namespace
 
 MvPlaybackSession::MvPlaybackSession(std::function<int()> windowIdSource, QObject *parent)
     : QObject(parent), windowId(std::move(windowIdSource)),
       playbackStatus(new MvPlaybackStatus(this)), resume(new MvResumeTracker),
-      sleep(new MvSleepTimer(this)), tags(new MvTagReader(this)), marks(new MvBookmarks)
+      sleep(new MvSleepTimer(this)), tags(new MvTagReader(this)), marks(new MvBookmarks),
+      speeds(new MvSpeedStore)
 {
     playbackStatus->setVolume(sessionSettings.volume);
     playbackStatus->setSpeed(sessionSettings.speed);
@@ -86,6 +99,8 @@ void MvPlaybackSession::shutDown()
     // Its copies of covers go with it, however the program ends.
     delete tags;
     tags = nullptr;
+    delete speeds;
+    speeds = nullptr;
 }
 
 void MvPlaybackSession::playFolder(const QStringList &media, int index)
@@ -128,6 +143,10 @@ void MvPlaybackSession::play(const QString &path)
     playbackStatus->setPosition(-1);
     playbackStatus->setLength(-1);
     playbackStatus->setChapters({});
+    chapterJumpTo = -1;
+    if (speeds)
+        sessionSettings.speed = speeds->speedOf(folderOf(path));
+    playbackStatus->setSpeed(sessionSettings.speed);
     playbackStatus->setMedium(path);
     // Up before the layout changes: the last medium's picture never shows again.
     emit mediumChanged(path);
@@ -143,6 +162,10 @@ void MvPlaybackSession::play(const QString &path)
 
     ensureEngine();
     playerControl->playFile(path);
+    // An engine that went on to this medium by itself was told no settings.
+    if (playerControl->ownCurrentMedium() == path &&
+        playerControl->speed() != sessionSettings.speed)
+        applySpeed();
     // After the engine has its command: tags never hold up a start.
     if (tags)
         tags->request(path);
@@ -194,6 +217,11 @@ void MvPlaybackSession::ensureEngine()
                 if (state == MvPlayerControl::PlaybackState::Playing && !upcoming)
                     queueUpcoming();
                 emit stateChanged();
+            });
+    connect(playerControl, &MvPlayerControl::chaptersRead, this,
+            [this](const QVector<MvChapter> &chapters) {
+                if (playerControl->ownCurrentMedium() == playingPath)
+                    playbackStatus->setChapters(chapters);
             });
     emit engineCreated();
 }
@@ -325,6 +353,13 @@ void MvPlaybackSession::act(MvAction action)
         movingBack = false;
         playQueued(queue.next(), false);
         break;
+    case MvAction::ChapterBack:
+    case MvAction::ChapterNext:
+        stepChapter(action == MvAction::ChapterNext);
+        break;
+    case MvAction::Speed:
+        stepSpeed();
+        break;
     default:
         break;
     }
@@ -453,8 +488,10 @@ void MvPlaybackSession::setVolume(int percent)
 
 void MvPlaybackSession::applySettings()
 {
-    if (playerControl)
-        playerControl->setVolume(sentVolume());
+    if (!playerControl)
+        return;
+    playerControl->setVolume(sentVolume());
+    applySpeed();
 }
 
 void MvPlaybackSession::readPosition()
@@ -616,4 +653,83 @@ void MvPlaybackSession::removeBookmark(const MvBookmarks::Bookmark &mark)
 {
     if (!marks->remove(mark))
         emit notice(Notice::BookmarksNotKept, QString(), 0);
+}
+
+void MvPlaybackSession::applySpeed()
+{
+    // A new engine plays at 1: it is told only another speed.
+    if (playerControl &&
+        (sessionSettings.speed != 1 || playerControl->speed() != sessionSettings.speed))
+        playerControl->setSpeed(sessionSettings.speed);
+}
+
+QVector<double> MvPlaybackSession::speedSteps()
+{
+    return {1.0, 1.25, 1.5, 1.75, 2.0, 0.75};
+}
+
+void MvPlaybackSession::stepSpeed()
+{
+    // The next step up, from a speed set elsewhere too; after the fastest, the slowest.
+    const QVector<double> steps = speedSteps();
+    double next = 0;
+    for (const double step : steps)
+        if (step > sessionSettings.speed + 0.001 && (next == 0 || step < next))
+            next = step;
+    setSpeed(next > 0 ? next : *std::min_element(steps.cbegin(), steps.cend()));
+}
+
+void MvPlaybackSession::setSpeed(double factor)
+{
+    if (!active || !(factor > 0))
+        return;
+    sessionSettings.speed =
+        qRound(qBound(MvSpeedStore::slowest, factor, MvSpeedStore::fastest) * 100) / 100.0;
+    applySpeed();
+    playbackStatus->setSpeed(sessionSettings.speed);
+    QString reason;
+    if (speeds && !speeds->setSpeed(folderOf(playingPath), sessionSettings.speed, &reason))
+        placesNotKept(reason);
+    emit stateChanged();
+}
+
+double MvPlaybackSession::chapterPlace() const
+{
+    const double reading = playbackStatus->position();
+    return chapterJumpTo >= 0 && reading == readingAtChapterJump ? chapterJumpTo : reading;
+}
+
+void MvPlaybackSession::stepChapter(bool forward)
+{
+    // Chapters come in the order of their starts.
+    const QVector<MvChapter> chapters = playbackStatus->chapters();
+    const double at = chapterPlace();
+    if (chapters.isEmpty() || at < 0)
+        return;
+    int current = -1;
+    while (current + 1 < chapters.size() &&
+           chapters.at(current + 1).start <= at + chapterLandingSlack)
+        ++current;
+    int target = current + 1;
+    if (!forward && current >= 0)
+        target = current > 0 && at - chapters.at(current).start < chapterBackSeconds ? current - 1
+                                                                                     : current;
+    else if (!forward)
+        return;
+    goToChapter(target);
+}
+
+void MvPlaybackSession::goToChapter(int index)
+{
+    const QVector<MvChapter> chapters = playbackStatus->chapters();
+    if (!active || !playerControl || index < 0 || index >= chapters.size())
+        return;
+    const MvChapter &chapter = chapters.at(index);
+    if (resume)
+        resume->userSeeked();
+    readingAtChapterJump = playbackStatus->position();
+    chapterJumpTo = chapter.start;
+    playerControl->seekToTime(chapter.start);
+    emit seekedTo(int(chapter.start));
+    emit notice(Notice::Chapter, chapter.title, index + 1);
 }

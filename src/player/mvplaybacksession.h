@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QVector>
 
 #include <functional>
 #include <memory>
@@ -18,6 +19,7 @@ class MvPlaybackStatus;
 class MvPlayerControl;
 class MvResumeTracker;
 class MvSleepTimer;
+class MvSpeedStore;
 class MvTagReader;
 struct MvMediaTags;
 
@@ -44,6 +46,7 @@ public:
     void shutDown();
 
     // What a notice tells; the view words it.
+    // Chapter: `name` is the chapter's title, `more` its number from 1.
     enum class Notice {
         CannotPlay,
         NotFound,
@@ -54,7 +57,8 @@ public:
         Bookmarked,
         BookmarksNotKept,
         SleepExtended,
-        PlacesNotKept
+        PlacesNotKept,
+        Chapter,
     };
     Q_ENUM(Notice)
 
@@ -78,6 +82,14 @@ public:
     void setResumeEnabled(bool on);
     bool isResumeEnabled() const;
     void setSleepTimer(int minutes);
+
+    // Long listening. A chapter of the medium playing, by its index in the
+    // status's list, from its start; the speed of the folder playing, 0.5 to
+    // 3 (1 is the medium's own), kept for the folder.
+    void goToChapter(int index);
+    void setSpeed(double factor);
+    // The speeds the speed key steps through, in turn.
+    static QVector<double> speedSteps();
 
     // The engine's own ends: its process exited, or the current medium ended.
     void engineExited();
@@ -151,6 +163,14 @@ private:
     // The folder of `path` from it; `path` alone when it is not listed there.
     void playInFolder(const QString &path);
     void addBookmark();
+    // Long listening: the chapter keys, the speed key, the speed sent when
+    // the engine's differs.
+    void stepChapter(bool forward);
+    void stepSpeed();
+    void applySpeed();
+    // Where the medium is for the chapter keys: the start last jumped to
+    // until the engine tells another place.
+    double chapterPlace() const;
 
     std::function<int()> windowId;
     MvPlaybackStatus *playbackStatus = nullptr;
@@ -177,4 +197,7 @@ private:
     // A medium continued on its own: its end does not move through the queue.
     bool playingAlone = false;
     bool placesFailureSaid = false;
+    MvSpeedStore *speeds = nullptr;
+    double chapterJumpTo = -1;
+    double readingAtChapterJump = -1;
 };

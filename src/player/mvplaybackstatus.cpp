@@ -90,9 +90,10 @@ void MvPlaybackStatus::setChapters(const QVector<MvChapter> &chapters)
     if (chapters == marks)
         return;
     marks = chapters;
+    // The current one first: whoever hears either reads a chapter of this list.
+    updateChapter();
     emit chaptersChanged();
     noteChange();
-    updateChapter();
 }
 
 void MvPlaybackStatus::setPlace(int place, int count)

@@ -80,6 +80,7 @@ MvPlayerControl::MvPlayerControl(QObject *parent, int volume, int windowId)
     connect(output, &MvEngineOutput::elapsedRead, this, &MvPlayerControl::signalTimeElapse);
     connect(output, &MvEngineOutput::cannotPlay, this, &MvPlayerControl::cannotPlayCurrentMedium);
     connect(output, &MvEngineOutput::ended, this, &MvPlayerControl::slotIdleTimerShot);
+    connect(output, &MvEngineOutput::chaptersRead, this, &MvPlayerControl::chaptersRead);
     connect(output, &MvEngineOutput::probeWanted, this,
             [this] { sendCommand(commandText(EngineCommandId::TimePosition)); });
     output->setStallCheck([this] { return engine->engineBusyOrStopped(); });
@@ -289,6 +290,7 @@ int MvPlayerControl::launchPlayer(const QString &path)
     }
     if (!engine->start(arguments))
         return -1;
+    engineSpeed = 1.0;
     queuedNext.clear();
     sinceLoad.invalidate();
     beginMedium(path);
@@ -393,6 +395,11 @@ void MvPlayerControl::seek(int value, int type)
 
 void MvPlayerControl::seek(int value, EngineSeekMode mode)
 {
+    sendSeek(QString::number(value), mode);
+}
+
+void MvPlayerControl::sendSeek(const QString &value, EngineSeekMode mode)
+{
     if (!takesCommands())
         return;
     if (state == PlaybackState::Paused) {
@@ -405,8 +412,22 @@ void MvPlayerControl::seek(int value, EngineSeekMode mode)
     armOutputTimer();
     const std::string_view modeText = engineSeekModeText(mode);
     sendCommand(commandText(EngineCommandId::Seek)
-                    .arg(qlonglong(value))
+                    .arg(value)
                     .arg(QLatin1StringView(modeText.data(), qsizetype(modeText.size()))));
+}
+
+void MvPlayerControl::seekToTime(double seconds)
+{
+    const double ms = double(qRound64(qMax(0.0, seconds) * 1000));
+    sendSeek(QString::number(ms / 1000, 'g', 12), EngineSeekMode::Absolute);
+}
+
+void MvPlayerControl::setSpeed(double factor)
+{
+    if (!takesCommands() || !(factor > 0))
+        return;
+    engineSpeed = factor;
+    sendCommand(commandText(EngineCommandId::SpeedSet).arg(QString::number(factor, 'g', 6)));
 }
 
 void MvPlayerControl::toggleFullScreen()

@@ -57,6 +57,11 @@ public:
     void showMenu(bool show);
     void setVolume(int volume);
     void setVolumeLimit(int limit);
+    // To `seconds` from the medium's start, to the millisecond.
+    void seekToTime(double seconds);
+    // The playing speed, a factor; a new engine starts at 1.
+    void setSpeed(double factor);
+    double speed() const { return engineSpeed; }
 
     // The file through which a new medium is handed to a running engine
     // (see MvEngineProcess).
@@ -130,6 +135,8 @@ signals:
     void playbackStateChanged(MvPlayerControl::PlaybackState state);
     void lengthChanged(float length);
     void elapsedSecondsChanged(int seconds);
+    // The current medium's chapters (none: an empty list), once per medium.
+    void chaptersRead(const QVector<MvChapter> &chapters);
 
 public slots:
     void slotProcessExited();
@@ -160,6 +167,7 @@ protected:
 
 private:
     void beginMedium(const QString &path);
+    void sendSeek(const QString &value, EngineSeekMode mode);
     void setState(PlaybackState next);
     // Starting or Playing, by whether the current medium has reached playback.
     PlaybackState unpausedState() const;
@@ -194,4 +202,6 @@ private:
     QTimer *heldPickTimer;
     QElapsedTimer sinceLoad;
     Deadlines deadlines;
+    // The speed the engine was last told.
+    double engineSpeed = 1.0;
 };

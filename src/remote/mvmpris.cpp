@@ -229,6 +229,19 @@ void MvMpris::setRateLevel(double rate)
     changed({{QStringLiteral("Rate"), rate}});
 }
 
+void MvMpris::setRate(double rate)
+{
+    // 0 pauses, as the interface has it; what is no rate is refused, the
+    // rest brought within the rates offered.
+    if (rate == 0) {
+        Pause();
+        return;
+    }
+    if (!qIsFinite(rate) || rate < 0 || state == Status::Stopped)
+        return;
+    emit rateRequested(qBound(minimumRateLevel, rate, maximumRateLevel));
+}
+
 void MvMpris::setModes(bool shuffle, Loop newLoop)
 {
     if (shuffle == shuffleOn && newLoop == loop)

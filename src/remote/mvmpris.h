@@ -26,8 +26,8 @@ class MvMpris : public QObject
     Q_PROPERTY(QVariantMap Metadata READ metadata)
     Q_PROPERTY(double Volume READ volume WRITE setVolume)
     Q_PROPERTY(qlonglong Position READ position)
-    Q_PROPERTY(double MinimumRate READ rate)
-    Q_PROPERTY(double MaximumRate READ rate)
+    Q_PROPERTY(double MinimumRate READ minimumRate CONSTANT)
+    Q_PROPERTY(double MaximumRate READ maximumRate CONSTANT)
     Q_PROPERTY(bool CanGoNext READ canControl)
     Q_PROPERTY(bool CanGoPrevious READ canControl)
     Q_PROPERTY(bool CanPlay READ canControl)
@@ -53,8 +53,10 @@ public:
     void setLength(double seconds);
     void setStatus(Status status);
     void setVolumeLevel(int percent);
-    // The playback rate; the bus may read it, not yet set it.
+    // The playback rate, the speed; the bus may set it within these.
     void setRateLevel(double rate);
+    static constexpr double minimumRateLevel = 0.5;
+    static constexpr double maximumRateLevel = 3.0;
     void setModes(bool shuffle, Loop loop);
     // Where the current medium is, in seconds (-1 unknown).
     void setPositionSource(std::function<double()> source) { positionSource = std::move(source); }
@@ -77,7 +79,9 @@ public:
     QString loopStatus() const;
     void setLoopStatus(const QString &status);
     double rate() const { return rateLevel; }
-    void setRate(double) {}
+    void setRate(double rate);
+    double minimumRate() const { return minimumRateLevel; }
+    double maximumRate() const { return maximumRateLevel; }
     bool shuffle() const { return shuffleOn; }
     void setShuffle(bool on);
     QVariantMap metadata() const;
@@ -108,6 +112,8 @@ signals:
     void openRequested(const QString &path);
     void positionRequested(int seconds);
     void volumeRequested(int percent);
+    // A speed within the rates above.
+    void rateRequested(double rate);
     // A Loop, as an int: the bus carries the signals of this class.
     void modesRequested(bool shuffle, int loop);
     void continueRequested();

@@ -32,6 +32,7 @@ MvRemoteBridge::MvRemoteBridge(MvMpris *remote, MvPlaybackSession *playback, QOb
                                        : MvPlayQueue::Repeat::Off);
     });
     connect(mpris, &MvMpris::volumeRequested, session, &MvPlaybackSession::setVolume);
+    connect(mpris, &MvMpris::rateRequested, session, &MvPlaybackSession::setSpeed);
 
     connect(session, &MvPlaybackSession::stateChanged, this, &MvRemoteBridge::publishState);
     connect(status, &MvPlaybackStatus::changed, this, &MvRemoteBridge::publishState);

@@ -111,6 +111,11 @@ void MvNoticePlacement::show(MvPlaybackSession::Notice what, const QString &name
         notice->showText(QCoreApplication::translate("Movara", "Sleep in %1")
                              .arg(MvNowPlayingView::clockText(more)));
         break;
+    case Notice::Chapter:
+        onTop()->showText(name.isEmpty()
+                              ? QCoreApplication::translate("Movara", "Chapter %1").arg(more)
+                              : fitted);
+        break;
     }
     emit changed();
     notice->raise();

@@ -22,8 +22,9 @@ constexpr int NameTop = 156;
 constexpr int TimeTop = 186;
 constexpr int BarTop = 214;
 constexpr int PlaceTop = 228;
-constexpr int PausedTop = 252;
-constexpr int VolumeTop = 282;
+constexpr int ChapterTop = 248;
+constexpr int PausedTop = 268;
+constexpr int VolumeTop = 290;
 constexpr int SleepTop = 302;
 constexpr int ArtistTop = 12;
 
@@ -72,6 +73,14 @@ void MvNowPlayingView::follow(const MvPlaybackSession *session)
     connect(status, &MvPlaybackStatus::positionChanged, this,
             [this](double seconds) { setElapsedSeconds(seconds < 0 ? -1 : int(seconds)); });
     connect(status, &MvPlaybackStatus::pausedChanged, this, &MvNowPlayingView::setPaused);
+    const auto showChapter = [this, status] {
+        const int at = status->chapter();
+        const QVector<MvChapter> chapters = status->chapters();
+        setChapter(at + 1, int(chapters.size()), chapters.value(at).title);
+    };
+    connect(status, &MvPlaybackStatus::chapterChanged, this, showChapter);
+    connect(status, &MvPlaybackStatus::chaptersChanged, this, showChapter);
+    connect(status, &MvPlaybackStatus::speedChanged, this, &MvNowPlayingView::setSpeed);
     connect(session, &MvPlaybackSession::tagsRead, this, [this](const MvMediaTags &tags) {
         setTags(tags.title, tags.artist, tags.album);
         setCover(tags.cover);
@@ -143,6 +152,36 @@ void MvNowPlayingView::setGivenTitle(const QString &title)
     givenTitle = title;
     updateName();
     update();
+}
+
+void MvNowPlayingView::setChapter(int number, int total, const QString &title)
+{
+    chapterLine =
+        number > 0 && total > 0 ? QStringLiteral("%1 / %2").arg(number).arg(total) : QString();
+    if (!chapterLine.isEmpty() && !title.isEmpty())
+        chapterLine += QStringLiteral(" \u00b7 ") + title;
+    const QString before = elidedChapter;
+    updateName();
+    if (elidedChapter != before)
+        update(chapterRect());
+}
+
+void MvNowPlayingView::setSpeed(double factor)
+{
+    if (factor == speed)
+        return;
+    speed = factor;
+    update(QRect(0, PlaceTop, width(), 20));
+}
+
+QString MvNowPlayingView::speedText() const
+{
+    return speed == 1 ? QString() : QString::number(speed) + QStringLiteral("\u00d7");
+}
+
+QRect MvNowPlayingView::chapterRect() const
+{
+    return QRect(0, ChapterTop, width(), 18);
 }
 
 void MvNowPlayingView::setCover(const QImage &image)
@@ -233,6 +272,8 @@ void MvNowPlayingView::updateName()
     elidedName = metrics.elidedText(shown, Qt::ElideRight, width() - 2 * Margin);
     elidedArtist =
         QFontMetrics(smallFont).elidedText(artistLine, Qt::ElideRight, width() - 2 * Margin);
+    elidedChapter =
+        QFontMetrics(smallFont).elidedText(chapterLine, Qt::ElideRight, width() - 2 * Margin);
 }
 
 void MvNowPlayingView::resizeEvent(QResizeEvent *event)
@@ -337,6 +378,17 @@ void MvNowPlayingView::paintEvent(QPaintEvent *event)
     painter.setPen(Dim);
     painter.setFont(smallFont);
     painter.drawText(QRect(Margin, PlaceTop, w, 20), Qt::AlignCenter, placeText());
+
+    if (speed != 1) {
+        painter.setPen(Mark);
+        painter.drawText(QRect(Margin, PlaceTop, w, 20), Qt::AlignRight | Qt::AlignVCenter,
+                         speedText());
+    }
+    if (!elidedChapter.isEmpty()) {
+        painter.setPen(Bright);
+        painter.drawText(QRect(Margin, ChapterTop, w, 18), Qt::AlignCenter | Qt::TextSingleLine,
+                         elidedChapter);
+    }
 
     if (paused) {
         painter.setPen(Mark);

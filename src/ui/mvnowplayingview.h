@@ -11,8 +11,8 @@
 class MvPlaybackSession;
 
 // What plays while the engine draws no picture: the medium's name, elapsed
-// and total time, its place in the folder, a paused mark and, for a moment
-// after a change, the volume. Drawn by the program on black. While shown it
+// and total time, its place in the folder, its chapter, its speed, a paused
+// mark and, for a moment after a change, the volume. Drawn by the program on black. While shown it
 // reads the elapsed time twice a second and repaints only what changed.
 class MvNowPlayingView : public QWidget
 {
@@ -39,6 +39,11 @@ public:
     // a title handed in (a playlist's) wins over the tags' title.
     void setTags(const QString &title, const QString &artist, const QString &album);
     void setGivenTitle(const QString &title);
+    // The chapter playing, its number from 1 among `count`, and its title;
+    // a number of 0 shows none.
+    void setChapter(int number, int count, const QString &title);
+    // The speed, marked while it is not 1.
+    void setSpeed(double factor);
     // Drawn in place of the note icon; a null image brings the icon back.
     void setCover(const QImage &image);
     QString artistText() const { return elidedArtist; }
@@ -48,6 +53,8 @@ public:
     QString nameText() const { return elidedName; }
     QString timeText() const;
     QString placeText() const;
+    QString chapterText() const { return elidedChapter; }
+    QString speedText() const;
     bool isPausedShown() const { return paused; }
     bool isVolumeShown() const { return volumeTimer.isActive(); }
     // Where the name, time, bar, place, paused mark and volume are drawn.
@@ -69,6 +76,7 @@ private:
     QRect barRect() const;
     int barFill() const;
     QRect volumeRect() const;
+    QRect chapterRect() const;
     void paintIcon(QPainter &painter, const QRect &box) const;
 
     QString name;
@@ -95,4 +103,7 @@ private:
     int staleElapsed = -1;
     std::function<QString()> sleepSource;
     QString sleepLine;
+    QString chapterLine;
+    QString elidedChapter;
+    double speed = 1;
 };

@@ -18,6 +18,7 @@
 #include <QFileInfo>
 #include <QFontMetrics>
 
+#include <algorithm>
 #include <utility>
 
 MvOptions::MvOptions(MvOptionsMenu *menu, MvPlaybackSession *session, MvFileBrowser *browser,
@@ -27,6 +28,7 @@ MvOptions::MvOptions(MvOptionsMenu *menu, MvPlaybackSession *session, MvFileBrow
 {
     addPlaceEntry(menu);
     addBrowserEntries(menu);
+    addListeningEntries(menu);
     addPlaybackEntries(menu);
     addBookmarksEntry(menu);
 }
@@ -88,6 +90,56 @@ void MvOptions::openBookmarks(const QPoint &bottomLeft)
     source.pick = [this, shown](int row) { session->playBookmark(shown->at(row)); };
     source.remove = [this, shown](int row) { session->removeBookmark(shown->at(row)); };
     marksList->open(bottomLeft, source);
+}
+
+QStringList MvOptions::chapterRows(const QVector<MvChapter> &chapters)
+{
+    QStringList rows;
+    rows.reserve(chapters.size());
+    for (qsizetype i = 0; i < chapters.size(); ++i) {
+        const MvChapter &chapter = chapters.at(i);
+        const QString title = chapter.title.isEmpty()
+                                  ? QCoreApplication::translate("Movara", "Chapter %1").arg(i + 1)
+                                  : chapter.title;
+        rows.append(title + QStringLiteral(" \u00b7 ") +
+                    MvNowPlayingView::clockText(int(chapter.start)));
+    }
+    return rows;
+}
+
+void MvOptions::addListeningEntries(MvOptionsMenu *menu)
+{
+    const MvPlaybackStatus *status = session->status();
+    menu->addEntry(
+        QCoreApplication::translate("Movara", "Chapters"),
+        [this, menu, status] {
+            // Picked after the next medium began, it would jump in that one.
+            menu->openList(chapterRows(status->chapters()), qMax(0, status->chapter()),
+                           [this, status, medium = status->medium()](int index) {
+                               if (status->medium() == medium)
+                                   session->goToChapter(index);
+                           });
+        },
+        [this, status] { return playMode() && !status->chapters().isEmpty(); });
+    menu->addEntry(
+        [status] {
+            return QCoreApplication::translate("Movara", "Speed: %1")
+                .arg(QString::number(status->speed()) + QStringLiteral("\u00d7"));
+        },
+        [this, menu, status] {
+            QVector<double> steps = MvPlaybackSession::speedSteps();
+            std::sort(steps.begin(), steps.end());
+            QStringList rows;
+            int current = 0;
+            for (const double step : steps) {
+                if (qAbs(step - status->speed()) < qAbs(steps.at(current) - status->speed()))
+                    current = int(rows.size());
+                rows.append(QString::number(step) + QStringLiteral("\u00d7"));
+            }
+            menu->openList(rows, current,
+                           [this, steps](int index) { session->setSpeed(steps.at(index)); });
+        },
+        playMode);
 }
 
 void MvOptions::addBrowserEntries(MvOptionsMenu *menu)

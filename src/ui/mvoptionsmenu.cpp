@@ -1,6 +1,7 @@
 #include "ui/mvoptionsmenu.h"
 
 #include "platform/qpopupmenu.h"
+#include "ui/mvpicklist.h"
 #include "widgets/mvmenuitem.h"
 #include "widgets/mvpopupmenu.h"
 
@@ -9,16 +10,21 @@
 #include <QKeyEvent>
 
 MvOptionsMenu::MvOptionsMenu(QWidget *parent)
-    : QObject(parent), popup(new MvPopupMenu(parent, "options"))
+    : QObject(parent), popup(new MvPopupMenu(parent, "options")), list(new MvPickList(parent))
 {
     QPopupMenu *menu = popup->popupMenu;
     menu->installEventFilter(this);
     connect(menu, &QPopupMenu::activated, this, &MvOptionsMenu::choose);
+    connect(list, &MvPickList::picked, this, [this](int row) {
+        if (const auto pick = listPick)
+            pick(row);
+    });
 }
 
 MvOptionsMenu::~MvOptionsMenu()
 {
     delete popup.data();
+    delete list.data();
 }
 
 void MvOptionsMenu::addEntry(const Label &label, const Action &action, const Shown &shown)
@@ -64,19 +70,34 @@ void MvOptionsMenu::open(const QPoint &bottomLeft)
         menu->setActiveAction(menu->actions().first());
 }
 
+void MvOptionsMenu::openList(const QStringList &rows, int current,
+                             const std::function<void(int)> &pick)
+{
+    if (!list || rows.isEmpty())
+        return;
+    close();
+    listPick = pick;
+    list->open(rows, current, corner);
+}
+
 void MvOptionsMenu::close()
 {
     if (popup && popup->popupMenu)
         popup->popupMenu->hide();
+    if (list)
+        list->hide();
 }
 
 bool MvOptionsMenu::isOpen() const
 {
-    return popup && popup->popupMenu && popup->popupMenu->isVisible();
+    return (popup && popup->popupMenu && popup->popupMenu->isVisible()) ||
+           (list && list->isVisible());
 }
 
 QStringList MvOptionsMenu::shownLabels() const
 {
+    if (list && list->isVisible())
+        return list->rows();
     QStringList labels;
     QPopupMenu *menu = popup ? popup->popupMenu.data() : nullptr;
     for (int i = 0; menu && i < menu->count(); ++i)
@@ -87,6 +108,8 @@ QStringList MvOptionsMenu::shownLabels() const
 
 int MvOptionsMenu::currentIndex() const
 {
+    if (list && list->isVisible())
+        return list->currentIndex();
     QPopupMenu *menu = popup ? popup->popupMenu.data() : nullptr;
     return menu ? int(menu->actions().indexOf(menu->activeAction())) : -1;
 }

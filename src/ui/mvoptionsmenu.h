@@ -8,6 +8,7 @@
 #include <functional>
 #include <vector>
 
+class MvPickList;
 class MvPopupMenu;
 class QWidget;
 
@@ -31,11 +32,14 @@ public:
 
     // Shows the menu with its bottom-left corner at `bottomLeft`, the first entry current.
     void open(const QPoint &bottomLeft);
+    // From an entry's action: a list of `rows` in the menu's place, `current`
+    // chosen; `pick` gets the row picked. Open and closed as the menu is.
+    void openList(const QStringList &rows, int current, const std::function<void(int)> &pick);
     void close();
     bool isOpen() const;
     // Where it opened last: lists it leads to open there too.
     QPoint bottomLeft() const { return corner; }
-    // Labels of the entries shown now; the current one's index.
+    // Labels of the entries or the list's rows shown now; the current one's index.
     QStringList shownLabels() const;
     int currentIndex() const;
 
@@ -56,5 +60,7 @@ private:
     std::vector<Entry> entries;
     // Guarded: the popup is also a child of the parent, which may delete it first.
     QPointer<MvPopupMenu> popup;
+    QPointer<MvPickList> list;
+    std::function<void(int)> listPick;
     QPoint corner;
 };

@@ -8,6 +8,7 @@
 #include "support/enginetesthelpers.h"
 
 #include <QCoreApplication>
+#include <QRegularExpression>
 #include <QSignalSpy>
 
 namespace {
@@ -28,6 +29,9 @@ private slots:
     void statusTellsChanges_data();
     void statusTellsChanges();
     void placesNotKept();
+    void chapterKeys_data();
+    void chapterKeys();
+    void speedFollowsTheFolder();
 };
 
 void TestPlaybackSession::queuePolicy_data()
@@ -190,6 +194,96 @@ void TestPlaybackSession::placesNotKept()
     QCOMPARE(notices[0][1].toString(), reason);
     QCOMPARE(errors.finish(), "movara: Cannot keep places: " + reason.toUtf8() + '\n');
     QVERIFY(MvPlayModes::load().shuffle && !MvResumeStore().isEnabled());
+}
+
+void TestPlaybackSession::chapterKeys_data()
+{
+    QTest::addColumn<QList<double>>("starts");
+    QTest::addColumn<double>("place"); // where the engine stays, whatever it is told
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QStringList>("seeks");
+    const QList<double> four = {0, 10, 20.25, 30};
+    QTest::newRow("6: the next chapter, to the millisecond")
+        << four << 15.0 << "6" << QStringList{"seek 20.25 2"};
+    QTest::newRow("6 twice before the engine tells: two on")
+        << four << 5.0 << "66" << QStringList{"seek 10 2", "seek 20.25 2"};
+    QTest::newRow("6 where a seek landed just short: the chapter after")
+        << four << 9.8 << "6" << QStringList{"seek 20.25 2"};
+    QTest::newRow("6 in the last chapter: nothing") << four << 35.0 << "6" << QStringList{};
+    QTest::newRow("4 past 3 s into a chapter: its start")
+        << four << 15.0 << "4" << QStringList{"seek 10 2"};
+    QTest::newRow("4 within 3 s of a start: the one before")
+        << four << 12.5 << "4" << QStringList{"seek 0 2"};
+    QTest::newRow("4 twice: its start, then the one before")
+        << four << 15.0 << "44" << QStringList{"seek 10 2", "seek 0 2"};
+    QTest::newRow("no chapters: nothing") << QList<double>{} << 15.0 << "64" << QStringList{};
+}
+
+void TestPlaybackSession::chapterKeys()
+{
+    QFETCH(QList<double>, starts);
+    QFETCH(double, place);
+    QFETCH(QString, keys);
+    QFETCH(QStringList, seeks);
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    const QString status =
+        QStringLiteral("raw A:%1 (%1) of 180.0\\r\nsleep 100\n").arg(place, 0, 'f', 1);
+    engine.setScript(chapterScript(starts) + QStringLiteral("line AO: [null]\n") +
+                     status.repeated(100));
+    const QString medium = engine.dirPath + QStringLiteral("/book.m4b");
+    QVERIFY(QFile::copy(engine.scriptPath, medium));
+    StdoutCapture capture;
+    MvPlaybackSession session([] { return 0; });
+    session.playFolder({medium}, 0);
+    QTRY_VERIFY(qAbs(session.status()->position() - place) < 0.01 &&
+                session.status()->chapters().size() == starts.size());
+    for (const QChar key : keys)
+        session.act(key == u'6' ? MvAction::ChapterNext : MvAction::ChapterBack);
+    // A command after them: once it is there, they are too.
+    session.act(MvAction::VolumeUp);
+    QTRY_VERIFY(engine.stdinLines().contains(QStringLiteral("volume 55 100")));
+    QCOMPARE(engine.stdinLines().filter(QStringLiteral("seek ")), seeks);
+}
+
+// The speed key's steps; the speed goes again with each medium of the
+// folder, and a folder never set plays at 1, in this run and the next.
+void TestPlaybackSession::speedFollowsTheFolder()
+{
+    EngineFixture engine;
+    QVERIFY(engine.installEngine());
+    engine.setScript(QStringLiteral("on %1 => line AO: [null] ;; status 300 100\n"
+                                    "line AO: [null]\nstatus 300 100\n")
+                         .arg(QStringLiteral("loadlist /tmp/movara_curmedia.name")));
+    QStringList media;
+    for (const char *name : {"/A/a1", "/A/a2", "/B/b1"}) {
+        media << engine.dirPath + QLatin1String(name);
+        QVERIFY(QDir().mkpath(QFileInfo(media.last()).path()));
+        QVERIFY(QFile::copy(engine.scriptPath, media.last()));
+    }
+    const auto speedLines = [&engine] {
+        return engine.stdinLines().filter(QRegularExpression(QStringLiteral("^speed|name$")));
+    };
+    StdoutCapture capture;
+    {
+        MvPlaybackSession session([] { return 0; });
+        session.playFolder(media.mid(0, 2), 0);
+        QTRY_VERIFY(session.control()->playbackState() == MvPlayerControl::PlaybackState::Playing);
+        for (int i = 0; i < 8; ++i)
+            session.act(MvAction::Speed);
+        session.act(MvAction::Next);
+        session.playFolder(media.mid(2), 0);
+        const QString load = QStringLiteral("loadlist /tmp/movara_curmedia.name");
+        QTRY_COMPARE(speedLines(),
+                     (QStringList{"speed_set 1.25", "speed_set 1.5", "speed_set 1.75",
+                                  "speed_set 2", "speed_set 0.75", "speed_set 1", "speed_set 1.25",
+                                  "speed_set 1.5", load, "speed_set 1.5", load, "speed_set 1"}));
+    }
+    // A new engine is told the folder's speed with its first commands.
+    MvPlaybackSession again([] { return 0; });
+    again.playFolder(media.mid(1, 1), 0);
+    QCOMPARE(again.status()->speed(), 1.5);
+    QTRY_COMPARE(speedLines().last(), QStringLiteral("speed_set 1.5"));
 }
 
 QTEST_MAIN(TestPlaybackSession)

@@ -12,9 +12,12 @@
 #include "platform/zapplication.h"
 #include "platform/zmainwidget.h"
 #include "player/mvplaybacksession.h"
+#include "player/mvplaybackstatus.h"
 #include "ui/movara.h"
 #include "ui/mvnowplayingview.h"
 
+#include <QElapsedTimer>
+#include <QPointF>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QStandardPaths>
@@ -41,6 +44,7 @@ private slots:
     void windowAcrossBrokenMediaAndANewEngine();
     void vbrWithoutHeaderShowsTrueLength();
     void stoppedEngineKeepsItsMedium();
+    void chapterKeyAndSpeed();
 
 private:
     QTemporaryDir media;
@@ -244,6 +248,59 @@ void TestRealEngine::stoppedEngineKeepsItsMedium()
     QVERIFY(control.endWasSaid());
     QVERIFY2(elapsedSeconds(control) >= 2, qPrintable(control.ownElapsedTimeText()));
     control.quitPlayer();
+}
+
+// The whole window on a book of four 10 s chapters: 6 lands on the next
+// chapter's start, and at 1.5 the place runs 1.5 s a second.
+void TestRealEngine::chapterKeyAndSpeed()
+{
+    const QString book = media.filePath(QStringLiteral("book.m4b"));
+    QVERIFY(makeChapteredMedium(book, 4, 10));
+    EngineFixture engine;
+    QVERIFY(QFile::link(QStringLiteral(MOVARA_BIN_DIR "/mplayer"),
+                        engine.dirPath + QStringLiteral("/mplayer")));
+    std::optional<StdoutCapture> capture(std::in_place);
+    Movara window("Movara");
+    PhoneScreen *screen = startWindow(window);
+    auto *view = window.mainWidget->findChild<MvNowPlayingView *>();
+    QVERIFY(screen && view);
+    const MvPlaybackStatus *status = window.playback()->status();
+    window.playback()->playFolder({book}, 0);
+    QTRY_VERIFY_WITH_TIMEOUT(status->chapters().size() == 4 && status->position() >= 1, 15000);
+    // Every reading of the engine's time, with the clock's.
+    QList<QPointF> readings;
+    QElapsedTimer clock;
+    clock.start();
+    const MvPlayerControl *control = window.playback()->control();
+    connect(control, &MvPlayerControl::signalTimeElapse, this, [&] {
+        readings.append(QPointF(clock.elapsed() / 1000.0, control->ownElapsedSeconds()));
+    });
+    // The first reading away from the place before the key.
+    const double before = status->position();
+    QTest::keyClick(screen->windowHandle(), Qt::Key_6);
+    QTRY_VERIFY_WITH_TIMEOUT(!readings.isEmpty() && qAbs(readings.last().y() - before) > 1, 10000);
+    const double off = std::find_if(readings.cbegin(), readings.cend(),
+                                    [&](QPointF r) { return qAbs(r.y() - before) > 1; })
+                           ->y() -
+                       status->chapters().at(1).start;
+    QVERIFY2(qAbs(off) <= 0.3, qPrintable(QString::number(off)));
+    QTRY_VERIFY(view->chapterText().startsWith(QStringLiteral("2 / 4")));
+
+    for (int i = 0; i < 2; ++i)
+        QTest::keyClick(screen->windowHandle(), Qt::Key_Asterisk);
+    QCOMPARE(view->speedText(), QStringLiteral("1.5\u00d7"));
+    // From half a second after the change, over 15 s of the medium.
+    const double changed = clock.elapsed() / 1000.0;
+    QTRY_VERIFY_WITH_TIMEOUT(readings.last().x() >= changed + 0.5, 5000);
+    const QPointF first = readings.last();
+    QTRY_VERIFY_WITH_TIMEOUT(readings.last().y() >= first.y() + 15, 20000);
+    const QPointF last = readings.last();
+    const double rate = (last.y() - first.y()) / (last.x() - first.x());
+    capture.reset();
+    qInfo("6 landed %+.3f s from the chapter's start; at 1.5: %.3f s a second over %.1f s", off,
+          rate, last.x() - first.x());
+    QVERIFY2(qAbs(rate - 1.5) <= 0.1, qPrintable(QString::number(rate)));
+    window.destroy();
 }
 
 QTEST_MAIN(TestRealEngine)

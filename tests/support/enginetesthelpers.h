@@ -200,3 +200,17 @@ inline QByteArray currentMediaFileContent(const MvPlayerControl &control)
     QFile file(control.currentMediaFile());
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
+
+// Script lines naming chapters that start at `starts` seconds, each running
+// to the next, titled "C1", "C2" and so on.
+inline QString chapterScript(const QList<double> &starts)
+{
+    QString script;
+    for (qsizetype i = 0; i < starts.size(); ++i)
+        script += QStringLiteral("line ID_CHAPTER_ID=%1\nline ID_CHAPTER_%1_START=%2\n"
+                                 "line ID_CHAPTER_%1_NAME=C%3\n")
+                      .arg(i)
+                      .arg(qRound64(starts[i] * 1000))
+                      .arg(i + 1);
+    return script + QStringLiteral("line ID_CHAPTERS=%1\n").arg(starts.size());
+}

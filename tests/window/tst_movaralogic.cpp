@@ -139,6 +139,7 @@ private slots:
     void playsAPlaylist();
     void clearedTickIsSkipped();
     void optionsMenuByKeys();
+    void chaptersAndSpeedFromTheMenu();
     void resumesWhereStopped_data();
     void resumesWhereStopped();
     void remoteControl();
@@ -280,6 +281,13 @@ void TestMovaraLogic::keysWhilePlaying_data()
         << int(Qt::Key_NumberSign) << "Active : Kp 0023" << QStringList{};
     QTest::newRow("P is F28, on the first entry: nothing")
         << int(Qt::Key_P) << "Active : Kp 104b" << QStringList{};
+    // Chapters start at 0, 2.5 and 5 s.
+    QTest::newRow("6: the next chapter")
+        << int(Qt::Key_6) << "Active : Kp 0036" << QStringList{"seek 2.5 2"};
+    QTest::newRow("4 early in the first chapter: its start")
+        << int(Qt::Key_4) << "Active : Kp 0034" << QStringList{"seek 0 2"};
+    QTest::newRow("*: faster") << int(Qt::Key_Asterisk) << "Active : Kp 002a"
+                               << QStringList{"speed_set 1.25"};
 }
 
 void TestMovaraLogic::keysWhilePlaying()
@@ -288,9 +296,10 @@ void TestMovaraLogic::keysWhilePlaying()
     QFETCH(QString, traceLine);
     QFETCH(QStringList, commands);
     // The engine takes a moment to quit, as a real one does.
-    playFirstClip(QStringLiteral("on quit => sleep 50 ;; exit 0\n") + header +
-                  QStringLiteral("status 100 100\n"));
-    QTRY_VERIFY(engine->stdinLines().contains(queueCommand));
+    playFirstClip(QStringLiteral("on quit => sleep 50 ;; exit 0\n") + chapterScript({0, 2.5, 5}) +
+                  header + QStringLiteral("status 100 100\n"));
+    QTRY_VERIFY(engine->stdinLines().contains(queueCommand) &&
+                window->playback()->status()->position() >= 0);
 
     this->key(Qt::Key(key));
     QTRY_VERIFY(trace().contains(traceLine));
@@ -446,6 +455,11 @@ void TestMovaraLogic::keysAfterGoingBack()
     else
         tap(rightSoftKeyX, softKeyY);
     QCOMPARE(window->fileBrowser->depth, 1);
+    // The keys that act while playing do nothing to the list.
+    for (Qt::Key k : {Qt::Key_4, Qt::Key_6, Qt::Key_Asterisk})
+        key(k);
+    QCOMPARE(window->fileBrowser->depth, 1);
+    QVERIFY(!window->isPlayMode());
 
     // Up a level on the folder left, the keys still open: Clips again, then its first file.
     for (Qt::Key k : {Qt::Key_Return, Qt::Key_Return})
@@ -654,6 +668,41 @@ void TestMovaraLogic::optionsMenuByKeys()
     QCOMPARE(list.path(2), clipsFolder + QStringLiteral("/c.avi"));
 }
 
+// While a medium with chapters plays: its chapters to jump to, and the speeds.
+void TestMovaraLogic::chaptersAndSpeedFromTheMenu()
+{
+    playFirstClip(chapterScript({0, 62.5, 125}) + header + QStringLiteral("status 100 100\n"));
+    QTRY_VERIFY(window->playback()->status()->position() >= 0);
+    MvOptionsMenu *menu = window->options();
+    const auto keys = [](std::initializer_list<Qt::Key> pressed) {
+        for (Qt::Key k : pressed)
+            QTest::keyClick(QApplication::activePopupWidget(), k);
+    };
+    key(Qt::Key_F1);
+    QCOMPARE(menu->shownLabels(), QStringList({"Chapters", "Speed: 1\u00d7", "Shuffle: off",
+                                               "Repeat: off", "Resume: on", "Sleep timer: off"}));
+    keys({Qt::Key_Return});
+    QTRY_COMPARE(menu->shownLabels(),
+                 QStringList({"C1 \u00b7 0:00", "C2 \u00b7 1:02", "C3 \u00b7 2:05"}));
+    QCOMPARE(menu->currentIndex(), 0);
+    // Up from the first goes round to the last.
+    keys({Qt::Key_Up, Qt::Key_Return});
+    QVERIFY(!menu->isOpen());
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("seek 125 2")));
+    const QList<MvNotice *> notices = screen->findChildren<MvNotice *>();
+    QVERIFY(std::any_of(notices.cbegin(), notices.cend(),
+                        [](MvNotice *n) { return n->isVisible() && n->text() == u"C3"; }));
+
+    // The speeds in order, the one playing chosen.
+    key(Qt::Key_F1);
+    keys({Qt::Key_Down, Qt::Key_Return});
+    QTRY_COMPARE(menu->shownLabels(), QStringList({"0.75\u00d7", "1\u00d7", "1.25\u00d7",
+                                                   "1.5\u00d7", "1.75\u00d7", "2\u00d7"}));
+    QCOMPARE(menu->currentIndex(), 1);
+    keys({Qt::Key_End, Qt::Key_Return});
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("speed_set 2")));
+}
+
 void TestMovaraLogic::resumesWhereStopped_data()
 {
     QTest::addColumn<QString>("stop");
@@ -803,6 +852,18 @@ void TestMovaraLogic::remoteControl()
                   QStringLiteral("string:org.mpris.MediaPlayer2"),
                   QStringLiteral("string:DesktopEntry")}),
              QStringLiteral("variant       org.movara.Movara"));
+    // The speed as the rate, set and read back.
+    const auto rate = [&run](const QString &method, const QStringList &value = {}) {
+        return run("dbus-send",
+                   QStringList{"--session", "--print-reply=literal",
+                               "--dest=org.mpris.MediaPlayer2.movara", "/org/mpris/MediaPlayer2",
+                               "org.freedesktop.DBus.Properties." + method,
+                               "string:org.mpris.MediaPlayer2.Player", "string:Rate"} +
+                       value);
+    };
+    rate("Set", {"variant:double:1.5"});
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("speed_set 1.5")));
+    QCOMPARE(rate("Get"), QStringLiteral("variant       double 1.5"));
     // Next as its key: the folder's next entry.
     playerctl({QStringLiteral("next")});
     QTRY_VERIFY(trace().contains(played("b.avi")));
