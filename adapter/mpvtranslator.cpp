@@ -378,7 +378,8 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
             refusal = line(EngineOutput::unknownFormat);
         else
             refusal = line(EngineOutput::noStream);
-        err += refusal + " (" + std::string(why) + ")\n";
+        err += refusal + line(EngineOutput::reasonOpen) + std::string(why) +
+               line(EngineOutput::reasonClose, "\n");
     }
 }
 

@@ -201,6 +201,9 @@ inline constexpr std::string_view exiting = "Exiting...";
 inline constexpr std::string_view fileNotFound = "File not found: '";
 inline constexpr std::string_view unknownFormat = "Failed to recognize file format";
 inline constexpr std::string_view noStream = "No stream found";
+// A refusal that gives the engine's reason after its words: "WORDS (reason)".
+inline constexpr std::string_view reasonOpen = " (";
+inline constexpr std::string_view reasonClose = ")";
 } // namespace EngineOutput
 
 // The engine's answer to "get_time_length" for a length of `seconds`, line end included.
