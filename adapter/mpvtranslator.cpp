@@ -16,6 +16,11 @@ namespace {
 // Observed property ids.
 enum : int { pauseProperty = 1, audioDriverProperty, videoDriverProperty, durationProperty };
 
+// What mpv plays after the last medium: silence longer than the sound server
+// holds ahead of what is heard (mpv is given 0.25 s there), so that the
+// medium's end is heard before mpv lets go of the server.
+const char playOutSource[] = "av://lavfi:anullsrc=r=44100:cl=stereo:d=0.3";
+
 std::vector<std::string_view> words(std::string_view line)
 {
     std::vector<std::string_view> out;
@@ -90,6 +95,8 @@ std::string MpvTranslator::start(const std::vector<std::string> &media)
         request("\"observe_property\"," + std::to_string(int(durationProperty)) + ",\"duration\"");
     for (size_t i = 0; i < media.size(); ++i)
         out += load(media[i], i > 0);
+    if (!media.empty())
+        out += playOut();
     return out;
 }
 
@@ -115,6 +122,18 @@ std::string MpvTranslator::load(const std::string &path, bool append, bool queue
     awaited[id].second = path;
     lastLoaded = path;
     return out;
+}
+
+std::string MpvTranslator::playOut()
+{
+    return request("\"loadfile\"," + jsonQuoted(playOutSource) + ",\"append\"", Reply::PlayOut,
+                   true);
+}
+
+void MpvTranslator::releaseQuit(std::string &send)
+{
+    lastEnded = false;
+    send += std::exchange(heldQuit, std::string());
 }
 
 std::string MpvTranslator::commands(std::string_view chunk)
@@ -194,11 +213,13 @@ std::string MpvTranslator::command(std::string_view line)
             out += request("\"playlist-clear\"");
             nextQueued = !media.empty();
         } else {
-            nextQueued = endPending = false;
+            nextQueued = endPending = lastEnded = false;
         }
         queuedEntries.clear();
         for (size_t i = 0; i < media.size(); ++i)
             out += load(media[i], append || i > 0, append);
+        if (append || !media.empty())
+            out += playOut();
         return out; // a load ends the pause itself, before the medium opens
     }
     case EngineCommandId::Pause:
@@ -244,6 +265,11 @@ std::string MpvTranslator::command(std::string_view line)
         break;
     case EngineCommandId::Quit:
         out = request(hasValue ? "\"quit\"," + std::to_string(long(value)) : "\"quit\"");
+        if (lastEnded) {
+            // Once the silence after the last medium has played.
+            heldQuit += out;
+            return {};
+        }
         break;
     case EngineCommandId::KeyDown:
     case EngineCommandId::ShowMenu:
@@ -325,6 +351,10 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
     } else if (name == "start-file") {
         if (std::exchange(endPending, false))
             out += endLine();
+        playingOut = playOutEntries.count(entry) > 0;
+        if (playingOut)
+            return;
+        releaseQuit(send);
         if (queuedEntries.erase(entry) > 0)
             nextQueued = false;
         const auto known = entries.find(entry);
@@ -342,6 +372,10 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
     } else if (name == "idle") {
         if (std::exchange(endPending, false))
             out += endLine();
+        playingOut = false;
+        releaseQuit(send);
+    } else if (playingOut && name != "end-file") {
+        return; // the silence after the last medium is no medium
     } else if (name == "file-loaded") {
         const long long id = nextId;
         send += request("\"get_property\",\"track-list\"", Reply::Tracks, true);
@@ -352,6 +386,11 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
         // The first position now, not at the next pace: the medium is heard from here.
         send += statusRequest();
     } else if (name == "end-file") {
+        if (playOutEntries.erase(entry) > 0) {
+            playingOut = false;
+            releaseQuit(send);
+            return;
+        }
         const std::string_view reason = message.text("reason");
         if (reason == "stop" || reason == "redirect")
             return; // replaced by the next medium
@@ -367,6 +406,7 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
         }
         if (played) {
             out += endLine();
+            lastEnded = true;
             return;
         }
         // Never started: refused, in the words the front-end knows, with mpv's reason.
@@ -389,6 +429,10 @@ void MpvTranslator::reply(Reply kind, const std::string &path, const JsonValue &
     const bool success = message.text("error") == "success";
     const JsonValue *data = message.member("data");
     switch (kind) {
+    case Reply::PlayOut:
+        if (success && data)
+            playOutEntries.insert((long long)data->numberOf("playlist_entry_id", -1));
+        break;
     case Reply::Load:
     case Reply::Queue:
         if (success && data) {

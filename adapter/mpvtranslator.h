@@ -16,7 +16,10 @@ enum class EnginePauseChange;
 // the header, "AO: ", "VO: ", "ANS_LENGTH=", status pieces, "EOF code: 1").
 // A medium mpv cannot open is told on standard error, in MPlayer's words
 // and mpv's reason. A medium queued with "loadlist FILE 1" replaces whatever
-// was queued before it, and mpv goes on to it without a gap. No I/O but the
+// was queued before it, and mpv goes on to it without a gap. After the last
+// medium mpv plays a moment of silence of its own, unseen by the front-end,
+// and a quit after that medium's end waits for it: the sound server plays
+// out what it holds instead of dropping it as mpv lets go. No I/O but the
 // reading of a playlist file.
 class MpvTranslator
 {
@@ -46,11 +49,13 @@ public:
     static constexpr size_t maxLine = 4 * 1024 * 1024;
 
 protected:
-    enum class Reply { Length, Position, Status, Tracks, Load, Queue };
+    enum class Reply { Length, Position, Status, Tracks, Load, Queue, PlayOut };
 
     std::string request(const std::string &arguments, Reply reply = Reply::Position,
                         bool tracked = false);
     std::string load(const std::string &path, bool append, bool queued = false);
+    std::string playOut();
+    void releaseQuit(std::string &send);
     std::string pauseRequest(EnginePauseChange change);
     void event(const JsonValue &message, std::string &out, std::string &err, std::string &send);
     void reply(Reply kind, const std::string &path, const JsonValue &message, std::string &out);
@@ -82,4 +87,10 @@ protected:
     bool nextQueued = false;
     std::set<long long> queuedEntries;
     bool endPending = false;
+    // The silence after the last medium: its playlist entries, whether it
+    // plays now, and a quit held back until it has played.
+    std::set<long long> playOutEntries;
+    bool playingOut = false;
+    bool lastEnded = false; // the last medium has played to its end
+    std::string heldQuit;
 };

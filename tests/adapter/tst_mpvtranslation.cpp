@@ -11,6 +11,14 @@
 
 namespace {
 
+// What mpv is told to play after the last medium, as request `id`.
+QByteArray playOut(int id)
+{
+    return "{\"command\":[\"loadfile\",\"av://lavfi:anullsrc=r=44100:cl=stereo:d=0.3\","
+           "\"append\"],\"request_id\":" +
+           QByteArray::number(id) + "}\n";
+}
+
 std::string bytes(const QByteArray &data)
 {
     return std::string(data.constData(), size_t(data.size()));
@@ -35,6 +43,8 @@ private slots:
     void queuedMedium_data();
     void queuedMedium();
     void statusPieces();
+    void quitAfterTheLastMedium_data();
+    void quitAfterTheLastMedium();
     void json_data();
     void json();
     void commandLine();
@@ -88,19 +98,22 @@ void TestMpvTranslation::commands_data()
         << QByteArray("loadfile /m/a\"\tb\xff.mp3\n")
         << QByteArray("{\"command\":[\"set_property\",\"pause\",false],\"request_id\":1}\n"
                       "{\"command\":[\"loadfile\",\"/m/a\\\"\\u0009b\xff.mp3\",\"replace\"],"
-                      "\"request_id\":2}\n");
+                      "\"request_id\":2}\n" +
+                      playOut(3));
     QTest::addRow("playlist file: the first replaces, the rest follow")
         << QByteArray("loadlist @list\n")
         << QByteArray("{\"command\":[\"set_property\",\"pause\",false],\"request_id\":1}\n"
                       "{\"command\":[\"loadfile\",\"/m/one two.mp3\",\"replace\"],"
                       "\"request_id\":2}\n"
-                      "{\"command\":[\"loadfile\",\"/m/2.ogg\",\"append\"],\"request_id\":3}\n");
+                      "{\"command\":[\"loadfile\",\"/m/2.ogg\",\"append\"],\"request_id\":3}\n" +
+                      playOut(4));
     QTest::addRow("queued: in place of what was queued, the pause kept")
         << QByteArray("loadlist @list 1\n")
         << QByteArray("{\"command\":[\"playlist-clear\"],\"request_id\":1}\n"
                       "{\"command\":[\"loadfile\",\"/m/one two.mp3\",\"append\"],"
                       "\"request_id\":2}\n"
-                      "{\"command\":[\"loadfile\",\"/m/2.ogg\",\"append\"],\"request_id\":3}\n");
+                      "{\"command\":[\"loadfile\",\"/m/2.ogg\",\"append\"],\"request_id\":3}\n" +
+                      playOut(4));
 }
 
 void TestMpvTranslation::commands()
@@ -129,7 +142,8 @@ void TestMpvTranslation::events_data()
     QTest::addColumn<QByteArray>("out");
     QTest::addColumn<QByteArray>("err");
 
-    // Requests 1 to 4 follow properties, 5 and 6 load the medium, 7 asks its tracks.
+    // Requests 1 to 4 follow properties, 5 and 6 load the medium, 7 the silence
+    // after it, 8 asks its tracks.
     const QByteArray started = "{\"request_id\":6,\"error\":\"success\",\"data\":"
                                "{\"playlist_entry_id\":1}}\n"
                                "{\"event\":\"start-file\",\"playlist_entry_id\":1}\n";
@@ -141,22 +155,30 @@ void TestMpvTranslation::events_data()
                                    "AO: [sdl] 44100Hz 2ch s16le (2 bytes per sample)\n"
                                    "Video: no video\nStarting playback...\n";
 
+    // The silence after the last medium is not told.
+    const QByteArray afterTheLast =
+        "{\"request_id\":7,\"error\":\"success\",\"data\":{\"playlist_entry_id\":2}}\n"
+        "{\"event\":\"start-file\",\"playlist_entry_id\":2}\n{\"event\":\"file-loaded\"}\n"
+        "{\"event\":\"playback-restart\"}\n"
+        "{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":2}\n"
+        "{\"event\":\"idle\"}\n";
     QTest::addRow("song plays to its end")
         << QByteArray("/m/a.mp3")
-        << loaded + "{\"request_id\":7,\"error\":\"success\",\"data\":[" + audioTrack +
-               "]}\n{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":1}\n"
+        << loaded + "{\"request_id\":8,\"error\":\"success\",\"data\":[" + audioTrack +
+               "]}\n{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":1}\n" +
+               afterTheLast
         << "Playing /m/a.mp3.\n" + audioHeader + "EOF code: 1\n"
         << QByteArray();
     QTest::addRow("cover picture is no video, a name not UTF-8 stays as it is")
         << QByteArray("/m/\xff.mp3")
         << loaded +
-               "{\"request_id\":7,\"error\":\"success\",\"data\":[{\"type\":\"video\","
+               "{\"request_id\":8,\"error\":\"success\",\"data\":[{\"type\":\"video\","
                "\"selected\":true,\"albumart\":true,\"title\":\"\xfe\"}," +
                audioTrack + "]}\n"
         << "Playing /m/\xff.mp3.\n" + audioHeader << QByteArray();
     const QByteArray videoTracks =
         loaded +
-        "{\"request_id\":7,\"error\":\"success\",\"data\":[{\"type\":\"video\","
+        "{\"request_id\":8,\"error\":\"success\",\"data\":[{\"type\":\"video\","
         "\"selected\":true,\"codec\":\"mpeg4\",\"demux-w\":160,\"demux-h\":120,"
         "\"demux-fps\":15}," +
         audioTrack + "]}\n";
@@ -177,7 +199,7 @@ void TestMpvTranslation::events_data()
         << "Playing /m/v.avi.\n" + videoHeader << QByteArray();
     QTest::addRow("medium replaced: no end line")
         << QByteArray("/m/a.mp3")
-        << loaded + "{\"request_id\":7,\"error\":\"success\",\"data\":[" + audioTrack +
+        << loaded + "{\"request_id\":8,\"error\":\"success\",\"data\":[" + audioTrack +
                "]}\n{\"event\":\"end-file\",\"reason\":\"stop\",\"playlist_entry_id\":1}\n"
         << "Playing /m/a.mp3.\n" + audioHeader << QByteArray();
     QTest::addRow("missing file refused with mpv's reason")
@@ -221,8 +243,8 @@ void TestMpvTranslation::queuedMedium_data()
 {
     QTest::addColumn<QByteArray>("after");
     QTest::addColumn<QByteArray>("out");
-    // Requests 1 to 6 follow properties and load /m/a.mp3, 7 and 8 queue
-    // /m/b.mp3, 9 asks a's tracks.
+    // Requests 1 to 6 follow properties and load /m/a.mp3, 7 the silence after
+    // it, 8 to 10 queue /m/b.mp3 and the silence, 11 asks a's tracks.
     QTest::addRow("goes on to it")
         << QByteArray("{\"event\":\"start-file\",\"playlist_entry_id\":2}\n")
         << QByteArray("EOF code: 1\nPlaying /m/b.mp3.\n");
@@ -242,10 +264,10 @@ void TestMpvTranslation::queuedMedium()
     std::string said, complained;
     translator.events(
         "{\"request_id\":6,\"error\":\"success\",\"data\":{\"playlist_entry_id\":1}}\n"
-        "{\"request_id\":8,\"error\":\"success\",\"data\":{\"playlist_entry_id\":2}}\n"
+        "{\"request_id\":9,\"error\":\"success\",\"data\":{\"playlist_entry_id\":2}}\n"
         "{\"event\":\"start-file\",\"playlist_entry_id\":1}\n"
         "{\"event\":\"file-loaded\"}\n"
-        "{\"request_id\":9,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
+        "{\"request_id\":11,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
         "\"selected\":true}]}\n"
         "{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":1}\n",
         said, complained);
@@ -265,7 +287,7 @@ void TestMpvTranslation::statusPieces()
         "{\"event\":\"start-file\",\"playlist_entry_id\":1}\n"
         "{\"event\":\"file-loaded\"}\n"
         "{\"event\":\"property-change\",\"id\":4,\"name\":\"duration\",\"data\":75.4}\n"
-        "{\"request_id\":7,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
+        "{\"request_id\":8,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
         "\"selected\":true}]}\n",
         out, err);
     QVERIFY(translator.statusDue());
@@ -291,6 +313,38 @@ void TestMpvTranslation::statusPieces()
     const std::string asked = translator.events("{\"event\":\"playback-restart\"}\n", out, err);
     QVERIFY(asked.find("\"time-pos\"") != std::string::npos);
     QVERIFY(translator.statusRequest().empty());
+}
+
+void TestMpvTranslation::quitAfterTheLastMedium_data()
+{
+    QTest::addColumn<bool>("ended");
+    QTest::addRow("while it plays: at once") << false;
+    // What the sound server holds of the medium is heard before mpv lets go.
+    QTest::addRow("after its end: once the silence after it has played") << true;
+}
+
+void TestMpvTranslation::quitAfterTheLastMedium()
+{
+    QFETCH(bool, ended);
+    MpvTranslator translator("sdl", "x11");
+    translator.start({"/m/a.mp3"});
+    std::string said, complained;
+    translator.events(
+        "{\"request_id\":6,\"error\":\"success\",\"data\":{\"playlist_entry_id\":1}}\n"
+        "{\"request_id\":7,\"error\":\"success\",\"data\":{\"playlist_entry_id\":2}}\n"
+        "{\"event\":\"start-file\",\"playlist_entry_id\":1}\n{\"event\":\"file-loaded\"}\n"
+        "{\"request_id\":8,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
+        "\"selected\":true}]}\n",
+        said, complained);
+    if (ended)
+        translator.events("{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":1}\n"
+                          "{\"event\":\"start-file\",\"playlist_entry_id\":2}\n",
+                          said, complained);
+    QCOMPARE(translator.command("quit").find("\"quit\"") != std::string::npos, !ended);
+    const std::string sent = translator.events(
+        "{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":2}\n", said, complained);
+    QCOMPARE(sent.find("\"quit\"") != std::string::npos, ended);
+    QVERIFY2(complained.empty(), complained.c_str());
 }
 
 void TestMpvTranslation::json_data()
