@@ -1,8 +1,36 @@
 #include "player/mvresumetracker.h"
 
+#include <QList>
+
 #include <cstdlib>
 
-MvResumeTracker::MvResumeTracker(const QString &storePath) : store(storePath) {}
+namespace {
+QList<MvResumeTracker *> &liveTrackers()
+{
+    static QList<MvResumeTracker *> live;
+    return live;
+}
+
+void keepPlacesAtExit()
+{
+    for (MvResumeTracker *tracker : liveTrackers())
+        tracker->stopped();
+}
+} // namespace
+
+MvResumeTracker::MvResumeTracker(const QString &storePath) : store(storePath)
+{
+    QList<MvResumeTracker *> &live = liveTrackers();
+    // Registered after the list is made, so run before it goes.
+    static const bool keptAtExit = std::atexit(keepPlacesAtExit) == 0;
+    Q_UNUSED(keptAtExit)
+    live.append(this);
+}
+
+MvResumeTracker::~MvResumeTracker()
+{
+    liveTrackers().removeOne(this);
+}
 
 void MvResumeTracker::setEnabled(bool on)
 {

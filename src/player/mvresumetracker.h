@@ -7,6 +7,8 @@
 
 // Follows the medium that plays for resuming: where it was stopped goes to
 // the store, and a medium stopped part-way starts there when played again.
+// A process ended by exit() from anywhere (the display's connection lost, as
+// at a logout) keeps the place all the same.
 class MvResumeTracker
 {
 public:
@@ -15,6 +17,9 @@ public:
 
     explicit MvResumeTracker(
         const QString &storePath = QString::fromLatin1(MvResumeStore::defaultPath));
+    ~MvResumeTracker();
+    MvResumeTracker(const MvResumeTracker &) = delete;
+    MvResumeTracker &operator=(const MvResumeTracker &) = delete;
 
     void setEnabled(bool on);
     bool isEnabled() const { return store.isEnabled(); }
