@@ -40,12 +40,16 @@ struct Folder
     // start. At the server's own latency, what an engine leaves at the server
     // is then about 0.1 s after 9 s of sound.
     bool busy;
+    // Why the row is mpv's alone, or null.
+    const char *notMPlayer;
 };
 const Folder folders[] = {
-    {"flac", "flac", "flac", 1, false, 10, false},
-    {"mp3", "mp3", "mp3", 1, false, 10, false},
-    {"mp3, a file that cannot play between", "broken", "mp3", 1, true, 10, true},
-    {"flac, another stream keeps the sink busy", "busy", "flac", 3, false, 0, true},
+    {"flac", "flac", "flac", 1, false, 10, false, nullptr},
+    {"mp3", "mp3", "mp3", 1, false, 10, false, nullptr},
+    {"mp3, a file that cannot play between", "broken", "mp3", 1, true, 10, true,
+     "MPlayer gives no reason, and has a second to say more"},
+    {"flac, another stream keeps the sink busy", "busy", "flac", 3, false, 0, true,
+     "MPlayer waits at each change until the server has played out what it holds"},
 };
 
 QString displayIn(const QByteArray &said)
@@ -106,6 +110,8 @@ void TestSound::initTestCase()
             sound.start(work.path()));
     // Parts cut from one tone: a gap or a cut is silence or missing time.
     for (const Folder &folder : folders) {
+        if (folder.notMPlayer && !mpvUnderTest())
+            continue;
         const QString path = work.filePath(QString::fromLatin1(folder.name));
         QVERIFY(QDir().mkpath(path));
         const int seconds = folder.partSeconds;
@@ -137,8 +143,8 @@ void TestSound::folderIsHeardWhole()
 {
     QFETCH(int, index);
     const Folder &folder = folders[index];
-    if (folder.latencyMs == 0 && !mpvUnderTest())
-        QSKIP("MPlayer waits at each change until the server has played out what it holds");
+    if (folder.notMPlayer && !mpvUnderTest())
+        QSKIP(folder.notMPlayer);
     QVERIFY(sound.startRecording(folder.latencyMs));
     QVERIFY(!folder.busy || sound.keepSinkBusy(folder.latencyMs));
 
@@ -180,7 +186,7 @@ void TestSound::folderIsHeardWhole()
     const double length = parts * folder.partSeconds;
     // mpv drops what it holds of a part when the next file cannot be opened,
     // as in a playlist of its own: its buffers, 0.5 s.
-    const double dropped = mpvUnderTest() && folder.broken ? 0.5 : 0;
+    const double dropped = folder.broken ? 0.5 : 0;
     QVERIFY2(heard.heard >= length - dropped - 0.1, qPrintable(heard.account()));
     QVERIFY2(heard.loudestStart <= 3, qPrintable(heard.account()));
     if (!mpvUnderTest())
