@@ -16,10 +16,13 @@ namespace {
 // Observed property ids.
 enum : int { pauseProperty = 1, audioDriverProperty, videoDriverProperty, durationProperty };
 
-// What mpv plays after the last medium: silence longer than the sound server
-// holds ahead of what is heard (mpv is given 0.25 s there), so that the
-// medium's end is heard before mpv lets go of the server.
-const char playOutSource[] = "av://lavfi:anullsrc=r=44100:cl=stereo:d=0.3";
+// What mpv plays after the last medium: silence, so that the sound server
+// plays out what it holds of the medium while mpv still holds on to it. The
+// medium's end is told once mpv counts this much of the silence heard: mpv
+// is given 0.25 s at the server, and counts what a sink plays ahead of the
+// listener short by up to as much again.
+const char playOutSource[] = "av://lavfi:anullsrc=r=44100:cl=stereo:d=1";
+constexpr double playedOut = 0.5;
 
 std::vector<std::string_view> words(std::string_view line)
 {
@@ -130,12 +133,6 @@ std::string MpvTranslator::playOut()
                    true);
 }
 
-void MpvTranslator::releaseQuit(std::string &send)
-{
-    lastEnded = false;
-    send += std::exchange(heldQuit, std::string());
-}
-
 std::string MpvTranslator::commands(std::string_view chunk)
 {
     std::string out;
@@ -213,7 +210,7 @@ std::string MpvTranslator::command(std::string_view line)
             out += request("\"playlist-clear\"");
             nextQueued = !media.empty();
         } else {
-            nextQueued = endPending = lastEnded = false;
+            nextQueued = endPending = ended = false;
         }
         queuedEntries.clear();
         for (size_t i = 0; i < media.size(); ++i)
@@ -265,11 +262,6 @@ std::string MpvTranslator::command(std::string_view line)
         break;
     case EngineCommandId::Quit:
         out = request(hasValue ? "\"quit\"," + std::to_string(long(value)) : "\"quit\"");
-        if (lastEnded) {
-            // Once the silence after the last medium has played.
-            heldQuit += out;
-            return {};
-        }
         break;
     case EngineCommandId::KeyDown:
     case EngineCommandId::ShowMenu:
@@ -352,9 +344,13 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
         if (std::exchange(endPending, false))
             out += endLine();
         playingOut = playOutEntries.count(entry) > 0;
-        if (playingOut)
+        if (playingOut) {
+            endPending = std::exchange(ended, false);
+            statusAsked = false;
             return;
-        releaseQuit(send);
+        }
+        if (std::exchange(ended, false))
+            out += endLine();
         if (queuedEntries.erase(entry) > 0)
             nextQueued = false;
         const auto known = entries.find(entry);
@@ -370,10 +366,10 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
         countedLength = 0;
         out += line(EngineOutput::playing) + current + line(EngineOutput::playingEnd, "\n");
     } else if (name == "idle") {
-        if (std::exchange(endPending, false))
+        const bool pending = std::exchange(endPending, false);
+        if (std::exchange(ended, false) || pending)
             out += endLine();
         playingOut = false;
-        releaseQuit(send);
     } else if (playingOut && name != "end-file") {
         return; // the silence after the last medium is no medium
     } else if (name == "file-loaded") {
@@ -387,8 +383,9 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
         send += statusRequest();
     } else if (name == "end-file") {
         if (playOutEntries.erase(entry) > 0) {
+            if (std::exchange(endPending, false))
+                out += endLine();
             playingOut = false;
-            releaseQuit(send);
             return;
         }
         const std::string_view reason = message.text("reason");
@@ -405,8 +402,8 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
             return;
         }
         if (played) {
-            out += endLine();
-            lastEnded = true;
+            // Told once the silence after it has played, or as mpv goes idle.
+            ended = true;
             return;
         }
         // Never started: refused, in the words the front-end knows, with mpv's reason.
@@ -464,6 +461,14 @@ void MpvTranslator::reply(Reply kind, const std::string &path, const JsonValue &
         break;
     case Reply::Status:
         statusAsked = false;
+        if (playingOut) {
+            if (success && data && data->type == JsonValue::Type::Number && endPending &&
+                data->number >= playedOut) {
+                endPending = false;
+                out += endLine();
+            }
+            break;
+        }
         // A position that stands still for half a second prints nothing more, as a
         // stalled MPlayer does, so that the front-end's silence watchdog still works.
         if (success && data && data->type == JsonValue::Type::Number && statusDue()) {

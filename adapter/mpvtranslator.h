@@ -17,9 +17,9 @@ enum class EnginePauseChange;
 // A medium mpv cannot open is told on standard error, in MPlayer's words
 // and mpv's reason. A medium queued with "loadlist FILE 1" replaces whatever
 // was queued before it, and mpv goes on to it without a gap. After the last
-// medium mpv plays a moment of silence of its own, unseen by the front-end,
-// and a quit after that medium's end waits for it: the sound server plays
-// out what it holds instead of dropping it as mpv lets go. No I/O but the
+// medium mpv plays silence of its own, unseen by the front-end, and that
+// medium's end is told once the sound server has played out what it held of
+// it, as MPlayer tells it: a quit then drops none of it. No I/O but the
 // reading of a playlist file.
 class MpvTranslator
 {
@@ -43,7 +43,7 @@ public:
     // While a medium plays: the request for the position, whose reply makes
     // the next status piece. Empty when one is still unanswered.
     std::string statusRequest();
-    bool statusDue() const { return headerSent && !paused; }
+    bool statusDue() const { return (headerSent || (playingOut && endPending)) && !paused; }
 
     // An IPC line too long to be anything mpv says is dropped.
     static constexpr size_t maxLine = 4 * 1024 * 1024;
@@ -55,7 +55,6 @@ protected:
                         bool tracked = false);
     std::string load(const std::string &path, bool append, bool queued = false);
     std::string playOut();
-    void releaseQuit(std::string &send);
     std::string pauseRequest(EnginePauseChange change);
     void event(const JsonValue &message, std::string &out, std::string &err, std::string &send);
     void reply(Reply kind, const std::string &path, const JsonValue &message, std::string &out);
@@ -87,10 +86,10 @@ protected:
     bool nextQueued = false;
     std::set<long long> queuedEntries;
     bool endPending = false;
-    // The silence after the last medium: its playlist entries, whether it
-    // plays now, and a quit held back until it has played.
+    // The silence after the last medium: its playlist entries, and whether
+    // it plays now.
     std::set<long long> playOutEntries;
     bool playingOut = false;
-    bool lastEnded = false; // the last medium has played to its end
-    std::string heldQuit;
+    // A medium has played to its end, to be told after the silence.
+    bool ended = false;
 };
