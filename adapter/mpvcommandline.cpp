@@ -131,7 +131,11 @@ MpvCommandLine mpvCommandLine(const std::vector<std::string> &engineArguments, i
             "--audio-display=no", "--ytdl=no",
             // As much sound at the server as MPlayer keeps there: mpv's own 0.1 s
             // runs dry, and is heard as gaps, while the machine is busy.
-            "--pulse-buffer=250"};
+            "--pulse-buffer=250",
+            // One sound output from the first medium on, whatever the next one's
+            // format: the front-end has every medium resampled alike, and the
+            // silence after the last one keeps the output that played it.
+            "--gapless-audio=yes"};
     std::string audio = "null", video = "null";
     for (size_t i = 0; i < engineArguments.size(); ++i) {
         const std::string &arg = engineArguments[i];

@@ -17,6 +17,14 @@ namespace {
 // Observed property ids.
 enum : int { pauseProperty = 1, audioDriverProperty, videoDriverProperty, durationProperty };
 
+// What mpv plays after the last medium: silence, so that the sound server
+// plays out what it holds of the medium while mpv still holds on to it. The
+// medium's end is told once mpv counts this much of the silence heard: mpv
+// is given 0.25 s at the server, and counts what a sink plays ahead of the
+// listener short by up to as much again.
+const char playOutSource[] = "av://lavfi:anullsrc=r=44100:cl=stereo:d=1";
+constexpr double playedOut = 0.5;
+
 std::vector<std::string_view> words(std::string_view line)
 {
     std::vector<std::string_view> out;
@@ -91,6 +99,8 @@ std::string MpvTranslator::start(const std::vector<std::string> &media)
         request("\"observe_property\"," + std::to_string(int(durationProperty)) + ",\"duration\"");
     for (size_t i = 0; i < media.size(); ++i)
         out += load(media[i], i > 0);
+    if (!media.empty())
+        out += playOut();
     return out;
 }
 
@@ -116,6 +126,12 @@ std::string MpvTranslator::load(const std::string &path, bool append, bool queue
     awaited[id].second = path;
     lastLoaded = path;
     return out;
+}
+
+std::string MpvTranslator::playOut()
+{
+    return request("\"loadfile\"," + jsonQuoted(playOutSource) + ",\"append\"", Reply::PlayOut,
+                   true);
 }
 
 std::string MpvTranslator::commands(std::string_view chunk)
@@ -195,11 +211,13 @@ std::string MpvTranslator::command(std::string_view line)
             out += request("\"playlist-clear\"");
             nextQueued = !media.empty();
         } else {
-            nextQueued = endPending = false;
+            nextQueued = endPending = ended = false;
         }
         queuedEntries.clear();
         for (size_t i = 0; i < media.size(); ++i)
             out += load(media[i], append || i > 0, append);
+        if (append || !media.empty())
+            out += playOut();
         return out; // a load ends the pause itself, before the medium opens
     }
     case EngineCommandId::Pause:
@@ -332,6 +350,14 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
     } else if (name == "start-file") {
         if (std::exchange(endPending, false))
             out += endLine();
+        playingOut = playOutEntries.count(entry) > 0;
+        if (playingOut) {
+            endPending = std::exchange(ended, false);
+            statusAsked = false;
+            return;
+        }
+        if (std::exchange(ended, false))
+            out += endLine();
         if (queuedEntries.erase(entry) > 0)
             nextQueued = false;
         const auto known = entries.find(entry);
@@ -347,8 +373,12 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
         countedLength = 0;
         out += line(EngineOutput::playing) + current + line(EngineOutput::playingEnd, "\n");
     } else if (name == "idle") {
-        if (std::exchange(endPending, false))
+        const bool pending = std::exchange(endPending, false);
+        if (std::exchange(ended, false) || pending)
             out += endLine();
+        playingOut = false;
+    } else if (playingOut && name != "end-file") {
+        return; // the silence after the last medium is no medium
     } else if (name == "file-loaded") {
         // Answered in turn: the chapters, which end at the medium's end, before the header.
         for (const auto &[property, kind] : {std::pair{"duration", Reply::Duration},
@@ -364,6 +394,12 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
         // The first position now, not at the next pace: the medium is heard from here.
         send += statusRequest();
     } else if (name == "end-file") {
+        if (playOutEntries.erase(entry) > 0) {
+            if (std::exchange(endPending, false))
+                out += endLine();
+            playingOut = false;
+            return;
+        }
         const std::string_view reason = message.text("reason");
         if (reason == "stop" || reason == "redirect")
             return; // replaced by the next medium
@@ -378,7 +414,8 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
             return;
         }
         if (played) {
-            out += endLine();
+            // Told once the silence after it has played, or as mpv goes idle.
+            ended = true;
             return;
         }
         // Never started: refused, in the words the front-end knows, with mpv's reason.
@@ -390,7 +427,8 @@ void MpvTranslator::event(const JsonValue &message, std::string &out, std::strin
             refusal = line(EngineOutput::unknownFormat);
         else
             refusal = line(EngineOutput::noStream);
-        err += refusal + " (" + std::string(why) + ")\n";
+        err += refusal + line(EngineOutput::reasonOpen) + std::string(why) +
+               line(EngineOutput::reasonClose, "\n");
     }
 }
 
@@ -400,6 +438,10 @@ void MpvTranslator::reply(Reply kind, const std::string &path, const JsonValue &
     const bool success = message.text("error") == "success";
     const JsonValue *data = message.member("data");
     switch (kind) {
+    case Reply::PlayOut:
+        if (success && data)
+            playOutEntries.insert((long long)data->numberOf("playlist_entry_id", -1));
+        break;
     case Reply::Load:
     case Reply::Queue:
         if (success && data) {
@@ -439,6 +481,14 @@ void MpvTranslator::reply(Reply kind, const std::string &path, const JsonValue &
         break;
     case Reply::Status:
         statusAsked = false;
+        if (playingOut) {
+            if (success && data && data->type == JsonValue::Type::Number && endPending &&
+                data->number >= playedOut) {
+                endPending = false;
+                out += endLine();
+            }
+            break;
+        }
         // A position that stands still for half a second prints nothing more, as a
         // stalled MPlayer does, so that the front-end's silence watchdog still works.
         if (success && data && data->type == JsonValue::Type::Number && statusDue()) {

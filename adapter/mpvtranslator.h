@@ -17,7 +17,10 @@ enum class EnginePauseChange;
 // "EOF code: 1").
 // A medium mpv cannot open is told on standard error, in MPlayer's words
 // and mpv's reason. A medium queued with "loadlist FILE 1" replaces whatever
-// was queued before it, and mpv goes on to it without a gap. No I/O but the
+// was queued before it, and mpv goes on to it without a gap. After the last
+// medium mpv plays silence of its own, unseen by the front-end, and that
+// medium's end is told once the sound server has played out what it held of
+// it, as MPlayer tells it: a quit then drops none of it. No I/O but the
 // reading of a playlist file.
 class MpvTranslator
 {
@@ -41,17 +44,18 @@ public:
     // While a medium plays: the request for the position, whose reply makes
     // the next status piece. Empty when one is still unanswered.
     std::string statusRequest();
-    bool statusDue() const { return headerSent && !paused; }
+    bool statusDue() const { return (headerSent || (playingOut && endPending)) && !paused; }
 
     // An IPC line too long to be anything mpv says is dropped.
     static constexpr size_t maxLine = 4 * 1024 * 1024;
 
 protected:
-    enum class Reply { Length, Position, Status, Tracks, Load, Queue, Duration, Chapters };
+    enum class Reply { Length, Position, Status, Tracks, Load, Queue, Duration, Chapters, PlayOut };
 
     std::string request(const std::string &arguments, Reply reply = Reply::Position,
                         bool tracked = false);
     std::string load(const std::string &path, bool append, bool queued = false);
+    std::string playOut();
     std::string pauseRequest(EnginePauseChange change);
     void event(const JsonValue &message, std::string &out, std::string &err, std::string &send);
     void reply(Reply kind, const std::string &path, const JsonValue &message, std::string &out);
@@ -84,4 +88,10 @@ protected:
     bool nextQueued = false;
     std::set<long long> queuedEntries;
     bool endPending = false;
+    // The silence after the last medium: its playlist entries, and whether
+    // it plays now.
+    std::set<long long> playOutEntries;
+    bool playingOut = false;
+    // A medium has played to its end, to be told after the silence.
+    bool ended = false;
 };

@@ -21,10 +21,12 @@ movara_add_qtest(tst_phonelauncher SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst
 add_dependencies(tst_phonelauncher movara movara_engine_adapter movara_phone_launcher)
 target_link_libraries(tst_phonelauncher PRIVATE movara_testsupport)
 
-# The whole program in the launcher: the headless tour, the display's sleep, an interrupt.
+# The whole program in the launcher: the headless tour, the display's sleep, an interrupt,
+# the place kept.
 movara_add_qtest(tst_phonetour SOURCES ${CMAKE_CURRENT_LIST_DIR}/adapter/tst_phonetour.cpp
     LABELS e2e)
-add_dependencies(tst_phonetour movara movara_engine_adapter movara_geometry movara_phone_launcher)
+add_dependencies(tst_phonetour movara movara_engine_adapter movara_geometry movara_phone_launcher
+    movara_scripted_engine)
 target_link_libraries(tst_phonetour PRIVATE movara_testsupport)
 
 # cmake --install into a staging folder: what a desktop user would find.

@@ -28,12 +28,22 @@ const std::string_view cannotPlayTexts[] = {
     EngineOutput::unknownFormat,     EngineOutput::noStream,
 };
 
-bool isCannotPlayText(const QString &line)
+enum class Refusal { None, Said, Reasoned };
+
+// Whether the line refuses the medium, and whether it gives the engine's
+// reason after the words ("WORDS (reason)"): its last word on the medium.
+Refusal refusalIn(const QString &line)
 {
-    for (const std::string_view text : cannotPlayTexts)
-        if (line.contains(word(text)))
-            return true;
-    return false;
+    for (const std::string_view text : cannotPlayTexts) {
+        const qsizetype at = line.indexOf(word(text));
+        if (at < 0)
+            continue;
+        const bool reasoned =
+            line.endsWith(word(EngineOutput::reasonClose)) &&
+            line.indexOf(word(EngineOutput::reasonOpen), at + qsizetype(text.size())) >= 0;
+        return reasoned ? Refusal::Reasoned : Refusal::Said;
+    }
+    return Refusal::None;
 }
 
 const QRegularExpression lengthNumberPattern(QStringLiteral("[0-9]*\\.[0-9]+"));
@@ -469,12 +479,15 @@ bool MvEngineOutput::readIdentification(const QByteArray &bytesLine)
 
 void MvEngineOutput::noticeRefusal(const QString &line, qint64 nowMs)
 {
-    if (!starting() || !refusal.isEmpty() || !isCannotPlayText(line))
+    const Refusal said = starting() ? refusalIn(line) : Refusal::None;
+    if (said == Refusal::None)
         return;
-    refusal = line;
-    // Time for the engine to finish saying so, or to start the medium after
-    // all with another demuxer.
-    startDue = qMin(startDue, nowMs + refusalSettle);
+    if (refusal.isEmpty() || said == Refusal::Reasoned)
+        refusal = line;
+    // The engine's reason ends the medium at once. Without one, time for the
+    // engine to say more, or to start the medium after all with another
+    // demuxer.
+    startDue = qMin(startDue, said == Refusal::Reasoned ? nowMs : nowMs + refusalSettle);
 }
 
 void MvEngineOutput::setElapsed(const QString &text)

@@ -39,7 +39,7 @@ public:
     static constexpr qsizetype maxUnread = 64 * 1024;
 
     // How long a medium may take to reach playback, and how long once the
-    // engine has refused it.
+    // engine has refused it without giving its reason (with one it ends at once).
     void setDeadlines(int start, int refusalSettle);
     // Whether the engine's process is stopped (a job-control stop, a
     // debugger) or busy (a far seek, slow storage): its silence is no end,

@@ -5,12 +5,37 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QList>
 
 #include <cstdlib>
+
+namespace {
+QList<MvResumeTracker *> &liveTrackers()
+{
+    static QList<MvResumeTracker *> live;
+    return live;
+}
+
+void keepPlacesAtExit()
+{
+    for (MvResumeTracker *tracker : liveTrackers())
+        tracker->stopped();
+}
+} // namespace
 
 MvResumeTracker::MvResumeTracker(const QString &storePath)
     : store(storePath), places(QFileInfo(store.filePath()).dir().filePath(QStringLiteral("places")))
 {
+    QList<MvResumeTracker *> &live = liveTrackers();
+    // Registered after the list is made, so run before it goes.
+    static const bool keptAtExit = std::atexit(keepPlacesAtExit) == 0;
+    Q_UNUSED(keptAtExit)
+    live.append(this);
+}
+
+MvResumeTracker::~MvResumeTracker()
+{
+    liveTrackers().removeOne(this);
 }
 
 void MvResumeTracker::setEnabled(bool on)

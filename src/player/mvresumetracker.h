@@ -13,6 +13,8 @@
 // there when played again, a little before it (MvStepBack). A long medium
 // resumes by the store's rules; any other by its folder's place, when it is
 // the medium last stopped there. The places are kept beside the store.
+// A process ended by exit() from anywhere (the display's connection lost, as
+// at a logout) keeps the place all the same.
 class MvResumeTracker
 {
 public:
@@ -21,6 +23,9 @@ public:
 
     explicit MvResumeTracker(
         const QString &storePath = QString::fromLatin1(MvResumeStore::defaultPath));
+    ~MvResumeTracker();
+    MvResumeTracker(const MvResumeTracker &) = delete;
+    MvResumeTracker &operator=(const MvResumeTracker &) = delete;
 
     void setEnabled(bool on);
     bool isEnabled() const { return store.isEnabled(); }

@@ -215,6 +215,9 @@ inline constexpr std::string_view chapterStart = "_START=";
 inline constexpr std::string_view chapterEnd = "_END=";
 inline constexpr std::string_view chapterName = "_NAME=";
 inline constexpr std::string_view chapterCount = "ID_CHAPTERS=";
+// A refusal that gives the engine's reason after its words: "WORDS (reason)".
+inline constexpr std::string_view reasonOpen = " (";
+inline constexpr std::string_view reasonClose = ")";
 } // namespace EngineOutput
 
 // The identification lines of one chapter, as above, each ended by "\n".

@@ -12,6 +12,14 @@
 
 namespace {
 
+// What mpv is told to play after the last medium, as request `id`.
+QByteArray playOut(int id)
+{
+    return "{\"command\":[\"loadfile\",\"av://lavfi:anullsrc=r=44100:cl=stereo:d=1\","
+           "\"append\"],\"request_id\":" +
+           QByteArray::number(id) + "}\n";
+}
+
 std::string bytes(const QByteArray &data)
 {
     return std::string(data.constData(), size_t(data.size()));
@@ -36,6 +44,7 @@ private slots:
     void queuedMedium_data();
     void queuedMedium();
     void statusPieces();
+    void lastMediumEndsOnceItsSoundIsOut();
     void json_data();
     void json();
     void commandLine();
@@ -93,19 +102,22 @@ void TestMpvTranslation::commands_data()
         << QByteArray("loadfile /m/a\"\tb\xff.mp3\n")
         << QByteArray("{\"command\":[\"set_property\",\"pause\",false],\"request_id\":1}\n"
                       "{\"command\":[\"loadfile\",\"/m/a\\\"\\u0009b\xff.mp3\",\"replace\"],"
-                      "\"request_id\":2}\n");
+                      "\"request_id\":2}\n" +
+                      playOut(3));
     QTest::addRow("playlist file: the first replaces, the rest follow")
         << QByteArray("loadlist @list\n")
         << QByteArray("{\"command\":[\"set_property\",\"pause\",false],\"request_id\":1}\n"
                       "{\"command\":[\"loadfile\",\"/m/one two.mp3\",\"replace\"],"
                       "\"request_id\":2}\n"
-                      "{\"command\":[\"loadfile\",\"/m/2.ogg\",\"append\"],\"request_id\":3}\n");
+                      "{\"command\":[\"loadfile\",\"/m/2.ogg\",\"append\"],\"request_id\":3}\n" +
+                      playOut(4));
     QTest::addRow("queued: in place of what was queued, the pause kept")
         << QByteArray("loadlist @list 1\n")
         << QByteArray("{\"command\":[\"playlist-clear\"],\"request_id\":1}\n"
                       "{\"command\":[\"loadfile\",\"/m/one two.mp3\",\"append\"],"
                       "\"request_id\":2}\n"
-                      "{\"command\":[\"loadfile\",\"/m/2.ogg\",\"append\"],\"request_id\":3}\n");
+                      "{\"command\":[\"loadfile\",\"/m/2.ogg\",\"append\"],\"request_id\":3}\n" +
+                      playOut(4));
 }
 
 void TestMpvTranslation::commands()
@@ -147,22 +159,30 @@ void TestMpvTranslation::events_data()
                                    "AO: [sdl] 44100Hz 2ch s16le (2 bytes per sample)\n"
                                    "Video: no video\nStarting playback...\n";
 
+    // The silence after the last medium is not told.
+    const QByteArray afterTheLast =
+        "{\"request_id\":7,\"error\":\"success\",\"data\":{\"playlist_entry_id\":2}}\n"
+        "{\"event\":\"start-file\",\"playlist_entry_id\":2}\n{\"event\":\"file-loaded\"}\n"
+        "{\"event\":\"playback-restart\"}\n"
+        "{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":2}\n"
+        "{\"event\":\"idle\"}\n";
     QTest::addRow("song plays to its end")
         << QByteArray("/m/a.mp3")
-        << loaded + "{\"request_id\":9,\"error\":\"success\",\"data\":[" + audioTrack +
-               "]}\n{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":1}\n"
+        << loaded + "{\"request_id\":10,\"error\":\"success\",\"data\":[" + audioTrack +
+               "]}\n{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":1}\n" +
+               afterTheLast
         << "Playing /m/a.mp3.\n" + audioHeader + "EOF code: 1\n"
         << QByteArray();
     QTest::addRow("cover picture is no video, a name not UTF-8 stays as it is")
         << QByteArray("/m/\xff.mp3")
         << loaded +
-               "{\"request_id\":9,\"error\":\"success\",\"data\":[{\"type\":\"video\","
+               "{\"request_id\":10,\"error\":\"success\",\"data\":[{\"type\":\"video\","
                "\"selected\":true,\"albumart\":true,\"title\":\"\xfe\"}," +
                audioTrack + "]}\n"
         << "Playing /m/\xff.mp3.\n" + audioHeader << QByteArray();
     const QByteArray videoTracks =
         loaded +
-        "{\"request_id\":9,\"error\":\"success\",\"data\":[{\"type\":\"video\","
+        "{\"request_id\":10,\"error\":\"success\",\"data\":[{\"type\":\"video\","
         "\"selected\":true,\"codec\":\"mpeg4\",\"demux-w\":160,\"demux-h\":120,"
         "\"demux-fps\":15}," +
         audioTrack + "]}\n";
@@ -185,11 +205,11 @@ void TestMpvTranslation::events_data()
     QTest::addRow("chapters as the other engine lists them, before the header")
         << QByteArray("/m/book.mp3")
         << loaded +
-               "{\"request_id\":7,\"error\":\"success\",\"data\":6.034286}\n"
-               "{\"request_id\":8,\"error\":\"success\",\"data\":[{\"title\":\"Opening\","
+               "{\"request_id\":8,\"error\":\"success\",\"data\":6.034286}\n"
+               "{\"request_id\":9,\"error\":\"success\",\"data\":[{\"title\":\"Opening\","
                "\"time\":-0.025057},{\"title\":\"Zweites\\nKapitel \\u2013 \xc3\xbc\","
                "\"time\":1.974943},{\"time\":3.974943}]}\n"
-               "{\"request_id\":9,\"error\":\"success\",\"data\":[" +
+               "{\"request_id\":10,\"error\":\"success\",\"data\":[" +
                audioTrack + "]}\n"
         << "Playing /m/book.mp3.\nID_CHAPTER_ID=0\nID_CHAPTER_0_START=0\nID_CHAPTER_0_END=1975\n"
            "ID_CHAPTER_0_NAME=Opening\nID_CHAPTER_ID=1\nID_CHAPTER_1_START=1975\n"
@@ -199,12 +219,12 @@ void TestMpvTranslation::events_data()
         << QByteArray();
     QTest::addRow("no chapters") << QByteArray("/m/a.mp3")
                                  << loaded +
-                                        "{\"request_id\":8,\"error\":\"success\",\"data\":[]}\n"
+                                        "{\"request_id\":9,\"error\":\"success\",\"data\":[]}\n"
                                  << QByteArray("Playing /m/a.mp3.\nID_CHAPTERS=0\n")
                                  << QByteArray();
     QTest::addRow("medium replaced: no end line")
         << QByteArray("/m/a.mp3")
-        << loaded + "{\"request_id\":9,\"error\":\"success\",\"data\":[" + audioTrack +
+        << loaded + "{\"request_id\":10,\"error\":\"success\",\"data\":[" + audioTrack +
                "]}\n{\"event\":\"end-file\",\"reason\":\"stop\",\"playlist_entry_id\":1}\n"
         << "Playing /m/a.mp3.\n" + audioHeader << QByteArray();
     QTest::addRow("missing file refused with mpv's reason")
@@ -269,10 +289,10 @@ void TestMpvTranslation::queuedMedium()
     std::string said, complained;
     translator.events(
         "{\"request_id\":6,\"error\":\"success\",\"data\":{\"playlist_entry_id\":1}}\n"
-        "{\"request_id\":8,\"error\":\"success\",\"data\":{\"playlist_entry_id\":2}}\n"
+        "{\"request_id\":9,\"error\":\"success\",\"data\":{\"playlist_entry_id\":2}}\n"
         "{\"event\":\"start-file\",\"playlist_entry_id\":1}\n"
         "{\"event\":\"file-loaded\"}\n"
-        "{\"request_id\":11,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
+        "{\"request_id\":13,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
         "\"selected\":true}]}\n"
         "{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":1}\n",
         said, complained);
@@ -292,7 +312,7 @@ void TestMpvTranslation::statusPieces()
         "{\"event\":\"start-file\",\"playlist_entry_id\":1}\n"
         "{\"event\":\"file-loaded\"}\n"
         "{\"event\":\"property-change\",\"id\":4,\"name\":\"duration\",\"data\":75.4}\n"
-        "{\"request_id\":9,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
+        "{\"request_id\":10,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
         "\"selected\":true}]}\n",
         out, err);
     QVERIFY(translator.statusDue());
@@ -318,6 +338,40 @@ void TestMpvTranslation::statusPieces()
     const std::string asked = translator.events("{\"event\":\"playback-restart\"}\n", out, err);
     QVERIFY(asked.find("\"time-pos\"") != std::string::npos);
     QVERIFY(translator.statusRequest().empty());
+}
+
+// The last medium's end is told once mpv counts half a second of the silence
+// after it heard: the sound server has played out what it held of the medium.
+void TestMpvTranslation::lastMediumEndsOnceItsSoundIsOut()
+{
+    MpvTranslator translator("sdl", "x11");
+    translator.start({"/m/a.mp3"});
+    std::string said, complained;
+    translator.events(
+        "{\"request_id\":6,\"error\":\"success\",\"data\":{\"playlist_entry_id\":1}}\n"
+        "{\"request_id\":7,\"error\":\"success\",\"data\":{\"playlist_entry_id\":2}}\n"
+        "{\"event\":\"start-file\",\"playlist_entry_id\":1}\n{\"event\":\"file-loaded\"}\n"
+        "{\"request_id\":10,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
+        "\"selected\":true}]}\n"
+        "{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":1}\n"
+        "{\"event\":\"start-file\",\"playlist_entry_id\":2}\n{\"event\":\"file-loaded\"}\n",
+        said, complained);
+    QVERIFY2(!fromStd(said).contains("EOF"), said.c_str());
+    QStringList told;
+    for (double heard : {0.0, 0.3, 0.6}) {
+        const std::string asked = translator.statusRequest();
+        static const QRegularExpression id("\"request_id\":([0-9]+)");
+        const QString requestId = id.match(QString::fromStdString(asked)).captured(1);
+        QVERIFY(!requestId.isEmpty());
+        said.clear();
+        translator.events("{\"request_id\":" + requestId.toStdString() +
+                              ",\"error\":\"success\",\"data\":" + std::to_string(heard) + "}\n",
+                          said, complained);
+        told << QString::fromStdString(said);
+    }
+    QCOMPARE(told, (QStringList{"", "", "EOF code: 1\n"}));
+    QVERIFY(translator.statusRequest().empty());
+    QVERIFY2(complained.empty(), complained.c_str());
 }
 
 void TestMpvTranslation::json_data()

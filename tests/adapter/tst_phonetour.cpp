@@ -1,8 +1,10 @@
 // The whole program in the phone launcher with the real MPlayer, driven by
 // real X input: the headless tour plays a folder of coloured clips through,
-// the display sleeps while browsing but not while a video plays, and an
-// interrupt during playback leaves no process behind.
+// the display sleeps while browsing but not while a video plays, an
+// interrupt during playback leaves no process behind, and the place of a
+// long medium is kept however the launcher's world ends.
 #include "platform/phonegeometry.h"
+#include "support/enginelog.h"
 #include "support/processes.h"
 #include "support/requiredtools.h"
 #include "support/xsession.h"
@@ -18,6 +20,7 @@
 #include <QTest>
 
 #include <csignal>
+#include <unistd.h>
 
 namespace {
 
@@ -58,6 +61,16 @@ qint64 programBelow(qint64 pid)
             return below;
     }
     return 0;
+}
+
+// The place kept for the one long medium in the phone folder, or -1.
+int keptPlace(const QString &phone)
+{
+    QFile record(phone + "/user/resume");
+    if (!record.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> lines = record.readAll().split('\n');
+    return lines.size() > 1 && lines[1].contains('\t') ? lines[1].split('\t').first().toInt() : -1;
 }
 
 const QRgb red = qRgb(255, 0, 0);
@@ -106,6 +119,8 @@ private slots:
     void interruptDuringPlaybackLeavesNothing_data();
     void interruptDuringPlaybackLeavesNothing();
     void closingTheWindowDuringPlaybackEndsCleanly();
+    void keepsItsPlaceWhateverEnds_data();
+    void keepsItsPlaceWhateverEnds();
 
 private:
     void makeClip(const QString &file, const QString &colour, int seconds);
@@ -395,6 +410,78 @@ void TestPhoneTour::closingTheWindowDuringPlaybackEndsCleanly()
                      "MvApplication::destroy()\n"),
         out.right(300).constData());
     QTRY_VERIFY_WITH_TIMEOUT(processesWith(marker).isEmpty(), 5000);
+}
+
+void TestPhoneTour::keepsItsPlaceWhateverEnds_data()
+{
+    QTest::addColumn<bool>("display");
+    // As a service stopped or a session ended sends it: the engine, bubblewrap
+    // and the launcher get it at the same moment as the program.
+    QTest::addRow("SIGTERM to the launcher's process group") << false;
+    QTest::addRow("the display ends") << true;
+}
+
+void TestPhoneTour::keepsItsPlaceWhateverEnds()
+{
+    QFETCH(bool, display);
+    // The program with the scripted engine beside it: a 10-minute medium at
+    // 41 s for a second, then at 47 s. 41 s is written as it plays, 47 s
+    // within the next 10 s only when the program ends.
+    const QString program = work.filePath("place program " + marker);
+    QVERIFY(QDir().mkpath(program) && QDir().mkpath(work.filePath("place")));
+    QVERIFY(QFileInfo::exists(program + "/movara") ||
+            QFile::copy(binDir + "/movara", program + "/movara"));
+    QVERIFY(QFileInfo::exists(program + "/mplayer") ||
+            QFile::copy(binDir + "/movara_scripted_engine", program + "/mplayer"));
+    QFile medium(work.filePath("place/long.mp3"));
+    QVERIFY(medium.open(QIODevice::WriteOnly) && medium.write("long enough"));
+    medium.close();
+    QString script = "on get_time_length => line ANS_LENGTH=600.00\n"
+                     "line Audio file file format detected.\n"
+                     "line AO: [pulse] 44100Hz 2ch s16le (2 bytes per sample)\n";
+    for (int i = 0; i < 610; ++i)
+        script += QString("raw A:%1 (%1.0) of 600.0 (10:00.0)  7.0% \\r\nsleep 100\n")
+                      .arg(i < 10 ? "  41.0" : "  47.0");
+    QFile scriptFile(work.filePath("place.script"));
+    QVERIFY(scriptFile.open(QIODevice::WriteOnly) && scriptFile.write(script.toLatin1()));
+    scriptFile.close();
+    QFile::remove(phone + "/user/resume");
+    const QString logPath = work.filePath("place.log");
+    QFile::remove(logPath);
+
+    QProcessEnvironment env = environment();
+    env.insert("MOVARA_SCRIPT", scriptFile.fileName());
+    env.insert("MOVARA_ENGINE_LOG", logPath);
+    QProcess launcher;
+    // The launcher leads a process group of its own, as a service's or a session's.
+    launcher.setChildProcessModifier([] { ::setpgid(0, 0); });
+    startLauncher(launcher, {"--audio", work.filePath("place"), "--", program + "/movara"}, env);
+    QVERIFY(launcher.waitForStarted());
+    QByteArray said;
+    QTRY_VERIFY2_WITH_TIMEOUT(!displayIn(said += launcher.readAllStandardError()).isEmpty(),
+                              said.constData(), 60000);
+    PhoneDisplay x(displayIn(said));
+    QTRY_VERIFY_WITH_TIMEOUT(x.findPhoneWindow(), 20000);
+    for (const char *key : {"Down", "Return", "Return"}) // the audio root, its medium
+        QVERIFY(x.key(x.window, QLatin1String(key)));
+    QTRY_COMPARE_WITH_TIMEOUT(keptPlace(phone), 41, 20000);
+    EngineLog log(logPath);
+    QTRY_VERIFY_WITH_TIMEOUT(log.texts("out").filter("A:  47.0").size() >= 2, 10000);
+    // The engine's 47 s was out before the window answered a key given after it.
+    QVERIFY(x.key(x.window, "Prior"));
+    QTRY_VERIFY_WITH_TIMEOUT(log.stdinLines().contains("volume 55 100"), 10000);
+
+    qint64 server = 0;
+    for (qint64 child : childrenOf(launcher.processId())) {
+        QFile comm(QString("/proc/%1/comm").arg(child));
+        if (comm.open(QIODevice::ReadOnly) && comm.readAll() == "Xvfb\n")
+            server = child;
+    }
+    QVERIFY(server > 0);
+    QCOMPARE(::kill(display ? pid_t(server) : -pid_t(launcher.processId()), SIGTERM), 0);
+    QVERIFY(launcher.waitForFinished(10000));
+    QCOMPARE(keptPlace(phone), 47);
+    QTRY_VERIFY_WITH_TIMEOUT(processesWith(program.toUtf8()).isEmpty(), 5000);
 }
 
 QTEST_MAIN(TestPhoneTour)

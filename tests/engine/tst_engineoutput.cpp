@@ -146,7 +146,8 @@ void TestEngineOutput::deadlines_data()
     QTest::addColumn<QStringList>("events");
 
     // "out T BYTES", "err T BYTES", "tick T", "hold", "resume T", "seek T", "quit";
-    // a medium begins at 0 with a start deadline of 5000 ms, 1000 once refused.
+    // a medium begins at 0 with a start deadline of 5000 ms, 1000 once refused
+    // without a reason.
     QTest::addRow("silence ends it") << QStringList{"out 100 AO: x\n", "tick 1300", "tick 1301"}
                                      << QStringList{"started audio", "probe", "fell silent"};
     QTest::addRow("an answer to the probe keeps it")
@@ -171,6 +172,14 @@ void TestEngineOutput::deadlines_data()
     QTest::addRow("refused on standard error, in pieces")
         << QStringList{"err 4500 moov atom ", "err 4600 not found\n", "tick 5000"}
         << QStringList{"cannot play: moov atom not found"};
+    QTest::addRow("refused with the engine's reason: at once")
+        << QStringList{"err 100 moov atom not found\n", "tick 1000",
+                       "err 1050 Failed to recognize file format (unrecognized file format)\n",
+                       "tick 1050"}
+        << QStringList{"cannot play: Failed to recognize file format (unrecognized file format)"};
+    QTest::addRow("a name in brackets is no reason")
+        << QStringList{"out 100 File not found: '/m/a (live).mp3'\n", "tick 1099", "tick 1100"}
+        << QStringList{"cannot play: File not found: '/m/a (live).mp3'"};
     QTest::addRow("error output once playing")
         << QStringList{"out 100 AO: x\n", "err 200 No stream found\n", "tick 1301"}
         << QStringList{"started audio", "probe", "fell silent"};

@@ -76,6 +76,7 @@ bool SoundServer::start(const QString &parent)
 
 void SoundServer::stop()
 {
+    end(busy);
     end(recorder);
     end(server);
     if (!runtime.isEmpty())
@@ -119,6 +120,20 @@ bool SoundServer::startRecording(int latencyMs)
     return !recorded.isEmpty();
 }
 
+bool SoundServer::keepSinkBusy(int latencyMs)
+{
+    busy.setProgram(QStringLiteral("pacat"));
+    QStringList arguments{QStringLiteral("--playback"), QStringLiteral("--raw")};
+    if (latencyMs > 0)
+        arguments << QStringLiteral("--latency-msec=%1").arg(latencyMs);
+    busy.setArguments(arguments);
+    busy.setProcessEnvironment(environment(QProcessEnvironment::systemEnvironment()));
+    busy.setStandardInputFile(QStringLiteral("/dev/zero"));
+    dieWithTest(busy);
+    busy.start();
+    return busy.waitForStarted(5000);
+}
+
 bool SoundServer::awaitQuiet(int ms, int limitMs)
 {
     const qsizetype tail = qsizetype(rate) * ms / 1000 * 4;
@@ -141,6 +156,7 @@ bool SoundServer::awaitQuiet(int ms, int limitMs)
 
 QByteArray SoundServer::stopRecording()
 {
+    end(busy);
     recorder.terminate();
     recorder.waitForFinished(5000);
     return std::exchange(recorded, QByteArray()) + recorder.readAllStandardOutput();
@@ -231,7 +247,7 @@ QString HeardSound::account() const
                         .arg(silences.at(i), 0, 'f', 1)
                         .arg(silencesAt.at(i), 0, 'f', 2));
     return QStringLiteral("heard %1 s, silences [%2] ms, loudest start %3 dB")
-        .arg(heard, 0, 'f', 2)
+        .arg(heard, 0, 'f', 3)
         .arg(gaps.join(QStringLiteral(", ")))
         .arg(loudestStart, 0, 'f', 1);
 }

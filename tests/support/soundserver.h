@@ -28,6 +28,10 @@ public:
     // sound card does) and the recording comes in that soon; without one, the
     // server's own, about 2 s.
     bool startRecording(int latencyMs = 0);
+    // Another program's stream of silence keeps the sink running until
+    // stopRecording(), asking for that latency (the server's own without):
+    // while no medium plays, the recording goes on in silence.
+    bool keepSinkBusy(int latencyMs = 0);
     // Records on until the last `ms` recorded are silent after some sound
     // (the sink's buffer has reached the recording), at most `limitMs`.
     bool awaitQuiet(int ms, int limitMs = 10000);
@@ -37,7 +41,7 @@ public:
     static constexpr int rate = 44100;
 
 private:
-    QProcess server, recorder;
+    QProcess server, recorder, busy;
     QByteArray recorded;
     QString runtime;
 };
