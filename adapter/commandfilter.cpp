@@ -3,8 +3,12 @@
 #include "enginecommands.h"
 #include "enginevolume.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <optional>
+
+CommandFilter::CommandFilter() : rate(EngineStatusRate::shown) {}
 
 std::string CommandFilter::feed(std::string_view chunk)
 {
@@ -15,7 +19,7 @@ std::string CommandFilter::feed(std::string_view chunk)
          end = pending.find('\n', start)) {
         const std::string_view line = std::string_view(pending).substr(start, end + 1 - start);
         start = end + 1;
-        if (isQueued(line))
+        if (isQueued(line) || !notePauseAndRate(line))
             continue;
         noteLoadList(line);
         out += rewrite(line);
@@ -48,6 +52,57 @@ void CommandFilter::noteLoadList(std::string_view line)
     loadListSeen = true;
 }
 
+void CommandFilter::setMediumOpen(bool open)
+{
+    mediumOpen = open;
+    if (!open)
+        pauseOn = false;
+}
+
+bool CommandFilter::notePauseAndRate(std::string_view line)
+{
+    size_t at = line.find_first_not_of(" \t\r\n");
+    if (at == std::string_view::npos)
+        return true;
+    auto nextWord = [&line, &at] {
+        const size_t end = std::min(line.find_first_of(" \t\r\n", at), line.size());
+        const std::string_view word = line.substr(at, end - at);
+        at = std::min(line.find_first_not_of(" \t", end), line.size());
+        return word;
+    };
+    std::string_view word = nextWord();
+    std::string_view prefix;
+    if (word.substr(0, EnginePausePrefix::pausing.size()) == EnginePausePrefix::pausing) {
+        prefix = word;
+        word = nextWord();
+    }
+    const EngineCommand *command = findEngineCommand(word);
+    if (!command)
+        return true;
+    if (command->id == EngineCommandId::StatusRate) {
+        if (const std::optional<int> asked = EngineStatusRate::parse(line.substr(at)))
+            rate = *asked;
+        return false;
+    }
+    // A quitting engine must be free to.
+    if (command->pause == EnginePauseEffect::Quits)
+        setMediumOpen(false);
+    switch (enginePauseChange(command->pause, prefix)) {
+    case EnginePauseChange::Pause:
+        pauseOn = pauseOn || mediumOpen;
+        break;
+    case EnginePauseChange::Toggle:
+        pauseOn = !pauseOn && mediumOpen;
+        break;
+    case EnginePauseChange::Resume:
+        pauseOn = false;
+        break;
+    case EnginePauseChange::None:
+        break;
+    }
+    return true;
+}
+
 bool CommandFilter::isQueued(std::string_view line)
 {
     const size_t first = line.find_first_not_of(" \t");
@@ -70,7 +125,7 @@ bool CommandFilter::isQueued(std::string_view line)
 std::string CommandFilter::finish()
 {
     std::string out;
-    if (!pending.empty() && isQueued(pending))
+    if (!pending.empty() && (isQueued(pending) || !notePauseAndRate(pending)))
         pending.clear();
     if (!pending.empty())
         out = rewrite(pending) + '\n';

@@ -31,8 +31,10 @@ void onSignal(int signal)
     const int savedErrno = errno;
     if (signal != SIGCHLD) {
         quitRequested = signal;
-        if (signalledEngine > 0)
+        if (signalledEngine > 0) {
             kill(static_cast<pid_t>(signalledEngine), signal);
+            kill(static_cast<pid_t>(signalledEngine), SIGCONT); // a stopped one would not heed it
+        }
     }
     const char byte = static_cast<char>(signal);
     [[maybe_unused]] ssize_t written = write(wakeWrite, &byte, 1);
@@ -143,8 +145,27 @@ bool EngineProcess::wake()
     return exitedNow;
 }
 
+void EngineProcess::stop()
+{
+    // One told to quit must be free to.
+    if (isStopped || hasExited || pid <= 0 || killArmed || quitRequested)
+        return;
+    kill(pid, SIGSTOP);
+    isStopped = true;
+}
+
+void EngineProcess::resume()
+{
+    if (!isStopped)
+        return;
+    isStopped = false;
+    if (!hasExited)
+        kill(pid, SIGCONT);
+}
+
 void EngineProcess::expectExit()
 {
+    resume();
     if (hasExited)
         return;
     killArmed = true;

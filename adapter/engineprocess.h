@@ -38,6 +38,11 @@ public:
 
     // The engine has been told to quit: it is killed if it has not in time.
     void expectExit();
+    // Stops the engine (SIGSTOP) and continues it (SIGCONT). A quit signal
+    // passed on continues it, too.
+    void stop();
+    void resume();
+    bool stopped() const { return isStopped; }
     // Kills the engine when its time to quit is over.
     void killWhenDue(Clock::time_point now);
 
@@ -64,6 +69,7 @@ private:
     int waitStatus = 0;
     bool quitSeen = false;
     bool killArmed = false;
+    bool isStopped = false;
     Clock::time_point killDeadline;
     Clock::time_point drainDeadline;
 };

@@ -2,6 +2,7 @@
 
 #include "commandfilter.h"
 #include "enginecommands.h"
+#include "enginenap.h"
 #include "mpegaudiocounter.h"
 #include "outputfilter.h"
 #include "seektranslator.h"
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <unistd.h>
 
@@ -22,13 +24,15 @@ using std::chrono::milliseconds;
 // How long a header line may wait for the engine to show whether there is video.
 constexpr milliseconds holdLimit{2000};
 // While the engine writes nothing but its status (every 23 to 40 ms while a
-// medium plays), its output is read at most this often: the pieces that came
-// in between are passed on as one, the latest, and the front-end's silence
-// watchdog still sees output several times a second.
-constexpr milliseconds statusPace{100};
+// medium plays), its output is read at the pace of the status rate the
+// front-end asked for (EngineStatusRate::readPace): the pieces that came in
+// between are passed on as one, the latest.
 // After a command, the engine's output is read as it comes for this long, so
 // that its reply is not kept waiting.
 constexpr milliseconds replyWindow{300};
+// A pause may take MPlayer this long to act on (0.4 s seen): a time that
+// still moves on later says the engine plays.
+constexpr milliseconds pauseSettle{1000};
 
 } // namespace
 
@@ -80,7 +84,11 @@ int EngineRelay::quitSignal()
 
 void EngineRelay::sendToEngine(const std::string &commands)
 {
-    if (engineInput >= 0 && !commands.empty() && !EngineProcess::writeAll(engineInput, commands))
+    if (commands.empty())
+        return;
+    // Stopped while paused and unseen, it goes on for whatever it is told.
+    process.resume();
+    if (engineInput >= 0 && !EngineProcess::writeAll(engineInput, commands))
         EngineProcess::closeFd(engineInput); // the engine has gone; its exit is on its way
 }
 
@@ -88,9 +96,12 @@ int EngineRelay::run()
 {
     CommandFilter commands;
     OutputFilter output;
+    EngineNap nap;
+    unsigned long advancesSeen = 0;
     bool inputOpen = true;
     Clock::time_point holdDeadline;
     Clock::time_point nextRead, eagerUntil; // the engine's output is not read before nextRead
+    Clock::time_point lastCommand;
     char buffer[65536];
     std::string relayed;
     std::string list;
@@ -128,6 +139,9 @@ int EngineRelay::run()
         process.limitTimeout(timeout);
         if (paced && engineOutput >= 0)
             EngineProcess::limitTimeout(timeout, nextRead);
+        const std::optional<Clock::time_point> stopFrom = nap.stopFrom();
+        if (stopFrom && !process.stopped() && !process.exited())
+            EngineProcess::limitTimeout(timeout, *stopFrom);
 
         if (poll(fds, count, timeout) < 0 && errno != EINTR) {
             std::perror("mplayer: poll");
@@ -153,14 +167,21 @@ int EngineRelay::run()
                 const bool moreThanStatus = output.feed(std::string_view(buffer, n), relayed);
                 EngineProcess::writeAll(STDOUT_FILENO, relayed);
                 const Clock::time_point now = Clock::now();
+                nap.stir(now);
+                commands.setMediumOpen(output.mediumOpen());
+                if (output.advances() != advancesSeen && now >= lastCommand + pauseSettle)
+                    commands.setPlaying();
+                advancesSeen = output.advances();
                 if (!wasHolding && output.holding())
                     holdDeadline = now + holdLimit;
                 // A full buffer is a flood (the null audio driver's, at a file's end):
                 // waiting would only stall the engine.
                 const bool flood = size_t(n) == sizeof buffer;
+                // Taken for paused, the engine is heard as it speaks: a stop needs its quiet.
                 if (!moreThanStatus && !flood && !output.holding() && now >= eagerUntil &&
-                    !output.nearEnd())
-                    nextRead = now + statusPace;
+                    !commands.paused())
+                    nextRead = now + EngineStatusRate::readPace(commands.statusRate(),
+                                                                output.secondsLeft());
             } else if (n == 0 || errno != EINTR) {
                 EngineProcess::closeFd(engineOutput);
             }
@@ -173,8 +194,11 @@ int EngineRelay::run()
                                            output.currentMedium(), output.elapsed()));
                 if (commands.takeLoadList(list))
                     output.setMedium(EngineHandOff::firstMedium(list));
-                nextRead = Clock::now();
+                output.setStatusShown(commands.statusRate() > 0);
+                nap.setStatusRate(commands.statusRate());
+                lastCommand = nextRead = Clock::now();
                 eagerUntil = nextRead + replyWindow;
+                nap.stir(nextRead);
             } else if (n == 0 || errno != EINTR) {
                 // The front-end has gone: the engine quits, and is killed if it does not.
                 inputOpen = false;
@@ -187,6 +211,11 @@ int EngineRelay::run()
         const Clock::time_point now = Clock::now();
         if (output.holding() && now >= holdDeadline)
             EngineProcess::writeAll(STDOUT_FILENO, output.release());
+        nap.setPaused(commands.paused());
+        if (const std::optional<Clock::time_point> from = nap.stopFrom(); !from)
+            process.resume();
+        else if (now >= *from && inputOpen)
+            process.stop();
         process.killWhenDue(now);
         if (engineOutput >= 0 && process.drainOver(now))
             EngineProcess::closeFd(engineOutput);

@@ -1,10 +1,12 @@
 #include "mpvrelay.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
+#include <optional>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -14,9 +16,12 @@ namespace {
 using Clock = EngineProcess::Clock;
 using std::chrono::milliseconds;
 
-// How often the position is asked while a medium plays: MPlayer's status
-// comes at this pace through the adapter, too.
-constexpr milliseconds statusPace{100};
+// How often the position is asked while a medium plays: at the status rate
+// the front-end asked for, as MPlayer's status comes through the adapter.
+milliseconds statusPace(int rate)
+{
+    return milliseconds(1000 / std::max(1, rate));
+}
 // More IPC than this waiting for mpv means mpv has stopped reading.
 constexpr size_t maxOutgoing = 1024 * 1024;
 
@@ -78,6 +83,9 @@ void MpvRelay::queue(const std::string &lines)
 {
     if (ipc < 0 || lines.empty())
         return;
+    // Stopped while paused and unseen, it goes on for whatever it is told.
+    process.resume();
+    nap.stir(EngineProcess::Clock::now());
     if (outgoing.size() + lines.size() > maxOutgoing)
         return; // mpv has stopped reading: its silence shows, and a quit still kills it
     outgoing += lines;
@@ -105,6 +113,9 @@ int MpvRelay::run()
         process.limitTimeout(timeout);
         if (!process.exited() && translator.statusDue())
             EngineProcess::limitTimeout(timeout, nextStatus);
+        const std::optional<Clock::time_point> stopFrom = nap.stopFrom();
+        if (stopFrom && !process.stopped() && !process.exited())
+            EngineProcess::limitTimeout(timeout, *stopFrom);
 
         if (poll(fds, count, timeout) < 0 && errno != EINTR) {
             std::perror("mplayer: poll");
@@ -125,6 +136,7 @@ int MpvRelay::run()
         if (ipcIndex < count && (fds[ipcIndex].revents & (POLLIN | POLLHUP | POLLERR))) {
             const ssize_t n = read(ipc, buffer, sizeof buffer);
             if (n > 0) {
+                nap.stir(Clock::now());
                 out.clear();
                 err.clear();
                 queue(translator.events(std::string_view(buffer, size_t(n)), out, err));
@@ -139,7 +151,13 @@ int MpvRelay::run()
         if (inputIndex < count && fds[inputIndex].revents) {
             const ssize_t n = read(STDIN_FILENO, buffer, sizeof buffer);
             if (n > 0) {
+                const int rate = translator.statusRate();
                 queue(translator.commands(std::string_view(buffer, size_t(n))));
+                // A new rate is kept at once: lit again, the time shows now.
+                if (translator.statusRate() != rate) {
+                    nextStatus = Clock::now();
+                    nap.setStatusRate(translator.statusRate());
+                }
             } else if (n == 0 || errno != EINTR) {
                 // The front-end has gone: mpv quits, and is killed if it does not.
                 inputOpen = false;
@@ -151,8 +169,13 @@ int MpvRelay::run()
         const Clock::time_point now = Clock::now();
         if (!process.exited() && translator.statusDue() && now >= nextStatus) {
             queue(translator.statusRequest());
-            nextStatus = now + statusPace;
+            nextStatus = now + statusPace(translator.statusRate());
         }
+        nap.setPaused(translator.restingPaused());
+        if (const std::optional<Clock::time_point> from = nap.stopFrom(); !from)
+            process.resume();
+        else if (now >= *from && inputOpen && outgoing.empty())
+            process.stop();
         process.killWhenDue(now);
         if (ipc >= 0 && process.drainOver(now))
             EngineProcess::closeFd(ipc);

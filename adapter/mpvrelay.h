@@ -1,5 +1,6 @@
 #pragma once
 
+#include "enginenap.h"
 #include "engineprocess.h"
 #include "mpvcommandline.h"
 #include "mpvtranslator.h"
@@ -42,6 +43,7 @@ protected:
     MpvCommandLine commandLine;
     MpvTranslator translator;
     EngineProcess process;
+    EngineNap nap;
     int ipc = -1;
     std::string outgoing; // IPC lines not yet taken by mpv
 };

@@ -83,7 +83,8 @@ std::string clock(double seconds)
 } // namespace
 
 MpvTranslator::MpvTranslator(std::string audioDriver, std::string videoDriver)
-    : audioDriver(std::move(audioDriver)), videoDriver(std::move(videoDriver))
+    : audioDriver(std::move(audioDriver)), videoDriver(std::move(videoDriver)),
+      rate(EngineStatusRate::shown)
 {
 }
 
@@ -269,11 +270,16 @@ std::string MpvTranslator::command(std::string_view line)
         break;
     case EngineCommandId::Quit:
         out = request(hasValue ? "\"quit\"," + std::to_string(long(value)) : "\"quit\"");
+        active = false; // nothing to rest: it goes
         break;
     case EngineCommandId::KeyDown:
     case EngineCommandId::ShowMenu:
     case EngineCommandId::HideMenu:
         return {}; // no counterpart: MPlayer's own OSD
+    case EngineCommandId::StatusRate:
+        if (word.size() == 2)
+            rate = EngineStatusRate::parse(word[1]).value_or(rate);
+        return {};
     }
     return out + pauseRequest(enginePauseChange(command->pause, prefix));
 }
@@ -494,7 +500,7 @@ void MpvTranslator::reply(Reply kind, const std::string &path, const JsonValue &
         if (success && data && data->type == JsonValue::Type::Number && statusDue()) {
             stillStatus = data->number == lastStatus ? stillStatus + 1 : 0;
             lastStatus = data->number;
-            if (stillStatus < 5)
+            if (stillStatus < (rate + 1) / 2)
                 out += statusPiece(data->number);
         }
         break;

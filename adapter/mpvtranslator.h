@@ -44,7 +44,15 @@ public:
     // While a medium plays: the request for the position, whose reply makes
     // the next status piece. Empty when one is still unanswered.
     std::string statusRequest();
-    bool statusDue() const { return (headerSent || (playingOut && endPending)) && !paused; }
+    // The end of the last medium is awaited by its position, whatever the rate.
+    bool statusDue() const
+    {
+        return ((headerSent && rate > 0) || (playingOut && endPending)) && !paused;
+    }
+    // The status pieces a second the front-end asked for ("status_rate N").
+    int statusRate() const { return rate; }
+    // A medium is paused and mpv owes no answer: it may be stopped.
+    bool restingPaused() const { return active && paused && awaited.empty(); }
 
     // An IPC line too long to be anything mpv says is dropped.
     static constexpr size_t maxLine = 4 * 1024 * 1024;
@@ -81,6 +89,7 @@ protected:
     double countedLength = 0; // from an MPEG audio file's frames; negative for other media
     double lastStatus = -1;
     int stillStatus = 0; // status replies in a row with the same position
+    int rate;
     bool statusAsked = false;
     // A medium was queued after the current one ("loadlist FILE 1"); the
     // current one's end is then told together with the next one's start,

@@ -150,16 +150,19 @@ bool OutputFilter::takePiece(std::string_view piece, std::string &out)
     if (piece.back() == '\r') {
         // A bare carriage return only moved the terminal's cursor.
         if (piece.size() > 1) {
-            status.assign(piece);
+            if (statusShown)
+                status.assign(piece);
             double elapsed = 0, length = 0;
             const bool times = statusTimes(piece, elapsed, length);
+            if (times && elapsed != elapsedSeconds && elapsedSeconds >= 0)
+                ++advanced;
             if (times)
                 elapsedSeconds = elapsed;
-            // The end line is due within half a second. The engine's own length of
-            // a VBR MP3 is a guess from its first frames: the counted one goes first.
+            // The engine's own length of a VBR MP3 is a guess from its first
+            // frames: the counted one goes first.
             if (lengthCounted && mediumLength > 0)
                 length = mediumLength;
-            endNear = times && length > 0 && elapsed > length - 0.5 && elapsed < length + 0.5;
+            left = times && length > 0 ? length - elapsed : NAN;
         }
         return false;
     }
@@ -174,6 +177,7 @@ void OutputFilter::setMedium(std::string path)
     lengthCounted = false;
     ownAudioDemuxer = false;
     elapsedSeconds = -1;
+    left = NAN;
 }
 
 void OutputFilter::takeLine(std::string_view line, std::string &out)
@@ -188,6 +192,10 @@ void OutputFilter::takeLine(std::string_view line, std::string &out)
         releaseLength(out);
         ownAudioDemuxer = false;
         elapsedSeconds = -1;
+        left = NAN;
+        open = true;
+    } else if (startsWith(text, EngineOutput::ended) || startsWith(text, EngineOutput::exiting)) {
+        open = false;
     }
     if (startsWith(text, engineCommand(EngineCommandId::TimeLength).reply) && ownAudioDemuxer &&
         !medium.empty()) {

@@ -2,6 +2,7 @@
 
 #include "mpegaudiocounter.h"
 
+#include <cmath>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,9 +33,17 @@ public:
     // but status pieces, so that nothing but status is on its way.
     bool feed(std::string_view chunk, std::string &out);
 
-    // True when the latest status showed the medium within half a second of
-    // its end: the engine's end line is due, and should not wait.
-    bool nearEnd() const { return endNear; }
+    // What the latest status left of the medium, in seconds; NaN when it
+    // told no length, or a status without times came since.
+    double secondsLeft() const { return left; }
+
+    // Whether status pieces are passed on (they are until told otherwise).
+    void setStatusShown(bool shown) { statusShown = shown; }
+    // Status pieces taken so far, shown or not, whose time moved on from the
+    // piece before: the engine plays (a pausing one may repeat its last).
+    unsigned long advances() const { return advanced; }
+    // Whether the engine has opened a medium that has not ended since.
+    bool mediumOpen() const { return open; }
 
     // The time of the latest status of the current medium, negative before its first.
     double elapsed() const { return elapsedSeconds; }
@@ -87,7 +96,10 @@ protected:
     double mediumLength = 0; // seconds, negative when not MPEG audio
     bool lengthCounted = false;
     bool ownAudioDemuxer = false; // the engine's "Audio only" header came for the medium
-    bool endNear = false;
+    double left = NAN;
+    bool statusShown = true;
+    unsigned long advanced = 0;
+    bool open = false;
     double elapsedSeconds = -1;
     MpegAudioCounter *counter = nullptr;
     std::string heldLength; // a length reply waiting for its count, and its medium

@@ -526,7 +526,9 @@ qint64 MvEngineOutput::nextDeadline() const
 {
     // The silence must have lasted the whole interval, not just most of its
     // last millisecond.
-    const qint64 end = !watch ? -1 : probed ? lastOutput + silence + 1 : lastOutput + silence / 2;
+    const qint64 end = !watch   ? -1
+                       : probed ? lastOutput + silenceMs + 1
+                                : lastOutput + silenceMs / 2;
     if (startDue < 0)
         return end;
     return end < 0 ? startDue : qMin(startDue, end);
@@ -539,14 +541,14 @@ void MvEngineOutput::tick(qint64 nowMs)
         emit cannotPlay(refusal);
         return;
     }
-    if (watch && !probed && nowMs - lastOutput >= silence / 2) {
+    if (watch && !probed && nowMs - lastOutput >= silenceMs / 2) {
         probed = true;
         const quint64 medium = generation;
         emit probeWanted();
         if (generation != medium)
             return;
     }
-    if (watch && nowMs - lastOutput > silence) {
+    if (watch && nowMs - lastOutput > silenceMs) {
         if (stalled && stalled()) {
             // Stopped or busy, not ended: it has the whole silence again.
             watchFrom(nowMs);

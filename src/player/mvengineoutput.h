@@ -35,6 +35,10 @@ public:
     // Silence after which a playing medium counts as ended, unless the engine
     // answered the probe sent halfway through or is stopped or busy.
     static constexpr int silence = 1200;
+    // The same while nothing on screen reads the time and the engine tells it
+    // once a second.
+    static constexpr int unseenSilence = 3000;
+    void setSilence(int ms) { silenceMs = ms; }
     // Most output kept waiting for its line end, per channel.
     static constexpr qsizetype maxUnread = 64 * 1024;
 
@@ -132,6 +136,7 @@ private:
 
     int startLimit = 5000;
     int refusalSettle = 1000;
+    int silenceMs = silence;
     // Output not yet taken, from readFrom on; what lies before goes once per feed.
     QByteArray unread;
     qsizetype readFrom = 0;

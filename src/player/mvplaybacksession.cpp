@@ -4,6 +4,7 @@
 #include "core/mvplaylist.h"
 #include "core/rawfilename.h"
 #include "core/trace.h"
+#include "platform/lcdsleeptimer.h"
 #include "player/mvmediatags.h"
 #include "player/mvphonedevices.h"
 #include "player/mvplaybackstatus.h"
@@ -57,6 +58,11 @@ MvPlaybackSession::MvPlaybackSession(std::function<int()> windowIdSource, QObjec
         const QString given = givenTitle(read.path);
         playbackStatus->setTitle(given.isEmpty() ? read.title : given);
         emit tagsRead(read);
+    });
+    // A dark screen shows no time: the engine need not tell it often.
+    connect(LcdSleepTimer::instance(), &LcdSleepTimer::darkChanged, this, [this](bool dark) {
+        if (playerControl)
+            playerControl->setUnseen(dark);
     });
     resume->records().onWriteFailure([this](const QString &reason) { placesNotKept(reason); });
     resume->folderPlaces().onWriteFailure([this](const QString &reason) { placesNotKept(reason); });
@@ -185,6 +191,7 @@ void MvPlaybackSession::ensureEngine()
     playerControl = new MvPlayerControl(this, sentVolume(), id);
     // Goes with the control, once its engine is gone.
     new MvPhoneDevices(playerControl, playerControl);
+    playerControl->setUnseen(LcdSleepTimer::instance()->isDark());
     connect(playerControl, &MvPlayerControl::settingsWanted, this,
             &MvPlaybackSession::applySettings, Qt::DirectConnection);
     connect(playerControl, &MvPlayerControl::processExited, this, &MvPlaybackSession::engineExited);

@@ -294,6 +294,8 @@ int MvPlayerControl::launchPlayer(const QString &path)
     queuedNext.clear();
     sinceLoad.invalidate();
     beginMedium(path);
+    if (unseen)
+        sendStatusRate();
     emit settingsWanted();
     return 1;
 }
@@ -428,6 +430,22 @@ void MvPlayerControl::setSpeed(double factor)
         return;
     engineSpeed = factor;
     sendCommand(commandText(EngineCommandId::SpeedSet).arg(QString::number(factor, 'g', 6)));
+}
+
+void MvPlayerControl::setUnseen(bool on)
+{
+    if (on == unseen)
+        return;
+    unseen = on;
+    output->setSilence(on ? MvEngineOutput::unseenSilence : MvEngineOutput::silence);
+    armOutputTimer();
+    sendStatusRate();
+}
+
+void MvPlayerControl::sendStatusRate()
+{
+    sendCommand(commandText(EngineCommandId::StatusRate)
+                    .arg(unseen ? EngineStatusRate::unseen : EngineStatusRate::shown));
 }
 
 void MvPlayerControl::toggleFullScreen()

@@ -61,6 +61,9 @@ public:
     void seekToTime(double seconds);
     // The playing speed, a factor; a new engine starts at 1.
     void setSpeed(double factor);
+    // Whether anything on screen reads the time: while not, the engine tells
+    // it once a second instead of ten times, and its silence counts longer.
+    void setUnseen(bool on);
     double speed() const { return engineSpeed; }
 
     // The file through which a new medium is handed to a running engine
@@ -166,6 +169,7 @@ protected:
     int windowId;
 
 private:
+    void sendStatusRate();
     void beginMedium(const QString &path);
     void sendSeek(const QString &value, EngineSeekMode mode);
     void setState(PlaybackState next);
@@ -204,4 +208,5 @@ private:
     Deadlines deadlines;
     // The speed the engine was last told.
     double engineSpeed = 1.0;
+    bool unseen = false;
 };

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <algorithm>
+#include <chrono>
+#include <cmath>
 #include <cstddef>
 #include <cstdio>
 #include <iterator>
@@ -38,6 +41,7 @@ enum class EngineCommandId {
     TimePosition,
     Stop,
     SpeedSet,
+    StatusRate,
 };
 
 struct EngineCommand
@@ -77,6 +81,10 @@ inline constexpr EngineCommand engineCommands[] = {
     {EngineCommandId::Stop, "stop", "stop\n", EnginePauseEffect::Keeps, {}},
     // The playing speed, a factor (1 is normal); the pitch stays.
     {EngineCommandId::SpeedSet, "speed_set", "speed_set %1\n", EnginePauseEffect::Keeps, {}},
+    // How many status lines a second the program reads (see EngineStatusRate);
+    // for the adapter, which goes no further with it. The phone's engine drops
+    // it unknown, silently and without touching its pause.
+    {EngineCommandId::StatusRate, "status_rate", "status_rate %1\n", EnginePauseEffect::Keeps, {}},
 };
 
 constexpr const EngineCommand &engineCommand(EngineCommandId id)
@@ -243,6 +251,51 @@ inline std::string engineChapterCountLine(std::size_t count)
 {
     return std::string(EngineOutput::chapterCount) + std::to_string(count) + '\n';
 }
+
+// "status_rate N": at most N status lines a second reach the program, the
+// newest each time; with 0 none, and it asks "get_time_pos" for the time. A
+// medium's end, a refusal and an answer are passed on at once all the same.
+namespace EngineStatusRate {
+inline constexpr int shown = 10; // the time is on screen: the rate until told otherwise
+// At this rate or below nothing on screen reads the time: a paused engine
+// may be stopped until its next command.
+inline constexpr int unseen = 1;
+inline constexpr int most = 25; // a higher rate asked for counts as this
+
+// The rate an argument asks for, or none for one that is no whole number.
+constexpr std::optional<int> parse(std::string_view argument)
+{
+    while (!argument.empty() && (argument.back() == '\n' || argument.back() == '\r' ||
+                                 argument.back() == ' ' || argument.back() == '\t'))
+        argument.remove_suffix(1);
+    if (argument.empty() || argument.size() > 9)
+        return std::nullopt;
+    int rate = 0;
+    for (const char c : argument) {
+        if (c < '0' || c > '9')
+            return std::nullopt;
+        rate = rate * 10 + (c - '0');
+    }
+    return rate < most ? rate : most;
+}
+
+// How long the engine's output may stay unread after it held only status, at
+// `rate` lines a second with `secondsLeft` of the medium (NaN: unknown). Zero
+// within a pace of the end, whose line must not wait; the shown rate's pace
+// where the end cannot be foreseen (no length, or a guessed one long past).
+inline std::chrono::milliseconds readPace(int rate, double secondsLeft)
+{
+    using std::chrono::milliseconds;
+    const milliseconds shownPace{1000 / shown};
+    // With no status to pass on, the output is still read for the end.
+    const milliseconds pace{1000 / (rate > 0 ? rate : 1)};
+    if (std::isnan(secondsLeft) || secondsLeft <= -0.5)
+        return std::min(pace, shownPace);
+    if (secondsLeft < double(pace.count()) / 1000 + 0.4)
+        return milliseconds(0);
+    return pace;
+}
+} // namespace EngineStatusRate
 
 // The engine's answer to "get_time_length" for a length of `seconds`, line end included.
 inline std::string engineLengthReply(double seconds)

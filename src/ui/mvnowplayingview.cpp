@@ -1,6 +1,7 @@
 #include "ui/mvnowplayingview.h"
 
 #include "core/rawfilename.h"
+#include "platform/lcdsleeptimer.h"
 #include "player/mvmediatags.h"
 #include "player/mvplaybacksession.h"
 #include "player/mvplaybackstatus.h"
@@ -55,6 +56,15 @@ MvNowPlayingView::MvNowPlayingView(QWidget *parent) : QWidget(parent)
     connect(&volumeTimer, &QTimer::timeout, this, [this] { update(volumeRect()); });
     elapsedTimer.setInterval(ElapsedReadMs);
     connect(&elapsedTimer, &QTimer::timeout, this, &MvNowPlayingView::readElapsed);
+    // Nothing is drawn for a dark screen; lit again, it shows the time at once.
+    connect(LcdSleepTimer::instance(), &LcdSleepTimer::darkChanged, this, [this](bool dark) {
+        if (dark) {
+            elapsedTimer.stop();
+        } else if (isVisible()) {
+            readElapsed();
+            elapsedTimer.start();
+        }
+    });
 }
 
 void MvNowPlayingView::follow(const MvPlaybackSession *session)
@@ -99,7 +109,8 @@ void MvNowPlayingView::follow(const MvPlaybackSession *session)
 void MvNowPlayingView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
-    elapsedTimer.start();
+    if (!LcdSleepTimer::instance()->isDark())
+        elapsedTimer.start();
 }
 
 void MvNowPlayingView::hideEvent(QHideEvent *event)

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
 #include <csignal>
 
 namespace {
@@ -29,6 +30,16 @@ bool processGone(qint64 pid)
     const QByteArray text = stat.readAll();
     const QByteArray state = text.mid(text.lastIndexOf(')') + 2, 1);
     return state == "Z" || state == "X";
+}
+
+// The process's state letter ("T" when stopped), or empty when it is gone.
+QByteArray processState(qint64 pid)
+{
+    QFile stat(QString("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return {};
+    const QByteArray text = stat.readAll();
+    return text.mid(text.lastIndexOf(')') + 2, 1);
 }
 
 // Status pieces: what the engine ended with a carriage return, from offset on.
@@ -75,6 +86,7 @@ private slots:
     void chapterJumpLandsOnItsStart_data();
     void chapterJumpLandsOnItsStart();
     void pauseSurvivesOtherCommands();
+    void unseenEngineRestsWhilePaused();
     void noEngineOutlivesTheAdapter_data();
     void noEngineOutlivesTheAdapter();
     void standardErrorStaysApart();
@@ -107,6 +119,7 @@ void TestAdapterEngine::initTestCase()
     const QString sine = "sine=frequency=440:duration=3";
     const QList<QStringList> jobs = {
         {"-f", "lavfi", "-i", sine, media.filePath("a.mp3")},
+        {"-f", "lavfi", "-i", "sine=frequency=440:duration=4", media.filePath("b.mp3")},
         {"-f", "lavfi", "-i", sine, media.filePath("a.wav")},
         {"-f", "lavfi", "-i", sine, "-c:a", "libvorbis", media.filePath("a.ogg")},
         {"-f", "lavfi", "-i", "testsrc=size=160x120:rate=15:duration=3", "-f", "lavfi", "-i", sine,
@@ -377,17 +390,62 @@ void TestAdapterEngine::pauseSurvivesOtherCommands()
     QVERIFY(waitFor("\r", out.lastIndexOf("ANS_LENGTH="), 10000));
 }
 
+// Unseen (a status rate of one a second or less), a paused engine is stopped
+// while it is quiet, and continued for each command; the status comes at the
+// rate asked for, and the end at once.
+void TestAdapterEngine::unseenEngineRestsWhilePaused()
+{
+    start(media.filePath("b.mp3"));
+    send("status_rate 1\n");
+    QVERIFY(waitFor("AO: ", 0, 15000));
+    const qsizetype playing = out.indexOf("AO: ");
+    const QList<qint64> engines = childrenOf(adapter->processId());
+    QCOMPARE(engines.size(), 1);
+    const qint64 engine = engines.first();
+    auto shownUntil = [&] {
+        out += adapter->readAllStandardOutput();
+        const QList<double> times = statusTimes(out, playing);
+        return times.isEmpty() ? -1 : times.last();
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(shownUntil() >= 2.3, 10000);
+    // Between 1 and 2.3 s: at ten a second some 13 pieces.
+    const QList<double> times = statusTimes(out, playing);
+    QVERIFY2(
+        std::count_if(times.begin(), times.end(), [](double t) { return t >= 1 && t < 2.3; }) <= 3,
+        out.constData());
+
+    send("pause\n");
+    QTRY_COMPARE_WITH_TIMEOUT(processState(engine), QByteArray("T"), 5000);
+    // A question continues it, is answered, and it rests again.
+    QVERIFY(sendAndMark(""));
+    QTRY_COMPARE_WITH_TIMEOUT(processState(engine), QByteArray("T"), 5000);
+    // Seen again, it runs: a paused picture may need drawing.
+    send("status_rate 10\n");
+    QTRY_VERIFY_WITH_TIMEOUT(processState(engine) != "T", 5000);
+    send("status_rate 1\n");
+    QTRY_COMPARE_WITH_TIMEOUT(processState(engine), QByteArray("T"), 5000);
+    // A seek plays on, to the end.
+    const qsizetype paused = out.size();
+    send("seek 3.5 2\n");
+    QVERIFY(waitFor("EOF code: 1", paused, 10000));
+}
+
 void TestAdapterEngine::noEngineOutlivesTheAdapter_data()
 {
     QTest::addColumn<int>("how");
-    QTest::addRow("adapter killed") << int(SIGKILL);
-    QTest::addRow("adapter terminated") << int(SIGTERM);
-    QTest::addRow("standard input closed") << 0;
+    QTest::addColumn<bool>("stopped");
+    QTest::addRow("adapter killed") << int(SIGKILL) << false;
+    QTest::addRow("adapter terminated") << int(SIGTERM) << false;
+    QTest::addRow("standard input closed") << 0 << false;
+    QTest::addRow("adapter killed, engine stopped") << int(SIGKILL) << true;
+    QTest::addRow("adapter terminated, engine stopped") << int(SIGTERM) << true;
+    QTest::addRow("standard input closed, engine stopped") << 0 << true;
 }
 
 void TestAdapterEngine::noEngineOutlivesTheAdapter()
 {
     QFETCH(int, how);
+    QFETCH(bool, stopped);
 
     start(media.filePath("v.avi"));
     QVERIFY(waitFor("AO: ", 0, 15000));
@@ -395,7 +453,11 @@ void TestAdapterEngine::noEngineOutlivesTheAdapter()
     QCOMPARE(engines.size(), 1);
     QVERIFY(!processGone(engines.first()));
     // Paused, the engine writes nothing, so no broken pipe would end it either.
+    if (stopped)
+        send("status_rate 1\n");
     QVERIFY(sendAndMark("pause\n"));
+    if (stopped)
+        QTRY_COMPARE_WITH_TIMEOUT(processState(engines.first()), QByteArray("T"), 5000);
 
     if (how)
         ::kill(pid_t(adapter->processId()), how);
@@ -403,6 +465,9 @@ void TestAdapterEngine::noEngineOutlivesTheAdapter()
         adapter->closeWriteChannel();
     QVERIFY(adapter->waitForFinished(10000));
     QTRY_VERIFY_WITH_TIMEOUT(processGone(engines.first()), 10000);
+    // It heeded the quit: not killed when its time to quit was over.
+    if (how != SIGKILL)
+        QVERIFY(adapter->exitStatus() == QProcess::NormalExit || adapter->exitCode() != SIGKILL);
     if (!how) {
         QCOMPARE(adapter->exitStatus(), QProcess::NormalExit);
         QCOMPARE(adapter->exitCode(), 0);

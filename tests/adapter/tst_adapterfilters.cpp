@@ -2,6 +2,7 @@
 // engine's argument list.
 #include "commandfilter.h"
 #include "enginecommandline.h"
+#include "enginecommands.h"
 #include "id3chapters.h"
 #include "mpegaudiocounter.h"
 #include "outputfilter.h"
@@ -55,14 +56,16 @@ private slots:
     void seeks();
     void countedOffTheRelaysPath_data();
     void countedOffTheRelaysPath();
-    void nearEnd_data();
-    void nearEnd();
+    void readPace_data();
+    void readPace();
     void heldHeaderIsReleasedOnTimeout();
     void statusRuns_data();
     void statusRuns();
     void commands_data();
     void commands();
     void commandSplitAcrossChunks();
+    void pauseAndRate_data();
+    void pauseAndRate();
     void arguments_data();
     void arguments();
     void boardDevices();
@@ -361,27 +364,36 @@ void TestAdapterFilters::countedOffTheRelaysPath()
              qPrintable(QString::number(after.ru_maxrss - before.ru_maxrss) + " KiB more"));
 }
 
-void TestAdapterFilters::nearEnd_data()
+void TestAdapterFilters::readPace_data()
 {
+    QTest::addColumn<int>("rate");
     QTest::addColumn<QByteArray>("status");
-    QTest::addColumn<bool>("nearEnd");
+    QTest::addColumn<int>("paceMs");
 
-    QTest::addRow("last half second")
-        << QByteArray("A:   2.6 (02.6) of 3.0 (03.0)  0.2% \r") << true;
-    QTest::addRow("earlier") << QByteArray("A:   2.4 (02.4) of 3.0 (03.0)  0.2% \r") << false;
-    QTest::addRow("long past a guessed length")
-        << QByteArray("A:   9.0 (09.0) of 4.0 (04.0)  0.2% \r") << false;
-    QTest::addRow("video status") << QByteArray("A:   2.9 V:   2.9 A-V:  0.000 ct:  0.000\r")
-                                  << false;
+    const QByteArray early = "A: 100.0 (01:40.0) of 600.0 (10:00.0)  0.2% \r";
+    QTest::addRow("shown") << 10 << early << 100;
+    QTest::addRow("shown, last half second")
+        << 10 << QByteArray("A:   2.6 (02.6) of 3.0 (03.0)  0.2% \r") << 0;
+    QTest::addRow("shown, before it")
+        << 10 << QByteArray("A:   2.4 (02.4) of 3.0 (03.0)  0.2% \r") << 100;
+    QTest::addRow("unseen") << 1 << early << 1000;
+    QTest::addRow("unseen, within a pace of the end")
+        << 1 << QByteArray("A: 598.7 (09:58.7) of 600.0 (10:00.0)  0.2% \r") << 0;
+    QTest::addRow("none shown: read for the end") << 0 << early << 1000;
+    QTest::addRow("unseen, long past a guessed length")
+        << 1 << QByteArray("A:   9.0 (09.0) of 4.0 (04.0)  0.2% \r") << 100;
+    QTest::addRow("unseen, video status without a length")
+        << 1 << QByteArray("A:   2.9 V:   2.9 A-V:  0.000 ct:  0.000\r") << 100;
 }
 
-void TestAdapterFilters::nearEnd()
+void TestAdapterFilters::readPace()
 {
+    QFETCH(int, rate);
     QFETCH(QByteArray, status);
-    QFETCH(bool, nearEnd);
+    QFETCH(int, paceMs);
     OutputFilter filter;
     filter.feed({status.constData(), size_t(status.size())});
-    QCOMPARE(filter.nearEnd(), nearEnd);
+    QCOMPARE(int(EngineStatusRate::readPace(rate, filter.secondsLeft()).count()), paceMs);
 }
 
 void TestAdapterFilters::outputUnfinishedLineWaits()
@@ -504,6 +516,51 @@ void TestAdapterFilters::commands()
     QCOMPARE(QByteArray::fromStdString(filter.feed({input.constData(), size_t(input.size())})),
              expected);
     QCOMPARE(QByteArray::fromStdString(filter.finish()), QByteArray());
+}
+
+void TestAdapterFilters::pauseAndRate_data()
+{
+    QTest::addColumn<QByteArray>("input");
+    QTest::addColumn<bool>("mediumOpen");
+    QTest::addColumn<bool>("paused");
+    QTest::addColumn<int>("rate");
+
+    QTest::addRow("rate") << QByteArray("status_rate 1\n") << true << false << 1;
+    QTest::addRow("prefixed rate, none")
+        << QByteArray("pausing_keep_force status_rate 0\n") << true << false << 0;
+    QTest::addRow("no number: the rate stays")
+        << QByteArray("status_rate fast\nstatus_rate -1\n") << true << false << 10;
+    QTest::addRow("a higher rate counts as the most")
+        << QByteArray("status_rate 1000\n") << true << false << 25;
+    QTest::addRow("pause") << QByteArray("pause\n") << true << true << 10;
+    QTest::addRow("pause while idle: ignored") << QByteArray("pause\n") << false << false << 10;
+    QTest::addRow("pause twice") << QByteArray("pause\npause\n") << true << false << 10;
+    QTest::addRow("other commands keep it")
+        << QByteArray("pause\nvolume 5 100\nget_time_length\nstatus_rate 1\n") << true << true << 1;
+    QTest::addRow("a seek ends it") << QByteArray("pause\nseek 5 2\n") << true << false << 10;
+    QTest::addRow("a load ends it")
+        << QByteArray("pause\nloadlist /tmp/l\n") << true << false << 10;
+    QTest::addRow("a pausing prefix pauses after the command")
+        << QByteArray("pausing seek 5 0\n") << true << true << 10;
+    QTest::addRow("quit, even paused") << QByteArray("pause\nquit\npause\n") << true << false << 10;
+}
+
+void TestAdapterFilters::pauseAndRate()
+{
+    QFETCH(QByteArray, input);
+    QFETCH(bool, mediumOpen);
+    QFETCH(bool, paused);
+    QFETCH(int, rate);
+    CommandFilter filter;
+    filter.setMediumOpen(mediumOpen);
+    const QByteArray out =
+        QByteArray::fromStdString(filter.feed({input.constData(), size_t(input.size())}));
+    QVERIFY2(!out.contains("status_rate"), out.constData());
+    QCOMPARE(filter.paused(), paused);
+    QCOMPARE(filter.statusRate(), rate);
+    // The end of the medium leaves no pause.
+    filter.setMediumOpen(false);
+    QVERIFY(!filter.paused());
 }
 
 void TestAdapterFilters::commandSplitAcrossChunks()

@@ -43,6 +43,7 @@ private slots:
     void events();
     void queuedMedium_data();
     void queuedMedium();
+    void statusPieces_data();
     void statusPieces();
     void lastMediumEndsOnceItsSoundIsOut();
     void json_data();
@@ -83,6 +84,8 @@ void TestMpvTranslation::commands_data()
     QTest::addRow("absolute volume, full")
         << QByteArray("volume 100 1\n")
         << QByteArray("{\"command\":[\"set_property\",\"volume\",100.000],\"request_id\":1}\n");
+    QTest::addRow("status rate: the adapter's own")
+        << QByteArray("pausing_keep_force status_rate 1\n") << QByteArray();
     QTest::addRow("relative volume")
         << QByteArray("volume -5\n")
         << QByteArray("{\"command\":[\"add\",\"volume\",-5.000],\"request_id\":1}\n");
@@ -302,10 +305,24 @@ void TestMpvTranslation::queuedMedium()
     QCOMPARE(fromStd(said), out);
 }
 
+void TestMpvTranslation::statusPieces_data()
+{
+    QTest::addColumn<int>("rate");
+    QTest::addColumn<int>("still"); // pieces shown for one position, asked at that rate
+
+    QTest::addRow("shown") << 10 << 5;
+    QTest::addRow("unseen: a second standing still is silence") << 1 << 1;
+    QTest::addRow("none: the time is asked for") << 0 << 0;
+}
+
 void TestMpvTranslation::statusPieces()
 {
+    QFETCH(int, rate);
+    QFETCH(int, still);
     MpvTranslator translator("sdl", "x11");
     translator.start({"/m/a.mp3"});
+    QVERIFY(translator.command("status_rate " + std::to_string(rate)).empty());
+    QCOMPARE(translator.statusRate(), rate);
     std::string out, err;
     translator.events(
         "{\"request_id\":6,\"error\":\"success\",\"data\":{\"playlist_entry_id\":1}}\n"
@@ -315,7 +332,11 @@ void TestMpvTranslation::statusPieces()
         "{\"request_id\":10,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
         "\"selected\":true}]}\n",
         out, err);
-    QVERIFY(translator.statusDue());
+    QCOMPARE(translator.statusDue(), rate > 0);
+    if (rate == 0) {
+        QVERIFY(translator.statusRequest().empty());
+        return;
+    }
     // Each reply answers the one request out; a position standing still goes silent.
     QStringList pieces;
     for (double position : {61.5, 61.5, 61.5, 61.5, 61.5, 61.5, 61.5, 62.0}) {
@@ -331,8 +352,8 @@ void TestMpvTranslation::statusPieces()
         pieces << QString::fromStdString(out);
     }
     QCOMPARE(pieces.first(), QString("A:  61.5 (01:01.5) of 75.4 (01:15.4)  0.0% \r"));
-    QCOMPARE(pieces.count(pieces.first()), 5);
-    QCOMPARE(pieces.count(QString()), 2);
+    QCOMPARE(pieces.count(pieces.first()), still);
+    QCOMPARE(pieces.count(QString()), 7 - still);
     QVERIFY(pieces.last().startsWith("A:  62.0 (01:02.0)"));
     // Playback beginning asks its first position at once, not at the next pace.
     const std::string asked = translator.events("{\"event\":\"playback-restart\"}\n", out, err);

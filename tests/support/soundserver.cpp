@@ -154,6 +154,62 @@ bool SoundServer::awaitQuiet(int ms, int limitMs)
     return false;
 }
 
+namespace {
+// The first (or last) frame of raw 16-bit stereo from `from` on that is not
+// digital silence, give or take a rounding; -1 for none.
+qsizetype loudFrame(const QByteArray &raw, qsizetype from, bool last)
+{
+    const qsizetype frames = raw.size() / 4;
+    const auto *samples = reinterpret_cast<const qint16 *>(raw.constData());
+    qsizetype found = -1;
+    for (qsizetype i = from; i < frames; ++i) {
+        if (std::abs(int(samples[2 * i])) > 2 || std::abs(int(samples[2 * i + 1])) > 2) {
+            found = i;
+            if (!last)
+                break;
+        }
+    }
+    return found;
+}
+} // namespace
+
+qint64 SoundServer::awaitSound(const QElapsedTimer &clock, int limitMs)
+{
+    qint64 heard = -1;
+    awaitLastSound(
+        clock,
+        [&] {
+            const qsizetype frames = recorded.size() / 4;
+            const qsizetype first = loudFrame(recorded, 0, false);
+            if (first >= 0 && heard < 0)
+                heard = clock.elapsed() - (frames - 1 - first) * 1000 / rate;
+            return heard >= 0;
+        },
+        limitMs);
+    return heard;
+}
+
+qint64 SoundServer::awaitLastSound(const QElapsedTimer &clock, const std::function<bool()> &done,
+                                   int limitMs)
+{
+    qint64 last = -1;
+    QDeadlineTimer deadline(limitMs);
+    while (!deadline.hasExpired() && recorder.state() == QProcess::Running) {
+        recorder.waitForReadyRead(20);
+        // A chunk's samples came with it, the last one as it arrived.
+        const qint64 arrived = clock.elapsed();
+        const qsizetype from = recorded.size() / 4;
+        recorded += recorder.readAllStandardOutput();
+        const qsizetype frames = recorded.size() / 4;
+        const qsizetype loud = loudFrame(recorded, from, true);
+        if (loud >= 0)
+            last = arrived - (frames - 1 - loud) * 1000 / rate;
+        if (done())
+            break;
+    }
+    return last;
+}
+
 QByteArray SoundServer::stopRecording()
 {
     end(busy);

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QList>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QString>
+
+#include <functional>
 
 // A private sound server as a desktop has one: PulseAudio with a null sink,
 // its socket in a runtime folder of its own, and what reaches the sink
@@ -35,6 +38,15 @@ public:
     // Records on until the last `ms` recorded are silent after some sound
     // (the sink's buffer has reached the recording), at most `limitMs`.
     bool awaitQuiet(int ms, int limitMs = 10000);
+    // Records on until a sound comes; when its first sample reached the sink's
+    // monitor, in ms of `clock` (a chunk's samples came with it, the last one
+    // as it arrived), or -1 when none came within limitMs.
+    qint64 awaitSound(const QElapsedTimer &clock, int limitMs);
+    // Records on until `done`, asked as each chunk comes, holds (or limitMs
+    // has passed); when the last sound reached the monitor, in ms of `clock`,
+    // or -1 when none came.
+    qint64 awaitLastSound(const QElapsedTimer &clock, const std::function<bool()> &done,
+                          int limitMs);
     // What the sink has played since startRecording().
     QByteArray stopRecording();
 

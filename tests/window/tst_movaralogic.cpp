@@ -562,10 +562,13 @@ void TestMovaraLogic::wakingKeyDoesNothingElse()
     qputenv("MOVARA_LCD_SECOND_MS", "20");
     PM_setupLcdSleepTime(1);
     QTRY_VERIFY(screen->isDark());
+    // Nothing shows the time: the engine tells it once a second, and ten again once lit.
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("status_rate 1")));
 
     const int before = int(trace().size());
     key(Qt::Key_Right);
     QVERIFY(!screen->isDark());
+    QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("status_rate 10")));
     QVERIFY(trace().mid(before - 1).filter(QStringLiteral(": Kp ")).isEmpty());
     // The next key acts (with the display kept lit, however long the test takes).
     PM_setupLcdSleepTime(0);
