@@ -43,7 +43,6 @@ private slots:
     void queuedMedium_data();
     void queuedMedium();
     void statusPieces();
-    void lastMediumEndsOnceItsSoundIsOut();
     void json_data();
     void json();
     void commandLine();
@@ -154,18 +153,11 @@ void TestMpvTranslation::events_data()
                                    "AO: [sdl] 44100Hz 2ch s16le (2 bytes per sample)\n"
                                    "Video: no video\nStarting playback...\n";
 
-    // The silence after the last medium is not told.
-    const QByteArray afterTheLast =
-        "{\"request_id\":7,\"error\":\"success\",\"data\":{\"playlist_entry_id\":2}}\n"
-        "{\"event\":\"start-file\",\"playlist_entry_id\":2}\n{\"event\":\"file-loaded\"}\n"
-        "{\"event\":\"playback-restart\"}\n"
-        "{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":2}\n"
-        "{\"event\":\"idle\"}\n";
     QTest::addRow("song plays to its end")
         << QByteArray("/m/a.mp3")
         << loaded + "{\"request_id\":8,\"error\":\"success\",\"data\":[" + audioTrack +
-               "]}\n{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":1}\n" +
-               afterTheLast
+               "]}\n{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":1}\n"
+               "{\"event\":\"idle\"}\n"
         << "Playing /m/a.mp3.\n" + audioHeader + "EOF code: 1\n"
         << QByteArray();
     QTest::addRow("cover picture is no video, a name not UTF-8 stays as it is")
@@ -312,40 +304,6 @@ void TestMpvTranslation::statusPieces()
     const std::string asked = translator.events("{\"event\":\"playback-restart\"}\n", out, err);
     QVERIFY(asked.find("\"time-pos\"") != std::string::npos);
     QVERIFY(translator.statusRequest().empty());
-}
-
-// The last medium's end is told once mpv counts half a second of the silence
-// after it heard: the sound server has played out what it held of the medium.
-void TestMpvTranslation::lastMediumEndsOnceItsSoundIsOut()
-{
-    MpvTranslator translator("sdl", "x11");
-    translator.start({"/m/a.mp3"});
-    std::string said, complained;
-    translator.events(
-        "{\"request_id\":6,\"error\":\"success\",\"data\":{\"playlist_entry_id\":1}}\n"
-        "{\"request_id\":7,\"error\":\"success\",\"data\":{\"playlist_entry_id\":2}}\n"
-        "{\"event\":\"start-file\",\"playlist_entry_id\":1}\n{\"event\":\"file-loaded\"}\n"
-        "{\"request_id\":8,\"error\":\"success\",\"data\":[{\"type\":\"audio\","
-        "\"selected\":true}]}\n"
-        "{\"event\":\"end-file\",\"reason\":\"eof\",\"playlist_entry_id\":1}\n"
-        "{\"event\":\"start-file\",\"playlist_entry_id\":2}\n{\"event\":\"file-loaded\"}\n",
-        said, complained);
-    QVERIFY2(!fromStd(said).contains("EOF"), said.c_str());
-    QStringList told;
-    for (double heard : {0.0, 0.3, 0.6}) {
-        const std::string asked = translator.statusRequest();
-        static const QRegularExpression id("\"request_id\":([0-9]+)");
-        const QString requestId = id.match(QString::fromStdString(asked)).captured(1);
-        QVERIFY(!requestId.isEmpty());
-        said.clear();
-        translator.events("{\"request_id\":" + requestId.toStdString() +
-                              ",\"error\":\"success\",\"data\":" + std::to_string(heard) + "}\n",
-                          said, complained);
-        told << QString::fromStdString(said);
-    }
-    QCOMPARE(told, (QStringList{"", "", "EOF code: 1\n"}));
-    QVERIFY(translator.statusRequest().empty());
-    QVERIFY2(complained.empty(), complained.c_str());
 }
 
 void TestMpvTranslation::json_data()
