@@ -347,6 +347,8 @@ void TestMovaraLogic::quickNextKeepsThePlace()
                       .arg(loadCommand) +
                   header + QString(videoStatus(10) + QStringLiteral("sleep 100\n")).repeated(50));
     QTRY_VERIFY(engine->stdinLines().contains(QStringLiteral("get_time_length")));
+    // a.avi has a place, so the folder knows when it was left: just now.
+    QTRY_VERIFY(window->playback()->status()->position() >= 0);
     // c.avi waits while b.avi has just been handed over: b.avi's length is not
     // c.avi's, whose place is sought once it is c.avi that plays.
     key(Qt::Key_N);
